@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Runs every test: the platform-free code natively under ASan, UBSan and TSan;
+# the Windows code under Wine and Xvfb, end to end against chrony included.
+# The shipped binaries are i686; where this machine cannot execute 32-bit x86
+# code, the same sources built for x86_64 run the Windows tests under wine64 and
+# the i686 build gets its static checks (imports, exports) only.
+# Installs missing packages first (as root). Exit status 0 only if all passed.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+tools/setup.sh || exit 1
+
+log=$root/build/test-summary.log
+mkdir -p build && : >"$log"
+status=0
+
+build() {  # preset: configure and build, logs in build/
+  echo "== $1: configure and build"
+  if ! cmake --preset "$1" >"build/$1-configure.log" 2>&1; then
+    tail -n 40 "build/$1-configure.log"; return 1
+  fi
+  if ! cmake --build --preset "$1" >"build/$1-build.log" 2>&1; then
+    tail -n 60 "build/$1-build.log"; return 1
+  fi
+}
+
+run_tests() {  # preset, then extra ctest arguments
+  local preset=$1; shift
+  echo "== $preset: tests"
+  ctest --preset "$preset" "$@" 2>&1 | tee -a "$log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+}
+
+with_wine() {  # prefix dir, 32|64, then the command
+  local prefix=$1 bits=$2; shift 2
+  ( . tools/wine-env.sh "$prefix" "$bits"; trap zara_wine_stop EXIT; "$@" ) || status=1
+}
+
+build native && run_tests native || status=1
+build tsan && run_tests tsan || status=1
+build windows-x64 && with_wine "$root/build/windows-x64/wineprefix" 64 run_tests windows-x64 || status=1
+if build windows; then
+  if tools/can-run-x86-32; then
+    with_wine "$root/build/windows/wineprefix" 32 run_tests windows
+  else
+    echo "== windows: this machine cannot execute 32-bit x86 code; static checks only"
+    run_tests windows -L static
+  fi
+else
+  status=1
+fi
+
+# One closing line over all suites.
+awk '/tests passed, [0-9]+ tests failed out of/ { total += $NF; failed += $(NF-5) }
+     END { printf "all suites: %d passed, %d failed\n", total - failed, failed }' "$log"
+exit $status
