@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# End to end: sntpquery.exe loads SNTP.dll under Wine and queries chrony in a
+# private network of namespaces (tools/testnet.sh).
+#   sntp_e2e.sh BINDIR WORKDIR
+# BINDIR holds sntpquery.exe and SNTP.dll. Exit 0 all passed, 1 a failure,
+# 77 skipped (no root or no namespaces here).
+set -u
+bindir=$1
+work=$2
+root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/tools/testnet.sh"
+
+why=$(zara_net_usable) || { echo "SKIP: end-to-end test needs a private network: $why"; exit 77; }
+
+rm -rf "$work" && mkdir -p "$work"
+zara_net_up "$work"
+trap zara_net_down EXIT
+zara_net_wine_start
+
+passed=0 failed=0
+check() {  # description, then a condition
+  local what=$1; shift
+  if "$@"; then passed=$((passed + 1)); echo "ok: $what"
+  else failed=$((failed + 1)); echo "FAILED: $what"; fi
+}
+
+# Runs sntpquery with the given arguments; sets out, code and seconds.
+query() {
+  local start end
+  start=$(date +%s.%N)
+  out=$(zara_net_wine "$root/tools/wine-run" "$bindir/sntpquery.exe" "$@" 2>"$work/stderr")
+  code=$?
+  end=$(date +%s.%N)
+  seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }')
+  echo "  \$ sntpquery $* -> exit $code in ${seconds}s"
+  [ -z "$out" ] || sed 's/^/  | /' <<<"$out"
+}
+
+# Offset in seconds of the first result line that has the given code.
+offset_of() { sed -n "s/^.*: code $1 .*(\(.*\) s)$/\1/p" <<<"$out" | head -n 1; }
+
+within() { awk -v a="$1" -v b="$2" -v d="$3" 'BEGIN { x = a - b; if (x < 0) x = -x; exit !(x <= d) }'; }
+between() { awk -v x="$1" -v lo="$2" -v hi="$3" 'BEGIN { exit !(x >= lo && x <= hi) }'; }
+
+# The true offset is the server's UTC minus the local time: minus the zone's
+# distance from UTC; both clocks are this machine's clock.
+zone=$(date +%z)
+true_offset=$(( -( (${zone:1:2} * 3600 + ${zone:3:2} * 60) * (${zone:0:1}1) ) ))
+
+# chrony may need a moment after start before it answers.
+for _ in 1 2 3 4 5; do query "$zara_net_server"; [ "$code" -eq 0 ] && break; sleep 1; done
+check "chrony by address answers with code 0" [ "$code" -eq 0 ]
+check "offset within 50 ms of $true_offset s" within "$(offset_of 0)" "$true_offset" 0.05
+
+query timeserver.test
+check "chrony by host name answers with code 0" [ "$code" -eq 0 ]
+
+query --repeat 3 --cleanup "$zara_net_server"
+check "three queries with clean-up between all answer" [ "$(grep -c ': code 0 OK' <<<"$out")" -eq 3 ]
+
+query "$zara_net_silent"
+check "a silent server gives code 1 Timeout" [ "$code" -eq 1 ]
+check "the time-out comes after the 4 s deadline, not long after" between "$seconds" 3.9 30
+check "a failed query reports -1000 days" grep -q 'offset -1000.0000000000 days' <<<"$out"
+
+query no-such-host.invalid
+check "a name that does not resolve gives code 3 Resolve Error" [ "$code" -eq 3 ]
+
+# Another program holds local UDP port 123, which every query binds.
+ip netns exec "$zara_net_cli" /usr/bin/python3 -c "
+import socket, time
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(('0.0.0.0', 123))
+time.sleep(60)
+" </dev/null >/dev/null 2>&1 &
+holder=$!
+sleep 0.5
+query "$zara_net_server"
+kill $holder 2>/dev/null; wait $holder 2>/dev/null
+check "local port 123 taken gives code 2 Winsock Error" [ "$code" -eq 2 ]
+
+check "sntp.log beside the program records the queries" \
+  grep -q "Querying $zara_net_server" "$bindir/sntp.log"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The main job: builds the Windows deliverables and the release zip, starts a
+# private time server (chrony in a network namespace), asks it for the time
+# through SNTP.dll with sntpquery.exe, and renders every page of the wizard.
+# Installs missing packages first (as root).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+tools/setup.sh
+
+build() {
+  echo "== building $1"
+  cmake --preset "$1" >"build/$1-configure.log" 2>&1 || { tail -n 40 "build/$1-configure.log"; exit 1; }
+  cmake --build --preset "$1" >"build/$1-build.log" 2>&1 || { tail -n 60 "build/$1-build.log"; exit 1; }
+}
+
+mkdir -p build
+build windows
+(cd build/windows && cpack -G ZIP >/dev/null)
+echo "release zip: $(ls build/windows/*.zip)"
+
+# The shipped binaries are i686; a machine that cannot execute 32-bit x86 code
+# runs the same sources built for x86_64 under wine64.
+if tools/can-run-x86-32; then
+  run_preset=windows bits=32 loader=/usr/lib/wine/wine
+else
+  echo "this machine cannot execute 32-bit x86 code: running the x86_64 build under wine64"
+  build windows-x64
+  run_preset=windows-x64 bits=64 loader=/usr/lib/wine/wine64
+fi
+bin=$root/build/$run_preset/bin
+
+. tools/wine-env.sh "$root/build/$run_preset/wineprefix" "$bits"
+. tools/testnet.sh
+stop_all() { zara_net_down; zara_wine_stop; }
+trap stop_all EXIT
+
+echo "== asking the embedded time server (chrony at $zara_net_server) through SNTP.dll"
+if why=$(zara_net_usable); then
+  zara_net_up "$root/build/demo-net"
+  ZARA_NET_WINEARCH=win$bits zara_net_wine_start "$loader"
+  sleep 1
+  zara_net_wine tools/wine-run "$bin/sntpquery.exe" "$zara_net_server" timeserver.test || true
+  zara_net_down
+else
+  echo "no private network here ($why): asking 127.0.0.1 instead"
+  tools/wine-run "$bin/sntpquery.exe" 127.0.0.1 || true
+fi
+echo "log: $bin/sntp.log"
+
+if [ -x tools/wizard-screenshots.sh ] && [ -f "$bin/quickintro.exe" ]; then
+  echo "== rendering the wizard's pages"
+  tools/wizard-screenshots.sh "$root/build/screenshots" "$bin/quickintro.exe"
+  echo "screenshots: $root/build/screenshots"
+fi

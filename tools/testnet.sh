@@ -1,0 +1,102 @@
+# Sourced, not run: a private test network for end-to-end runs of SNTP.dll.
+#
+#   zara_net_up WORKDIR     two network namespaces joined by a veth pair:
+#                             server ns: 10.213.0.1 chrony serving time on UDP 123
+#                                        10.213.0.3 a silent host: reads requests, never answers
+#                             client ns: 10.213.0.2, its host name resolves there,
+#                                        "timeserver.test" resolves to 10.213.0.1
+#   zara_net_wine CMD...    runs CMD in the client ns under Wine, with a wineserver
+#                           and prefix of its own (sockets are made by the wineserver,
+#                           so it must live inside the namespace)
+#   zara_net_down           removes all of it
+#
+# Nothing leaves the machine: the subnet gets an unreachable route in the root
+# namespace, so a socket opened in the wrong namespace fails instead of sending.
+# Needs root and iproute2; zara_net_usable tells whether this machine allows it.
+
+zara_net_subnet=10.213.0
+zara_net_server=$zara_net_subnet.1
+zara_net_client=$zara_net_subnet.2
+zara_net_silent=$zara_net_subnet.3
+
+zara_net_usable() {
+  [ "$(id -u)" -eq 0 ] || { echo "needs root"; return 1; }
+  command -v ip >/dev/null || { echo "needs iproute2"; return 1; }
+  command -v chronyd >/dev/null || { echo "needs chrony"; return 1; }
+  ip netns add zara-probe-$$ 2>/dev/null || { echo "cannot create network namespaces"; return 1; }
+  ip netns del zara-probe-$$
+}
+
+zara_net_up() {
+  zara_net_dir=$1
+  zara_net_srv=zara-srv-$$
+  zara_net_cli=zara-cli-$$
+  mkdir -p "$zara_net_dir" "/etc/netns/$zara_net_cli"
+  ip route add unreachable "$zara_net_subnet.0/24" 2>/dev/null || true
+  ip netns add "$zara_net_srv"
+  ip netns add "$zara_net_cli"
+  ip link add "zs$$" type veth peer name "zc$$"
+  ip link set "zs$$" netns "$zara_net_srv"
+  ip link set "zc$$" netns "$zara_net_cli"
+  ip -n "$zara_net_srv" addr add "$zara_net_server/24" dev "zs$$"
+  ip -n "$zara_net_srv" addr add "$zara_net_silent/24" dev "zs$$"
+  ip -n "$zara_net_cli" addr add "$zara_net_client/24" dev "zc$$"
+  for ns in "$zara_net_srv" "$zara_net_cli"; do ip -n "$ns" link set lo up; done
+  ip -n "$zara_net_srv" link set "zs$$" up
+  ip -n "$zara_net_cli" link set "zc$$" up
+  printf '127.0.0.1 localhost\n%s %s\n%s timeserver.test\n' \
+    "$zara_net_client" "$(hostname)" "$zara_net_server" >"/etc/netns/$zara_net_cli/hosts"
+  # No name server in the namespace: unknown names fail at once.
+  printf 'nameserver 127.0.0.1\noptions timeout:1 attempts:1\n' >"/etc/netns/$zara_net_cli/resolv.conf"
+  zara_net_start_chrony
+  zara_net_start_silent
+}
+
+zara_net_start_chrony() {
+  cat >"$zara_net_dir/chrony.conf" <<CONF
+local stratum 8
+allow all
+bindaddress $zara_net_server
+port 123
+cmdport 0
+pidfile $zara_net_dir/chronyd.pid
+CONF
+  ip netns exec "$zara_net_srv" chronyd -x -d -u root -f "$zara_net_dir/chrony.conf" \
+    </dev/null >"$zara_net_dir/chronyd.log" 2>&1 &
+  zara_net_chrony_pid=$!
+}
+
+zara_net_start_silent() {
+  ip netns exec "$zara_net_srv" /usr/bin/python3 -c "
+import socket
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(('$zara_net_silent', 123))
+while True:
+    s.recv(2048)
+" </dev/null >/dev/null 2>&1 &
+  zara_net_silent_pid=$!
+}
+
+# Runs a command in the client namespace under Wine (prefix in WORKDIR).
+zara_net_wine() {
+  ip netns exec "$zara_net_cli" env WINEPREFIX="$zara_net_dir/wineprefix" \
+    WINEARCH="${ZARA_NET_WINEARCH:-win64}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" "$@"
+}
+
+# Starts the namespace's own wineserver and boots its prefix.
+zara_net_wine_start() {
+  mkdir -p "$zara_net_dir/wineprefix"
+  zara_net_wine wineserver -p </dev/null >/dev/null 2>&1
+  zara_net_wine "${1:-/usr/lib/wine/wine64}" wineboot </dev/null >"$zara_net_dir/wineboot.log" 2>&1 || true
+}
+
+zara_net_down() {
+  [ -n "${zara_net_dir:-}" ] || return 0
+  zara_net_wine wineserver -k </dev/null >/dev/null 2>&1 || true
+  kill "${zara_net_chrony_pid:-}" "${zara_net_silent_pid:-}" 2>/dev/null || true
+  wait 2>/dev/null || true
+  ip netns del "$zara_net_srv" 2>/dev/null || true
+  ip netns del "$zara_net_cli" 2>/dev/null || true
+  rm -rf "/etc/netns/$zara_net_cli"
+  zara_net_dir=
+}
