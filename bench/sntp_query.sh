@@ -36,6 +36,11 @@ read -r wall user sys < <(timed --repeat 20 "$zara_net_server")
 awk -v w="$wall" -v u="$user" -v s="$sys" 'BEGIN {
   printf "one process, 20 queries: %.3f s wall, %.1f ms per query, CPU %.3f s\n", w, 1000 * w / 20, u + s }'
 
+# The wait alone: the CPU of a run that only starts and prints its help is
+# taken off, so Wine's own start-up does not count as waiting.
+read -r _ base_user base_sys < <(timed --help)
 read -r wall user sys < <(timed "$zara_net_silent")
-awk -v w="$wall" -v u="$user" -v s="$sys" 'BEGIN {
-  printf "silent server: %.2f s wall, CPU %.3f s = %.1f%% of one core (target: under 2%%)\n", w, u + s, 100 * (u + s) / w }'
+awk -v w="$wall" -v u="$user" -v s="$sys" -v bu="$base_user" -v bs="$base_sys" 'BEGIN {
+  wait = (u + s) - (bu + bs); if (wait < 0) wait = 0
+  printf "silent server: %.2f s wall, CPU %.3f s in all, %.3f s beyond start-up = %.1f%% of one core while waiting (target: under 2%%)\n",
+         w, u + s, wait, 100 * wait / w }'
