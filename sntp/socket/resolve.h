@@ -1,0 +1,34 @@
+#pragma once
+// Name resolution for the socket component and the SNTP client: text
+// endpoints to numbers, the local host name and its address list. Every
+// failure raises ESocketException with the message the caller shows.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sntp/socket/socket_exception.h"
+#include "sntp/socket/text_rules.h"
+#include "sntp/socket/winsock_error_text.h"
+
+namespace sntp {
+
+// Dotted IPv4 address (blanks around it allowed) or host name; the result is
+// in network byte order. "255.255.255.255" yields the broadcast address.
+uint32_t WSocketResolveHost(const std::string& Host);
+
+// Decimal port (its leading digits) or service name for Proto; host byte
+// order, no range check (callers keep the low 16 bits).
+int WSocketResolvePort(const std::string& Port, const std::string& Proto);
+
+// Decimal protocol number or protocol name ("udp" 17, "tcp" 6).
+int WSocketResolveProto(const std::string& Proto);
+
+// This machine's host name.
+std::string GetLocalHostName();
+
+// This machine's IPv4 addresses as dotted text. One shared list: each call
+// replaces its contents, callers read it and never keep the reference across
+// another call.
+const std::vector<std::string>& GetLocalAddresses();
+
+}  // namespace sntp

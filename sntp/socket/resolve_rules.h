@@ -1,0 +1,34 @@
+#pragma once
+// The resolvers' rules (length limits, trimming, numeric texts, messages),
+// kept apart from the name services they consult so that they can be
+// exercised without a network.
+#include <cstdint>
+#include <string>
+
+namespace sntp {
+
+// The name services the resolvers consult. Addresses and ports are in
+// network byte order, as the services hand them out.
+class TNameServices {
+ public:
+  virtual ~TNameServices() = default;
+  // inet_addr: the address, or 0xFFFFFFFF when the text is not one.
+  virtual uint32_t InetAddr(const char* Text) = 0;
+  // gethostbyname: the first address of the host, false when none.
+  virtual bool HostByName(const char* Name, uint32_t& Address) = 0;
+  // getservbyname; Proto is nullptr for any protocol.
+  virtual bool ServiceByName(const char* Name, const char* Proto, uint16_t& PortNetOrder) = 0;
+  // getprotobyname: the entry's 16-bit protocol number.
+  virtual bool ProtocolByName(const char* Name, int16_t& Number) = 0;
+};
+
+// Longest host text a resolver accepts.
+constexpr size_t kMaxHostTextLength = 256;
+// Port and protocol texts must be shorter than this.
+constexpr size_t kPortProtoTextLimit = 32;
+
+uint32_t ResolveHostText(const std::string& Host, TNameServices& Services);
+int ResolvePortText(const std::string& Port, const std::string& Proto, TNameServices& Services);
+int ResolveProtoText(const std::string& Proto, TNameServices& Services);
+
+}  // namespace sntp

@@ -1,0 +1,1 @@
+#include "sntp/socket/wsocket.h"
