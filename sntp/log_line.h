@@ -1,0 +1,23 @@
+#pragma once
+// The text of the library's log, "sntp.log": where it lives and how a line
+// reads. Writing the file is the platform's part (log_file.h).
+#include <string>
+#include <string_view>
+
+#include "sntp/ntp_time.h"
+
+namespace sntp {
+
+// Written when the library is loaded into a process: 53 '-'.
+std::string LoadMarkerMessage();
+
+// "dd.mm hh:nn:ss", three blanks, the message, CR LF. The date separator is
+// always "."; TimeSeparator is the user's locale time separator.
+std::string FormatLogLine(const TLocalDateTime& Now, std::string_view TimeSeparator,
+                          std::string_view Message);
+
+// "sntp.log" in the directory of the executable: the path up to and
+// including its last '\' or ':' (none: the bare file name).
+std::string LogFilePathFor(std::string_view ExecutablePath);
+
+}  // namespace sntp

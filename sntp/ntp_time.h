@@ -1,0 +1,43 @@
+#pragma once
+// Time arithmetic of the time query library, free of any platform call:
+// NTP timestamps and fixed-point fields to numbers, day counts, and the
+// tick-count rules of the round trip and of the query deadline.
+//
+// A day count is a double holding days since 1899-12-30 00:00: the integer
+// part is the date, the fraction the time of day. Day 2.0 is 1900-01-01 00:00,
+// where NTP seconds start.
+#include <cstdint>
+
+namespace sntp {
+
+constexpr double kNtpEpochDay = 2.0;
+constexpr double kSecondsPerDay = 86400.0;
+constexpr double kMillisecondsPerDay = 86400000.0;
+
+// Seconds and binary fraction of an NTP timestamp as a UTC day count.
+double TimestampToDays(uint32_t Seconds, uint32_t Fraction);
+
+// A 32-bit NTP short-format field (root delay, root dispersion): a sign bit in
+// front of a 31-bit magnitude in units of 2^-16 s. Not two's complement.
+double SignMagnitudeToSeconds(uint32_t Raw);
+
+// Milliseconds from SendTick to ReceiveTick, counted modulo 2^30 so that a
+// tick counter wrapping between the two still gives a small positive number.
+int32_t RoundTripMilliseconds(uint32_t SendTick, uint32_t ReceiveTick);
+
+// The server's time when its reply arrived: its send time T3 plus half of the
+// time the exchange spent on the network (the round trip less the time the
+// server held the request, T3 - T2). All times are day counts.
+double ServerTimeAtArrival(double ReceiveTimestamp, double TransmitTimestamp,
+                           int32_t RoundTripMs);
+
+// A calendar date and time of day, as the platform's local clock gives it.
+struct TLocalDateTime {
+  int Year = 1899, Month = 12, Day = 30;
+  int Hour = 0, Minute = 0, Second = 0, Milliseconds = 0;
+};
+
+// Date plus time of day as a day count.
+double EncodeDayCount(const TLocalDateTime& Time);
+
+}  // namespace sntp

@@ -1,0 +1,71 @@
+#include "sntp/sntp_packet.h"
+
+#include <algorithm>
+
+#include "sntp/ntp_time.h"
+
+namespace sntp {
+
+namespace {
+
+std::span<const uint8_t, 4> Field4(const TPacket& Raw, std::size_t Offset) {
+  return std::span<const uint8_t, 4>(Raw.data() + Offset, 4);
+}
+
+std::span<const uint8_t, 8> Field8(const TPacket& Raw, std::size_t Offset) {
+  return std::span<const uint8_t, 8>(Raw.data() + Offset, 8);
+}
+
+}  // namespace
+
+TPacket BuildRequest() {
+  TPacket request{};
+  request[pFlags] = kRequestFlags;
+  return request;
+}
+
+int LeapIndicatorOf(uint8_t Flags) { return (Flags >> 6) & 0x03; }
+int VersionNumberOf(uint8_t Flags) { return (Flags >> 3) & 0x07; }
+int ModeOf(uint8_t Flags) { return Flags & 0x07; }
+int SignedExponentOf(uint8_t Byte) { return static_cast<int8_t>(Byte); }
+
+uint32_t ReadBigEndian32(std::span<const uint8_t, 4> Bytes) {
+  return (uint32_t{Bytes[0]} << 24) | (uint32_t{Bytes[1]} << 16) |
+         (uint32_t{Bytes[2]} << 8) | uint32_t{Bytes[3]};
+}
+
+double ReadShortFormatSeconds(std::span<const uint8_t, 4> Bytes) {
+  return SignMagnitudeToSeconds(ReadBigEndian32(Bytes));
+}
+
+double ReadTimestampDays(std::span<const uint8_t, 8> Bytes) {
+  return TimestampToDays(ReadBigEndian32(Bytes.first<4>()), ReadBigEndian32(Bytes.last<4>()));
+}
+
+void DecodeReply(const TPacket& Raw, TSNTPReply& Reply) {
+  Reply.LeapIndicator = LeapIndicatorOf(Raw[pFlags]);
+  Reply.VersionNumber = VersionNumberOf(Raw[pFlags]);
+  Reply.Mode = ModeOf(Raw[pFlags]);
+  Reply.Stratum = Raw[pStratum];
+  Reply.Poll = SignedExponentOf(Raw[pPoll]);
+  Reply.Precision = SignedExponentOf(Raw[pPrecision]);
+  Reply.RootDelay = ReadShortFormatSeconds(Field4(Raw, pRootDelay));
+  Reply.RootDispersion = ReadShortFormatSeconds(Field4(Raw, pRootDispersion));
+  Reply.ReferenceTimestamp = ReadTimestampDays(Field8(Raw, pReferenceTimestamp));
+  Reply.OriginateTimestamp = ReadTimestampDays(Field8(Raw, pOriginateTimestamp));
+  Reply.ReceiveTimestamp = ReadTimestampDays(Field8(Raw, pReceiveTimestamp));
+  Reply.TransmitTimestamp = ReadTimestampDays(Field8(Raw, pTransmitTimestamp));
+}
+
+bool IsInvalidReply(const TPacket& Raw) {
+  const int stratum = Raw[pStratum];
+  const auto transmit = Field8(Raw, pTransmitTimestamp);
+  const bool transmitIsZero =
+      std::all_of(transmit.begin(), transmit.end(), [](uint8_t b) { return b == 0; });
+  return LeapIndicatorOf(Raw[pFlags]) == kLeapNotSynchronised || stratum == 0 ||
+         stratum > kHighestValidStratum || transmitIsZero;
+}
+
+bool IsClientRequest(const TPacket& Raw) { return ModeOf(Raw[pFlags]) == kModeClient; }
+
+}  // namespace sntp

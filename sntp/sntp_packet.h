@@ -1,0 +1,76 @@
+#pragma once
+// The 48-byte SNTP request and reply on the wire, and the reply record they
+// decode into. Multi-byte fields are big-endian. Free of any platform call.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace sntp {
+
+constexpr std::size_t kPacketSize = 48;
+using TPacket = std::array<uint8_t, kPacketSize>;
+
+// Byte offsets of the fields.
+constexpr std::size_t pFlags = 0;  // leap indicator, version, mode
+constexpr std::size_t pStratum = 1;
+constexpr std::size_t pPoll = 2;
+constexpr std::size_t pPrecision = 3;
+constexpr std::size_t pRootDelay = 4;
+constexpr std::size_t pRootDispersion = 8;
+constexpr std::size_t pReferenceId = 12;
+constexpr std::size_t pReferenceTimestamp = 16;
+constexpr std::size_t pOriginateTimestamp = 24;
+constexpr std::size_t pReceiveTimestamp = 32;
+constexpr std::size_t pTransmitTimestamp = 40;
+
+// Leap indicator 0, version 1, mode 3 (client). The request carries no
+// timestamps: the round trip is measured with the local tick counter.
+constexpr uint8_t kRequestFlags = 0x0B;
+constexpr int kModeClient = 3;
+constexpr int kLeapNotSynchronised = 3;
+constexpr int kHighestValidStratum = 15;
+
+// What the client keeps of one reply. Timestamps are UTC day counts.
+struct TSNTPReply {
+  int32_t LeapIndicator = 0;
+  int32_t VersionNumber = 0;
+  int32_t Mode = 0;
+  int32_t Stratum = 0;
+  int32_t Poll = 0;
+  int32_t Precision = 0;
+  double RootDelay = 0;       // seconds
+  double RootDispersion = 0;  // seconds
+  double ReferenceTimestamp = 0;
+  double OriginateTimestamp = 0;
+  double ReceiveTimestamp = 0;   // T2: the server got the request
+  double TransmitTimestamp = 0;  // T3: the server sent the reply
+  double ServerTime = 0;         // the server's time when the reply arrived
+  bool InvalidReply = false;
+};
+
+TPacket BuildRequest();
+
+// One small function per field.
+int LeapIndicatorOf(uint8_t Flags);
+int VersionNumberOf(uint8_t Flags);
+int ModeOf(uint8_t Flags);
+int SignedExponentOf(uint8_t Byte);
+uint32_t ReadBigEndian32(std::span<const uint8_t, 4> Bytes);
+double ReadShortFormatSeconds(std::span<const uint8_t, 4> Bytes);
+double ReadTimestampDays(std::span<const uint8_t, 8> Bytes);
+
+// Fills every field read from the wire; ServerTime and InvalidReply are the
+// client's to set and keep their values.
+void DecodeReply(const TPacket& Raw, TSNTPReply& Reply);
+
+// A reply whose server is not synchronised (leap indicator 3), whose stratum
+// is 0 or above 15, or whose transmit timestamp is all zero. Version and mode
+// are not judged.
+bool IsInvalidReply(const TPacket& Raw);
+
+// A datagram in client mode is a request, never a server's reply: the
+// library hears its own request when the server it asks is this host.
+bool IsClientRequest(const TPacket& Raw);
+
+}  // namespace sntp

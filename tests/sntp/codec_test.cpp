@@ -1,0 +1,190 @@
+// The reply codec and the timestamp arithmetic: field extraction, the era
+// rule, sign-magnitude fields, the round trip modulo 2^30, the server time
+// at arrival and the validity test.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <initializer_list>
+
+#include "sntp/ntp_time.h"
+#include "sntp/sntp_packet.h"
+
+namespace sntp {
+namespace {
+
+// Replies are built from named pieces placed at their offsets.
+struct ReplyBuilder {
+  TPacket raw{};
+  ReplyBuilder& Flags(uint8_t v) { raw[pFlags] = v; return *this; }
+  ReplyBuilder& Stratum(uint8_t v) { raw[pStratum] = v; return *this; }
+  ReplyBuilder& Poll(uint8_t v) { raw[pPoll] = v; return *this; }
+  ReplyBuilder& Precision(uint8_t v) { raw[pPrecision] = v; return *this; }
+  ReplyBuilder& Bytes(std::size_t offset, std::initializer_list<uint8_t> bytes) {
+    std::size_t i = offset;
+    for (uint8_t b : bytes) raw[i++] = b;
+    return *this;
+  }
+  ReplyBuilder& Timestamp(std::size_t offset, uint32_t seconds, uint32_t fraction) {
+    for (int i = 0; i < 4; ++i) {
+      raw[offset + i] = static_cast<uint8_t>(seconds >> (24 - 8 * i));
+      raw[offset + 4 + i] = static_cast<uint8_t>(fraction >> (24 - 8 * i));
+    }
+    return *this;
+  }
+  // A synchronised stratum-2 server reply, version 3, mode 4.
+  static ReplyBuilder Good() {
+    ReplyBuilder b;
+    b.Flags(0x1C).Stratum(2).Timestamp(pTransmitTimestamp, 3155673600u, 0);
+    return b;
+  }
+};
+
+constexpr double kEraOneStartDay = 2.0 + 4294967296.0 / 86400.0;  // 2036-02-07 06:28:16
+constexpr double kEraZeroStartDay = 2.0 + 2147483648.0 / 86400.0;  // 1968-01-20 03:14:08
+constexpr double kOneMillisecondDays = 1.0 / 86400000.0;
+
+TEST(Timestamp, ConvertsSecondsAndFractionWithTheEraRule) {
+  struct Case { const char* what; uint32_t seconds, fraction; double days; };
+  const Case cases[] = {
+      {"2000-01-01 00:00:00 is a whole day", 3155673600u, 0, 36526.0},
+      {"top bit set: first second of the range", 0x80000000u, 0, kEraZeroStartDay},
+      {"all zero reads in the next era", 0, 0, kEraOneStartDay},
+      {"top bit clear: seconds + 2^32", 86400, 0, kEraOneStartDay + 1.0},
+      {"last second before the era turns", 0xFFFFFFFFu, 0, kEraOneStartDay - 1.0 / 86400.0},
+      {"half a second", 3155673600u, 0x80000000u, 36526.0 + 0.5 / 86400.0},
+      {"low fraction byte is ignored", 3155673600u, 0x000000FFu, 36526.0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_DOUBLE_EQ(TimestampToDays(c.seconds, c.fraction), c.days) << c.what;
+  }
+  EXPECT_EQ(TimestampToDays(3155673600u, 0), 36526.0) << "exact, not merely close";
+}
+
+TEST(Timestamp, EraBoundariesMatchTheCalendar) {
+  EXPECT_NEAR(TimestampToDays(0, 0), EncodeDayCount({2036, 2, 7, 6, 28, 16, 0}), 1e-9);
+  EXPECT_NEAR(TimestampToDays(0x80000000u, 0), EncodeDayCount({1968, 1, 20, 3, 14, 8, 0}), 1e-9);
+  // Days after the turn keep counting up instead of jumping back to 1968.
+  EXPECT_GT(TimestampToDays(1000, 0), TimestampToDays(0xFFFFFF00u, 0));
+}
+
+TEST(DayCount, EncodesDatesAndTimesOfDay) {
+  struct Case { TLocalDateTime time; double days; };
+  const Case cases[] = {
+      {{1899, 12, 30, 0, 0, 0, 0}, 0.0},
+      {{1900, 1, 1, 0, 0, 0, 0}, 2.0},
+      {{2000, 1, 1, 12, 0, 0, 0}, 36526.5},
+      {{2024, 2, 29, 0, 0, 0, 0}, 45351.0},
+      {{2024, 3, 1, 6, 0, 0, 500}, 45352.25 + 500 * kOneMillisecondDays},
+      {{2100, 3, 1, 0, 0, 0, 0}, 73110.0},  // 2100 is no leap year
+  };
+  for (const Case& c : cases) {
+    EXPECT_NEAR(EncodeDayCount(c.time), c.days, 1e-10)
+        << c.time.Year << "-" << c.time.Month << "-" << c.time.Day;
+  }
+}
+
+TEST(ShortFormat, TopBitIsASignInFrontOfTheMagnitude) {
+  struct Case { uint8_t b[4]; double seconds; };
+  const Case cases[] = {
+      {{0x00, 0x01, 0x00, 0x00}, 1.0},
+      {{0x00, 0x00, 0x80, 0x00}, 0.5},
+      {{0x80, 0x00, 0x00, 0x01}, -1.0 / 65536.0},
+      {{0xFF, 0xFF, 0x00, 0x00}, -32767.0},  // two's complement would give -1.0
+      {{0x7F, 0xFF, 0xFF, 0xFF}, 32767.0 + 65535.0 / 65536.0},
+      {{0x80, 0x00, 0x00, 0x00}, 0.0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ReadShortFormatSeconds(std::span<const uint8_t, 4>(c.b)), c.seconds)
+        << int(c.b[0]) << " " << int(c.b[1]) << " " << int(c.b[2]) << " " << int(c.b[3]);
+  }
+}
+
+TEST(RoundTrip, CountsTicksModuloTwoToThe30) {
+  struct Case { uint32_t send, receive; int32_t expected; };
+  const Case cases[] = {
+      {1000, 1100, 100},
+      {5, 5, 0},
+      {(1u << 30) - 16, (1u << 30) + 16, 32},  // crossing 2^30
+      {0xFFFFFFF0u, 0x00000010u, 32},          // the 32-bit counter wraps
+      {0x7FFFFFFFu, 0x80000063u, 100},         // crossing 2^31
+      {100, 50, (1 << 30) - 50},               // a receive tick "before" the send
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RoundTripMilliseconds(c.send, c.receive), c.expected) << c.send << " -> " << c.receive;
+  }
+}
+
+TEST(ServerTime, AddsHalfTheNetworkTime) {
+  const double t2 = 45000.25;
+  // T2 = T3 and a round trip of 100 ms: T3 + 50 ms.
+  EXPECT_NEAR(ServerTimeAtArrival(t2, t2, 100), t2 + 50 * kOneMillisecondDays, 1e-11);
+  // The server held the request 10 ms: (100 - 10) / 2 = 45 ms after T3.
+  const double t3 = t2 + 10 * kOneMillisecondDays;
+  EXPECT_NEAR(ServerTimeAtArrival(t2, t3, 100), t3 + 45 * kOneMillisecondDays, 1e-11);
+  EXPECT_NEAR(ServerTimeAtArrival(t2, t2, 0), t2, 1e-11);
+}
+
+TEST(Request, IsVersionOneClientModeAndOtherwiseZero) {
+  const TPacket request = BuildRequest();
+  EXPECT_EQ(request[0], 0x0B);
+  for (std::size_t i = 1; i < request.size(); ++i) EXPECT_EQ(request[i], 0) << "byte " << i;
+  EXPECT_TRUE(IsClientRequest(request));
+  EXPECT_FALSE(IsClientRequest(ReplyBuilder().Flags(0x0C).raw)) << "version 1 server reply";
+  EXPECT_FALSE(IsClientRequest(ReplyBuilder().Flags(0x24).raw)) << "version 4 server reply";
+}
+
+TEST(Decode, ReadsEveryFieldOfTheReply) {
+  ReplyBuilder b;
+  b.Flags(0xE3).Stratum(200).Poll(0xFA).Precision(0xEC);
+  b.Bytes(pRootDelay, {0x00, 0x02, 0x80, 0x00}).Bytes(pRootDispersion, {0x80, 0x01, 0x00, 0x00});
+  b.Bytes(pReferenceId, {'G', 'P', 'S', 0});
+  b.Timestamp(pReferenceTimestamp, 3155673600u, 0);
+  b.Timestamp(pOriginateTimestamp, 3155673600u + 86400, 0);
+  b.Timestamp(pReceiveTimestamp, 3155673600u + 2 * 86400, 0x40000000u);
+  b.Timestamp(pTransmitTimestamp, 3155673600u + 3 * 86400, 0xC0000000u);
+  TSNTPReply reply;
+  reply.ServerTime = 123.0;
+  reply.InvalidReply = true;
+  DecodeReply(b.raw, reply);
+  EXPECT_EQ(reply.LeapIndicator, 3);
+  EXPECT_EQ(reply.VersionNumber, 4);
+  EXPECT_EQ(reply.Mode, 3);
+  EXPECT_EQ(reply.Stratum, 200) << "stratum is unsigned";
+  EXPECT_EQ(reply.Poll, -6);
+  EXPECT_EQ(reply.Precision, -20);
+  EXPECT_EQ(reply.RootDelay, 2.5);
+  EXPECT_EQ(reply.RootDispersion, -1.0);
+  EXPECT_EQ(reply.ReferenceTimestamp, 36526.0);
+  EXPECT_EQ(reply.OriginateTimestamp, 36527.0);
+  EXPECT_NEAR(reply.ReceiveTimestamp, 36528.0 + 0.25 / 86400, 1e-10);
+  EXPECT_NEAR(reply.TransmitTimestamp, 36529.0 + 0.75 / 86400, 1e-10);
+  EXPECT_EQ(reply.ServerTime, 123.0) << "the client's field, not the codec's";
+  EXPECT_TRUE(reply.InvalidReply) << "the client's field, not the codec's";
+}
+
+TEST(Validity, JudgesLeapStratumAndTransmitTimestampOnly) {
+  struct Case { const char* what; ReplyBuilder reply; bool invalid; };
+  const Case cases[] = {
+      {"good reply", ReplyBuilder::Good(), false},
+      {"leap indicator 3", ReplyBuilder::Good().Flags(0xDC), true},
+      {"leap indicator 1", ReplyBuilder::Good().Flags(0x5C), false},
+      {"leap indicator 2", ReplyBuilder::Good().Flags(0x9C), false},
+      {"stratum 0", ReplyBuilder::Good().Stratum(0), true},
+      {"stratum 1", ReplyBuilder::Good().Stratum(1), false},
+      {"stratum 15", ReplyBuilder::Good().Stratum(15), false},
+      {"stratum 16", ReplyBuilder::Good().Stratum(16), true},
+      {"stratum 255", ReplyBuilder::Good().Stratum(255), true},
+      {"transmit timestamp all zero", ReplyBuilder::Good().Timestamp(pTransmitTimestamp, 0, 0), true},
+      {"only the last transmit byte set",
+       ReplyBuilder::Good().Timestamp(pTransmitTimestamp, 0, 1), false},
+      {"version 7", ReplyBuilder::Good().Flags(0x3C), false},
+      {"mode 0", ReplyBuilder::Good().Flags(0x18), false},
+      {"zero receive timestamp does not matter",
+       ReplyBuilder::Good().Timestamp(pReceiveTimestamp, 0, 0), false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsInvalidReply(c.reply.raw), c.invalid) << c.what;
+}
+
+}  // namespace
+}  // namespace sntp

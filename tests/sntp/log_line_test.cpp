@@ -1,0 +1,38 @@
+// The log's line format and where the log file lives.
+#include <gtest/gtest.h>
+
+#include "sntp/log_line.h"
+
+namespace sntp {
+namespace {
+
+TEST(LogLine, DayMonthTimeThreeBlanksMessageCrLf) {
+  struct Case { TLocalDateTime now; const char* separator; const char* message; const char* line; };
+  const Case cases[] = {
+      {{2026, 12, 6, 14, 5, 9, 999}, ":", "SNTP Object is created",
+       "06.12 14:05:09   SNTP Object is created\r\n"},
+      {{2027, 1, 31, 0, 0, 0, 0}, ".", "Querying pool", "31.01 00.00.00   Querying pool\r\n"},
+      {{2027, 7, 4, 23, 59, 58, 0}, " h ", "", "04.07 23 h 59 h 58   \r\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FormatLogLine(c.now, c.separator, c.message), c.line);
+}
+
+TEST(LogLine, LoadMarkerIsFiftyThreeDashes) {
+  EXPECT_EQ(LoadMarkerMessage(), std::string(53, '-'));
+}
+
+TEST(LogFile, LivesBesideTheExecutable) {
+  struct Case { const char* executable; const char* log; };
+  const Case cases[] = {
+      {"C:\\Program Files\\Clock\\clock.exe", "C:\\Program Files\\Clock\\sntp.log"},
+      {"C:\\clock.exe", "C:\\sntp.log"},
+      {"C:clock.exe", "C:sntp.log"},
+      {"\\\\server\\share\\clock.v2\\clock.exe", "\\\\server\\share\\clock.v2\\sntp.log"},
+      {"clock.exe", "sntp.log"},
+      {"", "sntp.log"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LogFilePathFor(c.executable), c.log) << c.executable;
+}
+
+}  // namespace
+}  // namespace sntp

@@ -1,0 +1,63 @@
+// The query driver's platform-free rules: result texts, the deadline and the
+// network-address test behind isConnected.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "sntp/query_rules.h"
+
+namespace sntp {
+namespace {
+
+TEST(ResultCodes, TextsAndFailureOffset) {
+  EXPECT_STREQ(ResultText(qrOk), "OK");
+  EXPECT_STREQ(ResultText(qrTimeout), "Timeout");
+  EXPECT_STREQ(ResultText(qrWinsockError), "Winsock Error");
+  EXPECT_STREQ(ResultText(qrResolveError), "Resolve Error");
+  EXPECT_STREQ(ResultText(4), "Unknown");
+  // The clock reads the offset's bytes: C0 8F 40 00 00 00 00 00.
+  const double offset = kFailureOffset;
+  uint64_t bits;
+  std::memcpy(&bits, &offset, sizeof bits);
+  EXPECT_EQ(bits, 0xC08F400000000000ull);
+}
+
+TEST(Deadline, PassesOnlyStrictlyAfterItsTick) {
+  struct Case { const char* what; uint32_t now, deadline; bool passed; uint32_t sleep; };
+  const Case cases[] = {
+      {"at the start", 0, 4000, false, 4001},
+      {"one before", 3999, 4000, false, 2},
+      {"equal is not past", 4000, 4000, false, 1},
+      {"one after", 4001, 4000, true, 0},
+      {"long after", 90000, 4000, true, 0},
+      {"deadline beyond 2^31", 0x7FFFFF00u, 0x7FFFFF00u + 4000, false, 4001},
+      {"tick beyond 2^31, deadline not", 0x80000000u, 0x7FFFFF00u + 4000, false, 3745},
+      {"deadline wrapped past 2^32", 0xFFFFFF00u, 0xFFFFFF00u + 4000, false, 4001},
+      {"tick wrapped too, not yet", 0x00000E9Fu, 0xFFFFFF00u + 4000, false, 2},
+      {"tick wrapped and past", 0x00000EA1u, 0xFFFFFF00u + 4000, true, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DeadlinePassed(c.now, c.deadline), c.passed) << c.what;
+    EXPECT_EQ(MillisecondsUntilPast(c.now, c.deadline), c.sleep) << c.what;
+  }
+}
+
+TEST(Connected, LastHostAddressDecides) {
+  using List = std::vector<std::string>;
+  struct Case { List addresses; bool connected; };
+  const Case cases[] = {
+      {List{"10.1.2.3", "127.0.0.1"}, false},
+      {List{"127.0.0.1", "10.1.2.3"}, true},
+      {List{"10.1.2.3", "0.0.0.0"}, false},
+      {List{"127.0.0.1"}, false},
+      {List{"192.168.1.20"}, true},
+      {List{}, true},  // no host entry
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(HasNetworkAddress(c.addresses), c.connected)
+        << (c.addresses.empty() ? "(none)" : c.addresses.back());
+  }
+}
+
+}  // namespace
+}  // namespace sntp
