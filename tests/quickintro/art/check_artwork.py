@@ -201,6 +201,89 @@ class PicturePixels(unittest.TestCase):
                     self.assertNotEqual(set(line), {index})
 
 
+def generator_module(name):
+    """One of the generator's own modules, imported from its folder."""
+    folder = os.path.dirname(os.path.abspath(GENERATOR))
+    if folder not in sys.path:
+        sys.path.insert(0, folder)
+    return __import__(name)
+
+
+# Picture -> (left, top, right, bottom) of the part the page shows.
+VISIBLE_PARTS = {
+    "MainBkg": (0, 0, 391, 206), "WelcomeBkg": (0, 0, 259, 59),
+    "TrayClockImg": (0, 0, 148, 60), "DesktopClockImg": (0, 0, 148, 60),
+    "Image1": (0, 0, 391, 28), "Image4": (0, 0, 179, 150), "Image7": (0, 0, 240, 136),
+    "Image2": (0, 0, 253, 113), "Image3": (2, 6, 204, 196), "Image5": (1, 0, 392, 128),
+    "Image6": (0, 1, 352, 112),
+}
+
+
+class PageContent(unittest.TestCase):
+    def test_the_part_each_page_shows_carries_drawing(self):
+        for name, (left, top, right, bottom) in VISIBLE_PARTS.items():
+            with self.subTest(picture=name):
+                facts, pixels, _ = decoded_indices(name)
+                shown = {pixels[y * facts.width + x]
+                         for y in range(top, bottom) for x in range(left, right)}
+                shown.discard(PICTURE_TABLE[name][4])
+                self.assertGreaterEqual(len(shown), min(5, facts.table_size - 2))
+
+
+class PaletteReduction(unittest.TestCase):
+    def picture(self, colours, clear_columns=()):
+        image = Image.new("RGBA", (len(colours), 2))
+        for x, colour in enumerate(colours):
+            alpha = 0 if x in clear_columns else 255
+            image.putpixel((x, 0), colour + (alpha,))
+            image.putpixel((x, 1), colour + (alpha,))
+        return image
+
+    def test_exact_size_and_transparent_entry_in_place(self):
+        palette = generator_module("palette")
+        red, green, blue, magenta = (255, 0, 0), (0, 200, 0), (0, 0, 255), (255, 0, 255)
+        # (colours, transparent columns, table size, transparent index)
+        cases = [([red, green, blue], (), 8, None),
+                 ([red, green, blue], (1,), 8, 0),
+                 ([red, green, blue], (0, 2), 4, 3),
+                 ([magenta, red, green], (1,), 8, 5),
+                 ([(i, 255 - i, 7) for i in range(0, 250, 2)], (3,), 16, 1)]
+        for colours, clear, size, transparent in cases:
+            with self.subTest(colours=len(colours), clear=clear, size=size):
+                indices, entries = palette.index_picture(self.picture(colours, clear), size,
+                                                         transparent)
+                self.assertEqual(len(entries), size)
+                for x, colour in enumerate(colours):
+                    index = indices[x]
+                    if x in clear:
+                        self.assertEqual(index, transparent)
+                        continue
+                    self.assertNotEqual(index, transparent)
+                    if len(colours) < size:
+                        self.assertEqual(entries[index], colour, "few colours are kept exactly")
+                if transparent is not None:
+                    self.assertEqual(entries.count(entries[transparent]), 1)
+
+
+class IconWriter(unittest.TestCase):
+    def test_mask_and_colours_read_back_through_another_reader(self):
+        icon_writer = generator_module("icon_writer")
+        colours = [[(x + y) % 3 for x in range(32)] for y in range(32)]
+        mask = [[1 if x < 4 or y > 28 else 0 for x in range(32)] for y in range(32)]
+        entries = [(0, 0, 0), (250, 10, 10), (10, 250, 10)] + [(9, 9, 9)] * 253
+        with tempfile.NamedTemporaryFile(suffix=".ico") as copy:
+            copy.write(icon_writer.encode_icon(colours, mask, entries))
+            copy.flush()
+            with Image.open(copy.name) as image:
+                rgba = image.convert("RGBA")
+        for x, y in [(0, 0), (3, 10), (4, 10), (20, 28), (20, 29), (31, 31), (17, 5)]:
+            with self.subTest(x=x, y=y):
+                red, green, blue, alpha = rgba.getpixel((x, y))
+                self.assertEqual(alpha, 0 if mask[y][x] else 255)
+                if not mask[y][x]:
+                    self.assertEqual((red, green, blue), entries[colours[y][x]])
+
+
 def icon_directory(data):
     reserved, kind, count = struct.unpack_from("<HHH", data, 0)
     entry = struct.unpack_from("<BBBBHHII", data, 6)
@@ -258,8 +341,7 @@ class Generator(unittest.TestCase):
                     self.assertEqual(fresh.read(), read(name), f"{name} differs from a fresh run")
 
     def test_writer_round_trips_data_that_strains_the_code_table(self):
-        sys.path.insert(0, os.path.dirname(GENERATOR))
-        import gif_writer
+        gif_writer = generator_module("gif_writer")
         generator = random.Random(5)
         cases = {
             "one pixel": (1, 1, 2, [1]),
