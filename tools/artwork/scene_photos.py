@@ -95,6 +95,28 @@ def _lightning(size):
     return ImageChops.lighter(ImageChops.multiply(glow, Image.new("L", size, 210)), core)
 
 
+def _bokeh(size, seed):
+    """Soft out-of-focus lights, as in the background of a photograph."""
+    generator = random.Random(seed)
+    layer = Image.new("L", size, 0)
+    draw = ImageDraw.Draw(layer)
+    for _ in range(28):
+        radius = generator.uniform(0.02, 0.07) * size[0]
+        x, y = generator.uniform(0, size[0]), generator.uniform(0, size[1])
+        draw.ellipse([x - radius, y - radius, x + radius, y + radius],
+                     fill=generator.randint(25, 70))
+    return layer.filter(ImageFilter.GaussianBlur(size[0] / 160))
+
+
+def _vignette(size):
+    """A mask that darkens the corners a little."""
+    mask = Image.new("L", size, 0)
+    inset_x, inset_y = size[0] // 10, size[1] // 8
+    ImageDraw.Draw(mask).ellipse([-inset_x, -inset_y, size[0] + inset_x, size[1] + inset_y],
+                                 fill=255)
+    return mask.filter(ImageFilter.GaussianBlur(size[0] / 12)).point(lambda v: 255 - v // 3)
+
+
 def _digital_display(draw, box, s):
     """A dark LCD panel with lit seven-segment digits."""
     x0, y0, x1, y1 = box
@@ -102,14 +124,14 @@ def _digital_display(draw, box, s):
     draw.rounded_rectangle([x0 + 3 * s, y0 + 3 * s, x1 - 3 * s, y1 - 3 * s],
                            radius=3 * s, fill=12)
     widgets.seven_segment(draw, (x0 + 10 * s, y0 + 7 * s), "10:09", (y1 - y0) - 14 * s,
-                          colour=150, dim=32, thickness=3 * s)
+                          colour=180, dim=34, thickness=3 * s)
 
 
 def main_background(size):
     """Blue-toned photograph of clocks: faces, a digital display, lightning."""
     s = SUPERSAMPLE
     big = (size[0] * s, size[1] * s)
-    grey = _vertical_gradient(big, 25, 70)
+    grey = ImageChops.add(_vertical_gradient(big, 25, 70), _bokeh(big, 4))
     draw = ImageDraw.Draw(grey)
     _clock_face(draw, (62 * s, 92 * s), 78 * s, 10, 10)
     _clock_face(draw, (350 * s, 46 * s), 44 * s, 3, 40)
@@ -122,6 +144,7 @@ def main_background(size):
     shade = shade.filter(ImageFilter.GaussianBlur(10 * s))
     grey = ImageChops.subtract(grey, ImageChops.multiply(grey, shade))
     grey = ImageChops.lighter(grey, _lightning(big))
+    grey = ImageChops.subtract(grey, ImageChops.multiply(grey, _vignette(big).point(lambda v: 255 - v)))
     grey = grey.resize(size, Image.Resampling.LANCZOS)
     grey = ImageChops.add(grey, _noise(size, 1, 6), offset=-128)
     photo = ImageOps.colorize(grey, black=(2, 8, 40), mid=(30, 90, 190), white=(225, 240, 255),
