@@ -70,23 +70,25 @@ def text_width(words, size=11, bold=False):
     return int(ui_font(bold, size).getlength(words))
 
 
-def raised(draw, box, face=FACE):
-    """A button-like raised edge: light top-left, dark bottom-right."""
+def _edge(draw, box, face, outer_top_left, inner_top_left, outer_bottom_right,
+          inner_bottom_right):
+    """A filled box with a two-pixel 3-D edge."""
     x0, y0, x1, y1 = box
     draw.rectangle(box, fill=face)
-    draw.line([(x0, y1), (x0, y0), (x1, y0)], fill=LIGHT)
-    draw.line([(x0, y1), (x1, y1), (x1, y0)], fill=DARK)
-    draw.line([(x0 + 1, y1 - 1), (x1 - 1, y1 - 1), (x1 - 1, y0 + 1)], fill=SHADOW)
+    draw.line([(x0, y1), (x0, y0), (x1, y0)], fill=outer_top_left)
+    draw.line([(x0 + 1, y1 - 1), (x0 + 1, y0 + 1), (x1 - 1, y0 + 1)], fill=inner_top_left)
+    draw.line([(x0, y1), (x1, y1), (x1, y0)], fill=outer_bottom_right)
+    draw.line([(x0 + 1, y1 - 1), (x1 - 1, y1 - 1), (x1 - 1, y0 + 1)], fill=inner_bottom_right)
+
+
+def raised(draw, box, face=FACE):
+    """A button-like raised edge: light top-left, dark bottom-right."""
+    _edge(draw, box, face, LIGHT, face, DARK, SHADOW)
 
 
 def sunken(draw, box, face=LIGHT):
     """A field-like sunken edge: shadow top-left, light bottom-right."""
-    x0, y0, x1, y1 = box
-    draw.rectangle(box, fill=face)
-    draw.line([(x0, y1), (x0, y0), (x1, y0)], fill=SHADOW)
-    draw.line([(x0 + 1, y1 - 1), (x0 + 1, y0 + 1), (x1 - 1, y0 + 1)], fill=DARK)
-    draw.line([(x0, y1), (x1, y1), (x1, y0)], fill=LIGHT)
-    draw.line([(x0 + 1, y1 - 1), (x1 - 1, y1 - 1), (x1 - 1, y0 + 1)], fill=FACE)
+    _edge(draw, box, face, SHADOW, DARK, LIGHT, FACE)
 
 
 def thin_sunken(draw, box):
@@ -142,12 +144,7 @@ def pointer(image, xy, shape=ARROW_POINTER):
 
 def menu_frame(draw, box):
     """The raised two-pixel frame of a pop-up menu."""
-    x0, y0, x1, y1 = box
-    draw.rectangle(box, fill=FACE)
-    draw.line([(x0, y1), (x0, y0), (x1, y0)], fill=FACE)
-    draw.line([(x0 + 1, y1 - 1), (x0 + 1, y0 + 1), (x1 - 1, y0 + 1)], fill=LIGHT)
-    draw.line([(x0, y1), (x1, y1), (x1, y0)], fill=DARK)
-    draw.line([(x0 + 1, y1 - 1), (x1 - 1, y1 - 1), (x1 - 1, y0 + 1)], fill=SHADOW)
+    _edge(draw, box, FACE, FACE, LIGHT, DARK, SHADOW)
 
 
 def menu_item(draw, box, label, highlighted=False, bold=False, arrow=False, checked=False):

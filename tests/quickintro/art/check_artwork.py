@@ -299,29 +299,31 @@ def mask_bit(data, header_at, colour_bytes, x, y):
 
 
 class CursorAndIcon(unittest.TestCase):
-    def test_cursor_is_a_two_colour_hand_with_its_hot_spot_on_the_fingertip(self):
-        data = read("viduvidiva.cur")
-        (reserved, kind, count), entry, header = icon_directory(data)
-        self.assertEqual((reserved, kind, count), (0, 2, 1))
-        width, height, colours, _, hot_x, hot_y, size, offset = entry
-        self.assertEqual((width, height, colours, hot_x, hot_y), (32, 32, 2, 7, 0))
+    def single_image(self, name, kind, entry_facts, bits, colour_count):
+        """Checks the directory and bitmap header of a one-image file and
+        returns its bytes, the image's offset and where the mask starts."""
+        data = read(name)
+        (reserved, found_kind, count), entry, header = icon_directory(data)
+        self.assertEqual((reserved, found_kind, count), (0, kind, 1))
+        self.assertEqual(entry[:3] + entry[4:6], entry_facts)
+        size, offset = entry[6:8]
         self.assertEqual(offset + size, len(data))
-        self.assertEqual(header[:5], (40, 32, 64, 1, 1))
-        colour_bytes = 40 + 2 * 4 + 32 * 4
-        self.assertEqual(size, colour_bytes + 32 * 4)
+        self.assertEqual(header[:5], (40, 32, 64, 1, bits), "double height for the mask")
+        colour_bytes = 40 + colour_count * 4 + 32 * 32 * bits // 8
+        self.assertEqual(size, colour_bytes + 32 * 4, "colour bits followed by the mask")
+        return data, offset, colour_bytes
+
+    def test_cursor_is_a_two_colour_hand_with_its_hot_spot_on_the_fingertip(self):
+        # Entry: width, height, colours, then the hot spot x and y.
+        data, offset, colour_bytes = self.single_image("viduvidiva.cur", 2, (32, 32, 2, 7, 0),
+                                                       1, 2)
         self.assertEqual(mask_bit(data, offset, colour_bytes, 7, 0), 0, "hot spot on the hand")
         self.assertEqual(mask_bit(data, offset, colour_bytes, 31, 31), 1, "corner transparent")
 
     def test_icon_is_a_256_colour_image_with_a_mask(self):
-        data = read("mainicon.ico")
-        (reserved, kind, count), entry, header = icon_directory(data)
-        self.assertEqual((reserved, kind, count), (0, 1, 1))
-        width, height, colours, _, planes, bit_count, size, offset = entry
-        self.assertEqual((width, height, colours, planes, bit_count), (32, 32, 0, 1, 8))
-        self.assertEqual(header[:5], (40, 32, 64, 1, 8))
-        colour_bytes = 40 + 256 * 4 + 32 * 32
-        self.assertEqual(size, colour_bytes + 32 * 4, "colour bits followed by the mask")
-        self.assertEqual(offset + size, len(data))
+        # Entry: width, height, colours (0 meaning 256), planes, bits per pixel.
+        data, offset, colour_bytes = self.single_image("mainicon.ico", 1, (32, 32, 0, 1, 8),
+                                                       8, 256)
         self.assertEqual(mask_bit(data, offset, colour_bytes, 0, 31), 1, "corner transparent")
         self.assertEqual(mask_bit(data, offset, colour_bytes, 16, 12), 0, "bulb opaque")
         index = data[offset + 40 + 256 * 4 + (31 - 12) * 32 + 16]
