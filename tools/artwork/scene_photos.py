@@ -52,9 +52,9 @@ def _clock_face(draw, centre, radius, hours, minutes, numerals=True):
 
 def _clock_hands(draw, centre, r, hours, minutes):
     cx, cy = centre
-    hand_specs = [((hours % 12 + minutes / 60) * 30, 0.48, 0.06, 20),
+    hands = [((hours % 12 + minutes / 60) * 30, 0.48, 0.06, 20),
                   (minutes * 6, 0.72, 0.04, 20), (200, 0.8, 0.012, 90)]
-    for degrees, length, width, level in hand_specs:
+    for degrees, length, width, level in hands:
         angle = math.radians(degrees)
         tip = (cx + r * length * math.sin(angle), cy - r * length * math.cos(angle))
         tail = (cx - r * 0.12 * math.sin(angle), cy + r * 0.12 * math.cos(angle))
