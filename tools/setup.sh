@@ -10,6 +10,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 wine32:i386 xvfb xauth x11-apps imagemagick
   chrony iproute2 procps
+  fonts-liberation fonts-dejavu-core
 )
 
 missing=()
