@@ -1,0 +1,232 @@
+// The timer's schedule in virtual time: ticks and overruns, the enabling
+// rules, the spent state, handler failures and destruction, each at an exact
+// time on a clock the test moves, so no result depends on the machine's load.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "manual_timer_clock.h"
+#include "sntp/timer/async_timer.h"
+
+namespace {
+
+using sntp::EAsyncTimerError;
+using sntp::TAsyncTimer;
+using Times = std::vector<std::int64_t>;
+
+struct HandlerBehaviour {
+  std::int64_t onTimerMs = 0;   // virtual time OnTimer takes
+  bool onTimerDisables = false;  // as the SNTP client's timeout routine does
+  bool handlersThrow = false;
+};
+
+// A timer on a manual clock whose handlers log the virtual time they start at.
+class ClockedTimer {
+ public:
+  explicit ClockedTimer(HandlerBehaviour behaviour = {})
+      : timer_(std::make_unique<TAsyncTimer>(clock)), self_(timer_.get()) {
+    timer_->OnTimer = [this, behaviour](TAsyncTimer* Sender) {
+      Log(Sender, ticks_);
+      clock.Sleep(behaviour.onTimerMs);
+      if (behaviour.onTimerDisables) Sender->SetEnabled(false);
+      ++finishedHandlers_;
+      if (behaviour.handlersThrow) throw std::runtime_error("handler failure");
+    };
+    timer_->OnOverrun = [this, behaviour](TAsyncTimer* Sender) {
+      Log(Sender, overruns_);
+      if (behaviour.handlersThrow) throw std::runtime_error("handler failure");
+    };
+  }
+
+  // A handler still sleeping in virtual time would hold the destructor forever.
+  ~ClockedTimer() {
+    if (!timer_) return;
+    timer_->SetEnabled(false);
+    clock.RunUntil(clock.Millis() + 1000);
+  }
+
+  TAsyncTimer& timer() { return *timer_; }
+  void Destroy() { timer_.reset(); }
+  int FinishedHandlers() const { return finishedHandlers_.load(); }
+  Times Ticks() const { return Copy(ticks_); }
+  Times Overruns() const { return Copy(overruns_); }
+
+  ManualTimerClock clock;
+
+ private:
+  void Log(TAsyncTimer* Sender, Times& times) {
+    EXPECT_EQ(Sender, self_);
+    std::lock_guard<std::mutex> lock(mutex_);
+    times.push_back(clock.Millis());
+  }
+  Times Copy(const Times& times) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return times;
+  }
+
+  mutable std::mutex mutex_;
+  Times ticks_;
+  Times overruns_;
+  std::atomic<int> finishedHandlers_{0};
+  std::unique_ptr<TAsyncTimer> timer_;  // destroyed first: its threads use the rest
+  const TAsyncTimer* self_;
+};
+
+enum class Op { Enable, Disable, Reenable, Interval };
+struct Step {
+  std::int64_t at;
+  Op op;
+  std::int32_t value = 0;
+};
+
+void RunScript(ClockedTimer& timed, const std::vector<Step>& steps) {
+  for (const Step& step : steps) {
+    timed.clock.RunUntil(step.at);
+    TAsyncTimer& timer = timed.timer();
+    switch (step.op) {
+      case Op::Enable: timer.SetEnabled(true); break;
+      case Op::Disable: timer.SetEnabled(false); break;
+      case Op::Reenable: timer.SetEnabled(false); timer.SetEnabled(true); break;
+      case Op::Interval: timer.SetInterval(step.value); break;
+    }
+  }
+}
+
+struct ScheduleCase {
+  const char* name;
+  HandlerBehaviour behaviour;
+  std::vector<Step> steps;
+  std::int64_t until;
+  Times ticks, overruns;
+  bool spent = false;
+};
+
+const ScheduleCase kScheduleCases[] = {
+    // OnTimer busy at a tick costs that tick; an idle one takes the next.
+    {"handler of 250 ms", {250}, {{0, Op::Enable}}, 750, {100, 400, 700}, {200, 300, 500, 600}},
+    {"handler ending between ticks", {150}, {{0, Op::Enable}}, 550, {100, 300, 500}, {200, 400}},
+    {"instant handler", {0}, {{0, Op::Enable}}, 350, {100, 200, 300}, {}},
+    {"short interval", {100}, {{0, Op::Interval, 40}, {0, Op::Enable}}, 250, {40, 160}, {80, 120, 200, 240}},
+    {"failing handlers", {150, false, true}, {{0, Op::Enable}}, 550, {100, 300, 500}, {200, 400}},
+    // Enabling and disabling.
+    {"enabling an enabled timer keeps its interval", {}, {{0, Op::Enable}, {50, Op::Enable}}, 250, {100, 200}, {}},
+    {"disabling a disabled timer changes nothing", {}, {{20, Op::Disable}, {30, Op::Enable}}, 250, {130, 230}, {}},
+    {"each enabling starts a fresh interval", {}, {{0, Op::Enable}, {50, Op::Disable}, {120, Op::Enable}}, 350,
+     {220, 320}, {}},
+    {"disabling and enabling at once starts afresh", {}, {{0, Op::Enable}, {50, Op::Reenable}}, 300, {150, 250}, {}},
+    {"no tick while disabled", {}, {{0, Op::Enable}, {150, Op::Disable}}, 1000, {100}, {}},
+    {"handler disables, owner enables again", {0, true}, {{0, Op::Enable}, {500, Op::Enable}}, 1000, {100, 600}, {}},
+    // Interval changes and the spent state.
+    {"a new interval applies from the next one", {}, {{0, Op::Enable}, {150, Op::Interval, 300}}, 600,
+     {100, 200, 500}, {}},
+    {"interval 0 ends the ticking for good", {},
+     {{0, Op::Enable}, {150, Op::Interval, 0}, {250, Op::Interval, 100}, {260, Op::Disable}, {270, Op::Enable}},
+     1000, {100}, {}, true},
+    {"a negative interval before enabling spends the timer", {},
+     {{0, Op::Interval, -5}, {10, Op::Enable}, {20, Op::Interval, 100}}, 500, {}, {}, true},
+};
+
+TEST(TimerSchedule, TicksOverrunsEnablingAndSpentState) {
+  for (const ScheduleCase& c : kScheduleCases) {
+    SCOPED_TRACE(c.name);
+    ClockedTimer timed(c.behaviour);
+    RunScript(timed, c.steps);
+    timed.clock.RunUntil(c.until);
+    EXPECT_EQ(timed.Ticks(), c.ticks);
+    EXPECT_EQ(timed.Overruns(), c.overruns);
+    EXPECT_EQ(timed.clock.LiveThreads(), c.spent ? 1 : 2) << "only the event-taker outlives a spent timer";
+  }
+}
+
+TEST(TimerEvents, HandlerReplacedWhileRunningFinishesItsCall) {
+  ManualTimerClock clock;
+  std::mutex mutex;
+  std::vector<std::string> calls;
+  TAsyncTimer timer(clock);
+  const std::string first(64, 'f');  // on the heap, so a freed capture shows
+  timer.OnTimer = [&, first](TAsyncTimer* Sender) {
+    Sender->OnTimer = [&](TAsyncTimer*) {
+      std::lock_guard<std::mutex> lock(mutex);
+      calls.push_back("second");
+    };
+    std::lock_guard<std::mutex> lock(mutex);
+    calls.push_back(first);
+  };
+  timer.SetEnabled(true);
+  clock.RunUntil(250);
+  std::lock_guard<std::mutex> lock(mutex);
+  EXPECT_EQ(calls, (std::vector<std::string>{first, "second"}));
+}
+
+// No case advances time while destroying: a destructor that waited for the
+// current interval to run out would never return.
+TEST(TimerDestruction, EndsBothThreadsWithoutWaitingOutTheInterval) {
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;
+    std::int64_t destroyAt;
+    Times ticks;
+  };
+  const Case cases[] = {
+      {"never enabled", {}, 50, {}},
+      {"enabled, mid-interval", {{0, Op::Enable}}, 150, {100}},
+      {"disabled after ticking", {{0, Op::Enable}, {150, Op::Disable}}, 300, {100}},
+      {"spent", {{0, Op::Enable}, {50, Op::Interval, 0}}, 300, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ClockedTimer timed;
+    RunScript(timed, c.steps);
+    timed.clock.RunUntil(c.destroyAt);
+    timed.Destroy();
+    EXPECT_EQ(timed.clock.LiveThreads(), 0);
+    EXPECT_EQ(timed.Ticks(), c.ticks);
+  }
+}
+
+TEST(TimerDestruction, WaitsUntilTheRunningHandlerReturns) {
+  ClockedTimer timed({250});
+  RunScript(timed, {{0, Op::Enable}});
+  timed.clock.RunUntil(150);  // OnTimer runs from 100 to 350
+  std::atomic<int> finishedWhenDestroyed{-1};
+  std::thread owner([&] {
+    timed.Destroy();
+    finishedWhenDestroyed = timed.FinishedHandlers();
+  });
+  timed.clock.Settle(1);  // the ticking thread has ended, the handler still runs
+  EXPECT_EQ(finishedWhenDestroyed.load(), -1);
+  timed.clock.RunUntil(350);
+  owner.join();
+  EXPECT_EQ(finishedWhenDestroyed.load(), 1);
+  EXPECT_EQ(timed.clock.LiveThreads(), 0);
+  EXPECT_EQ(timed.Ticks(), (Times{100}));
+  EXPECT_EQ(timed.Overruns(), Times{});
+}
+
+TEST(TimerConstruction, ThreadCreationFailureRaisesAndLeavesNoThread) {
+  struct Case {
+    int refusedStart;
+    const char* message;
+  };
+  const Case cases[] = {{1, "Timer event taker thread creation error"}, {2, "Thread creation error"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    ManualTimerClock clock;
+    clock.RefuseThreadStart(c.refusedStart);
+    try {
+      TAsyncTimer timer(clock);
+      ADD_FAILURE() << "constructed";
+    } catch (const EAsyncTimerError& error) {
+      EXPECT_STREQ(error.what(), c.message);
+    }
+    EXPECT_EQ(clock.LiveThreads(), 0);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,123 @@
+#include "manual_timer_clock.h"
+
+#include <algorithm>
+#include <system_error>
+
+using namespace std::chrono;
+
+ManualTimerClock::TimePoint ManualTimerClock::Now() const {
+  return TimePoint(milliseconds(now_.load()));
+}
+
+// The caller's mutex is never held while this clock's mutex is taken, so the
+// test thread may lock a waiter's mutex under the clock's one.
+bool ManualTimerClock::WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
+                                 TimePoint deadline, const Ready& ready) {
+  Waiter self{lock.mutex(), &wake, deadline, &ready};
+  for (;;) {
+    lock.unlock();
+    Register(&self);
+    lock.lock();
+    while (!ready() && Now() < deadline) wake.wait(lock);
+    lock.unlock();
+    Unregister(&self);
+    lock.lock();
+    if (ready() || Now() >= deadline) return ready();
+  }
+}
+
+void ManualTimerClock::Register(Waiter* waiter) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  waiters_.push_back(waiter);
+  changed_.notify_all();
+}
+
+void ManualTimerClock::Unregister(Waiter* waiter) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  waiters_.erase(std::find(waiters_.begin(), waiters_.end(), waiter));
+  changed_.notify_all();
+}
+
+std::thread ManualTimerClock::StartThread(std::function<void()> routine) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (++starts_ == refusedStart_) {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  }
+  ++live_;
+  std::thread thread([this, routine = std::move(routine)] {
+    routine();
+    std::lock_guard<std::mutex> ended(mutex_);
+    --live_;
+    changed_.notify_all();
+  });
+  started_.push_back(thread.native_handle());
+  return thread;
+}
+
+void ManualTimerClock::Sleep(std::int64_t ms) {
+  std::mutex mutex;
+  std::condition_variable never;
+  std::unique_lock<std::mutex> lock(mutex);
+  WaitUntil(lock, never, Now() + milliseconds(ms), [] { return false; });
+}
+
+bool ManualTimerClock::AllBlocked() const {
+  if (waiters_.size() != static_cast<std::size_t>(live_)) return false;
+  for (const Waiter* waiter : waiters_) {
+    std::lock_guard<std::mutex> guard(*waiter->mutex);
+    if ((*waiter->ready)() || waiter->deadline <= Now()) return false;
+  }
+  return true;
+}
+
+// A failed check is always followed by a registration, an unregistration or
+// a thread's end, each of which notifies `changed_`.
+void ManualTimerClock::Settle(int liveThreads) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [&] { return (liveThreads < 0 || live_ == liveThreads) && AllBlocked(); });
+}
+
+ManualTimerClock::TimePoint ManualTimerClock::EarliestDeadline() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  TimePoint earliest = TimePoint::max();
+  for (const Waiter* waiter : waiters_) earliest = std::min(earliest, waiter->deadline);
+  return earliest;
+}
+
+void ManualTimerClock::AdvanceTo(TimePoint when) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (when <= Now()) return;
+  now_.store(duration_cast<milliseconds>(when.time_since_epoch()).count());
+  for (const Waiter* waiter : waiters_) {
+    if (waiter->deadline > when) continue;
+    std::lock_guard<std::mutex> waiterGuard(*waiter->mutex);
+    waiter->wake->notify_all();
+  }
+}
+
+void ManualTimerClock::RunUntil(std::int64_t ms) {
+  const TimePoint end(milliseconds{ms});
+  for (;;) {
+    Settle();
+    const TimePoint next = EarliestDeadline();
+    if (next > end) break;
+    AdvanceTo(next);
+  }
+  AdvanceTo(end);
+  Settle();
+}
+
+void ManualTimerClock::RefuseThreadStart(int ordinal) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  refusedStart_ = ordinal;
+}
+
+int ManualTimerClock::LiveThreads() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return live_;
+}
+
+std::vector<std::thread::native_handle_type> ManualTimerClock::StartedThreads() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return started_;
+}
