@@ -10,6 +10,8 @@
 #include "sntp/socket/text_rules.h"
 #include "sntp/socket/winsock_error_text.h"
 
+struct hostent;
+
 namespace sntp {
 
 // Dotted IPv4 address (blanks around it allowed) or host name; the result is
@@ -30,5 +32,12 @@ std::string GetLocalHostName();
 // replaces its contents, callers read it and never keep the reference across
 // another call.
 const std::vector<std::string>& GetLocalAddresses();
+
+// gethostbyname of Name (at most 256 characters are passed on); the entry
+// is Winsock's own, valid until the next lookup; nullptr when none.
+hostent* LookupHostEntry(const std::string& Name);
+
+// Appends every address of Entry, in order, as dotted text.
+void AddHostAddresses(const hostent* Entry, std::vector<std::string>& List);
 
 }  // namespace sntp

@@ -168,9 +168,21 @@ class TCustomWSocket : public TComponent {
   void DrainReceived(uint16_t Error);
   void HandleHostByNameDone(WPARAM WParam, LPARAM LParam);
   void HandleHostByAddrDone(WPARAM WParam, LPARAM LParam);
+  // Common start of both lookups; false when the text was empty.
+  bool StartLookup(const std::string& Text);
+  bool TakeLookupCompletion(WPARAM WParam);
   // Resolves what is not resolved yet; false after a report.
   bool ResolveEndpoint(bool WithLocalPort, const char* ReportPrefix);
   bool IsStream() const { return SocketType == SOCK_STREAM; }
+  bool PrepareDatagramConnect();
+  bool PrepareStreamConnect();
+  void ReportInvalidListen(const char* FunctionName);
+  bool CloseSocketHandle();
+  void HandleSendFailure();
+  int CountReceived(int Result);
+  bool DiscardWaitingPiece();
+  // Waits briefly for the next message of this thread instead of spinning.
+  void WaitForMessages();
   bool SetTextProperty(std::string& Text, bool& Assigned, bool* Resolved, const std::string& Value,
                        const char* Message);
 
@@ -277,13 +289,13 @@ class TCustomLineWSocket : public TCustomSocksWSocket {
   bool LineEditValue = false;
 };
 
-// Blocking-wait layer: pumps messages until a flag turns true, the socket
-// closes, or a time-out passes.
+// Blocking-wait layer: pumps messages until a flag turns true or a
+// time-out passes.
 class TCustomSyncWSocket : public TCustomLineWSocket {
  public:
   using TCustomLineWSocket::TCustomLineWSocket;
 
-  // True when Flag turned true; false on time-out (TimeoutMs > 0) or close.
+  // True when Flag turned true; false after TimeoutMs or a WM_QUIT.
   bool WaitUntilSet(const bool& Flag, unsigned TimeoutMs);
 };
 

@@ -1,0 +1,264 @@
+// Platform-free pieces of the socket component: send-queue chunks, the
+// error text table, the text rules and the resolvers' rules over a fake set
+// of name services.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "sntp/socket/resolve_rules.h"
+#include "sntp/socket/send_buffer.h"
+#include "sntp/socket/socket_exception.h"
+#include "sntp/socket/text_rules.h"
+#include "sntp/socket/winsock_error_text.h"
+
+namespace sntp {
+namespace {
+
+std::vector<uint8_t> Bytes(int count, uint8_t first = 0) {
+  std::vector<uint8_t> bytes(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(first + i);
+  return bytes;
+}
+
+TEST(SendBuffer, WriteFillsUpToCapacityAndPeekRemoveHandOutInOrder) {
+  TBuffer chunk(10);
+  const auto data = Bytes(15);
+  EXPECT_EQ(chunk.Write(data.data(), 15), 10);
+  EXPECT_EQ(chunk.Write(data.data(), 1), 0) << "a full chunk takes nothing";
+  EXPECT_EQ(chunk.Remove(4), 4);
+  int32_t left = 0;
+  const uint8_t* next = chunk.Peek(left);
+  ASSERT_EQ(left, 6);
+  EXPECT_EQ(next[0], 4);
+  EXPECT_EQ(chunk.Remove(100), 6) << "removal is capped at what is left";
+  EXPECT_EQ(chunk.Peek(left), nullptr);
+  EXPECT_EQ(left, 0);
+  EXPECT_EQ(chunk.Remove(1), 0);
+  // Emptied, the chunk starts over and takes a full load again.
+  EXPECT_EQ(chunk.Write(data.data(), 15), 10);
+}
+
+TEST(SendBuffer, NonPositiveSizeMeansOneFrame) {
+  EXPECT_EQ(TBuffer(0).Capacity(), 1514);
+  EXPECT_EQ(TBuffer(-5).Capacity(), 1514);
+  TBuffer chunk(3);
+  EXPECT_EQ(chunk.Write(nullptr, 3), 0);
+  EXPECT_EQ(chunk.Write("ab", -1), 0);
+  EXPECT_EQ(chunk.Remove(-1), 0);
+}
+
+TEST(SendQueue, SplitsAcrossChunksAndKeepsByteOrder) {
+  struct Case {
+    std::vector<int> sends;
+    std::vector<int> filled;
+  };
+  const Case cases[] = {
+      {{1000, 1000}, {1514, 486}},
+      {{1514}, {1514}},
+      {{1515}, {1514, 1}},
+      {{4000}, {1514, 1514, 972}},
+      {{0, -3, 7}, {7}},
+  };
+  for (const Case& c : cases) {
+    TSendQueue queue;
+    std::vector<uint8_t> all;
+    for (int len : c.sends) {
+      const auto data = Bytes(len > 0 ? len : 0, static_cast<uint8_t>(all.size()));
+      queue.QueueData(data.data(), len);
+      all.insert(all.end(), data.begin(), data.end());
+    }
+    ASSERT_EQ(queue.ChunkCount(), c.filled.size());
+    std::vector<uint8_t> drained;
+    for (size_t i = 0; i < c.filled.size(); ++i) {
+      EXPECT_EQ(queue.At(i).Filled(), c.filled[i]);
+      int32_t len = 0;
+      const uint8_t* p = queue.At(i).Peek(len);
+      drained.insert(drained.end(), p, p + len);
+    }
+    EXPECT_EQ(drained, all);
+  }
+}
+
+TEST(SendQueue, AppendsToAPartlySentLastChunk) {
+  TSendQueue queue(8);
+  const auto data = Bytes(10);
+  queue.QueueData(data.data(), 6);
+  queue.First().Remove(6);  // sent: the chunk is empty again
+  queue.QueueData(data.data(), 10);
+  ASSERT_EQ(queue.ChunkCount(), 2u);
+  EXPECT_EQ(queue.At(0).Filled(), 8);
+  EXPECT_EQ(queue.At(1).Filled(), 2);
+}
+
+TEST(WinsockErrorText, KnownCodesAndEverythingElse) {
+  const std::map<int, std::string> cases = {
+      {0, "No Error"},
+      {10004, "Interrupted system call"},
+      {10048, "Address already in use"},
+      {10057, "Socket is not connected"},
+      {10059, "Too many references: can't splice"},
+      {10071, "Too many levels of remote in path"},
+      {10093, "WinSock not initialized"},
+      {11004, "No Data"},
+      {10072, "Not a WinSock error"},
+      {10090, "Not a WinSock error"},
+      {11005, "Not a WinSock error"},
+      {-1, "Not a WinSock error"},
+      {-10048, "Not a WinSock error"},
+      {1, "Not a WinSock error"},
+  };
+  for (const auto& [code, text] : cases) EXPECT_EQ(WinsockErrorText(code), text) << code;
+}
+
+TEST(WinsockErrorText, EveryWinsockRangeHoleFallsBack) {
+  int known = 0;
+  for (int code = -2; code < 12000; ++code)
+    if (WinsockErrorText(code) != "Not a WinSock error") ++known;
+  EXPECT_EQ(known, 51);
+}
+
+TEST(TextRules, TrimmingDropsBlanksAndControlsOnlyAtTheEnds) {
+  const std::map<std::string, std::string> cases = {
+      {"", ""},
+      {"   ", ""},
+      {"\t\r\n\x01 x y \x1f", "x y"},
+      {" \xC3\xA9t\xC3\xA9 ", "\xC3\xA9t\xC3\xA9"},
+      {std::string("\0a\0", 3), "a"},
+      {"\x7f", "\x7f"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(TrimBlanksAndControls(in), out);
+  EXPECT_TRUE(StartsWithDigit("9a"));
+  EXPECT_FALSE(StartsWithDigit(" 9"));
+  EXPECT_FALSE(StartsWithDigit(""));
+}
+
+TEST(TextRules, LeadingDecimal) {
+  const std::map<std::string, int32_t> cases = {
+      {"", 0},        {"abc", 0},     {"123", 123},          {"  42x", 42},      {"\t42", 0},
+      {"-5", 0},      {"007", 7},     {"123abc", 123},       {"1 2", 1},         {"65536", 65536},
+      {"2147483647", 2147483647},    {"4294967295", -1},    {"4294967296", 0},
+  };
+  for (const auto& [text, value] : cases) EXPECT_EQ(ParseLeadingDecimal(text), value) << text;
+  EXPECT_EQ(ParseLeadingDecimal(std::string(10000, '9')), ParseLeadingDecimal(std::string(10000, '9')));
+}
+
+// Name services with a fixed little database, counting the lookups.
+class TFakeServices : public TNameServices {
+ public:
+  uint32_t InetAddr(const char* Text) override {
+    ++lookups;
+    unsigned a, b, c, d;
+    char tail;
+    if (std::sscanf(Text, "%3u.%3u.%3u.%3u%c", &a, &b, &c, &d, &tail) != 4 || a > 255 || b > 255 || c > 255 ||
+        d > 255)
+      return 0xFFFFFFFFu;
+    const uint8_t bytes[4] = {uint8_t(a), uint8_t(b), uint8_t(c), uint8_t(d)};
+    uint32_t value;
+    std::memcpy(&value, bytes, 4);
+    return value;
+  }
+  bool HostByName(const char* Name, uint32_t& Address) override {
+    ++lookups;
+    lastName = Name;
+    if (lastName != "localhost") return false;
+    Address = InetAddr("127.0.0.1");
+    return true;
+  }
+  bool ServiceByName(const char* Name, const char* Proto, uint16_t& Port) override {
+    ++lookups;
+    lastName = Name;
+    lastProto = Proto ? Proto : "(any)";
+    if (lastName != "ntp") return false;
+    Port = static_cast<uint16_t>((123 >> 8) | (123 << 8));  // network byte order
+    return true;
+  }
+  bool ProtocolByName(const char* Name, int16_t& Number) override {
+    ++lookups;
+    lastName = Name;
+    const std::map<std::string, int16_t> known = {{"udp", 17}, {"tcp", 6}, {"big", -2}};
+    auto it = known.find(Name);
+    if (it == known.end()) return false;
+    Number = it->second;
+    return true;
+  }
+  int lookups = 0;
+  std::string lastName, lastProto;
+};
+
+std::string MessageOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const ESocketException& e) {
+    return e.what();
+  }
+  return "(no exception)";
+}
+
+TEST(ResolveRules, HostTexts) {
+  TFakeServices services;
+  EXPECT_EQ(ResolveHostText("255.255.255.255", services), 0xFFFFFFFFu);
+  EXPECT_EQ(ResolveHostText(" \t127.0.0.1\r\n", services), services.InetAddr("127.0.0.1"));
+  EXPECT_EQ(ResolveHostText("  localhost ", services), services.InetAddr("127.0.0.1"));
+  EXPECT_EQ(services.lastName, "localhost");
+  const std::string longest(256, 'a'), tooLong(257, 'a'), huge(10000, 'a');
+  const std::map<std::string, std::string> failures = {
+      {"", "WSocketResolveHost: '' Invalid Hostname."},
+      {tooLong, "WSocketResolveHost: '" + tooLong + "' Invalid Hostname."},
+      {huge, "WSocketResolveHost: '" + huge + "' Invalid Hostname."},
+      {longest, "WSocketResolveHost: Cannot convert host address '" + longest + "'"},
+      {"   ", "WSocketResolveHost: Cannot convert host address '   '"},
+      {" 1.2.3", "WSocketResolveHost: ' 1.2.3' Invalid IP address."},
+      {"256.1.1.1", "WSocketResolveHost: '256.1.1.1' Invalid IP address."},
+      {"3com.example", "WSocketResolveHost: '3com.example' Invalid IP address."},
+      {"h\xC3\xB6st", "WSocketResolveHost: Cannot convert host address 'h\xC3\xB6st'"},
+  };
+  for (const auto& [text, message] : failures)
+    EXPECT_EQ(MessageOf([&] { ResolveHostText(text, services); }), message);
+}
+
+TEST(ResolvePortRules, NumbersNamesAndLimits) {
+  TFakeServices services;
+  EXPECT_EQ(ResolvePortText("123abc", "udp", services), 123);
+  EXPECT_EQ(ResolvePortText("70000", "udp", services), 70000) << "no range check";
+  EXPECT_EQ(ResolvePortText(std::string(31, '9'), "udp", services), ParseLeadingDecimal(std::string(31, '9')));
+  EXPECT_EQ(services.lookups, 0) << "numeric ports never reach the services";
+  EXPECT_EQ(ResolvePortText(" ntp\t", " udp ", services), 123);
+  EXPECT_EQ(services.lastName, "ntp");
+  EXPECT_EQ(services.lastProto, "udp");
+  EXPECT_EQ(ResolvePortText("ntp", "  ", services), 123);
+  EXPECT_EQ(services.lastProto, "(any)");
+  const std::map<std::string, std::string> failures = {
+      {"", "WSocketResolvePort: Invalid Port."},
+      {std::string(32, '1'), "WSocketResolvePort: Invalid Port."},
+      {std::string(10000, 'x'), "WSocketResolvePort: Invalid Port."},
+      {" 123", "WSocketResolvePort: Cannot convert port ' 123'"},
+      {"  ", "WSocketResolvePort: Cannot convert port '  '"},
+      {"n\x01tp", "WSocketResolvePort: Cannot convert port 'n\x01tp'"},
+  };
+  for (const auto& [text, message] : failures)
+    EXPECT_EQ(MessageOf([&] { ResolvePortText(text, "udp", services); }), message);
+}
+
+TEST(ResolveProtoRules, NumbersNamesAndLimits) {
+  TFakeServices services;
+  EXPECT_EQ(ResolveProtoText("17", services), 17);
+  EXPECT_EQ(ResolveProtoText(" 6x ", services), 6);
+  EXPECT_EQ(ResolveProtoText(" tcp\t", services), 6);
+  EXPECT_EQ(ResolveProtoText("udp", services), 17);
+  EXPECT_EQ(ResolveProtoText("big", services), -2) << "the 16-bit number is sign-extended";
+  const std::map<std::string, std::string> failures = {
+      {"", "WSocketResolveProto: Invalid Protocol."},
+      {std::string(32, 'u'), "WSocketResolveProto: Invalid Protocol."},
+      {"   ", "WSocketResolveProto: Invalid Protocol."},
+      {" sctp ", "WSocketResolveProto: Cannot convert protocol 'sctp'"},
+      {"\xFF\xFE", "WSocketResolveProto: Cannot convert protocol '\xFF\xFE'"},
+  };
+  for (const auto& [text, message] : failures)
+    EXPECT_EQ(MessageOf([&] { ResolveProtoText(text, services); }), message);
+}
+
+}  // namespace
+}  // namespace sntp
