@@ -1,0 +1,358 @@
+#include "gif_image.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "compressed_source.h"
+#include "dib_writer.h"
+#include "gif_parser.h"
+#include "graphic_error.h"
+
+namespace quickintro::gif {
+namespace {
+
+constexpr std::size_t kBitmapHeadersSize = 14 + 40;
+
+std::int32_t Le32(const std::uint8_t* bytes) {
+  return static_cast<std::int32_t>(bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (std::uint32_t{bytes[3]} << 24));
+}
+
+// The signed 32-bit little-endian length in front of stored picture data.
+std::size_t ReadStoredLength(TStream& stream) {
+  std::uint8_t length[4];
+  stream.ReadBuffer(length, sizeof length);
+  const std::int32_t value = Le32(length);
+  if (value < 0) throw EReadError();  // no picture has a negative size
+  return static_cast<std::size_t>(value);
+}
+
+std::uint16_t ClampTo16(std::int64_t value) {
+  return static_cast<std::uint16_t>(std::clamp<std::int64_t>(value, 0, 0xFFFF));
+}
+
+}  // namespace
+
+// ---- TBitmap ----
+
+TBitmap::TBitmap(std::vector<std::uint8_t> file) : file_(std::move(file)) {
+  if (file_.size() < kBitmapHeadersSize || file_[0] != 'B' || file_[1] != 'M' || Le32(&file_[14]) < 40)
+    throw EInvalidGraphicOperation(kInvalidBitmapMessage);
+  width_ = Le32(&file_[18]);
+  height_ = Le32(&file_[22]);
+  if (width_ < 0) throw EInvalidGraphicOperation(kInvalidBitmapMessage);
+  if (height_ < 0) height_ = -height_;  // rows stored top-down
+}
+
+TBitmap::TBitmap(const TBitmap& other) : file_(other.file_), width_(other.width_), height_(other.height_) {}
+
+TBitmap& TBitmap::operator=(const TBitmap& other) {
+  if (this != &other) {
+    file_ = other.file_;
+    width_ = other.width_;
+    height_ = other.height_;
+    device_.reset();
+  }
+  return *this;
+}
+
+// ---- TGIFFrame ----
+
+TGIFFrame::TGIFFrame(TGIFImage* parentImage) : ParentImage(parentImage) { ResetFrame(); }
+
+void TGIFFrame::ResetFrame() {
+  PixelData = std::make_shared<TGIFItem>();
+  IsGray = IsCorrupted = IsInterlaced = OwnTable = false;
+  TransparentRGB = clNone;
+  Left = Top = 0;
+  DelayMs = 0;
+  DisposalCode = 0;
+}
+
+bool TGIFFrame::HasEncodedData() const { return PixelData->EncodedData.has_value(); }
+
+const TBitmap& TGIFFrame::FrameBitmap() {
+  if (BitmapCache && !BitmapCache->Empty()) return *BitmapCache;
+  BitmapCache = std::make_unique<TBitmap>();
+  if (!HasEncodedData()) return *BitmapCache;
+  const TGIFItem& item = *PixelData;
+  CompressedSource source(*item.EncodedData);
+  const FrameFormat format{ClampTo16(item.FrameWidth), ClampTo16(item.FrameHeight), item.PixelBits,
+                           IsInterlaced};
+  DecodeProgressSink progress;
+  if (TGIFImage* parent = ParentImage; parent && parent->OnDecodeProgress) {
+    progress = [parent](DecodeStage stage, int percent, const std::string& message) {
+      parent->Progress(static_cast<TProgressStage>(stage), percent, false, DrawRect{}, message);
+    };
+  }
+  std::vector<std::uint8_t> file;
+  IsCorrupted = BuildFrameDib(source, format, item.FrameTable, progress, file) || IsCorrupted;
+  *BitmapCache = TBitmap(std::move(file));
+  return *BitmapCache;
+}
+
+std::int32_t TGIFFrame::FrameWidth() {
+  if (!BitmapCache && !HasEncodedData()) return 0;
+  return FrameBitmap().Width();
+}
+
+std::int32_t TGIFFrame::FrameHeight() {
+  if (!BitmapCache && !HasEncodedData()) return 0;
+  return FrameBitmap().Height();
+}
+
+void TGIFFrame::DrawFrame(TCanvas& canvas, const DrawRect& rect, bool transparencyAllowed) {
+  const TBitmap& bitmap = FrameBitmap();
+  if (transparencyAllowed && TransparentRGB != clNone) canvas.TransparentStretchDraw(rect, bitmap, TransparentRGB);
+  else canvas.StretchDraw(rect, bitmap);
+}
+
+const std::vector<std::string>* TGIFFrame::FrameComment() const {
+  for (auto it = ExtensionList.rbegin(); it != ExtensionList.rend(); ++it)
+    if (it->Kind == CommentKind) return it->SubBlocks ? &*it->SubBlocks : nullptr;
+  return nullptr;
+}
+
+std::vector<std::string>* TGIFFrame::FrameComment(bool create) {
+  for (auto it = ExtensionList.rbegin(); it != ExtensionList.rend(); ++it) {
+    if (it->Kind != CommentKind) continue;
+    if (!it->SubBlocks && create) it->SubBlocks.emplace();
+    return it->SubBlocks ? &*it->SubBlocks : nullptr;
+  }
+  if (!create) return nullptr;
+  TExtension& comment = ExtensionList.emplace_back();
+  comment.Kind = CommentKind;
+  return &comment.SubBlocks.emplace();
+}
+
+void TGIFFrame::CopyFrom(std::nullptr_t) {
+  ResetFrame();
+  BitmapCache.reset();
+  if (ParentImage) ParentImage->UpdateLogicalSize();
+}
+
+void TGIFFrame::CopyFrom(const TGIFFrame& source) {
+  if (&source != this) {
+    PixelData = source.PixelData;
+    OwnTable = ParentImage == source.ParentImage ? source.OwnTable : true;
+    Left = source.Left;
+    Top = source.Top;
+    IsInterlaced = source.IsInterlaced;
+    // A bitmap of the old data must not stand for the new: without one from
+    // the source, the frame is decoded again from the shared data.
+    if (source.BitmapCache) BitmapCache = std::make_unique<TBitmap>(*source.BitmapCache);
+    else BitmapCache.reset();
+    TransparentRGB = source.TransparentRGB;
+    DelayMs = source.DelayMs;
+    DisposalCode = source.DisposalCode;
+    IsGray = source.IsGray;
+    IsCorrupted = source.IsCorrupted;
+    if (const auto* lines = source.FrameComment(); lines && !lines->empty()) *FrameComment(true) = *lines;
+  }
+  if (ParentImage) ParentImage->UpdateLogicalSize();
+}
+
+void TGIFFrame::CopyFrom(const TGIFImage& source) {
+  if (source.FrameList.empty()) {
+    CopyFrom(nullptr);
+    return;
+  }
+  const std::size_t index = source.ShownFrame >= 0 && source.ShownFrame < std::ssize(source.FrameList)
+                                ? static_cast<std::size_t>(source.ShownFrame)
+                                : 0;
+  CopyFrom(*source.FrameList[index]);
+}
+
+void TGIFFrame::CopyInto(TGIFImage& target) const { target.CopyFrom(*this); }
+
+// ---- TGIFImage ----
+
+TGIFImage::TGIFImage() { ResetImage(); }
+
+void TGIFImage::ResetImage() {
+  ScreenInfo = std::make_shared<TGIFData>();
+  FrameList.clear();
+  ShownFrame = -1;
+  BackdropColor = clNone;
+  LoopCount = 1;
+  HasLoopBlock = false;
+  VersionCode = 0;
+}
+
+void TGIFImage::ReadStoredData(TStream& stream) {
+  ParseGif(stream, ReadStoredLength(stream), true);
+}
+
+void TGIFImage::LoadWholeStream(TStream& stream) { ParseGif(stream, stream.Remaining(), true); }
+
+void TGIFImage::LoadFromFile(const std::string& fileName) {
+  std::ifstream file(fileName, std::ios::binary);
+  if (!file) throw EInvalidGraphicOperation("Cannot open file \"" + fileName + "\"");
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  TByteViewStream stream(bytes);
+  LoadWholeStream(stream);
+}
+
+void TGIFImage::ParseGif(TStream& stream, std::size_t length, bool decodeAtOnce) {
+  ResetImage();
+  TMemoryStream data;
+  data.LoadFrom(stream, length);
+  if (length > 0) GifParser(*this, data).ParseBlocks();
+  if (!FrameList.empty()) {
+    ShownFrame = 0;
+    if (decodeAtOnce) {
+      try {
+        CurrentBitmap();
+      } catch (...) {
+        // A picture whose first frame cannot be decoded fails while it is
+        // read, not while it is painted.
+        FrameList.erase(FrameList.begin());
+        if (FrameList.empty()) ShownFrame = -1;
+        throw;
+      }
+    }
+  }
+  Changed();
+}
+
+void TGIFImage::LoadFromClipboardData(std::span<const std::uint8_t> data, const TBitmap* clipboardBitmap) {
+  TByteViewStream stream(data);
+  ParseGif(stream, ReadStoredLength(stream), false);
+  if (FrameList.empty()) return;
+  ShownFrame = 0;
+  if (clipboardBitmap) FrameList[0]->BitmapCache = std::make_unique<TBitmap>(*clipboardBitmap);
+}
+
+TGIFFrame* TGIFImage::FrameAtOrFirst(std::int32_t index) const {
+  if (FrameList.empty()) return nullptr;
+  if (index < 0 || index >= std::ssize(FrameList)) index = 0;
+  return FrameList[static_cast<std::size_t>(index)].get();
+}
+
+bool TGIFImage::IsBlank() const {
+  if (FrameList.empty()) return true;
+  const std::int32_t index = std::max(ShownFrame, 0);
+  if (index >= std::ssize(FrameList)) return true;
+  const TGIFFrame& frame = *FrameList[static_cast<std::size_t>(index)];
+  if (frame.BitmapCache) return false;
+  const auto& encoded = frame.PixelData->EncodedData;
+  return !(encoded && !encoded->empty());
+}
+
+std::int32_t TGIFImage::PixelWidth() {
+  if (IsBlank() || ShownFrame < 0 || ShownFrame >= std::ssize(FrameList)) return 0;
+  return FrameList[static_cast<std::size_t>(ShownFrame)]->FrameBitmap().Width();
+}
+
+std::int32_t TGIFImage::PixelHeight() {
+  if (IsBlank() || ShownFrame < 0 || ShownFrame >= std::ssize(FrameList)) return 0;
+  return FrameList[static_cast<std::size_t>(ShownFrame)]->FrameBitmap().Height();
+}
+
+void TGIFImage::DrawInto(TCanvas& canvas, const DrawRect& rect) {
+  if (ShownFrame < 0 || ShownFrame >= std::ssize(FrameList)) return;
+  FrameList[static_cast<std::size_t>(ShownFrame)]->DrawFrame(canvas, rect, HasTransparentFrame());
+}
+
+const TBitmap& TGIFImage::CurrentBitmap() {
+  if (FrameList.empty()) {
+    // An empty bitmap becomes one empty frame.
+    CopyFrom(TBitmap());
+    ShownFrame = 0;
+  }
+  return FrameAtOrFirst(ShownFrame)->FrameBitmap();
+}
+
+bool TGIFImage::HasTransparentFrame() const {
+  return std::any_of(FrameList.begin(), FrameList.end(),
+                     [](const auto& frame) { return frame->TransparentRGB != clNone; });
+}
+
+void TGIFImage::UpdateLogicalSize() {
+  std::int64_t width = 0, height = 0;
+  for (const auto& frame : FrameList) {
+    width = std::max<std::int64_t>(width, std::int64_t{frame->Left} + frame->FrameWidth());
+    height = std::max<std::int64_t>(height, std::int64_t{frame->Top} + frame->FrameHeight());
+  }
+  LogicalWidth = ClampTo16(width);
+  LogicalHeight = ClampTo16(height);
+}
+
+void TGIFImage::CopyFrom(std::nullptr_t) {
+  ResetImage();
+  Changed();
+}
+
+void TGIFImage::CopyFrom(const TGIFImage& source) {
+  if (&source == this) return;
+  ScreenInfo = source.ScreenInfo;
+  VersionCode = source.VersionCode;
+  BackdropColor = source.BackdropColor;
+  LoopCount = source.LoopCount;
+  HasLoopBlock = source.HasLoopBlock;
+  FrameList.clear();
+  for (const auto& sourceFrame : source.FrameList) {
+    auto frame = std::make_unique<TGIFFrame>(this);
+    frame->CopyFrom(*sourceFrame);
+    frame->OwnTable = sourceFrame->OwnTable;
+    FrameList.push_back(std::move(frame));
+  }
+  LogicalWidth = source.LogicalWidth;
+  LogicalHeight = source.LogicalHeight;
+  ShownFrame = source.ShownFrame;
+  Changed();
+}
+
+void TGIFImage::CopyFrom(const TGIFFrame& source) {
+  // The source may be one of this picture's own frames, which ResetImage
+  // frees: take what is needed from it first.
+  TGIFFrame detached(nullptr);
+  detached.CopyFrom(source);
+  const TGIFImage* sourceImage = source.ParentImage;
+  const TGIFData header = sourceImage ? *sourceImage->ScreenInfo : TGIFData{};
+  ResetImage();
+  ScreenInfo->AspectByte = header.AspectByte;
+  ScreenInfo->TableBits = header.TableBits;
+  ScreenInfo->ColorBits = header.ColorBits;
+  ScreenInfo->GlobalTable = header.GlobalTable;
+  FrameList.push_back(std::make_unique<TGIFFrame>(this));
+  ShownFrame = static_cast<std::int32_t>(FrameList.size() - 1);
+  FrameList.back()->CopyFrom(detached);
+  if (VersionCode == 0) VersionCode = 1;
+  Changed();
+}
+
+void TGIFImage::CopyFrom(const TBitmap& source) {
+  if (!source.Empty()) throw EInvalidGraphicOperation(kEncodingRefusedMessage);
+  ResetImage();
+  FrameList.push_back(std::make_unique<TGIFFrame>(this));
+  ShownFrame = 0;
+  Changed();
+}
+
+void TGIFImage::CopyInto(TBitmap& target) {
+  if (IsBlank()) target = TBitmap();
+  else if (ShownFrame < 0) target = CurrentBitmap();
+  else FrameAtOrFirst(ShownFrame)->CopyInto(target);
+}
+
+void TGIFImage::ResizeTo(Dimension, std::int32_t) { throw EInvalidGraphicOperation(kResizeRefusedMessage); }
+
+void TGIFImage::WriteStoredData(TStream&) const { throw EInvalidGraphicOperation(kEncodingRefusedMessage); }
+void TGIFImage::SaveToStream(TStream&) const { throw EInvalidGraphicOperation(kEncodingRefusedMessage); }
+void TGIFImage::SaveToFile(const std::string&) const { throw EInvalidGraphicOperation(kEncodingRefusedMessage); }
+void TGIFImage::SaveToClipboardData(std::vector<std::uint8_t>&) const {
+  throw EInvalidGraphicOperation(kEncodingRefusedMessage);
+}
+void TGIFImage::AddFrameFrom(const TBitmap&) { throw EInvalidGraphicOperation(kEncodingRefusedMessage); }
+
+void TGIFImage::Progress(TProgressStage stage, int percentDone, bool redrawNow, const DrawRect& rect,
+                         const std::string& message) {
+  if (OnDecodeProgress) OnDecodeProgress(*this, stage, percentDone, redrawNow, rect, message);
+}
+
+void TGIFImage::Changed() {
+  if (OnChange) OnChange();
+}
+
+}  // namespace quickintro::gif

@@ -1,0 +1,247 @@
+#pragma once
+// The GIF picture: TGIFImage and its frames, read from GIF87a and GIF89a
+// data. Frames stay compressed until first needed and are decoded once; copies
+// of pictures and frames share the compressed data and colour tables.
+// Platform-free: drawing goes through the TCanvas interface, which the Win32
+// edge implements with GDI. Only the reading side exists: the operations that
+// would write or convert pictures refuse with kEncodingRefusedMessage.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "frame_format.h"
+#include "gif_stream.h"
+
+namespace quickintro::gif {
+
+// A colour value: red in the low byte, then green, then blue.
+inline constexpr std::uint32_t clNone = 0x1FFFFFFF;
+
+inline constexpr const char* kUnknownVersionMessage = "Unknown GIF version";
+inline constexpr const char* kResizeRefusedMessage = "Cannot change the Size of a GIF image";
+inline constexpr const char* kEncodingRefusedMessage =
+    "Writing GIF data or converting pictures into GIF frames is not supported";
+inline constexpr const char* kInvalidBitmapMessage = "Bitmap image is not valid";
+
+// A decoded frame: a bitmap file (BMP) in memory and its size. The Win32 edge
+// attaches the system bitmap it makes from the file, once, as DeviceImage.
+class TBitmap {
+ public:
+  // Whatever a platform keeps for drawing this bitmap; freed with it.
+  class DeviceImage {
+   public:
+    virtual ~DeviceImage() = default;
+  };
+
+  TBitmap() = default;
+  // Takes a bitmap file; fails with kInvalidBitmapMessage when its headers
+  // are not those of an uncompressed bitmap file.
+  explicit TBitmap(std::vector<std::uint8_t> file);
+  // Copies share nothing drawn: the copy makes its own device image.
+  TBitmap(const TBitmap& other);
+  TBitmap& operator=(const TBitmap& other);
+  TBitmap(TBitmap&&) noexcept = default;
+  TBitmap& operator=(TBitmap&&) noexcept = default;
+
+  bool Empty() const { return file_.empty(); }
+  std::int32_t Width() const { return width_; }
+  std::int32_t Height() const { return height_; }
+  const std::vector<std::uint8_t>& File() const { return file_; }
+
+  DeviceImage* Device() const { return device_.get(); }
+  void AttachDevice(std::unique_ptr<DeviceImage> device) const { device_ = std::move(device); }
+
+ private:
+  std::vector<std::uint8_t> file_;
+  std::int32_t width_ = 0;
+  std::int32_t height_ = 0;
+  mutable std::unique_ptr<DeviceImage> device_;
+};
+
+struct DrawRect {
+  std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+  bool operator==(const DrawRect&) const = default;
+};
+
+// Where pictures draw. The whole bitmap is stretched into the rectangle.
+class TCanvas {
+ public:
+  virtual ~TCanvas() = default;
+  virtual void StretchDraw(const DrawRect& rect, const TBitmap& bitmap) = 0;
+  // Pixels of transparentColor leave the canvas as it was.
+  virtual void TransparentStretchDraw(const DrawRect& rect, const TBitmap& bitmap,
+                                      std::uint32_t transparentColor) = 0;
+};
+
+// Image-wide data, shared by copies of a picture.
+struct TGIFData {
+  std::vector<std::string> CommentLines;
+  std::uint8_t AspectByte = 0;
+  std::uint8_t TableBits = 0;  // global table entries = 2 ^ TableBits
+  std::uint8_t ColorBits = 0;  // colour resolution
+  ColorTableRec GlobalTable;
+};
+
+// A frame's pixel data, shared by copies of a frame.
+struct TGIFItem {
+  // The minimum code size byte and the data sub-blocks as they stood in the
+  // file, length bytes included. Absent for a frame that has no data.
+  std::optional<std::vector<std::uint8_t>> EncodedData;
+  std::int32_t FrameWidth = 0;
+  std::int32_t FrameHeight = 0;
+  std::uint8_t DescriptorFlags = 0;
+  std::uint8_t PixelBits = 0;  // 1 to 8; 0 when the file gives no colour table
+  ColorTableRec FrameTable;    // the local table, or a copy of the global one
+};
+
+enum TExtensionKind : std::uint8_t {
+  GraphicControlKind = 0,  // label 0xF9
+  PlainTextKind = 1,       // label 0x01
+  ApplicationKind = 2,     // label 0xFF
+  CommentKind = 3,         // label 0xFE
+};
+
+// One extension block kept with a frame.
+struct TExtension {
+  TExtensionKind Kind = CommentKind;
+  std::optional<std::vector<std::string>> SubBlocks;  // one string per data sub-block
+  // The bytes after the label, block-size byte first: 6 for a graphic
+  // control block, 13 for plain text, 12 for an application block.
+  std::array<std::uint8_t, 13> FixedPart{};
+  std::uint8_t FixedLength = 0;
+
+  void CopyFrom(const TExtension& source) { *this = source; }
+};
+
+enum TProgressStage : std::uint8_t { psStarting = 0, psRunning = 1, psEnding = 2 };
+
+class TGIFImage;
+class TGIFFrame;
+
+using TProgressEvent = std::function<void(TGIFImage& sender, TProgressStage stage, int percentDone,
+                                          bool redrawNow, const DrawRect& rect, const std::string& message)>;
+
+class TGIFFrame {
+ public:
+  explicit TGIFFrame(TGIFImage* parentImage);
+  TGIFFrame(const TGIFFrame&) = delete;
+  TGIFFrame& operator=(const TGIFFrame&) = delete;
+
+  // The decoded frame, decoded on first use and kept.
+  const TBitmap& FrameBitmap();
+  std::int32_t FrameWidth();
+  std::int32_t FrameHeight();
+  void DrawFrame(TCanvas& canvas, const DrawRect& rect, bool transparencyAllowed);
+  void ResetFrame();
+  // The sub-blocks of the last comment block; with create, a new empty one
+  // is appended when there is none. Null otherwise.
+  std::vector<std::string>* FrameComment(bool create);
+  const std::vector<std::string>* FrameComment() const;
+
+  void CopyFrom(std::nullptr_t);
+  void CopyFrom(const TGIFFrame& source);
+  void CopyFrom(const TGIFImage& source);
+  void CopyInto(TGIFFrame& target) const { target.CopyFrom(*this); }
+  void CopyInto(TGIFImage& target) const;
+  void CopyInto(TBitmap& target) { target = FrameBitmap(); }
+
+  TGIFImage* ParentImage;
+  std::unique_ptr<TBitmap> BitmapCache;
+  std::shared_ptr<TGIFItem> PixelData;
+  std::vector<TExtension> ExtensionList;
+  std::int32_t Left = 0;
+  std::int32_t Top = 0;
+  bool IsInterlaced = false;
+  bool IsCorrupted = false;
+  bool IsGray = false;
+  std::uint32_t TransparentRGB = clNone;
+  std::uint16_t DelayMs = 0;
+  std::uint8_t DisposalCode = 0;
+  bool OwnTable = false;
+
+ private:
+  bool HasEncodedData() const;
+};
+
+class TGIFImage {
+ public:
+  enum class Dimension { Width, Height };
+
+  TGIFImage();
+  TGIFImage(const TGIFImage&) = delete;
+  TGIFImage& operator=(const TGIFImage&) = delete;
+
+  // Reading.
+  // The layout's form: a signed 32-bit little-endian length, then that many
+  // bytes of GIF file; decodes the first frame at once.
+  void ReadStoredData(TStream& stream);
+  // The rest of the stream is the GIF file.
+  void LoadWholeStream(TStream& stream);
+  void LoadFromFile(const std::string& fileName);
+  // Reads length bytes of GIF file from the stream, leaving the stream just
+  // behind them. Frames read before a failure stay, with ShownFrame -1.
+  void ParseGif(TStream& stream, std::size_t length, bool decodeAtOnce);
+  // The clipboard's "GIF Image" data (a 32-bit length, then the file), not
+  // decoded at once; a bitmap also on the clipboard becomes frame 0's image.
+  void LoadFromClipboardData(std::span<const std::uint8_t> data, const TBitmap* clipboardBitmap);
+
+  // Measuring and drawing the shown frame.
+  bool IsBlank() const;
+  std::int32_t PixelWidth();
+  std::int32_t PixelHeight();
+  void DrawInto(TCanvas& canvas, const DrawRect& rect);
+  const TBitmap& CurrentBitmap();
+  bool HasTransparentFrame() const;
+  bool SameAs(const TGIFImage& other) const { return ScreenInfo == other.ScreenInfo; }
+  std::vector<std::string>& Comment() { return ScreenInfo->CommentLines; }
+
+  // Copies share the source's data.
+  void CopyFrom(std::nullptr_t);
+  void CopyFrom(const TGIFImage& source);
+  void CopyFrom(const TGIFFrame& source);
+  // Only an empty bitmap can be taken (as one empty frame); any other needs
+  // the encoding side and is refused.
+  void CopyFrom(const TBitmap& source);
+  void CopyInto(TGIFImage& target) const { target.CopyFrom(*this); }
+  void CopyInto(TBitmap& target);
+
+  // Refused: a GIF picture keeps the size its data give.
+  [[noreturn]] void ResizeTo(Dimension dimension, std::int32_t newSize);
+  // The encoding side, left out.
+  [[noreturn]] void WriteStoredData(TStream& stream) const;
+  [[noreturn]] void SaveToStream(TStream& stream) const;
+  [[noreturn]] void SaveToFile(const std::string& fileName) const;
+  [[noreturn]] void SaveToClipboardData(std::vector<std::uint8_t>& data) const;
+  [[noreturn]] void AddFrameFrom(const TBitmap& graphic);
+
+  void ResetImage();
+  void UpdateLogicalSize();
+  // Passed on to OnDecodeProgress when it is set.
+  void Progress(TProgressStage stage, int percentDone, bool redrawNow, const DrawRect& rect,
+                const std::string& message);
+
+  std::shared_ptr<TGIFData> ScreenInfo;
+  std::uint8_t VersionCode = 0;  // 0 none, 1 "87a", 2 "89a"
+  std::vector<std::unique_ptr<TGIFFrame>> FrameList;
+  std::int32_t ShownFrame = -1;
+  std::uint16_t LogicalWidth = 0;
+  std::uint16_t LogicalHeight = 0;
+  std::uint32_t BackdropColor = clNone;
+  bool HasLoopBlock = false;
+  std::int16_t LoopCount = 1;
+  TProgressEvent OnDecodeProgress;
+  // The picture's content changed (the container repaints).
+  std::function<void()> OnChange;
+
+ private:
+  void Changed();
+  TGIFFrame* FrameAtOrFirst(std::int32_t index) const;
+};
+
+}  // namespace quickintro::gif

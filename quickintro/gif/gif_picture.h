@@ -1,0 +1,78 @@
+#pragma once
+// The GIF picture on Windows: drawing with GDI, the wizard's picture class
+// "TGIFImage", and loading from the clipboard. Win32.
+
+#include <windows.h>
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "gif_image.h"
+#include "graphic.h"
+
+namespace quickintro::gif {
+
+inline constexpr const char* kGifClassName = "TGIFImage";
+inline constexpr const char* kGifFileExtension = "gif";
+inline constexpr const char* kGifFormatDescription = "CompuServe GIF Image";
+inline constexpr const char* kGifClipboardFormatName = "GIF Image";
+
+// A picture file format the program can read: its file name extension, its
+// description and the picture class that reads it.
+struct PictureFileFormat {
+  std::string extension;
+  std::string description;
+  std::string className;
+};
+
+// Registers "TGIFImage" with the wizard's picture container, the file
+// format "gif" and the clipboard format "GIF Image". Done once at program
+// start, before the window is created.
+void RegisterGIFImage();
+const std::vector<PictureFileFormat>& RegisteredPictureFormats();
+// The system's number for "GIF Image"; 0 when it could not be registered.
+UINT GifClipboardFormat();
+
+// Draws decoded frames into a device context. The system bitmap of a frame
+// is made once, from its bitmap file, and kept with it.
+class DcCanvas final : public TCanvas {
+ public:
+  explicit DcCanvas(HDC dc) : dc_(dc) {}
+  void StretchDraw(const DrawRect& rect, const TBitmap& bitmap) override;
+  void TransparentStretchDraw(const DrawRect& rect, const TBitmap& bitmap, std::uint32_t transparentColor) override;
+
+ private:
+  HDC dc_;
+};
+
+// The system bitmap kept with a decoded frame (made on first use; null for
+// an empty bitmap or when the system has no room for it).
+HBITMAP DeviceBitmapOf(const TBitmap& bitmap);
+
+// A bitmap file (32 bits per pixel) with the pixels of a system bitmap.
+TBitmap BitmapFromHandle(HBITMAP handle);
+
+// The wizard's picture of class "TGIFImage": reads its stored data and
+// decodes the shown frame at once, so a damaged picture fails while the
+// layout is read, not while it is painted.
+class GifGraphic final : public TGraphic {
+ public:
+  explicit GifGraphic(const StoredPicture& picture);
+  int PixelWidth() const override { return image_.PixelWidth(); }
+  int PixelHeight() const override { return image_.PixelHeight(); }
+  void DrawInto(HDC dc, const RECT& target) override;
+  TGIFImage& Image() { return image_; }
+
+ private:
+  mutable TGIFImage image_;
+};
+
+// Loads a picture from the clipboard, which the caller has opened: the
+// "GIF Image" data when there are any (a bitmap also there becomes frame 0's
+// image), else the given data as a bitmap, which only an empty one can be.
+void LoadFromClipboardFormat(TGIFImage& image, UINT format, HANDLE data, HPALETTE palette);
+// Opens the clipboard and loads from it; false when it could not be opened.
+bool LoadFromClipboard(TGIFImage& image, HWND owner);
+
+}  // namespace quickintro::gif
