@@ -1,0 +1,166 @@
+#include "form_items.h"
+
+#include <array>
+
+namespace quickintro {
+namespace {
+
+void FillSolid(HDC dc, const RECT& rect, COLORREF color) {
+  UniqueBrush brush(CreateSolidBrush(color));
+  FillRect(dc, &rect, brush.Get());
+}
+
+// A 1-pixel horizontal or vertical line of pixels, both ends included.
+void Line(HDC dc, int x1, int y1, int x2, int y2, COLORREF color) {
+  RECT rect{x1, y1, x2 + 1, y2 + 1};
+  FillSolid(dc, rect, color);
+}
+
+// The outline of the rectangle whose corner pixels are (x1, y1), (x2, y2).
+void Outline(HDC dc, int x1, int y1, int x2, int y2, COLORREF color) {
+  Line(dc, x1, y1, x2, y1, color);
+  Line(dc, x1, y2, x2, y2, color);
+  Line(dc, x1, y1, x1, y2, color);
+  Line(dc, x2, y1, x2, y2, color);
+}
+
+void PaintBevel(HDC dc, const FormItem& item) {
+  const RECT& r = item.bounds;
+  COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
+  COLORREF highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
+  int right = r.right - 1, bottom = r.bottom - 1;
+  if (static_cast<BevelStyle>(item.layout->style) == BevelStyle::EtchedFrame) {
+    Outline(dc, r.left + 1, r.top + 1, right, bottom, highlight);
+    Outline(dc, r.left, r.top, right - 1, bottom - 1, shadow);
+    return;
+  }
+  // A lowered box: shadow above and left, highlight below and right.
+  Line(dc, r.left, r.top, right, r.top, shadow);
+  Line(dc, r.left, r.top, r.left, bottom, shadow);
+  Line(dc, right, r.top, right, bottom, highlight);
+  Line(dc, r.left, bottom, right, bottom, highlight);
+}
+
+void PaintShape(HDC dc, const FormItem& item) {
+  bool filled = static_cast<ShapeStyle>(item.layout->style) == ShapeStyle::SolidFill;
+  UniqueBrush fill(filled ? CreateSolidBrush(ResolveColor(item.layout->color)) : nullptr);
+  SelectedObject pen(dc, GetStockObject(BLACK_PEN));
+  SelectedObject brush(dc, filled ? static_cast<HGDIOBJ>(fill.Get()) : GetStockObject(NULL_BRUSH));
+  const RECT& r = item.bounds;
+  Rectangle(dc, r.left, r.top, r.right, r.bottom);
+}
+
+void PaintLabel(HDC dc, const FormItem& item, FontCache& fonts) {
+  const LayoutItem& label = *item.layout;
+  SavedDcState state(dc);
+  SelectObject(dc, fonts.Get(label.font));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, ResolveColor(label.font.color));
+  UINT format = DT_NOPREFIX;
+  if (label.alignment == Alignment::Center) format |= DT_CENTER;
+  if (label.alignment == Alignment::Right) format |= DT_RIGHT;
+  if (label.Has(ItemFlag::WordWrap)) format |= DT_WORDBREAK;
+  // An auto-size label is as large as its text in whatever face is used.
+  if (label.Has(ItemFlag::AutoSize)) format |= DT_NOCLIP;
+  RECT rect = item.bounds;
+  DrawTextA(dc, label.text.c_str(), static_cast<int>(label.text.size()), &rect, format);
+}
+
+void PaintPicture(HDC dc, const FormItem& item) {
+  if (!item.graphic) return;
+  RECT clip = ItemRect(item);
+  int width = item.graphic->PixelWidth(), height = item.graphic->PixelHeight();
+  int left = clip.left, top = clip.top;
+  if (item.layout->Has(ItemFlag::Center)) {
+    left += (clip.right - clip.left - width) / 2;
+    top += (clip.bottom - clip.top - height) / 2;
+  }
+  SavedDcState state(dc);
+  IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
+  RECT target{left, top, left + width, top + height};
+  item.graphic->DrawInto(dc, target);
+}
+
+int CALLBACK NoteFaceFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;  // one is enough
+}
+
+bool FaceInstalled(const char* face) {
+  LOGFONTA wanted{};
+  wanted.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynA(wanted.lfFaceName, face, LF_FACESIZE);
+  HDC screen = GetDC(nullptr);
+  bool found = false;
+  EnumFontFamiliesExA(screen, &wanted, NoteFaceFound, reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, screen);
+  return found;
+}
+
+}  // namespace
+
+bool FormItem::IsDrawn() const {
+  switch (Kind()) {
+    case ItemKind::Image:
+    case ItemKind::Label:
+    case ItemKind::Shape:
+    case ItemKind::Bevel:
+      return true;
+    default:
+      return false;
+  }
+}
+
+RECT ItemRect(const FormItem& item) {
+  RECT rect = item.bounds;
+  if (item.graphic && item.layout->Has(ItemFlag::AutoSize)) {
+    rect.right = rect.left + item.graphic->PixelWidth();
+    rect.bottom = rect.top + item.graphic->PixelHeight();
+  }
+  return rect;
+}
+
+std::string FaceOnThisSystem(const std::string& face) {
+  static const std::array<const char*, 3> kSubstitutes = {"Microsoft Sans Serif", "Tahoma", "Arial"};
+  if (FaceInstalled(face.c_str())) return face;
+  for (const char* substitute : kSubstitutes)
+    if (FaceInstalled(substitute)) return substitute;
+  return face;
+}
+
+HFONT FontCache::Get(const LayoutFont& font) {
+  for (const auto& [known, handle] : fonts_)
+    if (known == font) return handle.Get();
+  std::string face = FaceOnThisSystem(font.face);
+  UniqueFont created(CreateFontA(-font.height, 0, 0, 0, (font.style & FontStyle::Bold) ? FW_BOLD : FW_NORMAL,
+                                 (font.style & FontStyle::Italic) != 0, (font.style & FontStyle::Underline) != 0,
+                                 FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                 DEFAULT_PITCH | FF_SWISS, face.c_str()));
+  HFONT handle = created.Get();
+  fonts_.emplace_back(font, std::move(created));
+  return handle;
+}
+
+COLORREF ResolveColor(uint32_t color) {
+  if (IsSystemColor(color)) return GetSysColor(static_cast<int>(color & 0xFF));
+  return static_cast<COLORREF>(color & 0x00FFFFFF);
+}
+
+void PaintDrawnItem(HDC dc, const FormItem& item, FontCache& fonts) {
+  if (!item.visible) return;
+  switch (item.Kind()) {
+    case ItemKind::Image: PaintPicture(dc, item); break;
+    case ItemKind::Label: PaintLabel(dc, item, fonts); break;
+    case ItemKind::Shape: PaintShape(dc, item); break;
+    case ItemKind::Bevel: PaintBevel(dc, item); break;
+    default: break;
+  }
+}
+
+void PaintPageItems(HDC dc, const RECT& pageRect, COLORREF pageColor, const std::vector<FormItem*>& stacking,
+                    FontCache& fonts) {
+  FillSolid(dc, pageRect, pageColor);
+  for (const FormItem* item : stacking) PaintDrawnItem(dc, *item, fonts);
+}
+
+}  // namespace quickintro

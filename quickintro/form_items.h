@@ -1,0 +1,61 @@
+#pragma once
+// The items of the wizard window as they live at run time, and how the
+// drawn ones (pictures, labels, shapes, frames) paint themselves.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "form_layout.h"
+#include "graphic.h"
+#include "win32_handles.h"
+
+namespace quickintro {
+
+struct FormItem {
+  const LayoutItem* layout = nullptr;
+  RECT bounds{};          // in the parent's client area (a page for page items)
+  bool visible = true;
+  bool checked = false;   // radio buttons
+  HWND window = nullptr;  // the form, the notebook, pages and controls
+  int pageIndex = -1;     // pages: their index in the notebook
+  std::unique_ptr<TGraphic> graphic;  // pictures of a registered class
+  HCURSOR cursor = nullptr;
+  int controlId = 0;      // controls: the id their notifications carry
+  UniqueBrush background; // controls with a colour of their own
+
+  const std::string& Name() const { return layout->name; }
+  ItemKind Kind() const { return layout->kind; }
+  bool IsDrawn() const;  // painted by its parent rather than a window
+};
+
+// Fonts of the layout, created once each. MS Sans Serif is used where the
+// system has it, a close substitute where it does not.
+class FontCache {
+ public:
+  HFONT Get(const LayoutFont& font);
+
+ private:
+  std::vector<std::pair<LayoutFont, UniqueFont>> fonts_;
+};
+
+// The face used for a layout face name.
+std::string FaceOnThisSystem(const std::string& face);
+
+// A stored colour value as a GDI colour (system colours resolved).
+COLORREF ResolveColor(uint32_t color);
+
+// Paints one drawn item onto its parent's device context.
+void PaintDrawnItem(HDC dc, const FormItem& item, FontCache& fonts);
+
+// Paints a page: its colour, then the drawn items bottom first.
+void PaintPageItems(HDC dc, const RECT& pageRect, COLORREF pageColor, const std::vector<FormItem*>& stacking,
+                    FontCache& fonts);
+
+// The item's rectangle as it catches the mouse and clips its drawing: an
+// auto-size picture takes its graphic's size.
+RECT ItemRect(const FormItem& item);
+
+}  // namespace quickintro

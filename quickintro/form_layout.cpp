@@ -1,0 +1,167 @@
+#include "form_layout.h"
+
+#include <array>
+#include <cstring>
+
+namespace quickintro {
+namespace {
+
+constexpr std::array<std::string_view, kItemKindCount> kKindNames = {
+    "TQuickForm", "TNotebook", "TPage", "TImage", "TLabel",
+    "TShape", "TBevel", "TButton", "TRadioButton"};
+
+// Reads little-endian fields from the resource; the length left is checked
+// before every read and the position moves only on success.
+class LayoutCursor {
+ public:
+  explicit LayoutCursor(std::span<const uint8_t> data) : data_(data) {}
+
+  size_t Left() const { return data_.size() - pos_; }
+
+  std::span<const uint8_t> Bytes(size_t count, const char* what) {
+    if (count > Left()) throw ELayoutError(std::string("layout data ends inside ") + what);
+    std::span<const uint8_t> out = data_.subspan(pos_, count);
+    pos_ += count;
+    return out;
+  }
+  uint32_t Unsigned(size_t size, const char* what) {
+    std::span<const uint8_t> bytes = Bytes(size, what);
+    uint32_t value = 0;
+    for (size_t i = size; i-- > 0;) value = (value << 8) | bytes[i];
+    return value;
+  }
+  uint8_t U8(const char* what) { return static_cast<uint8_t>(Unsigned(1, what)); }
+  uint16_t U16(const char* what) { return static_cast<uint16_t>(Unsigned(2, what)); }
+  uint32_t U32(const char* what) { return Unsigned(4, what); }
+  int I16(const char* what) { return static_cast<int16_t>(U16(what)); }
+
+  std::string Str8(const char* what) { return Text(U8(what), what); }
+  std::string Str16(const char* what) { return Text(U16(what), what); }
+
+ private:
+  std::string Text(size_t length, const char* what) {
+    std::span<const uint8_t> bytes = Bytes(length, what);
+    return std::string(bytes.begin(), bytes.end());
+  }
+
+  std::span<const uint8_t> data_;
+  size_t pos_ = 0;
+};
+
+LayoutFont ReadFont(LayoutCursor& in) {
+  LayoutFont font;
+  font.face = in.Str8("a font name");
+  font.height = in.U8("a font");
+  font.style = in.U8("a font");
+  font.color = in.U32("a font");
+  return font;
+}
+
+std::vector<EventBinding> ReadBindings(LayoutCursor& in) {
+  std::vector<EventBinding> bindings(in.U8("the handler bindings"));
+  for (EventBinding& binding : bindings) {
+    binding.event = in.Str8("an event name");
+    binding.handler = in.Str8("a handler name");
+  }
+  return bindings;
+}
+
+StoredPicture ReadPicture(LayoutCursor& in) {
+  StoredPicture picture;
+  picture.className = in.Str8("a picture class name");
+  uint32_t count = in.U32("a picture length");
+  std::span<const uint8_t> bytes = in.Bytes(count, "a picture");
+  picture.data = std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end());
+  return picture;
+}
+
+int ReadParent(LayoutCursor& in, size_t ownIndex) {
+  uint16_t parent = in.U16("an item's parent");
+  if (ownIndex == 0) {
+    if (parent != kNoParent) throw ELayoutError("the form has a parent");
+    return -1;
+  }
+  if (parent >= ownIndex) throw ELayoutError("an item's parent does not precede it");
+  return parent;
+}
+
+LayoutItem ReadItem(LayoutCursor& in, size_t ownIndex) {
+  LayoutItem item;
+  uint8_t kind = in.U8("an item kind");
+  if (kind >= kItemKindCount) throw ELayoutError("unknown item kind " + std::to_string(kind));
+  item.kind = static_cast<ItemKind>(kind);
+  if ((item.kind == ItemKind::Form) != (ownIndex == 0)) throw ELayoutError("the form must come first, once");
+  item.name = in.Str8("an item name");
+  item.parent = ReadParent(in, ownIndex);
+  item.left = in.I16("an item's bounds");
+  item.top = in.I16("an item's bounds");
+  item.width = in.I16("an item's bounds");
+  item.height = in.I16("an item's bounds");
+  item.flags = in.U32("an item's flags");
+  item.tabOrder = in.I16("an item's tab order");
+  uint8_t alignment = in.U8("an item's alignment");
+  if (alignment > static_cast<uint8_t>(Alignment::Right)) throw ELayoutError("unknown alignment");
+  item.alignment = static_cast<Alignment>(alignment);
+  item.style = in.U8("an item's style");
+  item.color = in.U32("an item's colour");
+  item.font = ReadFont(in);
+  item.text = in.Str16("an item's text");
+  item.bindings = ReadBindings(in);
+  item.hasPicture = in.U8("the picture flag") != 0;
+  if (item.hasPicture) item.picture = ReadPicture(in);
+  return item;
+}
+
+}  // namespace
+
+std::string_view KindName(ItemKind kind) {
+  auto index = static_cast<size_t>(kind);
+  return index < kKindNames.size() ? kKindNames[index] : std::string_view("?");
+}
+
+std::string_view LayoutItem::HandlerFor(std::string_view event) const {
+  for (const EventBinding& binding : bindings)
+    if (binding.event == event) return binding.handler;
+  return {};
+}
+
+int FormLayout::IndexOf(std::string_view name) const {
+  for (size_t i = 0; i < items.size(); ++i)
+    if (items[i].name == name) return static_cast<int>(i);
+  return -1;
+}
+
+const LayoutItem& FormLayout::Get(std::string_view name) const {
+  int index = IndexOf(name);
+  if (index < 0) throw ELayoutError("the layout has no item " + std::string(name));
+  return items[static_cast<size_t>(index)];
+}
+
+std::vector<int> FormLayout::ChildrenOf(int parent) const {
+  std::vector<int> children;
+  for (size_t i = 0; i < items.size(); ++i)
+    if (items[i].parent == parent) children.push_back(static_cast<int>(i));
+  return children;
+}
+
+std::vector<int> FormLayout::Pages() const {
+  std::vector<int> pages;
+  for (size_t i = 0; i < items.size(); ++i)
+    if (items[i].kind == ItemKind::Page) pages.push_back(static_cast<int>(i));
+  return pages;
+}
+
+FormLayout ReadFormLayout(std::span<const uint8_t> data) {
+  LayoutCursor in(data);
+  std::span<const uint8_t> magic = in.Bytes(4, "the signature");
+  if (std::memcmp(magic.data(), "QFL1", 4) != 0) throw ELayoutError("not a layout: bad signature");
+  FormLayout layout;
+  size_t count = in.U16("the item count");
+  if (count == 0) throw ELayoutError("the layout has no form");
+  layout.items.reserve(count);
+  for (size_t i = 0; i < count; ++i) layout.items.push_back(ReadItem(in, i));
+  if (in.Left() != 0) throw ELayoutError("layout data has " + std::to_string(in.Left()) + " bytes left over");
+  return layout;
+}
+
+}  // namespace quickintro

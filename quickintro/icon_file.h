@@ -1,0 +1,21 @@
+#pragma once
+// Finds an image inside an icon file (the window icon is stored in the layout
+// as a whole icon file). Platform-free.
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace quickintro {
+
+struct IconImage {
+  int width = 0;   // pixels; an icon file stores 256 as 0
+  int height = 0;
+  int bitCount = 0;
+  std::span<const uint8_t> bits;  // the image's bitmap data as stored
+};
+
+// The image of the icon file closest to the wanted size (the first of equal
+// ones), or nothing when the file is damaged or holds no image.
+std::optional<IconImage> FindIconImage(std::span<const uint8_t> iconFile, int wantedSize);
+
+}  // namespace quickintro

@@ -1,0 +1,50 @@
+#include "navigation.h"
+
+namespace quickintro {
+
+void WizardNavigation::Settle(bool firstRunMode, int notebookPageCount) {
+  firstRunMode_ = firstRunMode;
+  shownPageCount_ = notebookPageCount;
+  lastPageIndex_ = shownPageCount_ - 1;
+  if (!firstRunMode_) {
+    // "Select Tray" and the last page, "Critical Days", are not shown.
+    shownPageCount_ -= 2;
+    lastPageIndex_ -= 1;
+  }
+}
+
+NavigationStep WizardNavigation::Next() {
+  NavigationStep step;
+  if (pageIndex_ < lastPageIndex_) step.pagesShown.push_back(++pageIndex_);
+  if (!firstRunMode_ && pageIndex_ == kSelectTrayPage) step.pagesShown.push_back(++pageIndex_);
+  step.targetPage = pageIndex_;
+  step.backEnabled = true;
+  bool atLast = pageIndex_ == lastPageIndex_;
+  step.nextEnabled = !atLast;
+  step.focus = atLast ? FocusTarget::BackBtn : FocusTarget::Unchanged;
+  return step;
+}
+
+NavigationStep WizardNavigation::Back() {
+  NavigationStep step;
+  if (pageIndex_ > 0) step.pagesShown.push_back(--pageIndex_);
+  if (!firstRunMode_ && pageIndex_ == kSelectTrayPage) step.pagesShown.push_back(--pageIndex_);
+  step.targetPage = pageIndex_;
+  step.nextEnabled = true;
+  bool atFirst = pageIndex_ == 0;
+  step.backEnabled = !atFirst;
+  step.focus = atFirst ? FocusTarget::NextBtn : FocusTarget::Unchanged;
+  return step;
+}
+
+int WizardNavigation::ShownPageNumber(int pageIndex) const {
+  if (!firstRunMode_ && pageIndex > kSelectTrayPage) return pageIndex;
+  return pageIndex + 1;
+}
+
+std::string WizardNavigation::Caption(int pageIndex) const {
+  return "Quick Introduction to Zaradada Clock " + std::to_string(ShownPageNumber(pageIndex)) + "/" +
+         std::to_string(shownPageCount_);
+}
+
+}  // namespace quickintro

@@ -1,0 +1,143 @@
+#pragma once
+// TQuickForm, the wizard's window: built from its layout, it owns every item,
+// runs the handlers bound in the layout and paints its pages.
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "form_items.h"
+#include "form_layout.h"
+#include "navigation.h"
+#include "registry_writer.h"
+
+namespace quickintro {
+
+constexpr const char* kApplicationTitle = "Quick Introduction";
+
+// Reads the "TQUICKFORM" layout resource of a module; throws ELayoutError
+// when it is missing or damaged.
+FormLayout LoadLayoutResource(HINSTANCE instance);
+
+struct QuickFormOptions {
+  std::string commandLine;              // the whole command line, program first
+  RegistryWriter* registry = nullptr;   // null: HKEY_CURRENT_USER
+  // Shows a failure to the user; null: a stop-icon message box titled with
+  // the application title.
+  std::function<void(const std::string& text)> showError;
+  bool quitOnDestroy = true;            // end the message loop when closed
+  // Called after each page paint, for start-up timing and screenshots.
+  std::function<void()> afterPagePaint;
+};
+
+class TQuickForm {
+ public:
+  // Creates the window (hidden) and its items and runs FormCreate. Throws
+  // ELayoutError for a layout that names unknown handlers or lacks items.
+  TQuickForm(HINSTANCE instance, FormLayout layout, QuickFormOptions options);
+  ~TQuickForm();
+  TQuickForm(const TQuickForm&) = delete;
+  TQuickForm& operator=(const TQuickForm&) = delete;
+
+  // Shows the window with its numbered caption and the focus on NextBtn.
+  void Show();
+  // Null once the window is gone.
+  HWND Handle() const { return hwnd_; }
+  // Lets the window's keys work (Tab, Enter, Escape); true when consumed.
+  bool TranslateDialogMessage(MSG& message);
+
+  // Handlers, bound by name in the layout.
+  void FormCreate();
+  void NotebookPageChanged();
+  void NextBtnClick();
+  void BackBtnClick();
+  void CloseButtonClick();
+  void TrayClockImgClick();
+  void DesktopClockImgClick();
+  void uiTrayClockClick();
+  void FormClose();
+
+  // What the window shows, for the program's hooks and for tests.
+  const WizardNavigation& Navigation() const { return navigation_; }
+  FormItem* Find(std::string_view name);
+  HWND PageWindow(int pageIndex) const;
+  // The page whose drawn items include the named one, or -1.
+  int PageHolding(std::string_view name) const;
+  // A page's drawn items, bottom of the stacking order first.
+  const std::vector<FormItem*>& PageItems(int pageIndex) const;
+  bool TrayClockChosen() const;
+  // Paints a page into any device context at the origin.
+  void PaintPage(HDC dc, int pageIndex);
+
+ private:
+  struct Page {
+    FormItem* item = nullptr;
+    std::vector<FormItem*> stacking;  // drawn items, bottom first
+  };
+  using Handler = void (TQuickForm::*)();
+
+  static LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK NotebookProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleFormMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandlePageMessage(Page& page, UINT message, WPARAM wParam, LPARAM lParam);
+
+  void RegisterClasses();
+  void CreateItems();
+  void CheckBindings() const;
+  void FindRequiredItems();
+  void CreateFormWindow();
+  void CreateChildWindows(int parent);
+  void CreatePageWindow(FormItem& item, HWND parent);
+  void CreateControl(FormItem& item, HWND parent);
+  void SetWindowIcon();
+  FormItem& Require(std::string_view name);
+  Page* PageOfWindow(HWND window);
+  FormItem* ItemOfControlId(int id);
+
+  void RunEvent(const FormItem& item, std::string_view event);
+  Handler FindHandler(std::string_view name) const;
+  template <typename Action>
+  void Guarded(Action&& action);
+  void ReportError(const std::string& message);
+
+  void ShowPage(int pageIndex);
+  void MoveMainBkgTo(int pageIndex);
+  void SetItemVisible(FormItem& item, bool visible);
+  void SetRadioChecked(FormItem& radio);
+  void OnCommand(WPARAM wParam, LPARAM lParam);
+  FormItem* ItemAt(const Page& page, POINT point) const;
+  void OnPageMouse(Page& page, UINT message, LPARAM lParam);
+  bool OnSetCursor(Page& page, HWND target);
+  LRESULT OnControlColor(HDC dc, HWND control);
+  LRESULT DefaultButtonId() const;
+  void PaintForm(HDC dc);
+  void PaintPageBuffered(HDC target, Page& page);
+
+  HINSTANCE instance_;
+  const FormLayout layout_;  // the items point into it
+  QuickFormOptions options_;
+  std::unique_ptr<RegistryWriter> ownRegistry_;
+  std::vector<std::unique_ptr<FormItem>> items_;  // items_[0] is the form
+  std::vector<Page> pages_;
+  FormItem* notebook_ = nullptr;
+  FormItem* backBtn_ = nullptr;
+  FormItem* nextBtn_ = nullptr;
+  FormItem* closeButton_ = nullptr;
+  FormItem* mainBkg_ = nullptr;
+  FormItem* trBevel_ = nullptr;
+  FormItem* dBevel_ = nullptr;
+  FormItem* uiTrayClock_ = nullptr;
+  FormItem* uiDesktopClock_ = nullptr;
+  FormItem* pressedItem_ = nullptr;  // a drawn item under a held mouse button
+  HWND hwnd_ = nullptr;
+  HWND savedFocus_ = nullptr;        // restored when the window is activated again
+  WizardNavigation navigation_;
+  FontCache fonts_;
+  UniqueIcon icon_;
+};
+
+}  // namespace quickintro

@@ -1,0 +1,584 @@
+// The wizard window created in-process and driven by messages and clicks:
+// the navigation of both modes, captions, buttons and focus, the keyboard,
+// the clock-mode choice, the background picture, the registry write and its
+// failure, and pixels of rendered pages.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "quick_form.h"
+
+namespace quickintro {
+namespace {
+
+constexpr const char* kFirstRun = "quickintro.exe init";
+constexpr const char* kNormal = "quickintro.exe";
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kNoteYellow = RGB(0xFF, 0xFF, 0xCA);
+constexpr COLORREF kCardGrey = RGB(0xE7, 0xE7, 0xE7);
+
+// Records every write and can be told to fail.
+class RecordingRegistry : public RegistryWriter {
+ public:
+  bool SetString(const std::string& key, const std::string& valueName, const std::string& value) override {
+    writes.push_back(key + "\\" + valueName + "=" + value);
+    return !fail;
+  }
+  std::vector<std::string> writes;
+  bool fail = false;
+};
+
+std::string WindowText(HWND window) {
+  char text[256] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+std::string CaptionEnding(const char* number) { return std::string("Quick Introduction to Zaradada Clock ") + number; }
+
+class QuickFormTest : public ::testing::Test {
+ public:
+  void Open(const char* commandLine, RegistryWriter* registry = nullptr) {
+    QuickFormOptions options;
+    options.commandLine = commandLine;
+    options.registry = registry ? registry : &registry_;
+    options.quitOnDestroy = false;
+    options.showError = [this](const std::string& text) { errors_.push_back(text); };
+    form_ = std::make_unique<TQuickForm>(GetModuleHandleA(nullptr), LoadLayoutResource(GetModuleHandleA(nullptr)),
+                                         std::move(options));
+    form_->Show();
+    Pump();
+  }
+  void TearDown() override { form_.reset(); }
+
+  // Dispatches what is queued, with the window's keyboard handling.
+  void Pump() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (form_ && form_->TranslateDialogMessage(message)) continue;
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+  HWND Window(const char* name) { return form_->Find(name)->window; }
+  void Click(const char* name) {
+    SendMessageA(Window(name), BM_CLICK, 0, 0);
+    Pump();
+  }
+  void PressKey(WPARAM key) {
+    HWND focus = GetFocus();
+    PostMessageA(focus ? focus : form_->Handle(), WM_KEYDOWN, key, 0);
+    PostMessageA(focus ? focus : form_->Handle(), WM_KEYUP, key, 0xC0000000);
+    Pump();
+  }
+  // A mouse click on a page, in page coordinates.
+  void ClickPageAt(int page, int x, int y) {
+    SendMessageA(form_->PageWindow(page), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageA(form_->PageWindow(page), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    Pump();
+  }
+  std::string Caption() { return WindowText(form_->Handle()); }
+  int ShownPage() {
+    int shown = -1;
+    for (int page = 0; page < 8; ++page)
+      if (IsWindowVisible(form_->PageWindow(page))) {
+        EXPECT_EQ(shown, -1) << "two pages showing";
+        shown = page;
+      }
+    return shown;
+  }
+  bool Checked(const char* name) { return SendMessageA(Window(name), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+  bool Enabled(const char* name) { return IsWindowEnabled(Window(name)) != FALSE; }
+  bool Visible(const char* name) { return form_->Find(name)->visible; }
+
+  struct Visit {
+    int page;
+    const char* number;
+    bool backEnabled, nextEnabled;
+    const char* focus;  // the focused button, or null where the focus stays
+  };
+  void ExpectAt(const Visit& v) {
+    EXPECT_EQ(ShownPage(), v.page);
+    EXPECT_EQ(form_->Navigation().PageIndex(), v.page);
+    EXPECT_EQ(Caption(), CaptionEnding(v.number));
+    EXPECT_EQ(Enabled("BackBtn"), v.backEnabled);
+    EXPECT_EQ(Enabled("NextBtn"), v.nextEnabled);
+    if (v.focus) EXPECT_EQ(GetFocus(), Window(v.focus));
+    // The background lies beneath the page showing and on no other.
+    EXPECT_EQ(form_->PageHolding("MainBkg"), v.page);
+    ASSERT_FALSE(form_->PageItems(v.page).empty());
+    EXPECT_EQ(form_->PageItems(v.page).front()->Name(), "MainBkg");
+  }
+  // Presses Next through the table, then Back all the way, checking each stop.
+  void WalkThereAndBack(const std::vector<Visit>& forward, const std::vector<Visit>& backward) {
+    ExpectAt(forward.front());
+    for (size_t i = 1; i < forward.size(); ++i) {
+      SCOPED_TRACE("next to page " + std::to_string(forward[i].page));
+      Click("NextBtn");
+      ExpectAt(forward[i]);
+    }
+    for (const Visit& v : backward) {
+      SCOPED_TRACE("back to page " + std::to_string(v.page));
+      Click("BackBtn");
+      ExpectAt(v);
+    }
+  }
+  // Renders a page with the window's own paint routine.
+  COLORREF PagePixel(int page, int x, int y) { return RenderedPixels(page, {{x, y}}).front(); }
+  std::vector<COLORREF> RenderedPixels(int page, const std::vector<POINT>& points) {
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 427, 272);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    if (page < 0) SendMessageA(form_->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+    else form_->PaintPage(memory, page);
+    std::vector<COLORREF> pixels;
+    for (POINT p : points) pixels.push_back(GetPixel(memory, p.x, p.y));
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+  }
+  int CountPixels(int page, RECT area, COLORREF color) {
+    std::vector<POINT> points;
+    for (int y = area.top; y < area.bottom; ++y)
+      for (int x = area.left; x < area.right; ++x) points.push_back({x, y});
+    int count = 0;
+    for (COLORREF pixel : RenderedPixels(page, points)) count += pixel == color;
+    return count;
+  }
+  RegistryWriter& DefaultRegistry() { return registry_; }
+
+  std::unique_ptr<TQuickForm> form_;
+  RecordingRegistry registry_;
+  std::vector<std::string> errors_;
+};
+
+// ---- The window ----
+
+TEST_F(QuickFormTest, WindowShape) {
+  Open(kNormal);
+  HWND window = form_->Handle();
+  RECT client;
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 427);
+  EXPECT_EQ(client.bottom, 272);
+  LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
+  EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+  EXPECT_TRUE(GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  RECT frame;
+  GetWindowRect(window, &frame);
+  EXPECT_NEAR(frame.left + frame.right, GetSystemMetrics(SM_CXSCREEN), 1);
+  EXPECT_NEAR(frame.top + frame.bottom, GetSystemMetrics(SM_CYSCREEN), 1);
+  EXPECT_NE(SendMessageA(window, WM_GETICON, ICON_BIG, 0), 0);
+}
+
+TEST_F(QuickFormTest, ControlsWhereTheLayoutPutsThem) {
+  Open(kFirstRun);
+  const struct {
+    const char* name;
+    int left, top, width, height;
+    const char* text;
+  } kControls[] = {
+      {"BackBtn", 150, 234, 82, 28, "<< Back"},      {"NextBtn", 232, 234, 82, 28, "Next >>"},
+      {"CloseButton", 327, 234, 82, 28, "Close"},    {"Notebook", 16, 16, 391, 206, "Notebook"},
+      {"uiDesktopClock", 233, 103, 108, 17, "Floating clock"}, {"uiTrayClock", 69, 103, 89, 17, "Tray clock"},
+  };
+  for (const auto& c : kControls) {
+    SCOPED_TRACE(c.name);
+    HWND control = Window(c.name);
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    EXPECT_EQ(rect.left, c.left);
+    EXPECT_EQ(rect.top, c.top);
+    EXPECT_EQ(rect.right - rect.left, c.width);
+    EXPECT_EQ(rect.bottom - rect.top, c.height);
+    EXPECT_EQ(WindowText(control), c.text);
+  }
+  for (int page = 0; page < 8; ++page) {
+    RECT rect;
+    GetClientRect(form_->PageWindow(page), &rect);
+    EXPECT_EQ(rect.right, 391);
+    EXPECT_EQ(rect.bottom, 206);
+  }
+  EXPECT_EQ(GetParent(Window("uiTrayClock")), form_->PageWindow(1));
+}
+
+// ---- Mode and navigation ----
+
+TEST_F(QuickFormTest, FirstArgumentDecidesTheFirstCaption) {
+  const struct {
+    const char* commandLine;
+    const char* number;
+  } kCases[] = {
+      {"quickintro.exe init", "1/8"},    {"quickintro.exe \"init\"", "1/8"}, {"quickintro.exe INIT", "1/6"},
+      {"quickintro.exe Init", "1/6"},    {"quickintro.exe /init", "1/6"},    {"quickintro.exe init2", "1/6"},
+      {"quickintro.exe", "1/6"},         {"quickintro.exe x init", "1/6"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.commandLine);
+    Open(c.commandLine);
+    EXPECT_EQ(Caption(), CaptionEnding(c.number));
+    form_.reset();
+  }
+}
+
+
+
+TEST_F(QuickFormTest, FirstRunNavigation) {
+  Open(kFirstRun);
+  WalkThereAndBack(
+      {{0, "1/8", false, true, "NextBtn"}, {1, "2/8", true, true, "NextBtn"}, {2, "3/8", true, true, "NextBtn"},
+       {3, "4/8", true, true, nullptr},     {4, "5/8", true, true, nullptr},   {5, "6/8", true, true, nullptr},
+       {6, "7/8", true, true, nullptr},     {7, "8/8", true, false, "BackBtn"}},
+      {{6, "7/8", true, true, "BackBtn"},   {5, "6/8", true, true, nullptr},   {4, "5/8", true, true, nullptr},
+       {3, "4/8", true, true, nullptr},     {2, "3/8", true, true, nullptr},   {1, "2/8", true, true, nullptr},
+       {0, "1/8", false, true, "NextBtn"}});
+}
+
+TEST_F(QuickFormTest, NormalNavigationSkipsSelectTrayAndCriticalDays) {
+  Open(kNormal);
+  WalkThereAndBack(
+      {{0, "1/6", false, true, "NextBtn"}, {2, "2/6", true, true, "NextBtn"}, {3, "3/6", true, true, nullptr},
+       {4, "4/6", true, true, nullptr},     {5, "5/6", true, true, nullptr},   {6, "6/6", true, false, "BackBtn"}},
+      {{5, "5/6", true, true, "BackBtn"},   {4, "4/6", true, true, nullptr},   {3, "3/6", true, true, nullptr},
+       {2, "2/6", true, true, nullptr},     {0, "1/6", false, true, "NextBtn"}});
+}
+
+// The background moves with the page and keeps below the page's own items.
+TEST_F(QuickFormTest, MainBkgFollowsThePageShown) {
+  Open(kFirstRun);
+  for (int step = 0; step < 3; ++step) Click("NextBtn");
+  Click("BackBtn");
+  ASSERT_EQ(ShownPage(), 2);
+  std::vector<std::string> names;
+  for (const FormItem* item : form_->PageItems(2)) names.push_back(item->Name());
+  EXPECT_EQ(names, (std::vector<std::string>{"MainBkg", "Image1", "Image4", "Shape4", "Shape1", "Label1", "Shape24"}));
+  for (int page = 0; page < 8; ++page) {
+    if (page == 2) continue;
+    for (const FormItem* item : form_->PageItems(page)) EXPECT_NE(item->Name(), "MainBkg") << "page " << page;
+  }
+  std::vector<std::string> welcome;
+  for (const FormItem* item : form_->PageItems(0)) welcome.push_back(item->Name());
+  EXPECT_EQ(welcome, (std::vector<std::string>{"Shape25", "WelcomeBkg", "Label8", "Label10"}));
+}
+
+TEST_F(QuickFormTest, PageChangesBringTheWindowToTheForeground) {
+  Open(kNormal);
+  HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  SetForegroundWindow(other);
+  Pump();
+  ASSERT_EQ(GetForegroundWindow(), other);
+  Click("NextBtn");
+  EXPECT_EQ(GetForegroundWindow(), form_->Handle());
+  DestroyWindow(other);
+}
+
+// ---- Keyboard ----
+
+TEST_F(QuickFormTest, EnterPressesNextAndTabMovesOn) {
+  Open(kNormal);
+  ASSERT_EQ(GetFocus(), Window("NextBtn"));
+  PressKey(VK_RETURN);
+  EXPECT_EQ(ShownPage(), 2);
+  EXPECT_EQ(Caption(), CaptionEnding("2/6"));
+  PressKey(VK_TAB);
+  EXPECT_EQ(GetFocus(), Window("CloseButton"));
+  PressKey(VK_TAB);
+  EXPECT_EQ(GetFocus(), Window("BackBtn"));
+  // Enter presses the focused button rather than the default one.
+  PressKey(VK_RETURN);
+  EXPECT_EQ(ShownPage(), 0);
+  EXPECT_EQ(GetFocus(), Window("NextBtn"));
+}
+
+TEST_F(QuickFormTest, EscapeAndEveryCloseRouteCloseAndStore) {
+  const struct {
+    const char* how;
+    void (*close)(QuickFormTest*);
+  } kRoutes[] = {
+      {"Escape", [](QuickFormTest* t) { t->PressKey(VK_ESCAPE); }},
+      {"Close button", [](QuickFormTest* t) { t->Click("CloseButton"); }},
+      {"Enter on the close button", [](QuickFormTest* t) {
+         SetFocus(t->Window("CloseButton"));
+         t->PressKey(VK_RETURN);
+       }},
+      {"system menu", [](QuickFormTest* t) { SendMessageA(t->form_->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+  };
+  for (const auto& route : kRoutes) {
+    SCOPED_TRACE(route.how);
+    registry_.writes.clear();
+    Open(kFirstRun);
+    HWND window = form_->Handle();
+    route.close(this);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(form_->Handle(), nullptr);
+    EXPECT_EQ(registry_.writes, std::vector<std::string>{"Software\\Zirazazur\\Options\\ChangeTrayClock=1"});
+    form_.reset();
+  }
+}
+
+// ---- The clock-mode choice ----
+
+TEST_F(QuickFormTest, PicturesAndRadioButtonsChooseAndTheFramesFollow) {
+  Open(kFirstRun);
+  Click("NextBtn");
+  EXPECT_TRUE(Checked("uiTrayClock"));
+  EXPECT_TRUE(Visible("TrBevel"));
+  EXPECT_FALSE(Visible("DBevel"));
+
+  ClickPageAt(1, 250, 40);  // on DesktopClockImg
+  EXPECT_TRUE(Checked("uiDesktopClock"));
+  EXPECT_FALSE(Checked("uiTrayClock"));
+  EXPECT_TRUE(Visible("DBevel"));
+  EXPECT_FALSE(Visible("TrBevel"));
+
+  ClickPageAt(1, 100, 40);  // on TrayClockImg
+  EXPECT_TRUE(Checked("uiTrayClock"));
+  EXPECT_TRUE(Visible("TrBevel"));
+  EXPECT_FALSE(Visible("DBevel"));
+
+  Click("uiDesktopClock");
+  EXPECT_TRUE(Checked("uiDesktopClock"));
+  EXPECT_TRUE(Visible("DBevel"));
+  Click("uiDesktopClock");  // already chosen: nothing changes
+  EXPECT_TRUE(Checked("uiDesktopClock"));
+  EXPECT_FALSE(Checked("uiTrayClock"));
+
+  Click("uiTrayClock");
+  EXPECT_TRUE(Checked("uiTrayClock"));
+  EXPECT_TRUE(Visible("TrBevel"));
+  EXPECT_FALSE(Visible("DBevel"));
+}
+
+TEST_F(QuickFormTest, AClickNeedsButtonDownAndUpOnTheSamePicture) {
+  Open(kFirstRun);
+  Click("NextBtn");
+  SendMessageA(form_->PageWindow(1), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(250, 40));
+  SendMessageA(form_->PageWindow(1), WM_LBUTTONUP, 0, MAKELPARAM(100, 40));
+  Pump();
+  EXPECT_TRUE(Checked("uiTrayClock"));
+  ClickPageAt(1, 5, 195);  // on the page border only
+  EXPECT_TRUE(Checked("uiTrayClock"));
+}
+
+TEST_F(QuickFormTest, ChoiceItemsShowThePointingHand) {
+  Open(kFirstRun);
+  HCURSOR hand = LoadCursorA(GetModuleHandleA(nullptr), "VIDUVIDIVA");
+  ASSERT_NE(hand, nullptr);
+  for (const char* name : {"TrayClockImg", "DesktopClockImg", "uiTrayClock", "uiDesktopClock"})
+    EXPECT_EQ(form_->Find(name)->cursor, hand) << name;
+  EXPECT_EQ(form_->Find("Image1")->cursor, nullptr);
+  Click("NextBtn");
+  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+  SendMessageA(form_->PageWindow(1), WM_SETCURSOR, reinterpret_cast<WPARAM>(Window("uiTrayClock")),
+               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ(GetCursor(), hand);
+}
+
+// ---- The registry ----
+
+class RegistryValue {
+ public:
+  static std::string Read() {
+    char value[16] = {};
+    DWORD size = sizeof value, type = 0;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kOptionsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
+    LONG status = RegQueryValueExA(key, kChangeTrayClockValue, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) return "<no value>";
+    if (type != REG_SZ || size != strlen(value) + 1) return "<wrong type or size>";
+    return value;
+  }
+  static void Write(const char* value) { Win32RegistryWriter().SetString(kOptionsKey, kChangeTrayClockValue, value); }
+  static void Remove() { RegDeleteKeyA(HKEY_CURRENT_USER, kOptionsKey); }
+};
+
+TEST_F(QuickFormTest, ClosingStoresTheChoiceInFirstRunMode) {
+  Win32RegistryWriter registry;
+  const struct {
+    const char* how;
+    void (*choose)(QuickFormTest*);
+    const char* stored;
+  } kCases[] = {
+      {"closed on the first page", [](QuickFormTest*) {}, "1"},
+      {"floating clock picture", [](QuickFormTest* t) { t->Click("NextBtn"); t->ClickPageAt(1, 250, 40); }, "0"},
+      {"floating, then tray clock picture",
+       [](QuickFormTest* t) {
+         t->Click("NextBtn");
+         t->ClickPageAt(1, 250, 40);
+         t->ClickPageAt(1, 100, 40);
+       },
+       "1"},
+      {"floating clock radio, then on to the last page",
+       [](QuickFormTest* t) {
+         t->Click("NextBtn");
+         t->Click("uiDesktopClock");
+         for (int i = 0; i < 6; ++i) t->Click("NextBtn");
+       },
+       "0"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.how);
+    RegistryValue::Remove();
+    Open(kFirstRun, &registry);
+    c.choose(this);
+    Click("CloseButton");
+    EXPECT_EQ(form_->Handle(), nullptr);
+    EXPECT_EQ(RegistryValue::Read(), c.stored);
+    form_.reset();
+  }
+  RegistryValue::Remove();
+}
+
+TEST_F(QuickFormTest, NormalModeLeavesTheRegistryAlone) {
+  Win32RegistryWriter registry;
+  RegistryValue::Write("7");
+  Open(kNormal, &registry);
+  Click("NextBtn");
+  Click("CloseButton");
+  EXPECT_EQ(form_->Handle(), nullptr);
+  EXPECT_EQ(RegistryValue::Read(), "7");
+  RegistryValue::Remove();
+}
+
+TEST_F(QuickFormTest, FailedWriteIsShownAndTheWindowStays) {
+  registry_.fail = true;
+  Open(kFirstRun);
+  Click("CloseButton");
+  ASSERT_NE(form_->Handle(), nullptr);
+  EXPECT_TRUE(IsWindowVisible(form_->Handle()));
+  EXPECT_EQ(errors_, std::vector<std::string>{"Failed to set data for 'ChangeTrayClock'."});
+  PressKey(VK_ESCAPE);  // each attempt writes again
+  EXPECT_EQ(registry_.writes.size(), 2u);
+  EXPECT_EQ(errors_.size(), 2u);
+  registry_.fail = false;
+  Click("CloseButton");
+  EXPECT_EQ(form_->Handle(), nullptr);
+  EXPECT_EQ(registry_.writes.size(), 3u);
+}
+
+TEST_F(QuickFormTest, RealWriterReportsAFailedWrite) {
+  // A root key that is no key makes both the create and the write fail.
+  Win32RegistryWriter broken(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x7FFF0000)));
+  EXPECT_FALSE(broken.SetString(kOptionsKey, kChangeTrayClockValue, "1"));
+  Open(kFirstRun, &broken);
+  Click("CloseButton");
+  EXPECT_NE(form_->Handle(), nullptr);
+  EXPECT_EQ(errors_, std::vector<std::string>{"Failed to set data for 'ChangeTrayClock'."});
+}
+
+// ---- Rendered pixels ----
+
+TEST_F(QuickFormTest, EveryPageHasItsBlackBorder) {
+  Open(kFirstRun);
+  for (int page = 0; page < 8; ++page) {
+    SCOPED_TRACE("page " + std::to_string(page));
+    std::vector<COLORREF> border = RenderedPixels(page, {{0, 0}, {390, 0}, {0, 205}, {390, 205}, {200, 0}, {200, 205},
+                                                         {0, 100}, {390, 100}});
+    for (COLORREF pixel : border) EXPECT_EQ(pixel, kBlack);
+  }
+}
+
+// A note box lies above its shadow: the box's fill and outline, then a black
+// rim 2 pixels wide on the right and 3 high at the bottom.
+TEST_F(QuickFormTest, NoteBoxesCastTheirShadow) {
+  Open(kFirstRun);
+  const struct {
+    int page;
+    RECT box;     // Shape1 and friends, right and bottom exclusive
+    RECT shadow;  // their black shapes
+  } kNotes[] = {
+      {2, {9, 9, 301, 60}, {12, 12, 303, 63}},     {3, {137, 9, 376, 58}, {143, 11, 378, 61}},
+      {4, {15, 131, 261, 189}, {18, 135, 263, 192}}, {5, {153, 113, 383, 194}, {156, 117, 385, 197}},
+      {6, {95, 20, 338, 81}, {98, 24, 340, 84}},     {7, {17, 124, 321, 188}, {20, 127, 323, 190}},
+  };
+  for (const auto& note : kNotes) {
+    SCOPED_TRACE("page " + std::to_string(note.page));
+    int midY = (note.box.top + note.box.bottom) / 2, midX = (note.shadow.left + note.box.right) / 2;
+    std::vector<COLORREF> pixels = RenderedPixels(
+        note.page, {{note.box.right - 2, note.box.bottom - 2},  // fill, inside the outline
+                    {note.box.right - 1, midY},                 // the box's outline
+                    {note.box.right, midY},                     // shadow right of the box
+                    {note.shadow.right - 1, midY},
+                    {midX, note.box.bottom},                    // shadow below the box
+                    {midX, note.shadow.bottom - 1}});
+    EXPECT_EQ(pixels[0], kNoteYellow);
+    for (size_t i = 1; i < pixels.size(); ++i) EXPECT_EQ(pixels[i], kBlack) << "point " << i;
+  }
+}
+
+TEST_F(QuickFormTest, ChosenCardCarriesTheLoweredFrame) {
+  Open(kFirstRun);
+  COLORREF shadow = GetSysColor(COLOR_BTNSHADOW), highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
+  // Tray clock chosen: TrBevel's rim shows left, top and bottom of its card;
+  // its right edge lies under the card's outline.
+  EXPECT_EQ(PagePixel(1, 35, 120), shadow);
+  EXPECT_EQ(PagePixel(1, 100, 44), shadow);
+  EXPECT_EQ(PagePixel(1, 100, 127), highlight);
+  EXPECT_EQ(PagePixel(1, 186, 120), kBlack);
+  EXPECT_EQ(PagePixel(1, 300, 122), kCardGrey);
+  Click("NextBtn");
+  Click("uiDesktopClock");
+  // Floating clock chosen: DBevel's rim on all four sides of the other card.
+  EXPECT_EQ(PagePixel(1, 208, 120), shadow);
+  EXPECT_EQ(PagePixel(1, 300, 44), shadow);
+  EXPECT_EQ(PagePixel(1, 359, 120), highlight);
+  EXPECT_EQ(PagePixel(1, 300, 127), highlight);
+}
+
+TEST_F(QuickFormTest, EtchedFrameAroundTheNotebook) {
+  Open(kNormal);
+  COLORREF shadow = GetSysColor(COLOR_BTNSHADOW), highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
+  std::vector<COLORREF> pixels = RenderedPixels(-1, {{15, 100}, {100, 15}, {407, 100}, {100, 222}, {16, 100}, {14, 100}});
+  EXPECT_EQ(pixels[0], shadow);
+  EXPECT_EQ(pixels[1], shadow);
+  EXPECT_EQ(pixels[2], highlight);
+  EXPECT_EQ(pixels[3], highlight);
+  EXPECT_EQ(pixels[4], highlight);
+  EXPECT_EQ(pixels[5], GetSysColor(COLOR_BTNFACE));
+}
+
+TEST_F(QuickFormTest, LabelsDrawTheirTextInTheirColour) {
+  Open(kFirstRun);
+  EXPECT_GT(CountPixels(0, {4, 99, 387, 131}, RGB(255, 255, 255)), 200);  // Label10, white heading
+  EXPECT_GT(CountPixels(0, {279, 183, 386, 196}, kNoteYellow), 50);      // Label8, the hint
+  EXPECT_GT(CountPixels(2, {23, 21, 292, 47}, kBlack), 200);             // Label1 on its note box
+}
+
+}  // namespace
+}  // namespace quickintro
+
+// Under Wine, windows of this program are drawn without waiting for a window
+// manager that the test display does not have (each shown and destroyed
+// window would otherwise wait for it). Set before the first window loads the
+// display driver; on Windows the key means nothing.
+static void UseUnmanagedWindowsUnderWine() {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) return;
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  const char* name = strrchr(path, '\\') ? strrchr(path, '\\') + 1 : path;
+  std::string key = std::string("Software\\Wine\\AppDefaults\\") + name + "\\X11 Driver";
+  HKEY opened;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr))
+    return;
+  RegSetValueExA(opened, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+  RegCloseKey(opened);
+}
+
+int main(int argc, char** argv) {
+  UseUnmanagedWindowsUnderWine();
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
