@@ -1,0 +1,239 @@
+#include "sntp/sntp_client.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "sntp/ntp_time.h"
+#include "sntp/socket/resolve.h"
+#include "sntp/socket/text_rules.h"
+
+namespace sntp {
+
+namespace {
+
+constexpr const char* kLoopback = "127.0.0.1";
+constexpr const char* kNoAddress = "0.0.0.0";
+constexpr uint8_t kLoopbackBytes[4] = {127, 0, 0, 1};
+
+// Trace texts of the client; nothing reads them.
+void DebugTrace(std::string_view Text, std::string_view Detail = {}) {}
+
+template <typename Event, typename... Args>
+void Fire(const Event& Handler, Args... Arguments) {
+  if (Handler) Handler(Arguments...);
+}
+
+uint32_t PlatformTickCount() { return static_cast<uint32_t>(GetTickCount()); }
+
+// An IPv4 address in network byte order as dotted decimal text.
+std::string DottedAddress(uint32_t NetworkOrder) {
+  uint8_t bytes[4];
+  std::memcpy(bytes, &NetworkOrder, sizeof bytes);
+  std::string text;
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) text += '.';
+    text += std::to_string(bytes[i]);
+  }
+  return text;
+}
+
+uint32_t LoopbackAddress() {
+  uint32_t address;
+  std::memcpy(&address, kLoopbackBytes, sizeof address);
+  return address;
+}
+
+}  // namespace
+
+TSNTPClient::TSNTPClient(TComponent* Owner) : TComponent(Owner), TickCount(PlatformTickCount) {}
+
+TSNTPClient::~TSNTPClient() {
+  // The sockets belong to no other component, so they go with the client;
+  // their handlers point at it.
+  try {
+    ReleaseResources();
+  } catch (...) {
+  }
+}
+
+void TSNTPClient::Query() {
+  PrepareSockets();
+  ServerIPValue = kNoAddress;
+  const std::vector<std::string>& addresses = GetLocalAddresses();
+  LocalIPValue = addresses.empty() ? kLoopback : addresses.front();
+  // With no network the server is not looked up at all.
+  if (LocalIPValue != kLoopback) ResolveServer();
+  if (ServerIPValue == kNoAddress && HostAddrValue != LocalIPValue) {
+    Fire(OnResolveError, this);
+    return;
+  }
+  ReceivedValue = false;
+  EnableTimer();
+  try {
+    StartExchange();
+  } catch (...) {
+    // A failure while starting shows only as the later time-out.
+  }
+}
+
+void TSNTPClient::PrepareSockets() {
+  if (Created) {
+    CloseSockets();
+    DisableTimer();
+  } else {
+    CreateSockets();
+    CreateTimer();
+    DisableTimer();
+    DebugTrace("SNTP > Timer and Sockets are created");
+    Created = true;
+  }
+  for (TWSocket* socket : {SendSocket.get(), ListenSocket.get()}) {
+    socket->OnDataAvailable = [this](TComponent* Sender, uint16_t Error) { HandleDatagram(Sender, Error); };
+    socket->OnError = [this](TComponent* Sender) { HandleSocketError(Sender); };
+  }
+}
+
+void TSNTPClient::CreateSockets() {
+  SendSocket = std::make_unique<TWSocket>();
+  ListenSocket = std::make_unique<TWSocket>();
+}
+
+void TSNTPClient::CloseSockets() {
+  if (SendSocket) SendSocket->Close();
+  if (ListenSocket) ListenSocket->Close();
+}
+
+void TSNTPClient::ResolveServer() {
+  // A text of blanks names no server; left to the name service it would be
+  // taken for this host.
+  if (TrimBlanksAndControls(HostAddrValue).empty()) return;
+  try {
+    ServerAddressValue = WSocketResolveHost(HostAddrValue);
+    // A query of the loopback address goes to this host's network address.
+    if (ServerAddressValue == LoopbackAddress()) {
+      ServerAddressValue = WSocketResolveHost(GetLocalHostName());
+    }
+    ServerIPValue = DottedAddress(ServerAddressValue);
+  } catch (...) {
+    ServerIPValue = kNoAddress;
+  }
+}
+
+void TSNTPClient::StartExchange() {
+  if (ServerIPValue != kNoAddress || HostAddrValue == kLoopback) {
+    ListenForReplies();
+    ConnectAndSend();
+  } else {
+    DisableTimer();
+    ReceivedValue = false;
+  }
+}
+
+void TSNTPClient::ListenForReplies() {
+  ListenSocket->Close();
+  ListenSocket->SetAddr(kNoAddress);
+  ListenSocket->SetPort(ListenPortValue);
+  ListenSocket->SetProto("udp");
+  DebugTrace("SNTP > listening");
+  ListenSocket->Listen();
+}
+
+void TSNTPClient::ConnectAndSend() {
+  const std::string& destination = ServerIPValue != kNoAddress ? ServerIPValue : HostAddrValue;
+  SendSocket->Close();
+  SendSocket->SetAddr(destination);
+  SendSocket->SetPort(HostPortValue);
+  SendSocket->SetProto("udp");
+  DebugTrace("SNTP > connecting ", destination);
+  SendSocket->Connect();
+  DebugTrace("SNTP > sending");
+  SendRequest();
+}
+
+void TSNTPClient::SendRequest() {
+  const TPacket request = BuildRequest();
+  SendTick = TickCount();
+  SendSocket->Send(request.data(), static_cast<int>(request.size()));
+}
+
+void TSNTPClient::HandleDatagram(TComponent* Sender, uint16_t Error) {
+  try {
+    ReadDatagram(*static_cast<TCustomWSocket*>(Sender), Error);
+  } catch (...) {
+    // Nothing goes back into the socket's dispatch.
+    try {
+      CloseSockets();
+      Fire(OnReceiveError, this);
+    } catch (...) {
+    }
+  }
+}
+
+void TSNTPClient::ReadDatagram(TCustomWSocket& Socket, uint16_t Error) {
+  ReceiveTick = TickCount();
+  if (Socket.State() != wsConnected) return;
+  DisableTimer();
+  ReceivedValue = true;
+  DebugTrace("SNTP > received");
+  TPacket raw{};
+  sockaddr_in source{};
+  int sourceLength = sizeof source;
+  const int length = Socket.ReceiveFrom(raw.data(), static_cast<int>(raw.size()), source, sourceLength);
+  if (length != static_cast<int>(kPacketSize)) return;
+  if (!IsFromServer(source)) return;
+  // Asked on this host, ListenSocket hears the request itself.
+  if (IsClientRequest(raw)) return;
+  AcceptReply(raw, Error);
+}
+
+bool TSNTPClient::IsFromServer(const sockaddr_in& Source) const {
+  const uint32_t address = Source.sin_addr.s_addr;
+  return address == ServerAddressValue || address == LoopbackAddress();
+}
+
+void TSNTPClient::AcceptReply(const TPacket& Raw, uint16_t Error) {
+  RawReplyValue = Raw;
+  DecodeReply(Raw, ReplyValue);
+  CloseSockets();
+  RoundTripValue = RoundTripMilliseconds(SendTick, ReceiveTick);
+  if (RoundTripValue > TimeoutValue) return;  // late: no event
+  ReplyValue.ServerTime =
+      ServerTimeAtArrival(ReplyValue.ReceiveTimestamp, ReplyValue.TransmitTimestamp, RoundTripValue);
+  ReplyValue.InvalidReply = IsInvalidReply(Raw);
+  Fire(OnDataAvailable, static_cast<TComponent*>(this), Error);
+}
+
+void TSNTPClient::HandleTimeout(TComponent* Sender) {
+  DebugTrace("SNTP > timeout");
+  if (ReceivedValue) return;
+  DisableTimer();
+  CloseSockets();
+  Fire(OnTimeout, static_cast<TComponent*>(this));
+}
+
+void TSNTPClient::HandleSocketError(TComponent* Sender) {
+  const auto* socket = static_cast<const TCustomWSocket*>(Sender);
+  Fire(OnWinsockError, static_cast<TComponent*>(this), static_cast<uint16_t>(socket->LastError() & 0xFFFF));
+}
+
+void TSNTPClient::ReleaseResources() {
+  DebugTrace("SNTP > unload winsock...");
+  if (Created) {
+    CloseSockets();
+    DisableTimer();
+  }
+  SendSocket.reset();
+  ListenSocket.reset();
+  FreeTimer();
+  Created = false;
+  DebugTrace("SNTP > done.");
+}
+
+// The timer's interval is taken only when it is created, so a later change
+// of Timeout does not reach it.
+void TSNTPClient::CreateTimer() { TimerInterval = TimeoutValue; }
+void TSNTPClient::EnableTimer() {}
+void TSNTPClient::DisableTimer() {}
+void TSNTPClient::FreeTimer() {}
+
+}  // namespace sntp

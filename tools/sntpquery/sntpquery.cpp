@@ -1,0 +1,219 @@
+// sntpquery: stands in for the clock application. Loads SNTP.dll by name,
+// calls its exports exactly as the clock does and prints one line per query:
+//   SERVER: code N TEXT, offset D days (S s)
+// Exit status: the code of the last query; 64 usage error; 69 SNTP.dll or an
+// export cannot be loaded; 70 a callee-saved register did not survive a call.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "register_call.h"
+#include "sntp/query_rules.h"
+
+namespace {
+
+constexpr int kExitUsage = 64;
+constexpr int kExitUnavailable = 69;
+constexpr int kExitRegisterCheck = 70;
+
+const char kUsage[] =
+    "usage: sntpquery [--repeat N] [--cleanup] SERVER...\n"
+    "Asks each SERVER (dotted IPv4 address or host name) for the time through SNTP.dll.\n"
+    "  --repeat N   query the list of servers N times (default 1)\n"
+    "  --cleanup    call SNTPCleanUp between queries, not only at the end\n"
+    "  --help       show this text\n"
+    "Exit status: the result code of the last query (0 OK, 1 Timeout, 2 Winsock Error,\n"
+    "3 Resolve Error); 64 usage error; 69 SNTP.dll not loadable; 70 register check failed.\n";
+
+struct TOptions {
+  std::vector<std::string> Servers;
+  long Repeat = 1;
+  bool CleanUpBetween = false;
+  bool Help = false;
+};
+
+// Throws std::invalid_argument with the message for a usage error.
+TOptions ParseOptions(int Count, char** Arguments) {
+  TOptions options;
+  for (int i = 1; i < Count; ++i) {
+    const std::string argument = Arguments[i];
+    if (argument == "--help" || argument == "-h") {
+      options.Help = true;
+    } else if (argument == "--cleanup") {
+      options.CleanUpBetween = true;
+    } else if (argument == "--repeat") {
+      if (++i == Count) throw std::invalid_argument("--repeat needs a count");
+      char* end = nullptr;
+      options.Repeat = std::strtol(Arguments[i], &end, 10);
+      if (*Arguments[i] == '\0' || *end != '\0' || options.Repeat < 1 || options.Repeat > 1000000) {
+        throw std::invalid_argument(std::string("bad repeat count '") + Arguments[i] + "'");
+      }
+    } else if (argument.size() > 1 && argument[0] == '-') {
+      throw std::invalid_argument("unknown option '" + argument + "'");
+    } else {
+      options.Servers.push_back(argument);
+    }
+  }
+  if (!options.Help && options.Servers.empty()) throw std::invalid_argument("no server given");
+  return options;
+}
+
+struct TRegisterCheckFailed : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+#if defined(__i386__)
+std::string ClobberedNames(uint32_t Mask) {
+  static const char* const kNames[] = {"EBX", "ESI", "EDI", "EBP", "ESP"};
+  std::string names;
+  for (int bit = 0; bit < 5; ++bit) {
+    if (Mask & (1u << bit)) names += std::string(names.empty() ? "" : ", ") + kNames[bit];
+  }
+  return names;
+}
+#endif
+
+// SNTP.dll and its four exports, found by name.
+class TSntpLibrary {
+ public:
+  TSntpLibrary() = default;
+  ~TSntpLibrary() {
+    if (module_) FreeLibrary(module_);
+  }
+  TSntpLibrary(const TSntpLibrary&) = delete;
+  TSntpLibrary& operator=(const TSntpLibrary&) = delete;
+
+  // Empty on success, else what could not be loaded.
+  std::string Load() {
+    module_ = LoadLibraryA("SNTP.dll");
+    if (!module_) return "cannot load SNTP.dll (error " + std::to_string(GetLastError()) + ")";
+    const char* const names[] = {"QueryServer", "SNTPCleanUp", "isConnected", "setLoopFunction"};
+    FARPROC* const slots[] = {&queryServer_, &cleanUp_, &isConnected_, &setLoopFunction_};
+    for (int i = 0; i < 4; ++i) {
+      *slots[i] = GetProcAddress(module_, names[i]);
+      if (!*slots[i]) return std::string("SNTP.dll has no export ") + names[i];
+    }
+    return {};
+  }
+
+  uint16_t QueryServer(const char* Server, double* Offset) {
+#if defined(__i386__)
+    return static_cast<uint16_t>(Call(queryServer_, "QueryServer", Address(Server), Address(Offset)));
+#else
+    return As<uint16_t (*)(const char*, double*)>(queryServer_)(Server, Offset);
+#endif
+  }
+
+  void SNTPCleanUp() {
+#if defined(__i386__)
+    Call(cleanUp_, "SNTPCleanUp", 0, 0);
+#else
+    As<void (*)()>(cleanUp_)();
+#endif
+  }
+
+  bool isConnected() {
+#if defined(__i386__)
+    return (Call(isConnected_, "isConnected", 0, 0) & 0xFF) != 0;
+#else
+    return As<bool (*)()>(isConnected_)();
+#endif
+  }
+
+  void setLoopFunction(void* Function) {
+#if defined(__i386__)
+    Call(setLoopFunction_, "setLoopFunction", Address(Function), 0);
+#else
+    As<void (*)(void*)>(setLoopFunction_)(Function);
+#endif
+  }
+
+ private:
+#if !defined(__i386__)
+  // x86_64 test build only: no register convention exists there, the
+  // exports are plain functions of the platform's one convention.
+  template <typename Function>
+  static Function As(FARPROC Export) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(Export));
+  }
+#else
+  static uint32_t Address(const void* Pointer) { return reinterpret_cast<uintptr_t>(Pointer); }
+
+  static uint32_t Call(FARPROC Function, const char* Name, uint32_t Eax, uint32_t Edx) {
+    uint32_t result = 0;
+    const uint32_t clobbered =
+        CallRegisterConvention(reinterpret_cast<const void*>(Function), Eax, Edx, &result);
+    if (clobbered != 0) {
+      throw TRegisterCheckFailed(std::string(Name) + " did not preserve " + ClobberedNames(clobbered));
+    }
+    return result;
+  }
+#endif
+
+  HMODULE module_ = nullptr;
+  FARPROC queryServer_ = nullptr;
+  FARPROC cleanUp_ = nullptr;
+  FARPROC isConnected_ = nullptr;
+  FARPROC setLoopFunction_ = nullptr;
+};
+
+// What the clock hands to setLoopFunction; the library never calls it.
+void ClockLoop() {}
+
+int RunQueries(TSntpLibrary& Library, const TOptions& Options) {
+  Library.setLoopFunction(reinterpret_cast<void*>(&ClockLoop));
+  std::printf("connected: %s\n", Library.isConnected() ? "yes" : "no");
+  int lastCode = 0;
+  bool first = true;
+  for (long round = 0; round < Options.Repeat; ++round) {
+    for (const std::string& server : Options.Servers) {
+      if (Options.CleanUpBetween && !first) Library.SNTPCleanUp();
+      first = false;
+      double days = 0.0;
+      const uint16_t code = Library.QueryServer(server.c_str(), &days);
+      std::printf("%s: code %u %s, offset %.10f days (%.6f s)\n", server.c_str(), unsigned{code},
+                  sntp::ResultText(code), days, days * 86400.0);
+      std::fflush(stdout);
+      lastCode = code;
+    }
+  }
+  // The clock releases the library's client before it unloads the library.
+  Library.SNTPCleanUp();
+  return lastCode;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  TOptions options;
+  try {
+    options = ParseOptions(argc, argv);
+  } catch (const std::invalid_argument& error) {
+    std::fprintf(stderr, "sntpquery: %s\n%s", error.what(), kUsage);
+    return kExitUsage;
+  }
+  if (options.Help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  TSntpLibrary library;
+  const std::string loadError = library.Load();
+  if (!loadError.empty()) {
+    std::fprintf(stderr, "sntpquery: %s\n", loadError.c_str());
+    return kExitUnavailable;
+  }
+  try {
+    return RunQueries(library, options);
+  } catch (const TRegisterCheckFailed& error) {
+    std::fprintf(stderr, "sntpquery: register check failed: %s\n", error.what());
+    return kExitRegisterCheck;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "sntpquery: %s\n", error.what());
+    return kExitRegisterCheck;
+  }
+}
