@@ -1,0 +1,50 @@
+#pragma once
+// Variable-width LZW codes, least significant bit first, across the data
+// sub-blocks of a frame. Platform-free.
+
+#include <array>
+#include <cstdint>
+
+#include "compressed_source.h"
+
+namespace quickintro::gif {
+
+inline constexpr int kMaxCodeWidth = 12;
+inline constexpr int kNoMoreCodes = -1;  // the data ran out before a whole code
+
+struct CodeReader {
+  // Room for up to 3 bytes carried over and one whole sub-block of 255 bytes;
+  // the 4 spare bytes let a code be taken from one fixed 4-byte window.
+  static constexpr unsigned kBufferSize = 260;
+  std::array<std::uint8_t, kBufferSize + 4> buffer{};
+  unsigned bitPosition = 0;  // of the next code in buffer
+  unsigned bitsHeld = 0;     // always whole bytes; bitPosition <= bitsHeld
+  unsigned codeWidth = 0;    // 3 to 12
+  unsigned codeMask = 0;     // 2^codeWidth - 1
+};
+
+inline void SetCodeWidth(CodeReader& reader, unsigned width) {
+  reader.codeWidth = width;
+  reader.codeMask = (1u << width) - 1;
+}
+
+// Drops the whole bytes already read and appends the next sub-block.
+void RefillCodeBuffer(CompressedSource& source, CodeReader& reader);
+
+// The next code, or kNoMoreCodes when the data end first. Reads one more
+// sub-block only when the bits held do not make a whole code.
+inline int NextCode(CompressedSource& source, CodeReader& reader) {
+  while (reader.bitPosition + reader.codeWidth > reader.bitsHeld) {
+    if (source.AtEnd()) return kNoMoreCodes;
+    RefillCodeBuffer(source, reader);
+  }
+  const unsigned byteIndex = reader.bitPosition >> 3;  // <= 257, see kBufferSize
+  const std::uint32_t window = reader.buffer[byteIndex] |
+                               (std::uint32_t{reader.buffer[byteIndex + 1]} << 8) |
+                               (std::uint32_t{reader.buffer[byteIndex + 2]} << 16);
+  const int code = static_cast<int>((window >> (reader.bitPosition & 7)) & reader.codeMask);
+  reader.bitPosition += reader.codeWidth;
+  return code;
+}
+
+}  // namespace quickintro::gif

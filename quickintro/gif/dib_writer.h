@@ -1,0 +1,39 @@
+#pragma once
+// Turns one GIF frame into a Windows bitmap file (BMP) held in memory:
+// 14-byte file header, 40-byte information header, palette, then the pixel
+// rows bottom-up. Platform-free.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "compressed_source.h"
+#include "decode_progress.h"
+#include "frame_format.h"
+
+namespace quickintro::gif {
+
+inline constexpr std::uint32_t kDibHeadersSize = 14 + 40;
+
+struct DibPaletteEntry {
+  std::uint8_t blue = 0x80;
+  std::uint8_t green = 0x80;
+  std::uint8_t red = 0x80;
+  std::uint8_t reserved = 0x80;
+};
+
+// 1 bit per pixel for 2 colours, 4 for up to 16, 8 for up to 256. Fails with
+// "Wrong number of colors; must be a power of 2" for a pixelBits outside 1..8.
+int PickDibDepth(int pixelBits);
+
+// The colour table's entries from the start, the rest mid grey (0x80 in each
+// byte); only the first 2^depth of them go into the file.
+std::array<DibPaletteEntry, 256> FillDibPalette(const ColorTableRec& table);
+
+// Writes the bitmap file of the frame into output (emptied first) and returns
+// the decoder's corrupted flag. A depth failure leaves output untouched; a
+// decoding failure leaves the headers and the palette only.
+bool BuildFrameDib(CompressedSource& source, const FrameFormat& format, const ColorTableRec& table,
+                   const DecodeProgressSink& progress, std::vector<std::uint8_t>& output);
+
+}  // namespace quickintro::gif

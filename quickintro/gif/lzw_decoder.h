@@ -1,0 +1,27 @@
+#pragma once
+// Decodes one frame's LZW data into a bottom-up bitmap pixel block.
+// Platform-free.
+
+#include <cstdint>
+#include <span>
+
+#include "compressed_source.h"
+#include "decode_progress.h"
+#include "frame_format.h"
+
+namespace quickintro::gif {
+
+// Reads the minimum code size byte and the codes from source and writes the
+// frame's pixels into pixels (stride x height bytes, already zero: pixels not
+// reached keep colour index 0). bitsPerPixel is the bitmap's depth, 1, 4 or 8,
+// at least PickDibDepth(format.pixelBits).
+//
+// Returns the corrupted flag: set when a string cannot be unwound within the
+// pixel stack, or when the data end before the end code and before the last
+// row. Neither fails; the pixels written so far stay.
+// Fails with EReadError when the code size byte is missing or a sub-block is
+// cut short, and with EInvalidGraphicOperation for a code size outside 2..9.
+bool DecodeFrameBits(CompressedSource& source, const FrameFormat& format, int bitsPerPixel,
+                     const DecodeProgressSink& progress, std::span<std::uint8_t> pixels);
+
+}  // namespace quickintro::gif

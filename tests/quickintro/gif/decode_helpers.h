@@ -1,0 +1,39 @@
+#pragma once
+// Decoding a frame's compressed data through the bitmap file and reading the
+// pixels back top-down, one byte each.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "compressed_source.h"
+#include "dib_writer.h"
+#include "reference_decoder.h"
+
+namespace quickintro::gif::testing {
+
+struct DecodedFrame {
+  std::vector<std::uint8_t> file;   // the bitmap file
+  std::vector<std::uint8_t> image;  // top-down, one byte per pixel
+  bool corrupted = false;
+};
+
+inline ColorTableRec GreyTable(int count) {
+  ColorTableRec table;
+  table.Count = count;
+  for (int i = 0; i < count; ++i)
+    for (int c = 0; c < 3; ++c) table.Entries[static_cast<std::size_t>(i) * 3 + c] = static_cast<std::uint8_t>(i);
+  return table;
+}
+
+inline DecodedFrame DecodeThroughDib(std::span<const std::uint8_t> data, const FrameFormat& format) {
+  DecodedFrame frame;
+  CompressedSource source(data);
+  frame.corrupted = BuildFrameDib(source, format, GreyTable(1 << format.pixelBits), {}, frame.file);
+  const int bits = PickDibDepth(format.pixelBits);
+  const auto pixels = std::span<const std::uint8_t>(frame.file).subspan(kDibHeadersSize + (4u << bits));
+  frame.image = ReadBitmapRows(pixels, format.width, format.height, bits);
+  return frame;
+}
+
+}  // namespace quickintro::gif::testing

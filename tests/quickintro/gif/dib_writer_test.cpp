@@ -1,0 +1,142 @@
+// The bitmap file of a frame: depth and palette from the colour count, header
+// fields, row stride, and what is left after each failure.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "decode_helpers.h"
+#include "graphic_error.h"
+#include "lzw_test_encoder.h"
+#include "test_images.h"
+
+namespace quickintro::gif {
+namespace {
+
+std::uint32_t Le32(const std::vector<std::uint8_t>& file, std::size_t at) {
+  return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | std::uint32_t(file[at + 3]) << 24;
+}
+std::uint32_t Le16(const std::vector<std::uint8_t>& file, std::size_t at) { return file[at] | file[at + 1] << 8; }
+
+TEST(DibWriter, PicksTheDepthFromTheColourBits) {
+  const int expected[] = {0, 1, 4, 4, 4, 8, 8, 8, 8, 0};
+  for (int pixelBits = 0; pixelBits <= 9; ++pixelBits) {
+    if (expected[pixelBits] != 0) {
+      EXPECT_EQ(PickDibDepth(pixelBits), expected[pixelBits]);
+      continue;
+    }
+    try {
+      PickDibDepth(pixelBits);
+      ADD_FAILURE() << pixelBits << " accepted";
+    } catch (const EInvalidGraphicOperation& failure) {
+      EXPECT_STREQ(failure.what(), "Wrong number of colors; must be a power of 2");
+    }
+  }
+}
+
+TEST(DibWriter, PaletteIsTheTableThenGrey) {
+  ColorTableRec table;
+  table.Count = 3;
+  const std::uint8_t rgb[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+  std::memcpy(table.Entries.data(), rgb, sizeof rgb);
+  const auto palette = FillDibPalette(table);
+  EXPECT_EQ(palette[0].blue, 3);
+  EXPECT_EQ(palette[0].green, 2);
+  EXPECT_EQ(palette[0].red, 1);
+  EXPECT_EQ(palette[0].reserved, 0);
+  EXPECT_EQ(palette[2].blue, 9);
+  for (std::size_t i = 3; i < 256; ++i)
+    EXPECT_TRUE(palette[i].blue == 0x80 && palette[i].green == 0x80 && palette[i].red == 0x80 &&
+                palette[i].reserved == 0x80);
+  table.Count = 256;
+  EXPECT_EQ(FillDibPalette(table)[255].reserved, 0);
+}
+
+struct LayoutCase {
+  int pixelBits, width, height;
+  std::uint32_t bits, paletteEntries, stride;
+};
+
+TEST(DibWriter, WritesHeadersPaletteAndPaddedRows) {
+  const LayoutCase cases[] = {
+      {1, 3, 2, 1, 2, 4},     // 2 colours: 1 bit, rows of 4 bytes
+      {2, 5, 3, 4, 16, 4},    // 4 colours: 4 bits, 16 entries
+      {5, 9, 2, 8, 256, 12},  // 32 colours: 8 bits, 9 pixels in 12 bytes
+      {4, 33, 1, 4, 16, 20},
+      {1, 33, 3, 1, 2, 8},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.pixelBits << " bits, width " << c.width);
+    const auto pixels = testing::NoiseImage(c.width, c.height, 1 << c.pixelBits);
+    const auto data = testing::EncodeFrame(pixels, std::max(2, c.pixelBits));
+    const FrameFormat format{static_cast<std::uint16_t>(c.width), static_cast<std::uint16_t>(c.height), c.pixelBits,
+                             false};
+    const auto frame = testing::DecodeThroughDib(data, format);
+    const auto& file = frame.file;
+    const std::uint32_t paletteSize = 4 * c.paletteEntries, imageSize = c.stride * c.height;
+    ASSERT_EQ(file.size(), 54 + paletteSize + imageSize);
+    EXPECT_EQ(file[0], 'B');
+    EXPECT_EQ(file[1], 'M');
+    const std::uint32_t header[] = {Le32(file, 2),  Le32(file, 6),  Le32(file, 10), Le32(file, 14),
+                                    Le32(file, 18), Le32(file, 22), Le16(file, 26), Le16(file, 28),
+                                    Le32(file, 30), Le32(file, 34), Le32(file, 38), Le32(file, 42),
+                                    Le32(file, 46), Le32(file, 50)};
+    const std::uint32_t expected[] = {54 + paletteSize + imageSize, 0, 54 + paletteSize, 40,
+                                      std::uint32_t(c.width), std::uint32_t(c.height), 1, c.bits, 0,
+                                      imageSize, 0, 0, 0, 0};
+    EXPECT_TRUE(std::equal(std::begin(header), std::end(header), std::begin(expected)));
+    const std::size_t lastEntry = 54 + paletteSize - 4;  // grey unless the table fills the palette
+    EXPECT_EQ(file[lastEntry + 3], (1u << c.pixelBits) == c.paletteEntries ? 0 : 0x80);
+    EXPECT_EQ(frame.image, pixels);
+  }
+}
+
+// A code size byte missing, out of range, or sub-blocks cut short.
+struct FailureCase {
+  const char* name;
+  std::vector<std::uint8_t> data;
+  bool readError;
+  const char* message;
+};
+
+TEST(DibWriter, DecodingFailuresLeaveHeadersAndPalette) {
+  const auto good = testing::EncodeFrame(testing::NoiseImage(4, 4, 4), 2);
+  auto cut = good;
+  cut.resize(4);
+  auto size1 = good, size10 = good, size9 = testing::EncodeFrame(testing::NoiseImage(4, 4, 4), 9);
+  size1[0] = 1;
+  size10[0] = 10;
+  const FailureCase cases[] = {
+      {"no data", {}, true, "Stream read error"},
+      {"sub-block cut short", cut, true, "Stream read error"},
+      {"code size 1", size1, false, "GIF code size not in range 2 to 9"},
+      {"code size 10", size10, false, "GIF code size not in range 2 to 9"},
+      {"code size 9 is accepted", size9, false, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CompressedSource source(c.data);
+    std::vector<std::uint8_t> file{1, 2, 3};
+    try {
+      BuildFrameDib(source, {4, 4, 2, false}, testing::GreyTable(4), {}, file);
+      EXPECT_EQ(c.message, nullptr);
+      EXPECT_EQ(file.size(), 54 + 64 + 16u);
+    } catch (const std::runtime_error& failure) {
+      EXPECT_STREQ(failure.what(), c.message);
+      EXPECT_EQ(dynamic_cast<const EReadError*>(&failure) != nullptr, c.readError);
+      EXPECT_EQ(dynamic_cast<const EInvalidGraphicOperation*>(&failure) != nullptr, !c.readError);
+      EXPECT_EQ(file.size(), 54 + 64u);
+    }
+  }
+}
+
+TEST(DibWriter, DepthFailureWritesNothing) {
+  const std::vector<std::uint8_t> data{2, 0};
+  CompressedSource source(data);
+  std::vector<std::uint8_t> file{1, 2, 3};
+  EXPECT_THROW(BuildFrameDib(source, {4, 4, 0, false}, {}, {}, file), EInvalidGraphicOperation);
+  EXPECT_EQ(file, (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+}  // namespace
+}  // namespace quickintro::gif

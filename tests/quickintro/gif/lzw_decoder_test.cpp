@@ -1,0 +1,240 @@
+// Decoding compressed frames: round trips through a test encoder, hand-made
+// code sequences for the data the format does not allow, and a comparison
+// with a plain stack-based decoder on damaged data of every kind.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <tuple>
+
+#include "decode_helpers.h"
+#include "graphic_error.h"
+#include "lzw_decoder.h"
+#include "lzw_test_encoder.h"
+#include "test_images.h"
+
+namespace quickintro::gif {
+namespace {
+
+using testing::DecodeThroughDib;
+using testing::EncodeFrame;
+using testing::EncodeOptions;
+using testing::FrameData;
+
+enum class Picture { kPhoto, kFlat, kNoise };
+
+struct RoundTripCase {
+  const char* name;
+  int width, height, pixelBits, codeSize;
+  bool interlaced;
+  Picture picture;
+  EncodeOptions options;
+};
+
+std::vector<std::uint8_t> MakePicture(const RoundTripCase& c) {
+  const int colours = 1 << c.pixelBits;
+  switch (c.picture) {
+    case Picture::kPhoto: return testing::PhotoLikeImage(c.width, c.height);
+    case Picture::kFlat: return testing::FlatImage(c.width, c.height, colours);
+    default: return testing::NoiseImage(c.width, c.height, colours);
+  }
+}
+
+// The rows of a top-down picture in the order the frame stores them.
+std::vector<std::uint8_t> InStreamOrder(const std::vector<std::uint8_t>& pixels, int width, int height,
+                                        bool interlaced) {
+  if (!interlaced) return pixels;
+  std::vector<std::uint8_t> stream;
+  for (int row : testing::InterlacedRowOrder(height))
+    stream.insert(stream.end(), pixels.begin() + row * width, pixels.begin() + (row + 1) * width);
+  return stream;
+}
+
+TEST(LzwDecoder, DecodesWhatTheEncoderWrote) {
+  const EncodeOptions kNoClear{.clearWhenFull = false};
+  const EncodeOptions kNoEnd{.endCode = false};
+  const EncodeOptions kTinyBlocks{.blockSize = 1};
+  const RoundTripCase cases[] = {
+      {"two colours, code size 2", 13, 7, 1, 2, false, Picture::kNoise, {}},
+      {"16 colours at 4 bits", 9, 5, 4, 4, false, Picture::kNoise, {}},
+      {"8 colours at 4 bits, code size 3", 31, 9, 3, 3, false, Picture::kFlat, {}},
+      {"photograph at 8 bits", 64, 48, 8, 8, false, Picture::kPhoto, {}},
+      {"code size 9 above the pixel bits", 40, 30, 8, 9, false, Picture::kNoise, {}},
+      {"long runs across rows", 300, 40, 4, 4, false, Picture::kFlat, {}},
+      {"long runs at 1 bit", 203, 61, 1, 2, false, Picture::kFlat, {}},
+      {"wide flat frame, tables cleared when full", 1000, 60, 8, 8, false, Picture::kFlat, {}},
+      {"full table kept at 12 bits", 200, 200, 8, 8, false, Picture::kNoise, kNoClear},
+      {"full table kept at 12 bits, long runs", 640, 200, 8, 8, false, Picture::kFlat, kNoClear},
+      {"no end code after the last row", 17, 11, 8, 8, false, Picture::kPhoto, kNoEnd},
+      {"one-byte sub-blocks", 23, 9, 2, 2, false, Picture::kNoise, kTinyBlocks},
+      {"interlaced, height 1", 5, 1, 8, 8, true, Picture::kNoise, {}},
+      {"interlaced, height 3", 5, 3, 8, 8, true, Picture::kNoise, {}},
+      {"interlaced, height 5", 7, 5, 4, 4, true, Picture::kNoise, {}},
+      {"interlaced, height 37, long runs", 90, 37, 8, 8, true, Picture::kFlat, {}},
+      {"interlaced at 1 bit", 77, 29, 1, 2, true, Picture::kFlat, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto pixels = MakePicture(c);
+    const auto data = EncodeFrame(InStreamOrder(pixels, c.width, c.height, c.interlaced), c.codeSize, c.options);
+    const auto frame = DecodeThroughDib(data, {static_cast<std::uint16_t>(c.width),
+                                               static_cast<std::uint16_t>(c.height), c.pixelBits, c.interlaced});
+    EXPECT_FALSE(frame.corrupted);
+    EXPECT_EQ(frame.image, pixels);
+  }
+}
+
+struct CodeCase {
+  const char* name;
+  int codeSize, pixelBits, width;
+  std::vector<int> codes;
+  std::vector<std::uint8_t> expected;  // the row, pixels not reached 0
+  bool corrupted;
+};
+
+TEST(LzwDecoder, HandlesCodeSequencesBeyondTheFormat) {
+  // Code size 2: clear 4, end 5, first free code 6.
+  const CodeCase cases[] = {
+      {"code equal to the next free code", 2, 2, 3, {4, 1, 6, 5}, {1, 1, 1}, false},
+      {"code above the next free code decodes the same", 2, 2, 3, {4, 1, 7, 5}, {1, 1, 1}, false},
+      {"next free code after a table code", 2, 2, 7, {4, 1, 2, 6, 8, 5}, {1, 2, 1, 2, 1, 2, 1}, false},
+      {"end code after a clear code is a pixel", 2, 1, 3, {4, 5, 0, 5}, {1, 0, 0}, false},
+      {"end code after a clear code, 2-bit pixels", 2, 2, 2, {4, 5, 5}, {1, 0}, false},
+      {"clear code after a clear code is a pixel", 2, 2, 2, {4, 4, 2, 5}, {0, 2}, false},
+      {"end code before the last row", 2, 2, 4, {4, 1, 5, 2, 2}, {1, 0, 0, 0}, false},
+      {"bytes after the end code are ignored", 2, 2, 3, {4, 1, 3, 5, 1, 1, 1}, {1, 3, 0}, false},
+      {"data ending after the last row", 2, 2, 4, {4, 1, 0, 3, 2}, {1, 0, 3, 2}, false},
+      {"data ending before the last row", 2, 2, 8, {4, 1, 0}, {1, 0, 0, 0, 0, 0, 0, 0}, true},
+      {"data ending right after a clear code", 2, 2, 8, {4, 1, 0, 1, 0, 1, 4}, {1, 0, 1, 0, 1, 0, 0, 0}, true},
+      {"no clear code first: previous code 0", 2, 2, 3, {1, 6, 5}, {1, 0, 1}, false},
+      {"undefined code below the clear code", 3, 1, 5, {8, 1, 3, 1, 9}, {1, 0, 0, 1, 0}, false},
+      {"string running past the last row", 2, 2, 3, {4, 1, 2, 6, 6, 5}, {1, 2, 1}, false},
+      // 7 after the clear code becomes the prefix of entry 6, and entry 7
+      // gets prefix 6: unwinding 7 never reaches a pixel.
+      {"prefix loop overflows the stack", 2, 1, 8, {4, 7, 6, 0, 7, 1, 5}, {1, 0, 0, 1, 0, 0, 0, 0}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto data = FrameData(c.codeSize, c.codes);
+    const auto frame =
+        DecodeThroughDib(data, {static_cast<std::uint16_t>(c.width), 1, c.pixelBits, false});
+    EXPECT_EQ(frame.image, c.expected);
+    EXPECT_EQ(frame.corrupted, c.corrupted);
+  }
+}
+
+TEST(LzwDecoder, FullTableStaysAtTwelveBits) {
+  // Code size 2: 4090 codes after the clear code fill entries 6..4095; the
+  // codes after them are 12 bits wide and add nothing.
+  std::vector<int> codes{4};
+  for (int i = 0; i < 4091; ++i) codes.push_back(i % 2);
+  const std::vector<int> tail{4095, 1, 4095, 0};
+  codes.insert(codes.end(), tail.begin(), tail.end());
+  codes.push_back(5);
+  const auto data = FrameData(2, codes);
+  const auto frame = DecodeThroughDib(data, {8200, 1, 1, false});
+  EXPECT_FALSE(frame.corrupted);
+  std::vector<std::uint8_t> expected;
+  for (int i = 0; i < 4091; ++i) expected.push_back(static_cast<std::uint8_t>(i % 2));
+  const std::vector<std::uint8_t> entry4095{1, 0};  // entry 4095: code 4089 (1) + first pixel of 4090 (0)
+  for (int part = 0; part < 2; ++part) {
+    expected.insert(expected.end(), entry4095.begin(), entry4095.end());
+    expected.push_back(static_cast<std::uint8_t>(1 - part));
+  }
+  expected.resize(8200, 0);
+  EXPECT_EQ(frame.image, expected);
+}
+
+// Progress of a 12-byte stream: code size byte, sub-blocks of 1, 4 and 3
+// bytes. Codes are 3 bits wide, so two pixel codes come from the first
+// sub-block; the second is the first one reported.
+TEST(LzwDecoder, ReportsProgressByStreamPosition) {
+  const std::vector<std::uint8_t> data{2, 1, 0b00'001'001, 4, 0, 0, 0, 0, 3, 0, 0, 0};
+  std::vector<std::tuple<DecodeStage, int, std::string>> seen;
+  const DecodeProgressSink sink = [&](DecodeStage stage, int percent, const std::string& message) {
+    seen.emplace_back(stage, percent, message);
+  };
+  CompressedSource source(data);
+  std::vector<std::uint8_t> pixels(8 * 20);
+  DecodeFrameBits(source, {13, 20, 2, false}, 4, sink, pixels);
+  ASSERT_GE(seen.size(), 4u);
+  EXPECT_EQ(seen.front(), std::make_tuple(dsStart, 0, std::string()));
+  EXPECT_EQ(seen[1], std::make_tuple(dsRunning, 25, std::string()));  // 3 of 12 bytes read
+  EXPECT_EQ(seen[2], std::make_tuple(dsRunning, 66, std::string()));  // 8 of 12: truncated
+  EXPECT_EQ(seen.back(), std::make_tuple(dsEnd, 100, std::string()));
+  for (std::size_t i = 1; i + 1 < seen.size(); ++i) {
+    EXPECT_EQ(std::get<0>(seen[i]), dsRunning);
+    EXPECT_LE(std::get<1>(seen[i]), 100);
+    EXPECT_GE(std::get<1>(seen[i]), std::get<1>(seen[i - 1]));
+  }
+}
+
+TEST(LzwDecoder, EndNotificationCarriesTheFailure) {
+  const std::vector<std::uint8_t> data{10, 1, 0, 0};
+  std::vector<std::tuple<DecodeStage, int, std::string>> seen;
+  const DecodeProgressSink sink = [&](DecodeStage stage, int percent, const std::string& message) {
+    seen.emplace_back(stage, percent, message);
+  };
+  CompressedSource source(data);
+  std::vector<std::uint8_t> pixels(4);
+  EXPECT_THROW(DecodeFrameBits(source, {1, 1, 8, false}, 8, sink, pixels), EInvalidGraphicOperation);
+  const decltype(seen) expected{{dsStart, 0, ""}, {dsEnd, 0, kCodeSizeRangeMessage}};
+  EXPECT_EQ(seen, expected);
+}
+
+// Damaged data of every kind, decoded both ways: the fast decoder must give
+// the plain decoder's pixels, flag and failures exactly.
+struct RandomFrame {
+  FrameFormat format;
+  std::vector<std::uint8_t> data;
+};
+
+RandomFrame MakeDamagedFrame(std::mt19937& random) {
+  auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+  RandomFrame frame;
+  frame.format = {static_cast<std::uint16_t>(pick(1, 70)), static_cast<std::uint16_t>(pick(1, 12)),
+                  pick(1, 8), pick(0, 1) == 1};
+  const int codeSize = pick(2, 9);
+  const int colours = std::min(1 << frame.format.pixelBits, 1 << codeSize);
+  const int count = frame.format.width * frame.format.height;
+  const auto picture = pick(0, 1) ? testing::FlatImage(count, 1, std::min(colours, pick(1, 4)), random())
+                                  : testing::NoiseImage(count, 1, colours, random());
+  auto codes = testing::EncodeCodes(picture, codeSize, {.clearWhenFull = pick(0, 1) == 1, .endCode = pick(0, 3) > 0});
+  const int damage = pick(0, 6);
+  for (int i = 0; i < damage && !codes.empty(); ++i) {
+    const auto at = static_cast<std::size_t>(pick(0, static_cast<int>(codes.size()) - 1));
+    codes[at] = pick(0, 3) == 0 ? (1 << codeSize) + pick(0, 1) : pick(0, 4095);
+  }
+  if (pick(0, 4) == 0) codes.resize(codes.size() / 2);
+  frame.data = FrameData(codeSize, codes, static_cast<std::size_t>(pick(1, 255)), pick(0, 3) > 0);
+  if (pick(0, 9) == 0) frame.data.resize(frame.data.size() * 3 / 4);  // a sub-block cut short
+  return frame;
+}
+
+TEST(LzwDecoder, MatchesThePlainDecoderOnDamagedData) {
+  std::mt19937 random(20240607);
+  for (int round = 0; round < 2500; ++round) {
+    const RandomFrame frame = MakeDamagedFrame(random);
+    SCOPED_TRACE("round " + std::to_string(round));
+    const std::size_t count = std::size_t{frame.format.width} * frame.format.height;
+    bool referenceFailed = false;
+    testing::ReferenceResult reference;
+    try {
+      reference = testing::ReferenceDecode(frame.data, frame.format.pixelBits, count);
+    } catch (const std::runtime_error&) {
+      referenceFailed = true;
+    }
+    if (referenceFailed) {
+      EXPECT_THROW(DecodeThroughDib(frame.data, frame.format), EReadError);
+      continue;
+    }
+    const auto decoded = DecodeThroughDib(frame.data, frame.format);
+    ASSERT_EQ(decoded.image, testing::PlaceRows(reference.pixels, frame.format.width, frame.format.height,
+                                                frame.format.interlaced));
+    ASSERT_EQ(decoded.corrupted, reference.corrupted);
+  }
+}
+
+}  // namespace
+}  // namespace quickintro::gif

@@ -1,0 +1,133 @@
+#include "lzw_test_encoder.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+namespace quickintro::gif::testing {
+
+CodeWriter::CodeWriter(int minimumCodeSize)
+    : minimumCodeSize_(minimumCodeSize), width_(minimumCodeSize + 1),
+      nextFree_((1 << minimumCodeSize) + 2) {}
+
+void CodeWriter::Put(int code) {
+  pending_ |= static_cast<std::uint32_t>(code & ((1 << width_) - 1)) << pendingBits_;
+  pendingBits_ += width_;
+  while (pendingBits_ >= 8) {
+    bytes_.push_back(static_cast<std::uint8_t>(pending_));
+    pending_ >>= 8;
+    pendingBits_ -= 8;
+  }
+  const int clear = 1 << minimumCodeSize_;
+  if (code == clear) {
+    width_ = minimumCodeSize_ + 1;
+    nextFree_ = clear + 2;
+    tableFull_ = false;
+    afterClear_ = true;
+    return;
+  }
+  if (afterClear_ || tableFull_) {
+    afterClear_ = false;
+    return;
+  }
+  if (++nextFree_ < (1 << width_)) return;
+  if (width_ < 12)
+    ++width_;
+  else
+    tableFull_ = true;
+}
+
+std::vector<std::uint8_t> CodeWriter::Bytes() const {
+  std::vector<std::uint8_t> bytes = bytes_;
+  if (pendingBits_ > 0) bytes.push_back(static_cast<std::uint8_t>(pending_));
+  return bytes;
+}
+
+std::vector<std::uint8_t> SubBlocks(std::span<const std::uint8_t> bytes, std::size_t blockSize,
+                                    bool terminator) {
+  std::vector<std::uint8_t> out;
+  for (std::size_t at = 0; at < bytes.size(); at += blockSize) {
+    const std::size_t length = std::min(blockSize, bytes.size() - at);
+    out.push_back(static_cast<std::uint8_t>(length));
+    out.insert(out.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
+               bytes.begin() + static_cast<std::ptrdiff_t>(at + length));
+  }
+  if (terminator) out.push_back(0);
+  return out;
+}
+
+std::vector<std::uint8_t> FrameData(int minimumCodeSize, std::span<const int> codes,
+                                    std::size_t blockSize, bool terminator) {
+  CodeWriter writer(minimumCodeSize);
+  for (int code : codes) writer.Put(code);
+  std::vector<std::uint8_t> data{static_cast<std::uint8_t>(minimumCodeSize)};
+  const auto blocks = SubBlocks(writer.Bytes(), blockSize, terminator);
+  data.insert(data.end(), blocks.begin(), blocks.end());
+  return data;
+}
+
+namespace {
+
+// The encoder's table: the strings that extend each code, one list per code.
+class StringTable {
+ public:
+  explicit StringTable(int clearCode) : clearCode_(clearCode) { Clear(); }
+  void Clear() {
+    firstChild_.fill(-1);
+    nextCode_ = clearCode_ + 2;
+  }
+  int Find(int prefix, int pixel) const {
+    for (int code = firstChild_[prefix]; code >= 0; code = nextSibling_[code])
+      if (pixelOf_[code] == pixel) return code;
+    return -1;
+  }
+  bool Add(int prefix, int pixel) {  // false once 4096 codes exist
+    if (nextCode_ == 4096) return false;
+    pixelOf_[nextCode_] = pixel;
+    nextSibling_[nextCode_] = firstChild_[prefix];
+    firstChild_[prefix] = nextCode_++;
+    return true;
+  }
+
+ private:
+  int clearCode_;
+  int nextCode_ = 0;
+  std::array<int, 4096> firstChild_{}, nextSibling_{}, pixelOf_{};
+};
+
+}  // namespace
+
+std::vector<int> EncodeCodes(std::span<const std::uint8_t> pixels, int minimumCodeSize,
+                             const EncodeOptions& options) {
+  const int clear = 1 << minimumCodeSize;
+  auto table = std::make_unique<StringTable>(clear);
+  std::vector<int> codes{clear};
+  if (pixels.empty()) {
+    if (options.endCode) codes.push_back(clear + 1);
+    return codes;
+  }
+  int prefix = pixels[0];
+  for (std::size_t i = 1; i < pixels.size(); ++i) {
+    if (const int code = table->Find(prefix, pixels[i]); code >= 0) {
+      prefix = code;
+      continue;
+    }
+    codes.push_back(prefix);
+    if (!table->Add(prefix, pixels[i]) && options.clearWhenFull) {
+      codes.push_back(clear);
+      table->Clear();
+    }
+    prefix = pixels[i];
+  }
+  codes.push_back(prefix);
+  if (options.endCode) codes.push_back(clear + 1);
+  return codes;
+}
+
+std::vector<std::uint8_t> EncodeFrame(std::span<const std::uint8_t> pixels, int minimumCodeSize,
+                                      const EncodeOptions& options) {
+  const auto codes = EncodeCodes(pixels, minimumCodeSize, options);
+  return FrameData(minimumCodeSize, codes, options.blockSize, true);
+}
+
+}  // namespace quickintro::gif::testing

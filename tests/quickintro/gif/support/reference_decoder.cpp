@@ -1,0 +1,127 @@
+#include "reference_decoder.h"
+
+#include <stdexcept>
+
+namespace quickintro::gif::testing {
+namespace {
+
+// Bits of the sub-blocks, one more sub-block fetched only when a code needs it.
+class BitSource {
+ public:
+  explicit BitSource(std::span<const std::uint8_t> data) : data_(data) {}
+
+  int Next(int width) {
+    while (bitPosition_ + width > bytes_.size() * 8) {
+      if (position_ >= data_.size()) return -1;
+      const std::size_t length = data_[position_++];
+      if (data_.size() - position_ < length) throw std::runtime_error("sub-block cut short");
+      bytes_.insert(bytes_.end(), data_.begin() + position_, data_.begin() + position_ + length);
+      position_ += length;
+    }
+    int code = 0;
+    for (int bit = 0; bit < width; ++bit, ++bitPosition_)
+      code |= ((bytes_[bitPosition_ / 8] >> (bitPosition_ % 8)) & 1) << bit;
+    return code;
+  }
+
+ private:
+  std::span<const std::uint8_t> data_;
+  std::size_t position_ = 1;  // after the minimum code size byte
+  std::vector<std::uint8_t> bytes_;
+  std::size_t bitPosition_ = 0;
+};
+
+}  // namespace
+
+ReferenceResult ReferenceDecode(std::span<const std::uint8_t> data, int pixelBits,
+                                std::size_t pixelCount) {
+  ReferenceResult result;
+  BitSource bits(data);
+  const int size = data[0];
+  const int clear = 1 << size, end = clear + 1, firstFree = clear + 2, mask = (1 << pixelBits) - 1;
+  std::vector<int> prefix(4096, 0), suffix(4096, 0), stack;
+  int width = size + 1, next = firstFree, previous = 0, first = 0;
+  bool full = false;
+  auto put = [&](int value) {
+    if (result.pixels.size() < pixelCount) result.pixels.push_back(static_cast<std::uint8_t>(value));
+  };
+  auto complete = [&] { return result.pixels.size() >= pixelCount; };
+  int code = bits.Next(width);
+  while (code != end && code >= 0 && !complete()) {
+    if (code == clear) {
+      width = size + 1;
+      next = firstFree;
+      full = false;
+      if ((code = bits.Next(width)) < 0) break;
+      previous = code;
+      first = code & mask;
+      put(first);
+    } else {
+      int current = code;
+      stack.clear();
+      if (code >= next) {
+        stack.push_back(first);
+        current = previous;
+      }
+      while (current > mask) {
+        if (stack.size() == 4096) {
+          result.corrupted = true;
+          return result;
+        }
+        stack.push_back(suffix[current]);
+        current = prefix[current];
+      }
+      first = current & mask;
+      stack.push_back(first);
+      for (; !stack.empty(); stack.pop_back()) put(stack.back());
+      if (!full) {
+        prefix[next] = previous;
+        suffix[next] = first;
+        if (++next == (1 << width)) {
+          if (width < 12) ++width; else full = true;
+        }
+      }
+      previous = code;
+    }
+    code = bits.Next(width);
+  }
+  if (code < 0 && !complete()) result.corrupted = true;
+  return result;
+}
+
+std::vector<int> InterlacedRowOrder(int height) {
+  std::vector<int> rows;
+  for (const auto& [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
+    for (int row = start; row < height; row += step) rows.push_back(row);
+  return rows;
+}
+
+std::vector<std::uint8_t> PlaceRows(std::span<const std::uint8_t> decoded, int width, int height,
+                                    bool interlaced) {
+  std::vector<int> order(static_cast<std::size_t>(height));
+  if (interlaced)
+    order = InterlacedRowOrder(height);
+  else
+    for (int row = 0; row < height; ++row) order[static_cast<std::size_t>(row)] = row;
+  std::vector<std::uint8_t> image(static_cast<std::size_t>(width) * height, 0);
+  for (std::size_t i = 0; i < decoded.size(); ++i)
+    image[static_cast<std::size_t>(order[i / width]) * width + i % width] = decoded[i];
+  return image;
+}
+
+std::vector<std::uint8_t> ReadBitmapRows(std::span<const std::uint8_t> block, int width, int height,
+                                         int bitsPerPixel) {
+  const std::size_t stride = (static_cast<std::size_t>(bitsPerPixel) * width + 31) / 32 * 4;
+  std::vector<std::uint8_t> image;
+  for (int row = 0; row < height; ++row) {
+    const std::uint8_t* line = block.data() + stride * static_cast<std::size_t>(height - 1 - row);
+    for (int column = 0; column < width; ++column) {
+      const int bit = column * bitsPerPixel;
+      const int shift = 8 - bitsPerPixel - bit % 8;
+      image.push_back(static_cast<std::uint8_t>((line[bit / 8] >> shift) & ((1 << bitsPerPixel) - 1)));
+    }
+  }
+  return image;
+}
+
+}  // namespace quickintro::gif::testing

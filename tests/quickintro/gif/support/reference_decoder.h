@@ -1,0 +1,35 @@
+#pragma once
+// A plain decoder for differential tests: the documented steps one pixel at
+// a time, each string unwound through a stack, no shortcuts. Its output is in
+// decoding order; the helpers below place it into rows and read bitmaps back.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace quickintro::gif::testing {
+
+struct ReferenceResult {
+  std::vector<std::uint8_t> pixels;  // in decoding order, at most the frame's count
+  bool corrupted = false;
+};
+
+// data: the minimum code size byte (2..9) and the sub-blocks. Throws
+// std::runtime_error where a sub-block that is needed is cut short.
+ReferenceResult ReferenceDecode(std::span<const std::uint8_t> data, int pixelBits,
+                                std::size_t pixelCount);
+
+// Rows in the order an interlaced frame stores them.
+std::vector<int> InterlacedRowOrder(int height);
+
+// Top-down image, one byte per pixel, from pixels in decoding order; pixels
+// not reached are 0.
+std::vector<std::uint8_t> PlaceRows(std::span<const std::uint8_t> decoded, int width, int height,
+                                    bool interlaced);
+
+// Top-down image, one byte per pixel, from a bottom-up pixel block.
+std::vector<std::uint8_t> ReadBitmapRows(std::span<const std::uint8_t> block, int width, int height,
+                                         int bitsPerPixel);
+
+}  // namespace quickintro::gif::testing
