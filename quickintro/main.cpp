@@ -4,7 +4,7 @@
 //                          clock-mode choice stored on closing
 //   quickintro --help     usage
 //
-// Hidden options for scripts: "--press-next N" presses Next N times before
+// Hidden options for scripts: "--press-next N" presses Next N times once
 // the window is shown; "--report-painted FILE" writes the first-paint time
 // and the window's rectangle to FILE once the page is painted, then closes
 // the window (without storing anything) when FILE is deleted.
@@ -145,9 +145,9 @@ int RunWizard(HINSTANCE instance, const std::string& commandLine) {
   if (!hooks.reportFile.empty()) options.afterPagePaint = [&reporter] { reporter.AfterPagePaint(); };
 
   quickintro::TQuickForm form(instance, quickintro::LoadLayoutResource(instance), std::move(options));
-  for (int i = 0; i < hooks.pressNext; ++i) form.NextBtnClick();
   shown = &form;
   form.Show();
+  for (int i = 0; i < hooks.pressNext; ++i) form.NextBtnClick();
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     if (form.TranslateDialogMessage(message)) continue;

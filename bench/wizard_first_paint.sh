@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Measures the wizard's start under Wine and the executable's size:
+#
+#   bench/wizard_first_paint.sh [QUICKINTRO-EXE] [RUNS]
+#
+# Start to first paint: from the moment the shell starts the program to the
+# end of the first page's paint, as the program reports it with its hidden
+# "--report-painted" option; also the same span as the program sees it, from
+# its own process creation. The first run is a cold start of the prefix.
+# A measurement, not a test: nothing is asserted.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+exe=${1:-$root/build/windows-x64/bin/quickintro.exe}
+runs=${2:-7}
+[ -f "$exe" ] || { echo "no $exe: build it first (cmake --build --preset windows-x64)" >&2; exit 1; }
+
+pe=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
+machine=$(od -An -tx2 -j$((pe + 4)) -N2 "$exe" | tr -d ' ')
+if [ "$machine" = "8664" ]; then bits=64 loader=/usr/lib/wine/wine64 strip=x86_64-w64-mingw32-strip
+else bits=32 loader=/usr/lib/wine/wine strip=i686-w64-mingw32-strip; fi
+
+if [ -z "${DISPLAY:-}" ] || [ -z "${WINEPREFIX:-}" ]; then
+  . "$root/tools/wine-env.sh" "$root/build/bench-wizard-wineprefix-$bits" "$bits"
+  trap zara_wine_stop EXIT
+fi
+export WINEDEBUG=-all
+# The display has no window manager: without this, showing the window waits
+# for one and the wait would swamp the figure.
+"$loader" reg add 'HKCU\Software\Wine\AppDefaults\quickintro.exe\X11 Driver' /v Managed /d N /f \
+  </dev/null >/dev/null 2>&1
+report=$(mktemp -d)/painted
+
+measure() {  # prints: ms from launch, ms from process creation
+  rm -f "$report"
+  local launched=$(date +%s%3N)
+  "$loader" "$exe" --report-painted "Z:${report//\//\\}" </dev/null >/dev/null 2>&1 &
+  local pid=$!
+  until [ -f "$report" ]; do kill -0 "$pid" 2>/dev/null || return 1; sleep 0.01; done
+  local painted since rest
+  read -r painted since rest <"$report"
+  rm -f "$report"
+  wait "$pid" || true
+  echo "$((painted - launched)) $since"
+}
+
+echo "start to first painted page, $runs runs ($exe)"
+launch=() inside=()
+for run in $(seq "$runs"); do
+  read -r a b < <(measure)
+  echo "  run $run: ${a} ms from launch, ${b} ms from process creation"
+  if [ "$run" -gt 1 ]; then launch+=("$a"); inside+=("$b"); fi
+done
+median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+if [ "${#launch[@]}" -gt 0 ]; then
+  echo "median of the warm runs: $(median "${launch[@]}") ms from launch, $(median "${inside[@]}") ms from process creation"
+fi
+
+stripped=$(mktemp)
+"$strip" -o "$stripped" "$exe"
+echo "executable: $(stat -c %s "$exe") bytes as built, $(stat -c %s "$stripped") bytes stripped"
+rm -f "$stripped"
