@@ -3,6 +3,7 @@
 #include "sntp/socket/resolve.h"
 
 #include <cstring>
+#include <memory>
 
 #include "sntp/socket/resolve_rules.h"
 #include "sntp/socket/winsock_api.h"
@@ -39,9 +40,12 @@ class TWinsockNameServices : public TNameServices {
 constexpr int kHostNameBufferSize = 64;
 constexpr size_t kHostEntryNameBufferSize = 257;
 
+std::unique_ptr<std::vector<std::string>> localAddressList;
+
+// Made at the library's start-up, or here when a caller comes first.
 std::vector<std::string>& LocalAddressList() {
-  static std::vector<std::string> list;
-  return list;
+  if (!localAddressList) localAddressList = std::make_unique<std::vector<std::string>>();
+  return *localAddressList;
 }
 
 }  // namespace
@@ -88,6 +92,17 @@ const std::vector<std::string>& GetLocalAddresses() {
   list.clear();
   if (const hostent* entry = LookupHostEntry(GetLocalHostName())) AddHostAddresses(entry, list);
   return list;
+}
+
+}  // namespace sntp
+
+namespace sntp {
+
+void SocketComponentStartup() { LocalAddressList(); }
+
+void SocketComponentShutdown() {
+  localAddressList.reset();
+  UnloadWinsock();
 }
 
 }  // namespace sntp

@@ -40,4 +40,10 @@ hostent* LookupHostEntry(const std::string& Name);
 // Appends every address of Entry, in order, as dotted text.
 void AddHostAddresses(const hostent* Entry, std::vector<std::string>& List);
 
+// The time query library's initialisation and finalisation: the shared
+// address list is made, and at the end freed with Winsock unloaded. Any
+// reference from GetLocalAddresses is void after the shut-down.
+void SocketComponentStartup();
+void SocketComponentShutdown();
+
 }  // namespace sntp

@@ -1,17 +1,35 @@
 #pragma once
 // Every Winsock call of the socket component and the resolvers goes through
-// these functions, named and typed exactly as Winsock's own. Winsock is
-// started by the first of them and stopped by UnloadWinsock, when the last
-// socket object goes.
+// these stubs, named and typed exactly as Winsock's own. Each stub calls
+// through a table entry filled on its first call: the first call of any of
+// them loads "wsock32.dll" and starts Winsock 1.1; UnloadWinsock, run when
+// the last socket object goes, stops and releases it again.
 #include <winsock2.h>
 #include <windows.h>
+
+#include <string>
 
 namespace sntp {
 
 // Number of live socket objects; the last one to go unloads Winsock.
 int& SocketCount();
-// Stops Winsock when this component started it; the next call starts it again.
+
+// Loads and starts Winsock when needed, then fetches Name; nullptr for an
+// empty name. Raises ESocketException when the library, its start-up or
+// the procedure fails.
+FARPROC BindWinsockProc(const std::string& Name);
+
+// WSACleanup and release of the library when it is held; every table entry
+// is emptied, so the next call loads and starts Winsock again.
 void UnloadWinsock();
+
+// What the binding has done so far in this process, for tests.
+struct TWinsockBindingCounts {
+  int Startups;  // WSAStartup calls made by BindWinsockProc
+  int Cleanups;  // WSACleanup calls made by UnloadWinsock
+};
+TWinsockBindingCounts WinsockBindingCounts();
+bool WinsockLoaded();
 
 namespace wsapi {
 

@@ -146,11 +146,13 @@ std::string TCustomWSocket::PeerPort() {
   if (StateValue != wsConnected) return "error";
   sockaddr_in peer{};
   int length = kSockaddrInSize;
-  if (wsapi::getpeername(SocketHandle, reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
+  // Linked directly, not through the procedure table: the socket is open, so
+  // Winsock is loaded and started already.
+  if (::getpeername(SocketHandle, reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
     ReportSocketError("GetPeerPort");
     return "error";
   }
-  return std::to_string(wsapi::ntohs(peer.sin_port));
+  return std::to_string(::ntohs(peer.sin_port));
 }
 
 int TCustomWSocket::GetPeerName(sockaddr_in& Name, int NameLen) {

@@ -72,6 +72,7 @@ class TProbeSocket : public TWSocket {
  public:
   using TWSocket::TWSocket;
   using TCustomWSocket::AllSent;
+  using TCustomWSocket::LookupHandle;
   using TCustomWSocket::SendQueue;
 
   int failWith = 0;         // Winsock code SendRaw fails with; 0 = real sends
