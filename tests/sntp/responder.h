@@ -1,7 +1,6 @@
 #pragma once
-// Test support for the client and the library under Wine: a UDP time
-// responder on loopback that answers in the way a test asks, and a message
-// pump that runs until a condition holds.
+// Test support under Wine: a UDP time responder on loopback that answers as
+// a test asks, and a message pump that runs until a condition holds.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -17,44 +16,34 @@
 
 namespace sntp::test {
 
-enum class TAnswer {
-  Reply,        // the configured 48-byte reply
-  Silent,       // nothing
-  Short47,      // the reply's first 47 bytes
-  Long68,       // the reply and 20 more bytes
-  EchoRequest,  // the request itself
-};
+enum class TAnswer { Reply, Silent, Short47, Long68, EchoRequest };
 
-// A reply of a synchronised stratum-2 server (version 3, mode 4) whose
-// receive and transmit timestamps are both Seconds.
+// A synchronised stratum-2 server's reply (version 3, mode 4) whose receive
+// and transmit timestamps are both Seconds.
 TPacket ServerReply(uint32_t Seconds);
 
-// Answers every request on its own port. By default the answer goes back to
-// the request's source; with ReplyTo it goes to that address instead, at the
-// same port, and so arrives from whichever local address the system picks
-// for it (under Wine a socket bound to one loopback address does not keep
-// that address as its source).
+// Answers each request on its own port, on every local address. The answer
+// goes back to the request's source, or with ReplyTo to that address at the
+// same port, and then arrives from whichever local address the system picks
+// (under Wine a socket bound to one loopback address does not keep it as
+// its source).
 class TResponder {
  public:
   TResponder(TAnswer Answer, const TPacket& Reply, const std::string& ReplyTo = "");
   ~TResponder();
-  TResponder(const TResponder&) = delete;
-  TResponder& operator=(const TResponder&) = delete;
 
-  // The port it listens on, on every local address.
-  uint16_t Port() const { return port_; }
   std::string PortText() const { return std::to_string(port_); }
-  int Requests() const { return requests_.load(); }
+  int Requests() const { return requests_; }
   std::vector<uint8_t> LastRequest() const;
 
  private:
   void Serve();
-  void Answer(const std::vector<uint8_t>& Request, const sockaddr_in& Client);
+  void Answer(const std::vector<uint8_t>& Request, sockaddr_in Client);
 
-  TAnswer answer_;
-  TPacket reply_;
-  std::string replyTo_;
-  SOCKET socket_ = INVALID_SOCKET;
+  const TAnswer answer_;
+  const TPacket reply_;
+  const std::string replyTo_;
+  SOCKET socket_;
   uint16_t port_ = 0;
   std::atomic<int> requests_{0};
   std::atomic<bool> stop_{false};
@@ -63,20 +52,17 @@ class TResponder {
   std::thread thread_;
 };
 
-// A UDP socket bound to Address:Port, or INVALID_SOCKET. Port 0: any.
+// A UDP socket bound to Address:Port (0: any), or INVALID_SOCKET.
 SOCKET BoundUdpSocket(const char* Address, uint16_t Port);
 uint16_t BoundPort(SOCKET Socket);
-
-// Whether this process may bind local UDP port Port on all addresses now.
 bool CanBindUdpPort(uint16_t Port);
 
-// This host's first address as the library sees it ("127.0.0.1" when it has
-// none): then only "127.0.0.1" is ever asked.
+// This host's first address as the library sees it, "127.0.0.1" for none:
+// with no network the library asks only "127.0.0.1".
 std::string FirstHostAddress();
-bool HostHasNetworkAddress();
+inline bool HostHasNetworkAddress() { return FirstHostAddress() != "127.0.0.1"; }
 
-// Dispatches this thread's messages until Done holds or about LimitMs pass;
-// returns Done().
+// Dispatches this thread's messages until Done holds or about LimitMs pass.
 bool PumpUntil(const std::function<bool()>& Done, DWORD LimitMs = 10000);
 
 }  // namespace sntp::test
