@@ -21,15 +21,17 @@ passed=0 failed=0
 check() {  # description, then a condition
   local what=$1; shift
   if "$@"; then passed=$((passed + 1)); echo "ok: $what"
-  else failed=$((failed + 1)); echo "FAILED: $what"; fi
+  else failed=$((failed + 1)); echo "FAILED: $what (checked: $*)"; fi
 }
 
 # Runs sntpquery with the given arguments; sets out, code and seconds.
 query() {
   local start end
   start=$(date +%s.%N)
+  # Windows programs end their lines with CR LF.
   out=$(zara_net_wine "$root/tools/wine-run" "$bindir/sntpquery.exe" "$@" 2>"$work/stderr")
   code=$?
+  out=${out//$'\r'/}
   end=$(date +%s.%N)
   seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }')
   echo "  \$ sntpquery $* -> exit $code in ${seconds}s"
@@ -39,7 +41,7 @@ query() {
 # Offset in seconds of the first result line that has the given code.
 offset_of() { sed -n "s/^.*: code $1 .*(\(.*\) s)$/\1/p" <<<"$out" | head -n 1; }
 
-within() { awk -v a="$1" -v b="$2" -v d="$3" 'BEGIN { x = a - b; if (x < 0) x = -x; exit !(x <= d) }'; }
+within() { [ -n "$1" ] && awk -v a="$1" -v b="$2" -v d="$3" 'BEGIN { x = a - b; if (x < 0) x = -x; exit !(x <= d) }'; }
 between() { awk -v x="$1" -v lo="$2" -v hi="$3" 'BEGIN { exit !(x >= lo && x <= hi) }'; }
 
 # The true offset is the server's UTC minus the local time: minus the zone's
@@ -51,6 +53,10 @@ true_offset=$(( -( (${zone:1:2} * 3600 + ${zone:3:2} * 60) * (${zone:0:1}1) ) ))
 for _ in 1 2 3 4 5; do query "$zara_net_server"; [ "$code" -eq 0 ] && break; sleep 1; done
 check "chrony by address answers with code 0" [ "$code" -eq 0 ]
 check "offset within 50 ms of $true_offset s" within "$(offset_of 0)" "$true_offset" 0.05
+
+# Etc/GMT-1 is one hour east of UTC: a correct clock there is 1/24 day ahead.
+TZ=Etc/GMT-1 query "$zara_net_server"
+check "one hour east of UTC the offset is -1/24 day" within "$(offset_of 0)" -3600 0.05
 
 query timeserver.test
 check "chrony by host name answers with code 0" [ "$code" -eq 0 ]
