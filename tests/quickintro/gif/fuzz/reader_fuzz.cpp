@@ -1,0 +1,106 @@
+// Fuzz target for the whole picture reader: the input is a GIF file, read
+// as a whole stream and as stored picture data, every frame decoded, the
+// picture measured, drawn, copied and shared. Only the reader's own
+// failures may come out; anything else (a crash, a sanitizer report, any
+// other exception) is a finding.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "gif_image.h"
+#include "graphic_error.h"
+
+namespace {
+
+using namespace quickintro::gif;
+
+// Frames larger than this are not decoded here: their bitmaps would be
+// allocated whole, which says nothing about the reader and stalls the run.
+constexpr std::int64_t kMostDecodedPixels = std::int64_t{1} << 22;
+
+class NullCanvas final : public TCanvas {
+ public:
+  void StretchDraw(const DrawRect&, const TBitmap& bitmap) override { Touch(bitmap); }
+  void TransparentStretchDraw(const DrawRect&, const TBitmap& bitmap, std::uint32_t) override { Touch(bitmap); }
+
+ private:
+  static void Touch(const TBitmap& bitmap) {
+    if (!bitmap.Empty() && bitmap.File().size() < 54) __builtin_trap();
+  }
+};
+
+template <typename Action>
+bool Tolerated(Action&& action) {
+  try {
+    action();
+    return true;
+  } catch (const EReadError&) {
+  } catch (const EInvalidGraphicOperation&) {
+  }
+  return false;
+}
+
+bool AllFramesSmall(const TGIFImage& image) {
+  for (const auto& frame : image.FrameList)
+    if (std::int64_t{frame->PixelData->FrameWidth} * frame->PixelData->FrameHeight > kMostDecodedPixels)
+      return false;
+  return true;
+}
+
+void DecodeFrames(TGIFImage& image) {
+  for (const auto& frame : image.FrameList) {
+    const TGIFItem& item = *frame->PixelData;
+    if (std::int64_t{item.FrameWidth} * item.FrameHeight > kMostDecodedPixels) continue;
+    Tolerated([&] {
+      const TBitmap& bitmap = frame->FrameBitmap();
+      if (bitmap.Width() != item.FrameWidth || bitmap.Height() != item.FrameHeight) __builtin_trap();
+    });
+  }
+}
+
+void UseLikeTheWizard(TGIFImage& image) {
+  if (!AllFramesSmall(image)) return;
+  NullCanvas canvas;
+  Tolerated([&] {
+    image.IsBlank();
+    image.PixelWidth();
+    image.DrawInto(canvas, {0, 0, 10, 10});
+  });
+  TGIFImage copy;
+  Tolerated([&] { copy.CopyFrom(image); });
+  if (!copy.SameAs(image)) __builtin_trap();
+  if (!image.FrameList.empty()) {
+    TGIFImage single;
+    Tolerated([&] { single.CopyFrom(*image.FrameList.back()); });
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::span<const std::uint8_t> bytes(data, size);
+  {
+    TGIFImage image;
+    TByteViewStream stream(bytes);
+    Tolerated([&] { image.ParseGif(stream, size, false); });
+    if (stream.Position() != size) __builtin_trap();
+    DecodeFrames(image);
+    UseLikeTheWizard(image);
+  }
+  if (size >= 4) {
+    // The same bytes as stored picture data: a length, then the file, whose
+    // first frame is decoded at once when it is small enough.
+    const std::uint32_t length = data[0] | (data[1] << 8) | (data[2] << 16) | (std::uint32_t{data[3]} << 24);
+    TGIFImage probe;
+    TByteViewStream inner(bytes.subspan(4, std::min<std::size_t>(length, size - 4)));
+    Tolerated([&] { probe.ParseGif(inner, inner.Size(), false); });
+    if (AllFramesSmall(probe)) {
+      TGIFImage image;
+      TByteViewStream stream(bytes);
+      Tolerated([&] { image.ReadStoredData(stream); });
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,46 @@
+#pragma once
+// GIF files for tests, built from named pieces: Bytes{Header(), Screen(...),
+// Palette(...), Image(...), Trailer()}.
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace quickintro::gif::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Cat(std::initializer_list<Bytes> pieces);
+
+Bytes Header(const std::string& signature = "GIF89a");
+// tableBits 0: no global table; else 2^tableBits entries follow (Palette).
+Bytes Screen(int width, int height, int tableBits = 0, int background = 0, int aspect = 0);
+// Entry i is PaletteColor(i), or PaletteColor(i + shift) to tell tables apart.
+Bytes Palette(int count, int shift = 0);
+std::uint32_t PaletteColor(int index);  // as a colour value: red low byte
+Bytes GraphicControl(bool transparent, int index, int delay = 0, int disposal = 0, int blockSize = 4);
+Bytes Comment(std::initializer_list<std::string> blocks);
+Bytes PlainText();
+Bytes Application(const std::string& identifier, std::initializer_list<Bytes> blocks);
+Bytes Loop(int count);
+Bytes Trailer();
+
+struct ImageSpec {
+  int left = 0, top = 0, width = 2, height = 2;
+  int localTableBits = 0;  // 0: no local table
+  bool interlaced = false;
+  int paletteShift = 0;    // of the local table
+};
+// The image descriptor, the local table and the data of pixels (top-down,
+// width x height, all 0 when empty).
+Bytes Image(const ImageSpec& spec, const Bytes& pixels = {}, int minimumCodeSize = 2);
+
+// A stored picture: the 32-bit length, then the file.
+Bytes Stored(const Bytes& file);
+
+// The colour (red in the low byte) of pixel (x, y), counted from the top
+// left, of an uncompressed 1, 4 or 8 bits per pixel bitmap file.
+std::uint32_t BitmapPixelColor(const Bytes& bitmapFile, int x, int y);
+
+}  // namespace quickintro::gif::testing
