@@ -29,6 +29,7 @@ struct FormItem {
   const std::string& Name() const { return layout->name; }
   ItemKind Kind() const { return layout->kind; }
   bool IsDrawn() const;  // painted by its parent rather than a window
+  bool IsControl() const { return Kind() == ItemKind::Button || Kind() == ItemKind::RadioButton; }
 };
 
 // Fonts of the layout, created once each. MS Sans Serif is used where the

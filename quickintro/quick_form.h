@@ -105,6 +105,7 @@ class TQuickForm {
   void ReportError(const std::string& message);
 
   void ShowPage(int pageIndex);
+  void KeepKeyboardFocus();
   void MoveMainBkgTo(int pageIndex);
   void SetItemVisible(FormItem& item, bool visible);
   void SetRadioChecked(FormItem& radio);

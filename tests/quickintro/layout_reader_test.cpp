@@ -180,17 +180,11 @@ TEST_F(LayoutReader, TextsAndLabelFormatting) {
   EXPECT_EQ(Item("BackBtn").text, "<< Back");
   EXPECT_EQ(Item("NextBtn").text, "Next >>");
   EXPECT_EQ(Item("CloseButton").text, "Close");
-  EXPECT_EQ(Item("uiTrayClock").text, "Tray clock");
-  EXPECT_EQ(Item("uiDesktopClock").text, "Floating clock");
-  EXPECT_EQ(Item("Label8").text, "Click Next to start.");
   EXPECT_EQ(Item("Label10").text,
             "Here are the most important notes and hints for you\r\nto get the most from Zaradada Clock.");
   EXPECT_EQ(Item("Label4").text,
             "Please select the initial state of Zaradada Clock. \r\nYou can change it with the pop-up menu later.");
   EXPECT_EQ(Item("Label7").text, "If the floating clock is over controls, \r\nyou can hide it with one mouse click.");
-  EXPECT_EQ(Item("Label6").text,
-            "Vivizod Adivo feature may be your (or your wife, or your girl-friend) private affair; so, you may want "
-            "to hide this page from the others.");
   EXPECT_EQ(Item("Label4").alignment, Alignment::Center);
   EXPECT_FALSE(Item("Label4").Has(ItemFlag::WordWrap));
   EXPECT_EQ(Item("Label10").alignment, Alignment::Center);

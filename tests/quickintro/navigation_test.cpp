@@ -102,16 +102,5 @@ TEST(Navigation, EndsHoldTheirPage) {
   }
 }
 
-TEST(Navigation, WalkingThereAndBackVisitsEveryShownPage) {
-  for (bool firstRun : {true, false}) {
-    SCOPED_TRACE(firstRun ? "first-run" : "normal");
-    const PageRow* table = firstRun ? kFirstRunTable : kNormalTable;
-    size_t count = firstRun ? std::size(kFirstRunTable) : std::size(kNormalTable);
-    WizardNavigation navigation = Settled(firstRun, 0);
-    for (size_t i = 1; i < count; ++i) EXPECT_EQ(navigation.Next().targetPage, table[i].index);
-    for (size_t i = count - 1; i-- > 0;) EXPECT_EQ(navigation.Back().targetPage, table[i].index);
-  }
-}
-
 }  // namespace
 }  // namespace quickintro

