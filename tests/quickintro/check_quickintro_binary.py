@@ -1,0 +1,131 @@
+#!/usr/bin/python3
+"""Static checks of a built quickintro.exe that run no Windows code, so they
+also hold for the shipped i686 build on machines that cannot run it:
+
+    check_quickintro_binary.py QUICKINTRO-EXE COMPILED-LAYOUT
+
+- a GUI program that imports system DLLs only;
+- its resources: "TQUICKFORM" (byte for byte the compiled layout), the
+  cursor group "VIDUVIDIVA" with its one 32 x 32 cursor and hot spot 7, 0,
+  the icon group "MAINICON" with its one 32 x 32 256-colour icon, a manifest
+  asking for the version 6 common controls, and a version resource.
+"""
+import struct
+import sys
+from pathlib import Path
+
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comctl32.dll", "msvcrt.dll",
+               "shell32.dll", "ole32.dll", "msimg32.dll"}
+RT_CURSOR, RT_ICON, RT_RCDATA, RT_GROUP_CURSOR, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 1, 3, 10, 12, 14, 16, 24
+GUI_SUBSYSTEM = 2
+
+
+class PeFile:
+    def __init__(self, data):
+        self.data = data
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        if data[pe:pe + 4] != b"PE\0\0":
+            raise ValueError("not a PE file")
+        sections, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
+        self.optional = pe + 24
+        magic = struct.unpack_from("<H", data, self.optional)[0]
+        self.plus = magic == 0x20B
+        self.subsystem = struct.unpack_from("<H", data, self.optional + 68)[0]
+        directories = self.optional + (112 if self.plus else 96)
+        self.directories = [struct.unpack_from("<II", data, directories + 8 * i) for i in range(16)]
+        table = self.optional + optional_size
+        self.sections = [struct.unpack_from("<8xIIII", data, table + 40 * i) for i in range(sections)]
+
+    def offset(self, rva):
+        for virtual_size, address, raw_size, raw_offset in self.sections:
+            if address <= rva < address + max(virtual_size, raw_size):
+                return raw_offset + rva - address
+        raise ValueError(f"address {rva:#x} outside every section")
+
+    def string_at(self, rva):
+        start = self.offset(rva)
+        return self.data[start:self.data.index(b"\0", start)].decode("ascii")
+
+    def imported_dlls(self):
+        rva, _ = self.directories[1]
+        names, at = [], self.offset(rva)
+        while True:
+            name_rva = struct.unpack_from("<12xI", self.data, at)[0]
+            if name_rva == 0:
+                return names
+            names.append(self.string_at(name_rva).lower())
+            at += 20
+
+    def resources(self):
+        """{(type, name): data}, type and name as int ids or upper-case strings."""
+        base_rva, _ = self.directories[2]
+        if base_rva == 0:
+            return {}
+        base = self.offset(base_rva)
+
+        def entries(directory):
+            named, ids = struct.unpack_from("<12xHH", self.data, base + directory)
+            for i in range(named + ids):
+                key, target = struct.unpack_from("<II", self.data, base + directory + 16 + 8 * i)
+                if key & 0x80000000:
+                    at = base + (key & 0x7FFFFFFF)
+                    length = struct.unpack_from("<H", self.data, at)[0]
+                    key = self.data[at + 2:at + 2 + 2 * length].decode("utf-16-le")
+                yield key, target
+
+        found = {}
+        for kind, types in entries(0):
+            for name, names in entries(types & 0x7FFFFFFF):
+                for _, leaf in entries(names & 0x7FFFFFFF):
+                    rva, size = struct.unpack_from("<II", self.data, base + leaf)
+                    start = self.offset(rva)
+                    found[(kind, name)] = self.data[start:start + size]
+        return found
+
+
+def check(exe, layout):
+    failures = []
+
+    def expect(condition, message):
+        if not condition:
+            failures.append(message)
+
+    pe = PeFile(Path(exe).read_bytes())
+    expect(pe.subsystem == GUI_SUBSYSTEM, f"subsystem {pe.subsystem}, not a GUI program")
+    for dll in pe.imported_dlls():
+        expect(dll in SYSTEM_DLLS or dll.startswith("api-ms-win-crt-"), f"imports {dll}, not a system DLL")
+    found = pe.resources()
+    expect(found.get((RT_RCDATA, "TQUICKFORM")) == Path(layout).read_bytes(),
+           "TQUICKFORM differs from the compiled layout")
+    group = found.get((RT_GROUP_CURSOR, "VIDUVIDIVA"))
+    expect(group is not None and struct.unpack_from("<HHH", group)[2] == 1, "no cursor group VIDUVIDIVA of one cursor")
+    if group:
+        width, height, _, _, _, cursor_id = struct.unpack_from("<HHHHIH", group, 6)
+        cursor = found.get((RT_CURSOR, cursor_id), b"\0" * 8)
+        expect((width, height // 2) == (32, 32), f"cursor is {width} x {height // 2}")
+        expect(struct.unpack_from("<HH", cursor) == (7, 0), f"hot spot {struct.unpack_from('<HH', cursor)}")
+    icons = found.get((RT_GROUP_ICON, "MAINICON"))
+    expect(icons is not None and struct.unpack_from("<HHH", icons)[2] == 1, "no icon group MAINICON of one icon")
+    if icons:
+        width, height, _, _, _, bits = struct.unpack_from("<BBBBHH", icons, 6)
+        expect((width, height, bits) == (32, 32, 8), f"icon {width} x {height}, {bits} bits")
+    manifest = found.get((RT_MANIFEST, 1), b"")
+    expect(b"Microsoft.Windows.Common-Controls" in manifest and b'version="6.0.0.0"' in manifest,
+           "no manifest for the version 6 common controls")
+    expect(any(kind == RT_VERSION for kind, _ in found), "no version resource")
+    return failures
+
+
+def main(argv):
+    if len(argv) != 3:
+        print(__doc__, file=sys.stderr)
+        return 2
+    failures = check(*argv[1:])
+    for failure in failures:
+        print(f"{argv[1]}: {failure}", file=sys.stderr)
+    print(f"{len(failures)} problem(s) in {argv[1]}")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
