@@ -56,12 +56,12 @@ void PaintLabel(HDC dc, const FormItem& item, FontCache& fonts) {
   SelectObject(dc, fonts.Get(label.font));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, ResolveColor(label.font.color));
-  UINT format = DT_NOPREFIX;
+  // Lines break at the label's width but are not cut at its bottom: where a
+  // substitute face stands in, its lines may be a pixel or two taller.
+  UINT format = DT_NOPREFIX | DT_NOCLIP;
   if (label.alignment == Alignment::Center) format |= DT_CENTER;
   if (label.alignment == Alignment::Right) format |= DT_RIGHT;
   if (label.Has(ItemFlag::WordWrap)) format |= DT_WORDBREAK;
-  // An auto-size label is as large as its text in whatever face is used.
-  if (label.Has(ItemFlag::AutoSize)) format |= DT_NOCLIP;
   RECT rect = item.bounds;
   DrawTextA(dc, label.text.c_str(), static_cast<int>(label.text.size()), &rect, format);
 }

@@ -100,7 +100,11 @@ class PaintReporter {
 
  private:
   static void CALLBACK OnTimer(HWND hwnd, UINT, UINT_PTR, DWORD) {
-    if (active_) active_->Tick(hwnd);
+    try {
+      if (active_) active_->Tick(hwnd);
+    } catch (...) {
+      DestroyWindow(hwnd);  // a script hook that fails just ends the run
+    }
   }
 
   void Tick(HWND hwnd) {
