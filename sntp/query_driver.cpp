@@ -13,6 +13,7 @@
 #include "sntp/log_line.h"
 #include "sntp/query_rules.h"
 #include "sntp/sntp_client.h"
+#include "sntp/socket/resolve.h"
 
 namespace sntp {
 
@@ -193,6 +194,7 @@ void SetLoopFunction(void* Function) noexcept { State().LoopFunction = Function;
 
 bool LibraryLoaded() noexcept {
   try {
+    SocketComponentStartup();
     LibraryState = new TLibraryState;
   } catch (...) {
     return false;
@@ -215,6 +217,10 @@ void LibraryUnloading(bool ProcessEnding) noexcept {
   if (state.ResultEvent) CloseHandle(state.ResultEvent);
   delete LibraryState;
   LibraryState = nullptr;
+  try {
+    SocketComponentShutdown();
+  } catch (...) {
+  }
 }
 
 }  // namespace sntp
