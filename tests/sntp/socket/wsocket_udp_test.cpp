@@ -275,5 +275,18 @@ TEST(UdpLifetime, OnlyASocketDestroyedByItselfTellsItsClose) {
   EXPECT_EQ(log.Count("closed 0"), 0u);
 }
 
+TEST_F(UdpPair, BlockingWaitPumpsUntilTheFlagOrTheTimeOut) {
+  Open();
+  bool arrived = false;
+  server.OnDataAvailable = [&](TComponent*, uint16_t) {
+    char buffer[16];
+    arrived = server.Receive(buffer, sizeof buffer) > 0;
+  };
+  client.SendStr("ping");
+  EXPECT_TRUE(client.WaitUntilSet(arrived, 10000));
+  const bool never = false;
+  EXPECT_FALSE(client.WaitUntilSet(never, 20));
+}
+
 }  // namespace
 }  // namespace sntp
