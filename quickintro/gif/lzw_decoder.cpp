@@ -16,17 +16,28 @@ namespace quickintro::gif {
 namespace {
 
 constexpr int kTableSize = 1 << kMaxCodeWidth;  // 4096 codes
+constexpr std::uint16_t kNotCopyable = 0xFFFF;    // a string length no table can reach
 
-// Where a table code's whole string already stands in the frame, so that it
-// is copied from there in one go. length 0: not known to stand anywhere (its
-// chain reaches entries that may still change), so it is unwound through the
-// stack instead, which gives the same pixels.
+// Where a code's whole string already stands, so that it is copied from
+// there in one go: in the frame (its first pixel at `from`, `room` bytes to
+// the end of that row, which is row `rowIndex` of PixelWriter::rowLines), or,
+// for a pixel value, in kPixelValues. length 0: not known to stand anywhere,
+// because its prefix chain reaches entries that may still change; such a
+// string is unwound through the stack, which gives the same pixels.
 struct StringPlace {
-  std::uint16_t rowIndex = 0;  // into PixelWriter::rowLines
-  std::uint16_t column = 0;
+  const std::uint8_t* from = nullptr;
+  std::uint16_t room = 0;
   std::uint16_t length = 0;
+  std::uint16_t rowIndex = 0;
   std::uint8_t firstPixel = 0;
 };
+
+// Every pixel value as a one-pixel string, with 16 readable bytes behind it.
+constexpr std::array<std::uint8_t, 256 + 16> kPixelValues = [] {
+  std::array<std::uint8_t, 256 + 16> values{};
+  for (int i = 0; i < 256; ++i) values[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+  return values;
+}();
 
 // Taken once per frame and zero-filled, so that codes never defined unwind
 // to zeros. Every index is a code (< 4096) or a stack count (<= 4096).
@@ -35,17 +46,6 @@ struct DecoderTables {
   std::array<std::uint8_t, kTableSize> suffix{};   // its last pixel, <= the pixel mask
   std::array<StringPlace, kTableSize> places{};
   std::array<std::uint8_t, kTableSize + 1> stack{};
-};
-
-// The string the previous code put into the frame. copyable: it is the string
-// that code unwinds to, and stays so until the next clear code; only then can
-// an entry built on it be copied from the frame.
-struct WrittenString {
-  int rowIndex = 0;
-  int column = 0;
-  int length = 0;
-  unsigned firstPixel = 0;
-  bool copyable = false;
 };
 
 const std::string kNoMessage;
@@ -61,17 +61,19 @@ inline void CopyBlock16(std::uint8_t* to, const std::uint8_t* from) {
   std::memcpy(to, block, sizeof block);
 }
 
-template <int Bits>
 class FrameDecoder {
  public:
-  FrameDecoder(CompressedSource& source, PixelWriter& writer, DecoderTables& tables,
-               int pixelBits, int minimumCodeSize, const DecodeProgressSink& progress)
+  FrameDecoder(CompressedSource& source, PixelWriter& writer, DecoderTables& tables, int pixelBits,
+               int minimumCodeSize, const DecodeProgressSink& progress)
       : source_(source), writer_(writer), tables_(tables), progress_(progress),
         pixelMask_((1 << pixelBits) - 1), minimumCodeSize_(minimumCodeSize),
         clearCode_(1 << minimumCodeSize), endCode_(clearCode_ + 1), firstFreeCode_(clearCode_ + 2),
         nextFreeCode_(firstFreeCode_), capacity_(1 << (minimumCodeSize + 1)),
         notifyRunning_(progress && source.Size() > 0) {
-    SetCodeWidth(reader_, minimumCodeSize + 1);
+    SetCodeWidth(reader_, static_cast<unsigned>(minimumCodeSize + 1));
+    for (int value = 0; value <= pixelMask_; ++value)
+      tables_.places[static_cast<std::size_t>(value)] = {&kPixelValues[static_cast<std::size_t>(value)], 16, 1, 0,
+                                                         static_cast<std::uint8_t>(value)};
   }
 
   // Decodes until the end code, the last row, damage or the end of the data.
@@ -89,17 +91,21 @@ class FrameDecoder {
       if (notifyRunning_) NotifyRunning();
     }
     if ((code == kNoMoreCodes || dataRanOut_) && writer_.row < writer_.height) corrupted_ = true;
-    ClearRestOfRow();
+    FinishPixelWriter(writer_);
     return corrupted_;
   }
 
  private:
-  int CurrentRowIndex() const { return static_cast<int>(writer_.rowLines.size()) - 1; }
+  // The place where the next string starts.
+  StringPlace CurrentPlace() const {
+    return {writer_.line + writer_.column, static_cast<std::uint16_t>(writer_.width - writer_.column), 0,
+            static_cast<std::uint16_t>(writer_.rowLines.size() - 1), 0};
+  }
 
   // A clear code: back to the first table and width. The next code is always
   // taken as a pixel value and adds no entry. False when the data end first.
   bool RestartTable() {
-    SetCodeWidth(reader_, minimumCodeSize_ + 1);
+    SetCodeWidth(reader_, static_cast<unsigned>(minimumCodeSize_ + 1));
     capacity_ = 1 << (minimumCodeSize_ + 1);
     nextFreeCode_ = firstFreeCode_;
     tableFull_ = false;
@@ -109,41 +115,37 @@ class FrameDecoder {
       return false;
     }
     previousCode_ = code;
-    firstPixel_ = static_cast<unsigned>(code & pixelMask_);
-    previous_ = {CurrentRowIndex(), writer_.column, 1, firstPixel_, code <= pixelMask_};
-    WritePixel(firstPixel_);
+    previous_ = CurrentPlace();
+    previous_.firstPixel = static_cast<std::uint8_t>(code & pixelMask_);
+    previous_.length = code <= pixelMask_ ? 1 : kNotCopyable;
+    PutPixel(previous_.firstPixel, writer_);
     return true;
   }
 
   // Writes the string of a code other than clear and end and adds the table
   // entry it implies. False when the string cannot be unwound (damaged data).
   bool DecodeCode(int code) {
-    WrittenString current{CurrentRowIndex(), writer_.column, 0, 0, false};
-    if (code >= nextFreeCode_) {
-      // Not yet defined: the previous string followed by its own first pixel.
-      if (!previous_.copyable) {
-        if (!Unwind(previousCode_, true)) return false;
+    StringPlace current = CurrentPlace();
+    if (code < nextFreeCode_) {
+      const StringPlace& place = tables_.places[static_cast<std::size_t>(code)];
+      if (place.length == 0) {
+        if (!Unwind(code, false, current)) return false;
       } else {
-        CopyFromFrame(previous_.rowIndex, previous_.column, previous_.length);
-        WritePixel(firstPixel_);
-        current.length = previous_.length + 1;
-        current.copyable = code == nextFreeCode_ && code > pixelMask_;
+        Copy(place);
+        current.length = place.length;
+        current.firstPixel = place.firstPixel;
       }
-    } else if (code <= pixelMask_) {
-      firstPixel_ = static_cast<unsigned>(code);
-      WritePixel(firstPixel_);
-      current.length = 1;
-      current.copyable = true;
-    } else if (const StringPlace place = tables_.places[code]; place.length != 0) {
-      CopyFromFrame(place.rowIndex, place.column, place.length);
-      firstPixel_ = place.firstPixel;
-      current.length = place.length;
-      current.copyable = true;
-    } else if (!Unwind(code, false)) {
-      return false;
+    } else if (previous_.length == kNotCopyable) {
+      if (!Unwind(previousCode_, true, current)) return false;
+    } else {
+      // Not yet defined: the previous string followed by its own first pixel.
+      Copy(previous_);
+      PutPixel(previous_.firstPixel, writer_);
+      current.firstPixel = previous_.firstPixel;
+      current.length = code == nextFreeCode_ && code > pixelMask_ ? static_cast<std::uint16_t>(previous_.length + 1)
+                                                                  : kNotCopyable;
     }
-    current.firstPixel = firstPixel_;
-    AddTableEntry();
+    AddTableEntry(current.firstPixel);
     previous_ = current;
     previousCode_ = code;
     return true;
@@ -151,19 +153,16 @@ class FrameDecoder {
 
   // The previous string plus the current first pixel becomes the next entry;
   // the width grows with the table up to 12 bits, where the table stays full
-  // until a clear code.
-  void AddTableEntry() {
+  // until a clear code. Entries that are pixel values stay pixel values.
+  void AddTableEntry(std::uint8_t firstPixel) {
     if (tableFull_) return;
-    const int entry = nextFreeCode_;
+    const auto entry = static_cast<std::size_t>(nextFreeCode_);
     tables_.prefix[entry] = static_cast<std::uint16_t>(previousCode_);
-    tables_.suffix[entry] = static_cast<std::uint8_t>(firstPixel_);
-    tables_.places[entry] =
-        previous_.copyable
-            ? StringPlace{static_cast<std::uint16_t>(previous_.rowIndex),
-                          static_cast<std::uint16_t>(previous_.column),
-                          static_cast<std::uint16_t>(previous_.length + 1),
-                          static_cast<std::uint8_t>(previous_.firstPixel)}
-            : StringPlace{};
+    tables_.suffix[entry] = firstPixel;
+    if (nextFreeCode_ > pixelMask_) {
+      tables_.places[entry] = previous_;
+      tables_.places[entry].length = static_cast<std::uint16_t>(previous_.length + 1);  // kNotCopyable + 1 == 0
+    }
     if (++nextFreeCode_ < capacity_) return;
     if (reader_.codeWidth < kMaxCodeWidth) {
       SetCodeWidth(reader_, reader_.codeWidth + 1);
@@ -177,80 +176,58 @@ class FrameDecoder {
   // definingString: the code is not yet defined, so unwind the previous code
   // and end with the previous first pixel. False when the chain outgrows the
   // stack, which no well-formed table can do.
-  bool Unwind(int code, bool definingString) {
+  bool Unwind(int code, bool definingString, StringPlace& current) {
     auto& stack = tables_.stack;
     int count = 0;
-    int current = code;
-    if (definingString) stack[count++] = static_cast<std::uint8_t>(firstPixel_);
-    while (current > pixelMask_) {
+    int chain = code;
+    if (definingString) stack[count++] = previous_.firstPixel;
+    while (chain > pixelMask_) {
       if (count == kTableSize) return false;
-      stack[count++] = tables_.suffix[current];
-      current = tables_.prefix[current];
+      stack[count++] = tables_.suffix[static_cast<std::size_t>(chain)];
+      chain = tables_.prefix[static_cast<std::size_t>(chain)];
     }
-    firstPixel_ = static_cast<unsigned>(current);
-    stack[count++] = static_cast<std::uint8_t>(current);
-    while (count > 0 && writer_.row < writer_.height) WritePixel(stack[--count]);
+    current.firstPixel = static_cast<std::uint8_t>(chain);
+    current.length = kNotCopyable;  // its chain may still change
+    stack[count++] = current.firstPixel;
+    while (count > 0 && writer_.row < writer_.height) PutPixel(stack[--count], writer_);
     return true;
   }
 
-  void WritePixel(unsigned value) {
-    if (writer_.row >= writer_.height) return;
-    StorePixel<Bits>(writer_.line, writer_.column, value);
-    if (++writer_.column == writer_.width) AdvancePixelRow(writer_);
-  }
-
-  // Copies length pixels written earlier, from (rowIndex, column) on, to the
-  // current place. The source always lies wholly before the current place.
-  void CopyFromFrame(int rowIndex, int column, int length) {
-    if constexpr (Bits == 8) {
-      const int fromRoom = writer_.width - column;
-      const int toRoom = writer_.width - writer_.column;
-      if (length <= fromRoom && length <= toRoom) {  // the usual case: one piece
-        const std::uint8_t* from = writer_.rowLines[rowIndex] + column;
-        std::uint8_t* to = writer_.line + writer_.column;
-        // A short string goes as one 16-byte block when both rows have room;
-        // the bytes past it are rewritten by the strings that follow.
-        if (length <= 16 && fromRoom >= 16 && toRoom >= 16)
-          CopyBlock16(to, from);
-        else
-          std::memmove(to, from, static_cast<std::size_t>(length));
-        if ((writer_.column += length) == writer_.width) AdvancePixelRow(writer_);
-        return;
-      }
+  // Copies a string written earlier to the current place. Its source lies
+  // wholly before the current place.
+  void Copy(const StringPlace& source) {
+    const int length = source.length;
+    const int toRoom = writer_.width - writer_.column;
+    if (length > source.room || length > toRoom) {
+      CopyAcrossRows(source);
+      return;
     }
-    CopyAcrossRows(rowIndex, column, length);
+    std::uint8_t* to = writer_.line + writer_.column;
+    // A short string goes as one 16-byte block when both rows have room; the
+    // bytes past it are rewritten by the strings that follow.
+    if (length <= 16 && source.room >= 16 && toRoom >= 16)
+      CopyBlock16(to, source.from);
+    else
+      std::memmove(to, source.from, static_cast<std::size_t>(length));
+    if ((writer_.column += length) == writer_.width) AdvancePixelRow(writer_);
   }
 
-  void CopyAcrossRows(int rowIndex, int column, int length) {
-    const int rowsStarted = static_cast<int>(writer_.rowLines.size());
-    while (length > 0 && writer_.row < writer_.height && rowIndex < rowsStarted) {
-      const int piece = std::min({length, writer_.width - column, writer_.width - writer_.column});
-      CopyPiece(writer_.rowLines[rowIndex], column, piece);
+  void CopyAcrossRows(const StringPlace& source) {
+    const std::uint8_t* from = source.from;
+    int fromRoom = source.room;
+    std::size_t rowIndex = source.rowIndex;
+    int length = source.length;
+    while (length > 0 && writer_.row < writer_.height) {
+      const int piece = std::min({length, fromRoom, writer_.width - writer_.column});
+      std::memmove(writer_.line + writer_.column, from, static_cast<std::size_t>(piece));
       length -= piece;
-      if ((column += piece) == writer_.width) {
-        column = 0;
-        ++rowIndex;
+      from += piece;
+      if ((fromRoom -= piece) == 0 && length > 0) {
+        if (++rowIndex >= writer_.rowLines.size()) break;  // cannot happen: the source lies behind
+        from = writer_.rowLines[rowIndex];
+        fromRoom = writer_.width;
       }
       if ((writer_.column += piece) == writer_.width) AdvancePixelRow(writer_);
-    }
-  }
-
-  // count pixels within one source row and the current row.
-  void CopyPiece(const std::uint8_t* fromLine, int fromColumn, int count) {
-    if constexpr (Bits == 8) {
-      std::memmove(writer_.line + writer_.column, fromLine + fromColumn, static_cast<std::size_t>(count));
-    } else {
-      for (int i = 0; i < count; ++i)
-        StorePixel<Bits>(writer_.line, writer_.column + i, LoadPixel<Bits>(fromLine, fromColumn + i));
-    }
-  }
-
-  // 16-byte block copies may have left bytes past the last pixel of the
-  // current row; pixels never reached keep index 0.
-  void ClearRestOfRow() {
-    if constexpr (Bits == 8) {
-      if (writer_.row < writer_.height)
-        std::memset(writer_.line + writer_.column, 0, static_cast<std::size_t>(writer_.width - writer_.column));
     }
   }
 
@@ -273,8 +250,9 @@ class FrameDecoder {
   int capacity_;  // 2^code width
   bool tableFull_ = false;
   int previousCode_ = 0;
-  unsigned firstPixel_ = 0;  // first pixel of the latest string
-  WrittenString previous_;   // before any code: nothing written, not copyable
+  // The previous code's string as written, length kNotCopyable when it is
+  // not its code's string for good; before any code: first pixel 0.
+  StringPlace previous_{nullptr, 0, kNotCopyable, 0, 0};
   const bool notifyRunning_;
   bool corrupted_ = false;
   bool dataRanOut_ = false;
@@ -286,14 +264,10 @@ int ReadMinimumCodeSize(CompressedSource& source) {
   return size;
 }
 
-bool RunDecoder(CompressedSource& source, PixelWriter& writer, DecoderTables& tables,
-                int pixelBits, const DecodeProgressSink& progress) {
+bool RunDecoder(CompressedSource& source, PixelWriter& writer, DecoderTables& tables, int pixelBits,
+                const DecodeProgressSink& progress) {
   const int minimumCodeSize = ReadMinimumCodeSize(source);
-  switch (writer.bitsPerPixel) {
-    case 1: return FrameDecoder<1>(source, writer, tables, pixelBits, minimumCodeSize, progress).Run();
-    case 4: return FrameDecoder<4>(source, writer, tables, pixelBits, minimumCodeSize, progress).Run();
-    default: return FrameDecoder<8>(source, writer, tables, pixelBits, minimumCodeSize, progress).Run();
-  }
+  return FrameDecoder(source, writer, tables, pixelBits, minimumCodeSize, progress).Run();
 }
 
 }  // namespace

@@ -1,8 +1,38 @@
 #include "pixel_writer.h"
 
+#include <cstring>
 #include <stdexcept>
 
 namespace quickintro::gif {
+namespace {
+
+std::uint8_t* BitmapLine(const PixelWriter& writer, int row) {
+  return writer.pixels + writer.stride * static_cast<std::size_t>(writer.height - 1 - row);
+}
+
+// Bytes of one row, one pixel each, into the bitmap's line at 1 or 4 bits.
+void PackRow(const std::uint8_t* bytes, int width, int bitsPerPixel, std::uint8_t* line) {
+  if (bitsPerPixel == 4) {
+    for (int column = 0; column + 1 < width; column += 2)
+      line[column / 2] = static_cast<std::uint8_t>(bytes[column] << 4 | bytes[column + 1]);
+    if (width % 2) line[width / 2] = static_cast<std::uint8_t>(bytes[width - 1] << 4);
+    return;
+  }
+  for (int column = 0; column < width; column += 8) {
+    unsigned packed = 0;
+    const int count = width - column < 8 ? width - column : 8;
+    for (int bit = 0; bit < count; ++bit) packed |= unsigned{bytes[column + bit]} << (7 - bit);
+    line[column / 8] = static_cast<std::uint8_t>(packed);
+  }
+}
+
+void StartRow(PixelWriter& writer) {
+  writer.line = writer.byteRows ? writer.byteRows.get() + writer.rowLines.size() * writer.width
+                                : BitmapLine(writer, writer.row);
+  writer.rowLines.push_back(writer.line);  // capacity reserved for every row
+}
+
+}  // namespace
 
 int NextInterlaceRow(int row, int height, int& pass) {
   const int next = row + (pass <= 1 ? 8 : pass == 2 ? 4 : 2);
@@ -42,20 +72,24 @@ PixelWriter StartPixelWriter(const FrameFormat& format, int bitsPerPixel,
     writer.row = writer.height;  // nothing to fill
     return writer;
   }
-  writer.line = writer.pixels + writer.stride * (format.height - 1u);
+  if (bitsPerPixel < 8)
+    writer.byteRows = std::make_unique_for_overwrite<std::uint8_t[]>(std::size_t{format.width} * format.height);
   writer.rowLines.reserve(format.height);
-  writer.rowLines.push_back(writer.line);
+  StartRow(writer);
   return writer;
 }
 
-void PutPixel(unsigned value, PixelWriter& writer) {
+void AdvancePixelRow(PixelWriter& writer) {
+  if (writer.byteRows) PackRow(writer.line, writer.width, writer.bitsPerPixel, BitmapLine(writer, writer.row));
+  writer.column = 0;
+  writer.row = writer.interlaced ? NextInterlaceRow(writer.row, writer.height, writer.pass) : writer.row + 1;
+  if (writer.row < writer.height) StartRow(writer);
+}
+
+void FinishPixelWriter(PixelWriter& writer) {
   if (writer.row >= writer.height) return;
-  switch (writer.bitsPerPixel) {
-    case 1: StorePixel<1>(writer.line, writer.column, value); break;
-    case 4: StorePixel<4>(writer.line, writer.column, value); break;
-    default: StorePixel<8>(writer.line, writer.column, value); break;
-  }
-  if (++writer.column == writer.width) AdvancePixelRow(writer);
+  std::memset(writer.line + writer.column, 0, static_cast<std::size_t>(writer.width - writer.column));
+  if (writer.byteRows) PackRow(writer.line, writer.width, writer.bitsPerPixel, BitmapLine(writer, writer.row));
 }
 
 }  // namespace quickintro::gif

@@ -1,10 +1,16 @@
 #pragma once
-// Puts decoded pixels straight into a bottom-up bitmap: rows padded to 4
-// bytes, 1, 4 or 8 bits per pixel packed most significant bits first, and
-// interlaced frames filled in their four passes. Platform-free.
+// Puts decoded pixels into a bottom-up bitmap: rows padded to 4 bytes, 1, 4
+// or 8 bits per pixel packed most significant bits first, and interlaced
+// frames filled in their four passes. Platform-free.
+//
+// Pixels are written a byte each: at 8 bits straight into the bitmap's line,
+// below 8 bits into a byte row kept for the whole frame, packed into the
+// bitmap as each row ends. Either way every row written stays readable by
+// its index, so that the decoder can copy strings from earlier output.
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -26,11 +32,10 @@ struct PixelWriter {
   bool interlaced = false;
   int bitsPerPixel = 8;
   std::size_t stride = 0;
-  std::uint8_t* pixels = nullptr;  // start of the pixel block; row 0 is its last line
-  std::uint8_t* line = nullptr;    // line of the current row
-  // Lines in the order their rows were started, so that pixels written
-  // earlier can be found again by (row index, column).
-  std::vector<std::uint8_t*> rowLines;
+  std::uint8_t* pixels = nullptr;  // the bitmap's pixel block; row 0 is its last line
+  std::uint8_t* line = nullptr;    // byte line of the current row
+  std::vector<std::uint8_t*> rowLines;         // byte line of every row started, in order
+  std::unique_ptr<std::uint8_t[]> byteRows;  // below 8 bits: the byte lines, width x height
 };
 
 // A writer at row 0, column 0 of pixels, which must hold stride x height bytes
@@ -38,48 +43,20 @@ struct PixelWriter {
 PixelWriter StartPixelWriter(const FrameFormat& format, int bitsPerPixel,
                              std::span<std::uint8_t> pixels);
 
-// Stores value (at most 2^bitsPerPixel - 1) at column of line. Writes arrive
-// left to right, so the first pixel of a byte sets it and the others join it.
-template <int Bits>
-inline void StorePixel(std::uint8_t* line, int column, unsigned value) {
-  if constexpr (Bits == 8) {
-    line[column] = static_cast<std::uint8_t>(value);
-  } else if constexpr (Bits == 4) {
-    std::uint8_t& target = line[column >> 1];
-    target = (column & 1) ? static_cast<std::uint8_t>(target | value)
-                          : static_cast<std::uint8_t>(value << 4);
-  } else {
-    static_assert(Bits == 1);
-    std::uint8_t& target = line[column >> 3];
-    const int shift = 7 - (column & 7);
-    target = shift == 7 ? static_cast<std::uint8_t>(value << 7)
-                        : static_cast<std::uint8_t>(target | (value << shift));
-  }
+// Packs the current row into the bitmap (below 8 bits) and moves to column 0
+// of the next row, in interlace order when the frame is interlaced.
+void AdvancePixelRow(PixelWriter& writer);
+
+// One pixel (below 2^bitsPerPixel) at the current place; ignored once the
+// frame is complete.
+inline void PutPixel(unsigned value, PixelWriter& writer) {
+  if (writer.row >= writer.height) return;
+  writer.line[writer.column] = static_cast<std::uint8_t>(value);
+  if (++writer.column == writer.width) AdvancePixelRow(writer);
 }
 
-template <int Bits>
-inline unsigned LoadPixel(const std::uint8_t* line, int column) {
-  if constexpr (Bits == 8) {
-    return line[column];
-  } else if constexpr (Bits == 4) {
-    return (column & 1) ? line[column >> 1] & 0x0Fu : unsigned{line[column >> 1]} >> 4;
-  } else {
-    return (line[column >> 3] >> (7 - (column & 7))) & 1u;
-  }
-}
-
-// Column 0 of the next row (in interlace order when the frame is interlaced).
-inline void AdvancePixelRow(PixelWriter& writer) {
-  writer.column = 0;
-  writer.row = writer.interlaced ? NextInterlaceRow(writer.row, writer.height, writer.pass)
-                                 : writer.row + 1;
-  if (writer.row < writer.height) {
-    writer.line = writer.pixels + writer.stride * static_cast<std::size_t>(writer.height - 1 - writer.row);
-    writer.rowLines.push_back(writer.line);  // capacity reserved for every row
-  }
-}
-
-// One pixel at the current place; ignored once the frame is complete.
-void PutPixel(unsigned value, PixelWriter& writer);
+// Decoding stopped: the rest of the current row gets index 0 and goes into
+// the bitmap.
+void FinishPixelWriter(PixelWriter& writer);
 
 }  // namespace quickintro::gif

@@ -8,14 +8,14 @@ namespace quickintro::gif::testing {
 
 std::vector<std::uint8_t> PhotoLikeImage(int width, int height, std::uint32_t seed) {
   std::mt19937 random(seed);
-  std::uniform_int_distribution<int> noise(-2, 2);
   std::vector<std::uint8_t> image;
   image.reserve(static_cast<std::size_t>(width) * height);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      const double shade = 128 + 60 * std::sin(x * 0.021 + y * 0.013) + 50 * std::cos(y * 0.029 - x * 0.008) +
-                           12 * std::sin((x + y) * 0.11);
-      image.push_back(static_cast<std::uint8_t>(std::clamp(static_cast<int>(shade) + noise(random), 0, 255)));
+      const double shade = 128 + 60 * std::sin(x * 0.011 + y * 0.007) + 50 * std::cos(y * 0.013 - x * 0.005) +
+                           5 * std::sin((x + y) * 0.05);
+      const int grain = random() % 4 == 0 ? static_cast<int>(random() % 3) - 1 : 0;  // dithering
+      image.push_back(static_cast<std::uint8_t>(std::clamp(static_cast<int>(shade) + grain, 0, 255)));
     }
   }
   return image;
