@@ -197,8 +197,12 @@ void DcCanvas::TransparentStretchDraw(const DrawRect& rect, const TBitmap& bitma
 
 GifGraphic::GifGraphic(const StoredPicture& picture) {
   static const std::vector<std::uint8_t> kNothing;
-  TByteViewStream stream(picture.data ? *picture.data : kNothing);
-  image_.ReadStoredData(stream);
+  const std::vector<std::uint8_t>& data = picture.data ? *picture.data : kNothing;
+  TByteViewStream stream(data);
+  // The layout reader may hand over the stored form (the length, then the
+  // file) or the file alone, whose signature can never read as its length.
+  if (data.size() >= 4 && Le32(data, 0) == data.size() - 4) image_.ReadStoredData(stream);
+  else image_.LoadWholeStream(stream);
 }
 
 void GifGraphic::DrawInto(HDC dc, const RECT& target) {

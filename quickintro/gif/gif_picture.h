@@ -53,9 +53,9 @@ HBITMAP DeviceBitmapOf(const TBitmap& bitmap);
 // A bitmap file (32 bits per pixel) with the pixels of a system bitmap.
 TBitmap BitmapFromHandle(HBITMAP handle);
 
-// The wizard's picture of class "TGIFImage": reads its stored data and
-// decodes the shown frame at once, so a damaged picture fails while the
-// layout is read, not while it is painted.
+// The wizard's picture of class "TGIFImage": reads its stored data (with or
+// without the length in front) and decodes the shown frame at once, so a
+// damaged picture fails while the layout is read, not while it is painted.
 class GifGraphic final : public TGraphic {
  public:
   explicit GifGraphic(const StoredPicture& picture);

@@ -96,10 +96,14 @@ TEST(GifPictureClass, RegisteredUnderItsNameFormatAndClipboardFormat) {
 
   const StoredPicture stored{"TGIFImage", std::make_shared<const std::vector<std::uint8_t>>(
                                               Stored(Cat({GlobalHeader4(), Image({.width = 5, .height = 3}), Trailer()})))};
-  std::unique_ptr<TGraphic> graphic = CreateGraphic(stored);
-  ASSERT_NE(graphic, nullptr);
-  EXPECT_EQ(graphic->PixelWidth(), 5);
-  EXPECT_EQ(graphic->PixelHeight(), 3);
+  const StoredPicture fileAlone{"TGIFImage", std::make_shared<const std::vector<std::uint8_t>>(
+                                                 Cat({GlobalHeader4(), Image({.width = 5, .height = 3}), Trailer()}))};
+  for (const StoredPicture* picture : {&stored, &fileAlone}) {
+    std::unique_ptr<TGraphic> graphic = CreateGraphic(*picture);
+    ASSERT_NE(graphic, nullptr);
+    EXPECT_EQ(graphic->PixelWidth(), 5);
+    EXPECT_EQ(graphic->PixelHeight(), 3);
+  }
 
   const StoredPicture damaged{"TGIFImage", std::make_shared<const std::vector<std::uint8_t>>(Stored({'G', 'I', 'F', '9'}))};
   try {
