@@ -15,6 +15,7 @@
 #include <string>
 
 #include "command_line.h"
+#include "gif_picture.h"
 #include "quick_form.h"
 
 namespace {
@@ -141,6 +142,8 @@ class PaintReporter {
 };
 
 int RunWizard(HINSTANCE instance, const std::string& commandLine) {
+  // The layout's pictures are read through the registered picture classes.
+  quickintro::gif::RegisterGIFImage();
   ProgramHooks hooks = ReadHooks(commandLine);
   quickintro::TQuickForm* shown = nullptr;
   PaintReporter reporter(shown, hooks.reportFile);
