@@ -59,12 +59,20 @@ TQuickForm::TQuickForm(HINSTANCE instance, FormLayout layout, QuickFormOptions o
   CheckBindings();
   FindRequiredItems();
   CreateFormWindow();
-  CreateChildWindows(0);
-  SetWindowIcon();
-  RunEvent(*items_[0], "OnCreate");
+  try {
+    CreateChildWindows(0);
+    SetWindowIcon();
+    RunEvent(*items_[0], "OnCreate");
+  } catch (...) {
+    // No window may outlive the object its messages reach.
+    DestroyOwnWindow();
+    throw;
+  }
 }
 
-TQuickForm::~TQuickForm() {
+TQuickForm::~TQuickForm() { DestroyOwnWindow(); }
+
+void TQuickForm::DestroyOwnWindow() {
   if (hwnd_) {
     options_.quitOnDestroy = false;
     DestroyWindow(hwnd_);

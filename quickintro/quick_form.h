@@ -94,6 +94,7 @@ class TQuickForm {
   void CreatePageWindow(FormItem& item, HWND parent);
   void CreateControl(FormItem& item, HWND parent);
   void SetWindowIcon();
+  void DestroyOwnWindow();
   FormItem& Require(std::string_view name);
   Page* PageOfWindow(HWND window);
   FormItem* ItemOfControlId(int id);
