@@ -61,6 +61,10 @@ inline void CopyBlock16(std::uint8_t* to, const std::uint8_t* from) {
   std::memcpy(to, block, sizeof block);
 }
 
+// Decodes as the plain method does, each string unwound through a stack from
+// the prefix and suffix tables, but copies a string from where it already
+// stands whenever that place is known, which gives the same pixels: strings
+// are long where pictures are flat, and a copy costs little per pixel.
 class FrameDecoder {
  public:
   FrameDecoder(CompressedSource& source, PixelWriter& writer, DecoderTables& tables, int pixelBits,

@@ -7,8 +7,6 @@
 #include <vector>
 
 #include "code_reader.h"
-#include "graphic_error.h"
-#include "lzw_test_encoder.h"
 #include "pixel_writer.h"
 #include "reference_decoder.h"
 
@@ -57,13 +55,6 @@ TEST(PixelWriter, PacksMostSignificantBitsFirstIntoBottomUpRows) {
   }
 }
 
-TEST(PixelWriter, RefusesABufferSmallerThanTheBitmap) {
-  std::vector<std::uint8_t> block(11);
-  EXPECT_THROW(StartPixelWriter({9, 1, 8, false}, 8, block), std::invalid_argument);
-  EXPECT_THROW(StartPixelWriter({1, 1, 2, false}, 2, block), std::invalid_argument);
-  EXPECT_NO_THROW(StartPixelWriter({0, 5, 8, false}, 8, std::span<std::uint8_t>()));
-}
-
 // Codes of every width, written at random widths into sub-blocks of random
 // sizes with empty sub-blocks among them, come back in order.
 TEST(CodeReader, ReadsCodesAcrossSubBlocks) {
@@ -97,15 +88,6 @@ TEST(CodeReader, ReadsCodesAcrossSubBlocks) {
   }
   SetCodeWidth(reader, 12);
   EXPECT_EQ(NextCode(source, reader), kNoMoreCodes);
-}
-
-TEST(CodeReader, FailsOnASubBlockCutShort) {
-  const std::vector<std::uint8_t> data{2, 0xFF, 0x05, 5, 1, 2};
-  CompressedSource source(data);
-  CodeReader reader;
-  SetCodeWidth(reader, 12);
-  EXPECT_EQ(NextCode(source, reader), 0x5FF);
-  EXPECT_THROW(NextCode(source, reader), EReadError);
 }
 
 }  // namespace
