@@ -94,7 +94,7 @@ zara_net_down() {
   [ -n "${zara_net_dir:-}" ] || return 0
   zara_net_wine wineserver -k </dev/null >/dev/null 2>&1 || true
   kill "${zara_net_chrony_pid:-}" "${zara_net_silent_pid:-}" 2>/dev/null || true
-  wait 2>/dev/null || true
+  wait ${zara_net_chrony_pid:-} ${zara_net_silent_pid:-} 2>/dev/null || true
   ip netns del "$zara_net_srv" 2>/dev/null || true
   ip netns del "$zara_net_cli" 2>/dev/null || true
   rm -rf "/etc/netns/$zara_net_cli"
