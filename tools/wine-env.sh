@@ -25,7 +25,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 mkdir -p "$WINEPREFIX"
-wineserver -p </dev/null >/dev/null 2>&1
+wineserver -p </dev/null >/dev/null 2>&1 || true  # already running for this prefix: fine
 "$zara_wine_loader" wineboot </dev/null >"$WINEPREFIX.wineboot.log" 2>&1 || true
 
 # Stops what this file started: the wineserver of the prefix and our Xvfb.
