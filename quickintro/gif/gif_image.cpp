@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 
 #include "compressed_source.h"
 #include "dib_writer.h"
@@ -186,17 +185,27 @@ void TGIFImage::ReadStoredData(TStream& stream) {
 void TGIFImage::LoadWholeStream(TStream& stream) { ParseGif(stream, stream.Remaining(), true); }
 
 void TGIFImage::LoadFromFile(const std::string& fileName) {
-  std::ifstream file(fileName, std::ios::binary);
-  if (!file) throw EInvalidGraphicOperation("Cannot open file \"" + fileName + "\"");
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::ifstream file(fileName, std::ios::binary | std::ios::ate);
+  const std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : -1;
+  if (size < 0) throw EInvalidGraphicOperation("Cannot open file \"" + fileName + "\"");
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  file.seekg(0);
+  if (!file.read(reinterpret_cast<char*>(bytes.data()), size)) throw EReadError();
   TByteViewStream stream(bytes);
   LoadWholeStream(stream);
 }
 
 void TGIFImage::ParseGif(TStream& stream, std::size_t length, bool decodeAtOnce) {
   ResetImage();
-  TMemoryStream data;
-  data.LoadFrom(stream, length);
+  // The picture's bytes are taken in one block (read in place where the
+  // stream holds them in memory), and parsing never reads past them.
+  TMemoryStream copy;
+  std::optional<std::span<const std::uint8_t>> bytes = stream.ReadView(length);
+  if (!bytes) {
+    copy.LoadFrom(stream, length);
+    bytes = copy.Bytes();
+  }
+  TByteViewStream data(*bytes);
   if (length > 0) GifParser(*this, data).ParseBlocks();
   if (!FrameList.empty()) {
     ShownFrame = 0;

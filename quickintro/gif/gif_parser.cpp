@@ -229,8 +229,8 @@ void GifParser::CopyImageData(TGIFFrame& frame, std::vector<std::uint8_t>& encod
     item.FrameTable.Count = 1 << item.PixelBits;
     data_.ReadBuffer(item.FrameTable.Entries.data(), static_cast<std::size_t>(item.FrameTable.Count) * 3);
   }
-  encoded.push_back(data_.ReadByte());  // the minimum code size, checked when decoding
-  CopySubBlocks(frame, encoded);
+  const std::uint8_t codeSize = data_.ReadByte();  // checked when decoding
+  CopySubBlocks(frame, codeSize, encoded);
   frame.Left = Le16(descriptor);
   frame.Top = Le16(descriptor + 2);
   item.FrameWidth = Le16(descriptor + 4);
@@ -238,19 +238,29 @@ void GifParser::CopyImageData(TGIFFrame& frame, std::vector<std::uint8_t>& encod
   item.DescriptorFlags = flags;
 }
 
-void GifParser::CopySubBlocks(TGIFFrame& frame, std::vector<std::uint8_t>& encoded) {
-  while (!data_.AtEnd()) {
+void GifParser::CopySubBlocks(TGIFFrame& frame, std::uint8_t codeSize, std::vector<std::uint8_t>& encoded) {
+  // The sub-blocks lie one after the other: find where they end, then copy
+  // them in one piece behind the code size byte.
+  const std::size_t start = data_.Position();
+  std::size_t end = start;
+  bool cut = false;
+  while (end < data_.Size()) {
+    data_.Seek(end);
     const std::uint8_t length = data_.ReadByte();
     if (length > data_.Remaining()) {
-      // Only whole sub-blocks are kept; reading goes on after this length byte.
-      frame.IsCorrupted = true;
-      return;
+      cut = true;  // only whole sub-blocks are kept
+      break;
     }
-    encoded.push_back(length);
-    if (length == 0) return;
-    const std::size_t start = encoded.size();
-    encoded.resize(start + length);
-    data_.ReadBuffer(encoded.data() + start, length);
+    end += 1 + std::size_t{length};
+    if (length == 0) break;
+  }
+  encoded.resize(1 + end - start);
+  encoded[0] = codeSize;
+  data_.Seek(start);
+  data_.ReadBuffer(encoded.data() + 1, end - start);
+  if (cut) {
+    frame.IsCorrupted = true;
+    data_.Seek(end + 1);  // reading goes on after the length byte of the cut block
   }
 }
 

@@ -56,7 +56,7 @@ class GifParser {
   void ReadImageBlock(std::vector<TExtension> extensions, std::uint8_t& ch);
   void KeepAsPictureComment(const std::vector<TExtension>& run);
   void CopyImageData(TGIFFrame& frame, std::vector<std::uint8_t>& encoded);
-  void CopySubBlocks(TGIFFrame& frame, std::vector<std::uint8_t>& encoded);
+  void CopySubBlocks(TGIFFrame& frame, std::uint8_t codeSize, std::vector<std::uint8_t>& encoded);
   void ApplyExtensions(TGIFFrame& frame);
   std::uint8_t NextByteOrTrailer();
 

@@ -17,6 +17,13 @@ std::size_t CopyOut(std::span<const std::uint8_t> bytes, std::size_t& position, 
   return taken;
 }
 
+std::span<const std::uint8_t> ViewOut(std::span<const std::uint8_t> bytes, std::size_t& position, std::size_t count) {
+  if (position > bytes.size() || bytes.size() - position < count) throw EReadError();
+  const auto view = bytes.subspan(position, count);
+  position += count;
+  return view;
+}
+
 }  // namespace
 
 void TStream::ReadBuffer(void* destination, std::size_t count) {
@@ -41,11 +48,19 @@ std::size_t TByteViewStream::Read(void* destination, std::size_t count) {
 
 void TByteViewStream::Seek(std::size_t position) { position_ = std::min(position, bytes_.size()); }
 
+std::optional<std::span<const std::uint8_t>> TByteViewStream::ReadView(std::size_t count) {
+  return ViewOut(bytes_, position_, count);
+}
+
 std::size_t TMemoryStream::Read(void* destination, std::size_t count) {
   return CopyOut(bytes_, position_, destination, count);
 }
 
 void TMemoryStream::Seek(std::size_t position) { position_ = std::min(position, bytes_.size()); }
+
+std::optional<std::span<const std::uint8_t>> TMemoryStream::ReadView(std::size_t count) {
+  return ViewOut(bytes_, position_, count);
+}
 
 void TMemoryStream::LoadFrom(TStream& source, std::size_t count) {
   bytes_.clear();

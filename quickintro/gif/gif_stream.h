@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -31,6 +32,11 @@ class TStream {
   void ReadPadded(void* destination, std::size_t count);
   // One byte; EReadError at the end.
   std::uint8_t ReadByte();
+
+  // The next count bytes where the stream holds them in memory, moving past
+  // them (EReadError when fewer are left); nullopt, moving nothing, for a
+  // stream that must be copied from.
+  virtual std::optional<std::span<const std::uint8_t>> ReadView(std::size_t count) { return std::nullopt; }
 };
 
 // Reads bytes that someone else keeps alive (layout data, a file read into
@@ -43,6 +49,7 @@ class TByteViewStream final : public TStream {
   std::size_t Position() const override { return position_; }
   std::size_t Size() const override { return bytes_.size(); }
   void Seek(std::size_t position) override;
+  std::optional<std::span<const std::uint8_t>> ReadView(std::size_t count) override;
 
  private:
   std::span<const std::uint8_t> bytes_;
@@ -60,6 +67,7 @@ class TMemoryStream final : public TStream {
   std::size_t Position() const override { return position_; }
   std::size_t Size() const override { return bytes_.size(); }
   void Seek(std::size_t position) override;
+  std::optional<std::span<const std::uint8_t>> ReadView(std::size_t count) override;
 
   // Replaces the content with exactly count bytes of source, read in one
   // block; fails with EReadError (content empty) when source has fewer.
