@@ -594,6 +594,88 @@ TEST_F(QuickFormTest, LabelsDrawTheirTextInTheirColour) {
   EXPECT_GT(CountPixels(2, {23, 21, 292, 47}, kBlack), 200);             // Label1 on its note box
 }
 
+// ---- Pictures, through a stand-in picture class ----
+
+// Fills its rectangle with a colour made from the stored GIF's size, so each
+// picture shows where it is drawn and which one lies on top.
+class SolidGraphic : public TGraphic {
+ public:
+  explicit SolidGraphic(const StoredPicture& picture) {
+    const std::vector<uint8_t>& gif = *picture.data;
+    width_ = gif.at(6) | gif.at(7) << 8;
+    height_ = gif.at(8) | gif.at(9) << 8;
+  }
+  static COLORREF ColorFor(int width, int height) { return RGB(width & 0xFF, height & 0xFF, 7); }
+  int PixelWidth() const override { return width_; }
+  int PixelHeight() const override { return height_; }
+  void DrawInto(HDC dc, const RECT& target) override {
+    HBRUSH brush = CreateSolidBrush(ColorFor(width_, height_));
+    FillRect(dc, &target, brush);
+    DeleteObject(brush);
+  }
+
+ private:
+  int width_ = 0, height_ = 0;
+};
+
+class QuickFormPictureTest : public QuickFormTest {
+ public:
+  void SetUp() override {
+    RegisterGraphicClass("TGIFImage", [](const StoredPicture& p) { return std::make_unique<SolidGraphic>(p); });
+  }
+  void TearDown() override {
+    QuickFormTest::TearDown();
+    UnregisterGraphicClass("TGIFImage");
+  }
+};
+
+TEST_F(QuickFormPictureTest, PicturesDrawnInStackingOrderAndClippedByTheirItem) {
+  Open(kFirstRun);
+  const COLORREF background = SolidGraphic::ColorFor(393, 210);
+  const struct {
+    int page, x, y;
+    COLORREF expected;
+    const char* why;
+  } kPoints[] = {
+      {0, 389, 204, background, "MainBkg beneath all, cut by the page"},
+      {0, 390, 204, kBlack, "the page border over MainBkg"},
+      {0, 100, 30, SolidGraphic::ColorFor(259, 59), "WelcomeBkg over MainBkg"},
+      {2, 200, 190, SolidGraphic::ColorFor(179, 207), "Image4 over Image1"},
+      {2, 50, 190, SolidGraphic::ColorFor(391, 29), "Image1 beside Image4"},
+      {2, 150, 40, kNoteYellow, "the note box over Image4"},
+      {3, 240, 100, SolidGraphic::ColorFor(241, 138), "Image7's last column inside its item"},
+      {5, 1, 1, SolidGraphic::ColorFor(204, 196), "Image3 reaching past the page's corner"},
+      {7, 389, 50, SolidGraphic::ColorFor(370, 112), "Image6 reaching past the page's right edge"},
+  };
+  for (const auto& p : kPoints) EXPECT_EQ(PagePixel(p.page, p.x, p.y), p.expected) << p.why;
+  // Image7's item is one column narrower than its picture: the column
+  // beyond shows what lies beneath.
+  EXPECT_EQ(PagePixel(3, 241, 100), PagePixel(3, 241, 65));
+  EXPECT_NE(PagePixel(3, 241, 100), SolidGraphic::ColorFor(241, 138));
+}
+
+TEST_F(QuickFormPictureTest, AutoSizePicturesCatchClicksOverTheirPicture) {
+  Open(kFirstRun);
+  Click("NextBtn");
+  EXPECT_EQ(form_->Find("MainBkg")->graphic->PixelWidth(), 393);
+  ClickPageAt(1, 357, 90);  // the bottom-right pixel of DesktopClockImg
+  EXPECT_TRUE(Checked("uiDesktopClock"));
+  ClickPageAt(1, 38, 32);  // the top-left pixel of TrayClockImg
+  EXPECT_TRUE(Checked("uiTrayClock"));
+}
+
+TEST_F(QuickFormTest, APictureThatCannotBeReadStopsTheWindow) {
+  RegisterGraphicClass("TGIFImage", [](const StoredPicture&) -> std::unique_ptr<TGraphic> {
+    throw std::runtime_error("damaged picture");
+  });
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  QuickFormOptions options;
+  options.quitOnDestroy = false;
+  EXPECT_THROW(TQuickForm(instance, LoadLayoutResource(instance), std::move(options)), std::runtime_error);
+  EXPECT_EQ(FindWindowA("TQuickForm", nullptr), nullptr);
+  UnregisterGraphicClass("TGIFImage");
+}
+
 }  // namespace
 }  // namespace quickintro
 
