@@ -193,45 +193,6 @@ TEST_F(LayoutReader, TextsAndLabelFormatting) {
   EXPECT_TRUE(Item("Label1").Has(ItemFlag::AutoSize));
 }
 
-TEST_F(LayoutReader, FlagsAndTabOrder) {
-  EXPECT_FALSE(Item("BackBtn").Has(ItemFlag::Enabled));
-  EXPECT_TRUE(Item("NextBtn").Has(ItemFlag::Default));
-  EXPECT_TRUE(Item("CloseButton").Has(ItemFlag::Cancel));
-  EXPECT_EQ(Item("BackBtn").tabOrder, 0);
-  EXPECT_EQ(Item("NextBtn").tabOrder, 1);
-  EXPECT_EQ(Item("CloseButton").tabOrder, 2);
-  EXPECT_EQ(Item("Notebook").tabOrder, 3);
-  EXPECT_EQ(Item("uiDesktopClock").tabOrder, 0);
-  EXPECT_EQ(Item("uiTrayClock").tabOrder, 1);
-  EXPECT_TRUE(Item("uiTrayClock").Has(ItemFlag::Checked));
-  EXPECT_FALSE(Item("uiDesktopClock").Has(ItemFlag::Checked));
-  EXPECT_FALSE(Item("TrBevel").Has(ItemFlag::Visible));
-  EXPECT_FALSE(Item("DBevel").Has(ItemFlag::Visible));
-  EXPECT_EQ(Item("TrBevel").style, static_cast<uint8_t>(BevelStyle::LoweredBox));
-  EXPECT_EQ(Item("Bevel1").style, static_cast<uint8_t>(BevelStyle::EtchedFrame));
-  EXPECT_TRUE(Item("QuickForm").Has(ItemFlag::Topmost));
-  EXPECT_TRUE(Item("QuickForm").Has(ItemFlag::ScreenCenter));
-  EXPECT_TRUE(Item("TrayClockImg").Has(ItemFlag::Center));
-  EXPECT_FALSE(Item("DesktopClockImg").Has(ItemFlag::Center));
-}
-
-TEST_F(LayoutReader, HandlerBindings) {
-  const struct {
-    const char* item;
-    const char* event;
-    const char* handler;
-  } kBindings[] = {
-      {"QuickForm", "OnCreate", "FormCreate"},          {"QuickForm", "OnShow", "NotebookPageChanged"},
-      {"QuickForm", "OnClose", "FormClose"},            {"Notebook", "OnPageChanged", "NotebookPageChanged"},
-      {"NextBtn", "OnClick", "NextBtnClick"},           {"BackBtn", "OnClick", "BackBtnClick"},
-      {"CloseButton", "OnClick", "CloseButtonClick"},   {"TrayClockImg", "OnClick", "TrayClockImgClick"},
-      {"DesktopClockImg", "OnClick", "DesktopClockImgClick"}, {"uiTrayClock", "OnClick", "uiTrayClockClick"},
-      {"uiDesktopClock", "OnClick", "uiTrayClockClick"},
-  };
-  for (const auto& b : kBindings) EXPECT_EQ(Item(b.item).HandlerFor(b.event), b.handler) << b.item << "." << b.event;
-  EXPECT_EQ(Item("Image1").HandlerFor("OnClick"), "");
-}
-
 // Picture sizes, versions and the transparent flag, read from the stored GIF.
 TEST_F(LayoutReader, PicturesStoredAsGifFiles) {
   const struct {

@@ -238,26 +238,6 @@ TEST_F(QuickFormTest, LayoutFaultsAreRefusedAndLeaveNoWindow) {
 
 // ---- Mode and navigation ----
 
-TEST_F(QuickFormTest, FirstArgumentDecidesTheFirstCaption) {
-  const struct {
-    const char* commandLine;
-    const char* number;
-  } kCases[] = {
-      {"quickintro.exe init", "1/8"},
-      {"quickintro.exe \"init\"", "1/8"},
-      {"quickintro.exe INIT", "1/6"},
-      {"quickintro.exe x init", "1/6"},
-  };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(c.commandLine);
-    Open(c.commandLine);
-    EXPECT_EQ(Caption(), CaptionEnding(c.number));
-    form_.reset();
-  }
-}
-
-
-
 TEST_F(QuickFormTest, FirstRunNavigation) {
   Open(kFirstRun);
   WalkThereAndBack(
@@ -276,24 +256,6 @@ TEST_F(QuickFormTest, NormalNavigationSkipsSelectTrayAndCriticalDays) {
        {4, "4/6", true, true, nullptr},     {5, "5/6", true, true, nullptr},   {6, "6/6", true, false, "BackBtn"}},
       {{5, "5/6", true, true, "BackBtn"},   {4, "4/6", true, true, nullptr},   {3, "3/6", true, true, nullptr},
        {2, "2/6", true, true, nullptr},     {0, "1/6", false, true, "NextBtn"}});
-}
-
-// The background moves with the page and keeps below the page's own items.
-TEST_F(QuickFormTest, MainBkgFollowsThePageShown) {
-  Open(kFirstRun);
-  for (int step = 0; step < 3; ++step) Click("NextBtn");
-  Click("BackBtn");
-  ASSERT_EQ(ShownPage(), 2);
-  std::vector<std::string> names;
-  for (const FormItem* item : form_->PageItems(2)) names.push_back(item->Name());
-  EXPECT_EQ(names, (std::vector<std::string>{"MainBkg", "Image1", "Image4", "Shape4", "Shape1", "Label1", "Shape24"}));
-  for (int page = 0; page < 8; ++page) {
-    if (page == 2) continue;
-    for (const FormItem* item : form_->PageItems(page)) EXPECT_NE(item->Name(), "MainBkg") << "page " << page;
-  }
-  std::vector<std::string> welcome;
-  for (const FormItem* item : form_->PageItems(0)) welcome.push_back(item->Name());
-  EXPECT_EQ(welcome, (std::vector<std::string>{"Shape25", "WelcomeBkg", "Label8", "Label10"}));
 }
 
 TEST_F(QuickFormTest, PageChangesBringTheWindowToTheForeground) {
@@ -451,13 +413,6 @@ TEST_F(QuickFormTest, ClosingStoresTheChoiceInFirstRunMode) {
   } kCases[] = {
       {"closed on the first page", [](QuickFormTest*) {}, "1"},
       {"floating clock picture", [](QuickFormTest* t) { t->Click("NextBtn"); t->ClickPageAt(1, 250, 40); }, "0"},
-      {"floating, then tray clock picture",
-       [](QuickFormTest* t) {
-         t->Click("NextBtn");
-         t->ClickPageAt(1, 250, 40);
-         t->ClickPageAt(1, 100, 40);
-       },
-       "1"},
       {"floating clock radio, then on to the last page",
        [](QuickFormTest* t) {
          t->Click("NextBtn");
