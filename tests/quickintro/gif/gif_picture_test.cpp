@@ -1,6 +1,6 @@
-// The GIF picture on Windows: drawn pixels, opaque and transparent at every
-// bitmap depth, the wizard's picture class and its registration, and loading
-// from the clipboard. Runs under Wine.
+// The GIF picture on Windows, under Wine: drawn pixels at every bitmap depth,
+// the picture class, the clipboard, and the wizard's pages painted with their
+// pictures, transparent ones letting the cards and the background through.
 
 #include <gtest/gtest.h>
 
@@ -8,155 +8,201 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "gif_picture.h"
 #include "gif_pieces.h"
 #include "graphic_error.h"
-#include "pixel_surface.h"
+#include "quick_form.h"
 
 namespace quickintro::gif {
 namespace {
 
 using namespace quickintro::gif::testing;
 
-constexpr COLORREF kBackground = RGB(10, 200, 30);
-constexpr std::uint32_t kBackgroundValue = 10 | (200 << 8) | (30 << 16);
+// A 32-bit top-down surface whose pixels read back as colour values.
+class Surface {
+ public:
+  Surface(int width, int height) : width_(width), dc_(CreateCompatibleDC(nullptr)) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+    old_ = SelectObject(dc_, bitmap_);
+    std::fill_n(bits_, width * height, 0x0000FF00u);  // green, a colour no test picture has
+  }
+  ~Surface() {
+    SelectObject(dc_, old_);
+    DeleteObject(bitmap_);
+    DeleteDC(dc_);
+  }
+  HDC dc() const { return dc_; }
+  std::uint32_t At(int x, int y) const {
+    GdiFlush();
+    const std::uint32_t bgra = bits_[y * width_ + x];
+    return ((bgra >> 16) & 0xFF) | (bgra & 0xFF00) | ((bgra & 0xFF) << 16);
+  }
 
-Bytes GlobalHeader4() { return Cat({Header(), Screen(4, 4, 2), Palette(4)}); }
+ private:
+  int width_;
+  HDC dc_;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+  std::uint32_t* bits_ = nullptr;
+};
+constexpr std::uint32_t kGreen = 0x00FF00;
 
-// A table whose entry 3 has the colour of entry 1, so that transparency must
-// follow the colour, not the index.
-Bytes TableWithTwin(int count) {
-  Bytes table = Palette(count);
-  if (count > 3) std::copy(table.begin() + 3, table.begin() + 6, table.begin() + 9);
-  return table;
-}
+Bytes Head4() { return Cat({Header(), Screen(4, 4, 2), Palette(4)}); }
 
-std::unique_ptr<TGIFImage> Load(const Bytes& file) {
-  auto image = std::make_unique<TGIFImage>();
-  TByteViewStream stream(file);
-  image->LoadWholeStream(stream);
-  return image;
-}
-
-TEST(GifPictureDrawing, OpaqueFramesDrawTheirColoursStretchedIntoTheRectangle) {
-  const Bytes pixels = {0, 1, 2, 3};
-  auto image = Load(Cat({GlobalHeader4(), Image({}, pixels), Trailer()}));
-  PixelSurface surface(12, 12, kBackground);
-  ASSERT_TRUE(surface.ok());
-  DcCanvas canvas(surface.dc());
-  image->DrawInto(canvas, {2, 2, 6, 6});  // twice the natural size
-  for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(surface.At(2 + x, 2 + y), PaletteColor(pixels[(y / 2) * 2 + x / 2]));
-  EXPECT_EQ(surface.At(1, 1), kBackgroundValue);
-  EXPECT_EQ(surface.At(6, 6), kBackgroundValue);
-}
-
-TEST(GifPictureDrawing, TransparentColourLetsTheCanvasThroughAtEveryDepth) {
+TEST(GifPictureDrawing, TransparencyFollowsTheColourAtEveryDepth) {
   for (int tableBits : {1, 2, 8}) {
     SCOPED_TRACE(tableBits);
-    const int count = 1 << tableBits;
-    const Bytes pixels = {0, 1, 0, count > 3 ? std::uint8_t{3} : std::uint8_t{1}, 0, 1};  // 3 x 2
-    const Bytes file = Cat({Header(), Screen(3, 2, tableBits), TableWithTwin(count), GraphicControl(true, 1),
-                            Image({.width = 3, .height = 2}, pixels, std::max(2, tableBits)), Trailer()});
-    auto image = Load(file);
-    PixelSurface surface(8, 6, kBackground);
+    // Entry 3 has the colour of the transparent entry 1: both are left out.
+    Bytes table = Palette(1 << tableBits);
+    if (tableBits > 1) std::copy(table.begin() + 3, table.begin() + 6, table.begin() + 9);
+    const Bytes pixels = {0, 1, 0, static_cast<std::uint8_t>(tableBits > 1 ? 3 : 1), 0, 0};
+    const Bytes file = Cat({Header(), Screen(3, 2, tableBits), table, GraphicControl(true, 1),
+                            Image({.width = 3, .height = 2}, pixels, std::max(2, tableBits))});
+    TGIFImage image;
+    TByteViewStream stream(file);
+    image.LoadWholeStream(stream);
+    Surface surface(10, 6);
     DcCanvas canvas(surface.dc());
-    image->DrawInto(canvas, {1, 1, 4, 3});
-    for (int i = 0; i < 6; ++i) {
-      const std::uint32_t drawn = surface.At(1 + i % 3, 1 + i / 3);
-      EXPECT_EQ(drawn, pixels[i] == 0 ? PaletteColor(0) : kBackgroundValue) << "pixel " << i;
-    }
+    image.DrawInto(canvas, {1, 1, 7, 5});  // stretched to twice the size
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 6; ++x)
+        EXPECT_EQ(surface.At(1 + x, 1 + y), pixels[(y / 2) * 3 + x / 2] ? kGreen : PaletteColor(0)) << x << "," << y;
+    EXPECT_EQ(surface.At(7, 5), kGreen);
   }
 }
 
-TEST(GifPictureDrawing, SystemBitmapIsMadeOnceAndDroppedWithTheBitmap) {
-  auto image = Load(Cat({GlobalHeader4(), Image({}), Trailer()}));
-  const TBitmap& bitmap = image->FrameList[0]->FrameBitmap();
-  HBITMAP first = DeviceBitmapOf(bitmap);
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(DeviceBitmapOf(bitmap), first);
-  TBitmap copy = bitmap;
-  EXPECT_EQ(copy.Device(), nullptr);
-  EXPECT_EQ(DeviceBitmapOf(TBitmap()), nullptr);
-}
-
-TEST(GifPictureClass, RegisteredUnderItsNameFormatAndClipboardFormat) {
+TEST(GifPictureClass, RegisteredWithTheWizardAndTheClipboard) {
   RegisterGIFImage();
-  RegisterGIFImage();  // a second registration changes nothing
-  const auto& formats = RegisteredPictureFormats();
-  ASSERT_EQ(formats.size(), 1u);
-  EXPECT_EQ(formats[0].extension, "gif");
-  EXPECT_EQ(formats[0].description, "CompuServe GIF Image");
-  EXPECT_EQ(formats[0].className, "TGIFImage");
+  ASSERT_EQ(RegisteredPictureFormats().size(), 1u);
+  EXPECT_EQ(RegisteredPictureFormats()[0].description, "CompuServe GIF Image");
   char name[32] = {};
-  ASSERT_NE(GifClipboardFormat(), 0u);
   GetClipboardFormatNameA(GifClipboardFormat(), name, sizeof name);
   EXPECT_STREQ(name, "GIF Image");
 
-  const StoredPicture stored{"TGIFImage", std::make_shared<const std::vector<std::uint8_t>>(
-                                              Stored(Cat({GlobalHeader4(), Image({.width = 5, .height = 3}), Trailer()})))};
-  const StoredPicture fileAlone{"TGIFImage", std::make_shared<const std::vector<std::uint8_t>>(
-                                                 Cat({GlobalHeader4(), Image({.width = 5, .height = 3}), Trailer()}))};
-  for (const StoredPicture* picture : {&stored, &fileAlone}) {
-    std::unique_ptr<TGraphic> graphic = CreateGraphic(*picture);
+  const Bytes file = Cat({Head4(), Image({.width = 5, .height = 3})});
+  for (const Bytes& data : {file, Stored(file)}) {  // with or without the length in front
+    auto graphic = CreateGraphic({"TGIFImage", std::make_shared<const Bytes>(data)});
     ASSERT_NE(graphic, nullptr);
-    EXPECT_EQ(graphic->PixelWidth(), 5);
-    EXPECT_EQ(graphic->PixelHeight(), 3);
+    EXPECT_EQ(graphic->PixelWidth() * 10 + graphic->PixelHeight(), 53);
   }
-
-  const StoredPicture damaged{"TGIFImage", std::make_shared<const std::vector<std::uint8_t>>(Stored({'G', 'I', 'F', '9'}))};
-  try {
-    CreateGraphic(damaged);
-    ADD_FAILURE() << "no failure";
-  } catch (const EInvalidGraphicOperation& failure) {
-    EXPECT_STREQ(failure.what(), "Unknown GIF version");
-  }
+  EXPECT_THROW(CreateGraphic({"TGIFImage", std::make_shared<const Bytes>(Bytes{'G', 'I', 'F', '9'})}),
+               EInvalidGraphicOperation);
 }
 
-// Puts data on the clipboard; each call empties it first.
-void PutOnClipboard(UINT format, const Bytes& data, HBITMAP bitmap) {
+void PutOnClipboard(const Bytes& gif, HBITMAP bitmap) {
   ASSERT_TRUE(OpenClipboard(nullptr));
   EmptyClipboard();
-  if (!data.empty()) {
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, data.size());
-    std::memcpy(GlobalLock(memory), data.data(), data.size());
+  if (!gif.empty()) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, gif.size());
+    std::memcpy(GlobalLock(memory), gif.data(), gif.size());
     GlobalUnlock(memory);
-    SetClipboardData(format, memory);
+    SetClipboardData(GifClipboardFormat(), memory);
   }
   if (bitmap) SetClipboardData(CF_BITMAP, bitmap);
   CloseClipboard();
 }
 
-HBITMAP MakeScreenBitmap(int width, int height) {
+HBITMAP ScreenBitmap(int width, int height) {
   HDC screen = GetDC(nullptr);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
   ReleaseDC(nullptr, screen);
   return bitmap;
 }
 
-TEST(GifPictureClass, ClipboardGifDataLoadAndABitmapThereBecomesTheShownImage) {
-  const Bytes stored = Stored(Cat({GlobalHeader4(), Image({.width = 4, .height = 2}), Trailer()}));
+TEST(GifPictureClass, ClipboardGifDataAndTheBitmapBesideThem) {
+  const Bytes stored = Stored(Cat({Head4(), Image({.width = 4, .height = 2})}));
   TGIFImage image;
-  PutOnClipboard(GifClipboardFormat(), stored, nullptr);
+  PutOnClipboard(stored, nullptr);
   ASSERT_TRUE(LoadFromClipboard(image, nullptr));
-  ASSERT_EQ(image.FrameList.size(), 1u);
-  EXPECT_EQ(image.FrameList[0]->BitmapCache, nullptr);  // not decoded at once
+  EXPECT_EQ(image.FrameList.at(0)->BitmapCache, nullptr);  // not decoded at once
   EXPECT_EQ(image.PixelWidth(), 4);
-
-  PutOnClipboard(GifClipboardFormat(), stored, MakeScreenBitmap(7, 5));
+  PutOnClipboard(stored, ScreenBitmap(7, 5));
   ASSERT_TRUE(LoadFromClipboard(image, nullptr));
   EXPECT_EQ(image.PixelWidth(), 7);
-  EXPECT_EQ(image.PixelHeight(), 5);
+  PutOnClipboard({}, ScreenBitmap(3, 3));  // a bitmap alone would need encoding
+  EXPECT_THROW(LoadFromClipboard(image, nullptr), EInvalidGraphicOperation);
+}
 
-  // A bitmap alone would have to be encoded.
-  PutOnClipboard(0, {}, MakeScreenBitmap(3, 3));
-  try {
-    LoadFromClipboard(image, nullptr);
-    ADD_FAILURE() << "no failure";
-  } catch (const EInvalidGraphicOperation& failure) {
-    EXPECT_STREQ(failure.what(), kEncodingRefusedMessage);
+constexpr int kPageWidth = 391, kPageHeight = 206;
+
+TGIFFrame& FrameOf(const FormItem& item) {
+  auto* graphic = dynamic_cast<GifGraphic*>(item.graphic.get());
+  if (!graphic || graphic->Image().FrameList.empty()) throw std::runtime_error(item.Name() + " has no GIF picture");
+  return *graphic->Image().FrameList[0];
+}
+
+struct PixelCounts {
+  int opaque = 0, transparent = 0, onCard = 0, wrong = 0;
+};
+
+// Paints the page with the items above the picture hidden, with the picture
+// and without it: where it is opaque the page must show its colour, where it
+// is transparent exactly what lies beneath (the cards, the background).
+PixelCounts CheckPicture(TQuickForm& form, int page, FormItem& picture) {
+  const std::vector<FormItem*>& stacking = form.PageItems(page);
+  std::vector<FormItem*> above;
+  for (auto it = std::find(stacking.begin(), stacking.end(), &picture) + 1; it < stacking.end(); ++it)
+    if ((*it)->visible) above.push_back(*it), (*it)->visible = false;
+  Surface with(kPageWidth, kPageHeight), without(kPageWidth, kPageHeight);
+  form.PaintPage(with.dc(), page);
+  picture.visible = false;
+  form.PaintPage(without.dc(), page);
+  picture.visible = true;
+  for (FormItem* item : above) item->visible = true;
+
+  PixelCounts counts;
+  TGIFFrame& frame = FrameOf(picture);
+  const TBitmap& bitmap = frame.FrameBitmap();
+  const RECT clip = ItemRect(picture);
+  POINT origin{clip.left, clip.top};
+  if (picture.layout->Has(ItemFlag::Center))
+    origin = {(clip.left + clip.right - bitmap.Width()) / 2, (clip.top + clip.bottom - bitmap.Height()) / 2};
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    for (int x = 0; x < bitmap.Width(); ++x) {
+      const POINT at{origin.x + x, origin.y + y};
+      if (at.x < 0 || at.y < 0 || at.x >= kPageWidth || at.y >= kPageHeight || !PtInRect(&clip, at)) continue;
+      const std::uint32_t color = BitmapPixelColor(bitmap.File(), x, y);
+      const bool clear = color == frame.TransparentRGB;
+      ++(clear ? counts.transparent : counts.opaque);
+      if (clear && without.At(at.x, at.y) == 0xE7E7E7) ++counts.onCard;
+      if (with.At(at.x, at.y) != (clear ? without.At(at.x, at.y) : color) && ++counts.wrong <= 3)
+        ADD_FAILURE() << picture.Name() << " pixel " << x << "," << y;
+    }
   }
+  return counts;
+}
+
+TEST(WizardPages, EveryPageShowsItsPicturesTransparentWhereTheyAreSo) {
+  RegisterGIFImage();
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  QuickFormOptions options;
+  options.commandLine = "quickintro.exe init";  // all eight pages
+  options.quitOnDestroy = false;
+  options.showError = [](const std::string& text) { ADD_FAILURE() << text; };
+  TQuickForm form(instance, LoadLayoutResource(instance), std::move(options));
+  std::vector<std::string> checked;
+  for (int page = 0; page < 8; ++page) {
+    if (page > 0) form.NextBtnClick();  // the background moves with the page shown
+    for (FormItem* item : form.PageItems(page)) {
+      if (item->Kind() != ItemKind::Image) continue;
+      SCOPED_TRACE(item->Name());
+      EXPECT_NE(FrameOf(*item).BitmapCache, nullptr);  // decoded when the window was made
+      const PixelCounts counts = CheckPicture(form, page, *item);
+      EXPECT_EQ(counts.wrong, 0);
+      EXPECT_GT(counts.opaque, 0);
+      EXPECT_EQ(counts.transparent > 0, FrameOf(*item).TransparentRGB != clNone);
+      if (page == 1 && item->Name() != "MainBkg") {
+        EXPECT_GT(counts.onCard, 100);  // the clock pictures show their cards
+      }
+      checked.push_back(item->Name());
+    }
+  }
+  EXPECT_EQ(std::count(checked.begin(), checked.end(), "MainBkg"), 8);
+  EXPECT_EQ(checked.size(), 8u + 10u);  // the background on every page, the others once
 }
 
 }  // namespace
