@@ -6,7 +6,9 @@
 //
 // Hidden options for scripts: "--press-next N" presses Next N times once
 // the window is shown; "--report-painted FILE" writes the first-paint time
-// and the window's rectangle to FILE once the page is painted, then closes
+// (as Unix milliseconds, and as milliseconds since the process was created
+// and since the program's own code began) and the window's rectangle to FILE
+// once the page is painted, then closes
 // the window (without storing anything) when FILE is deleted.
 #include <windows.h>
 #include <commctrl.h>
@@ -82,17 +84,23 @@ long long UnixMilliseconds(FILETIME time) {
   return static_cast<long long>(value.QuadPart / 10000) - 11644473600000LL;
 }
 
+long long NowUnixMilliseconds() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return UnixMilliseconds(now);
+}
+
 // Reports the first page paint for the screenshot and timing scripts.
 class PaintReporter {
  public:
-  PaintReporter(quickintro::TQuickForm*& form, std::string file) : form_(form), file_(std::move(file)) {}
+  PaintReporter(quickintro::TQuickForm*& form, std::string file, long long programStart)
+      : form_(form), file_(std::move(file)), programStart_(programStart) {}
 
   void AfterPagePaint() {
     if (painted_ || !form_) return;
     painted_ = true;
-    FILETIME now, created, exited, kernel, user;
-    GetSystemTimeAsFileTime(&now);
-    paintedAt_ = UnixMilliseconds(now);
+    FILETIME created, exited, kernel, user;
+    paintedAt_ = NowUnixMilliseconds();
     if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
       sinceStart_ = paintedAt_ - UnixMilliseconds(created);
     SetTimer(form_->Handle(), kReportTimer, kSettleMs, &PaintReporter::OnTimer);
@@ -126,7 +134,8 @@ class PaintReporter {
     std::string partial = file_ + ".part";
     FILE* out = std::fopen(partial.c_str(), "w");
     if (!out) return true;
-    std::fprintf(out, "%lld %lld %ld %ld %ld %ld\n", paintedAt_, sinceStart_, frame.left, frame.top,
+    std::fprintf(out, "%lld %lld %lld %ld %ld %ld %ld\n", paintedAt_, sinceStart_, paintedAt_ - programStart_,
+                 frame.left, frame.top,
                  frame.right - frame.left, frame.bottom - frame.top);
     std::fclose(out);
     MoveFileExA(partial.c_str(), file_.c_str(), MOVEFILE_REPLACE_EXISTING);
@@ -137,16 +146,17 @@ class PaintReporter {
   quickintro::TQuickForm*& form_;
   std::string file_;
   bool painted_ = false, written_ = false;
+  long long programStart_;  // when the program's own code began
   long long paintedAt_ = 0, sinceStart_ = -1;
   UINT waitedMs_ = 0;
 };
 
-int RunWizard(HINSTANCE instance, const std::string& commandLine) {
+int RunWizard(HINSTANCE instance, const std::string& commandLine, long long programStart) {
   // The layout's pictures are read through the registered picture classes.
   quickintro::gif::RegisterGIFImage();
   ProgramHooks hooks = ReadHooks(commandLine);
   quickintro::TQuickForm* shown = nullptr;
-  PaintReporter reporter(shown, hooks.reportFile);
+  PaintReporter reporter(shown, hooks.reportFile, programStart);
   quickintro::QuickFormOptions options;
   options.commandLine = commandLine;
   if (!hooks.reportFile.empty()) options.afterPagePaint = [&reporter] { reporter.AfterPagePaint(); };
@@ -167,6 +177,7 @@ int RunWizard(HINSTANCE instance, const std::string& commandLine) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  long long programStart = NowUnixMilliseconds();
   std::string commandLine = GetCommandLineA();
   if (HasArgument(commandLine, "--help")) {
     ShowUsage();
@@ -175,7 +186,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   try {
-    return RunWizard(instance, commandLine);
+    return RunWizard(instance, commandLine, programStart);
   } catch (const std::exception& failure) {
     MessageBoxA(nullptr, failure.what(), quickintro::kApplicationTitle, MB_OK | MB_ICONSTOP);
   } catch (...) {

@@ -58,8 +58,8 @@ shoot() {
     fi
     sleep 0.1
   done
-  local painted since left top width height
-  read -r painted since left top width height <"$report"
+  local painted since_creation since_start left top width height
+  read -r painted since_creation since_start left top width height <"$report"
   import -window root -crop "${width}x${height}+${left}+${top}" +repage "$out/$name.png"
   rm -f "$report"
   wait "$pid" || true
