@@ -7,6 +7,7 @@
 #include "frame_format.h"
 #include "graphic_error.h"
 #include "transparent_stretch.h"
+#include "win32_handles.h"
 
 namespace quickintro::gif {
 namespace {
@@ -24,59 +25,14 @@ void PutLe32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t val
   for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
+// The system bitmap kept with a decoded frame.
 class GdiImage final : public TBitmap::DeviceImage {
  public:
   explicit GdiImage(HBITMAP handle) : handle_(handle) {}
-  ~GdiImage() override { DeleteObject(handle_); }
-  GdiImage(const GdiImage&) = delete;
-  GdiImage& operator=(const GdiImage&) = delete;
-  HBITMAP get() const { return handle_; }
+  HBITMAP get() const { return handle_.Get(); }
 
  private:
-  HBITMAP handle_;
-};
-
-class ScreenDc {
- public:
-  ScreenDc() : dc_(GetDC(nullptr)) {}
-  ~ScreenDc() {
-    if (dc_) ReleaseDC(nullptr, dc_);
-  }
-  ScreenDc(const ScreenDc&) = delete;
-  ScreenDc& operator=(const ScreenDc&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
-class MemoryDc {
- public:
-  explicit MemoryDc(HDC compatibleWith) : dc_(CreateCompatibleDC(compatibleWith)) {}
-  ~MemoryDc() {
-    if (dc_) DeleteDC(dc_);
-  }
-  MemoryDc(const MemoryDc&) = delete;
-  MemoryDc& operator=(const MemoryDc&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
-class SelectedObject {
- public:
-  SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
-  ~SelectedObject() {
-    if (old_ && old_ != HGDI_ERROR) SelectObject(dc_, old_);
-  }
-  SelectedObject(const SelectedObject&) = delete;
-  SelectedObject& operator=(const SelectedObject&) = delete;
-  bool ok() const { return old_ && old_ != HGDI_ERROR; }
-
- private:
-  HDC dc_;
-  HGDIOBJ old_;
+  UniqueBitmap handle_;
 };
 
 class ClipboardSession {
@@ -143,9 +99,9 @@ HBITMAP DeviceBitmapOf(const TBitmap& bitmap) {
   HBITMAP handle = CreateDIBSection(nullptr, &target, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (!handle) return nullptr;
   auto image = std::make_unique<GdiImage>(handle);
-  ScreenDc screen;
+  UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
   const std::uint8_t* pixels = bitmap.File().data() + Le32(bitmap.File(), 10);
-  if (SetDIBits(screen.get(), handle, 0, static_cast<UINT>(bitmap.Height()), pixels,
+  if (!dc || SetDIBits(dc.Get(), handle, 0, static_cast<UINT>(bitmap.Height()), pixels,
                 reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS) == 0)
     return nullptr;
   GdiFlush();
@@ -163,9 +119,9 @@ TBitmap BitmapFromHandle(HBITMAP handle) {
   const std::size_t pixelBytes = static_cast<std::size_t>(facts.bmWidth) * 4 * static_cast<std::size_t>(facts.bmHeight);
   const std::size_t headers = kFileHeaderSize + kInfoHeaderSize;
   std::vector<std::uint8_t> file(headers + pixelBytes);
-  ScreenDc screen;
-  if (GetDIBits(screen.get(), handle, 0, static_cast<UINT>(facts.bmHeight), file.data() + headers, &info,
-                DIB_RGB_COLORS) == 0)
+  UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+  if (!dc || GetDIBits(dc.Get(), handle, 0, static_cast<UINT>(facts.bmHeight), file.data() + headers, &info,
+                       DIB_RGB_COLORS) == 0)
     return TBitmap();
   file[0] = 'B';
   file[1] = 'M';
@@ -178,11 +134,11 @@ TBitmap BitmapFromHandle(HBITMAP handle) {
 void DcCanvas::StretchDraw(const DrawRect& rect, const TBitmap& bitmap) {
   HBITMAP handle = DeviceBitmapOf(bitmap);
   if (!handle) return;
-  MemoryDc source(dc_);
-  SelectedObject selection(source.get(), handle);
-  if (!selection.ok()) return;
+  UniqueMemoryDc source(CreateCompatibleDC(dc_));
+  if (!source) return;
+  SelectedObject selection(source.Get(), handle);
   const int oldMode = SetStretchBltMode(dc_, COLORONCOLOR);
-  StretchBlt(dc_, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, source.get(), 0, 0,
+  StretchBlt(dc_, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, source.Get(), 0, 0,
              bitmap.Width(), bitmap.Height(), SRCCOPY);
   if (oldMode) SetStretchBltMode(dc_, oldMode);
 }
