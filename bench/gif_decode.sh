@@ -8,6 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${1:-5}
 build=$PWD/build/gifdec-bench
+mkdir -p "$(dirname "$build")"
 
 tools/setup.sh >/dev/null
 echo "== building gif_decode_bench (preset bench) in $build"

@@ -10,6 +10,7 @@ seconds=${1:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../../.." && pwd)
 build=${BUILD_DIR:-$root/build/gifdec-fuzz}
+mkdir -p "$(dirname "$build")"
 
 cd "$root"
 cmake --preset fuzz -B "$build" >"$build.configure.log" 2>&1 || { tail -n 30 "$build.configure.log"; exit 1; }
