@@ -4,7 +4,7 @@
 # Pillow decoding the same files in the same run. Each reader decodes every
 # picture ROUNDS times in one process; a trial is the time for all eleven
 # pictures that many times, and the figure is the median of TRIALS trials,
-# given per set of eleven pictures.
+# given per set of eleven pictures in CPU time.
 #
 #   bench/gif_reader.sh [ROUNDS [TRIALS]]     defaults: 200 rounds, 5 trials
 #
@@ -56,6 +56,7 @@ for path in sys.argv[2:]:
 EOF
 
 ours() {
+  local picture
   for picture in "${pictures[@]}"; do
     "$build/bin/gifdecode" --repeat "$rounds" "$picture" "$build/last.bmp"
   done
@@ -63,20 +64,20 @@ ours() {
 giflib() { "$build/giflib_decode" "$rounds" "${pictures[@]}"; }
 pillow() { /usr/bin/python3 "$build/pillow_decode.py" "$rounds" "${pictures[@]}"; }
 
-# Prints the median of TRIALS timings of a command, in microseconds per set.
+# Prints the median of TRIALS timings of a command, in microseconds of CPU
+# time (user and system) per set: on a machine shared with other work the
+# wall clock mostly measures the others.
 median_per_set() {
-  local times=() start end
+  local times=() cpu
   for ((t = 0; t < trials; ++t)); do
-    start=$(date +%s%N)
-    "$@" >/dev/null
-    end=$(date +%s%N)
-    times+=($(((end - start) / 1000 / rounds)))
+    cpu=$( { TIMEFORMAT='%U %S'; time "$@" >/dev/null 2>&1; } 2>&1 | tail -n 1)
+    times+=($(echo "$cpu" | awk -v rounds="$rounds" '{ printf "%d", ($1 + $2) * 1000000 / rounds }'))
   done
   printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((trials + 1) / 2))p"
 }
 
 echo "== ${#pictures[@]} pictures, $(cat "${pictures[@]}" | wc -c) bytes; $rounds rounds a trial, median of $trials trials"
-printf '%-22s %12s\n' "reader" "us per set"
+printf '%-22s %12s\n' "reader" "CPU us per set"
 for reader in ours giflib pillow; do
   printf '%-22s %12s\n' "$reader" "$(median_per_set "$reader")"
 done

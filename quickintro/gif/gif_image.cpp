@@ -188,25 +188,32 @@ void TGIFImage::LoadFromFile(const std::string& fileName) {
   std::ifstream file(fileName, std::ios::binary | std::ios::ate);
   const std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : -1;
   if (size < 0) throw EInvalidGraphicOperation("Cannot open file \"" + fileName + "\"");
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  auto bytes = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(size));
   file.seekg(0);
-  if (!file.read(reinterpret_cast<char*>(bytes.data()), size)) throw EReadError();
-  TByteViewStream stream(bytes);
-  LoadWholeStream(stream);
+  if (!file.read(reinterpret_cast<char*>(bytes->data()), size)) throw EReadError();
+  const std::span<const std::uint8_t> whole(*bytes);
+  ParseGif(std::move(bytes), whole, true);
 }
 
 void TGIFImage::ParseGif(TStream& stream, std::size_t length, bool decodeAtOnce) {
-  ResetImage();
-  // The picture's bytes are taken in one block (read in place where the
-  // stream holds them in memory), and parsing never reads past them.
-  TMemoryStream copy;
-  std::optional<std::span<const std::uint8_t>> bytes = stream.ReadView(length);
-  if (!bytes) {
+  // The picture's bytes are taken in one block, and parsing never reads
+  // past them.
+  auto bytes = std::make_shared<std::vector<std::uint8_t>>();
+  if (std::optional<std::span<const std::uint8_t>> view = stream.ReadView(length)) {
+    bytes->assign(view->begin(), view->end());
+  } else {
+    TMemoryStream copy;
     copy.LoadFrom(stream, length);
-    bytes = copy.Bytes();
+    *bytes = copy.Bytes();
   }
-  TByteViewStream data(*bytes);
-  if (length > 0) GifParser(*this, data).ParseBlocks();
+  const std::span<const std::uint8_t> file(*bytes);
+  ParseGif(std::move(bytes), file, decodeAtOnce);
+}
+
+void TGIFImage::ParseGif(SharedBytes owner, std::span<const std::uint8_t> file, bool decodeAtOnce) {
+  ResetImage();
+  TByteViewStream data(file);
+  if (!file.empty()) GifParser(*this, data, std::move(owner)).ParseBlocks();
   if (!FrameList.empty()) {
     ShownFrame = 0;
     if (decodeAtOnce) {

@@ -88,11 +88,16 @@ struct TGIFData {
   ColorTableRec GlobalTable;
 };
 
+// The bytes of a GIF file, held once and shared by the frames read from it.
+using SharedBytes = std::shared_ptr<const std::vector<std::uint8_t>>;
+
 // A frame's pixel data, shared by copies of a frame.
 struct TGIFItem {
   // The minimum code size byte and the data sub-blocks as they stood in the
-  // file, length bytes included. Absent for a frame that has no data.
-  std::optional<std::vector<std::uint8_t>> EncodedData;
+  // file, length bytes included: where they stand in the picture's bytes,
+  // which Source keeps. Absent for a frame that has no data.
+  std::optional<std::span<const std::uint8_t>> EncodedData;
+  SharedBytes Source;
   std::int32_t FrameWidth = 0;
   std::int32_t FrameHeight = 0;
   std::uint8_t DescriptorFlags = 0;
@@ -187,6 +192,9 @@ class TGIFImage {
   // Reads length bytes of GIF file from the stream, leaving the stream just
   // behind them. Frames read before a failure stay, with ShownFrame -1.
   void ParseGif(TStream& stream, std::size_t length, bool decodeAtOnce);
+  // The same for a file whose bytes (file, within owner) are already held:
+  // the frames keep them instead of a copy.
+  void ParseGif(SharedBytes owner, std::span<const std::uint8_t> file, bool decodeAtOnce);
   // The clipboard's "GIF Image" data (a 32-bit length, then the file), not
   // decoded at once; a bitmap also on the clipboard becomes frame 0's image.
   void LoadFromClipboardData(std::span<const std::uint8_t> data, const TBitmap* clipboardBitmap);

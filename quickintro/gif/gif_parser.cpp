@@ -210,13 +210,12 @@ void GifParser::KeepAsPictureComment(const std::vector<TExtension>& run) {
 
 void GifParser::ReadFrameBlock(TGIFFrame& frame) {
   TGIFItem& item = *frame.PixelData;
-  std::vector<std::uint8_t>& encoded = item.EncodedData.emplace();
-  CopyImageData(frame, encoded);
+  CopyImageData(frame);
   if (!frame.OwnTable) item.FrameTable = image_.ScreenInfo->GlobalTable;
   ApplyExtensions(frame);
 }
 
-void GifParser::CopyImageData(TGIFFrame& frame, std::vector<std::uint8_t>& encoded) {
+void GifParser::CopyImageData(TGIFFrame& frame) {
   TGIFItem& item = *frame.PixelData;
   std::uint8_t descriptor[kImageDescriptorSize];
   data_.ReadBuffer(descriptor, sizeof descriptor);
@@ -229,8 +228,7 @@ void GifParser::CopyImageData(TGIFFrame& frame, std::vector<std::uint8_t>& encod
     item.FrameTable.Count = 1 << item.PixelBits;
     data_.ReadBuffer(item.FrameTable.Entries.data(), static_cast<std::size_t>(item.FrameTable.Count) * 3);
   }
-  const std::uint8_t codeSize = data_.ReadByte();  // checked when decoding
-  CopySubBlocks(frame, codeSize, encoded);
+  FindSubBlocks(frame);
   frame.Left = Le16(descriptor);
   frame.Top = Le16(descriptor + 2);
   item.FrameWidth = Le16(descriptor + 4);
@@ -238,11 +236,12 @@ void GifParser::CopyImageData(TGIFFrame& frame, std::vector<std::uint8_t>& encod
   item.DescriptorFlags = flags;
 }
 
-void GifParser::CopySubBlocks(TGIFFrame& frame, std::uint8_t codeSize, std::vector<std::uint8_t>& encoded) {
-  // The sub-blocks lie one after the other: find where they end, then copy
-  // them in one piece behind the code size byte.
+void GifParser::FindSubBlocks(TGIFFrame& frame) {
+  // The code size byte (checked when decoding) and the sub-blocks lie one
+  // after the other: the frame keeps where they stand.
   const std::size_t start = data_.Position();
-  std::size_t end = start;
+  data_.ReadByte();
+  std::size_t end = data_.Position();
   bool cut = false;
   while (end < data_.Size()) {
     data_.Seek(end);
@@ -254,14 +253,11 @@ void GifParser::CopySubBlocks(TGIFFrame& frame, std::uint8_t codeSize, std::vect
     end += 1 + std::size_t{length};
     if (length == 0) break;
   }
-  encoded.resize(1 + end - start);
-  encoded[0] = codeSize;
-  data_.Seek(start);
-  data_.ReadBuffer(encoded.data() + 1, end - start);
-  if (cut) {
-    frame.IsCorrupted = true;
-    data_.Seek(end + 1);  // reading goes on after the length byte of the cut block
-  }
+  frame.PixelData->EncodedData = data_.Bytes().subspan(start, end - start);
+  frame.PixelData->Source = owner_;
+  // After a cut block reading goes on behind its length byte.
+  data_.Seek(cut ? end + 1 : end);
+  frame.IsCorrupted = frame.IsCorrupted || cut;
 }
 
 void GifParser::ApplyExtensions(TGIFFrame& frame) {

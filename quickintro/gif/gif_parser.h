@@ -36,7 +36,9 @@ bool IsLoopBlock(const TExtension& extension);
 
 class GifParser {
  public:
-  GifParser(TGIFImage& image, TStream& data) : image_(image), data_(data) {}
+  // data reads the file's bytes, which owner keeps; frames keep views into them.
+  GifParser(TGIFImage& image, TByteViewStream& data, SharedBytes owner)
+      : image_(image), data_(data), owner_(std::move(owner)) {}
 
   // The header and the block loop; frames are appended to the picture as
   // they are read, so those read before a failure stay.
@@ -55,13 +57,14 @@ class GifParser {
  private:
   void ReadImageBlock(std::vector<TExtension> extensions, std::uint8_t& ch);
   void KeepAsPictureComment(const std::vector<TExtension>& run);
-  void CopyImageData(TGIFFrame& frame, std::vector<std::uint8_t>& encoded);
-  void CopySubBlocks(TGIFFrame& frame, std::uint8_t codeSize, std::vector<std::uint8_t>& encoded);
+  void CopyImageData(TGIFFrame& frame);
+  void FindSubBlocks(TGIFFrame& frame);
   void ApplyExtensions(TGIFFrame& frame);
   std::uint8_t NextByteOrTrailer();
 
   TGIFImage& image_;
-  TStream& data_;
+  TByteViewStream& data_;
+  SharedBytes owner_;
   std::uint8_t screenFlags_ = 0;
   std::uint8_t backgroundIndex_ = 0;
 };

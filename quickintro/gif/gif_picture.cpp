@@ -152,13 +152,12 @@ void DcCanvas::TransparentStretchDraw(const DrawRect& rect, const TBitmap& bitma
 }
 
 GifGraphic::GifGraphic(const StoredPicture& picture) {
-  static const std::vector<std::uint8_t> kNothing;
-  const std::vector<std::uint8_t>& data = picture.data ? *picture.data : kNothing;
-  TByteViewStream stream(data);
+  SharedBytes data = picture.data ? picture.data : std::make_shared<const std::vector<std::uint8_t>>();
+  std::span<const std::uint8_t> file(*data);
   // The layout reader may hand over the stored form (the length, then the
   // file) or the file alone, whose signature can never read as its length.
-  if (data.size() >= 4 && Le32(data, 0) == data.size() - 4) image_.ReadStoredData(stream);
-  else image_.LoadWholeStream(stream);
+  if (file.size() >= 4 && Le32(*data, 0) == file.size() - 4) file = file.subspan(4);
+  image_.ParseGif(std::move(data), file, true);
 }
 
 void GifGraphic::DrawInto(HDC dc, const RECT& target) {

@@ -50,6 +50,7 @@ class TByteViewStream final : public TStream {
   std::size_t Size() const override { return bytes_.size(); }
   void Seek(std::size_t position) override;
   std::optional<std::span<const std::uint8_t>> ReadView(std::size_t count) override;
+  std::span<const std::uint8_t> Bytes() const { return bytes_; }
 
  private:
   std::span<const std::uint8_t> bytes_;

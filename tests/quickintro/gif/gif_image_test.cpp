@@ -117,7 +117,7 @@ TEST(GifReader, DamagedDataNeverFailBeyondTheKnownMessages) {
   Outcome cut = Parse(Cat({Head(), {',', 0, 0, 0, 0, 2, 0, 2, 0, 0, 2, 200, 1, 2}}));
   EXPECT_EQ(cut.failure, "");
   EXPECT_TRUE(cut.Frame(0).IsCorrupted);
-  EXPECT_EQ(*cut.Frame(0).PixelData->EncodedData, Bytes{2});
+  EXPECT_EQ(Bytes(cut.Frame(0).PixelData->EncodedData->begin(), cut.Frame(0).PixelData->EncodedData->end()), Bytes{2});
 
   const Bytes file = Cat({Header(), Screen(9, 7, 2), Palette(4), Loop(3), Comment({"c"}), GraphicControl(true, 1),
                           Image({.width = 9, .height = 7, .interlaced = true}),
