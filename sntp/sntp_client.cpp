@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "sntp/exchange_timer.h"
 #include "sntp/ntp_time.h"
 #include "sntp/socket/resolve.h"
 #include "sntp/socket/text_rules.h"
@@ -45,11 +46,12 @@ uint32_t LoopbackAddress() {
 
 }  // namespace
 
-TSNTPClient::TSNTPClient(TComponent* Owner) : TComponent(Owner), TickCount(PlatformTickCount) {}
+TSNTPClient::TSNTPClient(TComponent* Owner, TimerClock& Clock)
+    : TComponent(Owner), TickCount(PlatformTickCount), TimerClockSource(Clock) {}
 
 TSNTPClient::~TSNTPClient() {
-  // The sockets belong to no other component, so they go with the client;
-  // their handlers point at it.
+  // The sockets and the timer belong to no other component, so they go
+  // with the client; their handlers point at it.
   try {
     ReleaseResources();
   } catch (...) {
@@ -79,6 +81,7 @@ void TSNTPClient::Query() {
 void TSNTPClient::PrepareSockets() {
   if (Created) {
     CloseSockets();
+    CreateTimer();  // when an earlier Query could not make it
     DisableTimer();
   } else {
     CreateSockets();
@@ -222,18 +225,34 @@ void TSNTPClient::ReleaseResources() {
     CloseSockets();
     DisableTimer();
   }
+  FreeTimer();
   SendSocket.reset();
   ListenSocket.reset();
-  FreeTimer();
   Created = false;
   DebugTrace("SNTP > done.");
 }
 
 // The timer's interval is taken only when it is created, so a later change
-// of Timeout does not reach it.
-void TSNTPClient::CreateTimer() { TimerInterval = TimeoutValue; }
-void TSNTPClient::EnableTimer() {}
-void TSNTPClient::DisableTimer() {}
-void TSNTPClient::FreeTimer() {}
+// of Timeout does not reach it. Its ticks reach HandleTimeout in the
+// sockets' thread.
+void TSNTPClient::CreateTimer() {
+  if (Timer) return;
+  try {
+    Timer = std::make_unique<TExchangeTimer>(TimerClockSource, TimeoutValue, [this] { HandleTimeout(nullptr); });
+  } catch (...) {
+    // No window or no threads for it: the exchange goes on without a timer.
+  }
+}
+
+void TSNTPClient::EnableTimer() {
+  if (Timer) Timer->Enable();
+}
+
+void TSNTPClient::DisableTimer() {
+  if (Timer) Timer->Disable();
+}
+
+// Ends the timer's threads before its window goes.
+void TSNTPClient::FreeTimer() { Timer.reset(); }
 
 }  // namespace sntp

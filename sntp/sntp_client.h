@@ -16,8 +16,11 @@
 #include "sntp/component.h"
 #include "sntp/sntp_packet.h"
 #include "sntp/socket/wsocket.h"
+#include "sntp/timer/timer_clock.h"
 
 namespace sntp {
+
+class TExchangeTimer;
 
 using TSNTPError = std::function<void(TComponent* Sender, uint16_t Error)>;
 // Milliseconds since system start, wrapping at 2^32.
@@ -25,7 +28,9 @@ using TTickSource = std::function<uint32_t()>;
 
 class TSNTPClient : public TComponent {
  public:
-  explicit TSNTPClient(TComponent* Owner = nullptr);
+  // Clock: what the exchange timer measures its interval with; tests give a
+  // clock of their own.
+  explicit TSNTPClient(TComponent* Owner = nullptr, TimerClock& Clock = SystemTimerClock());
   ~TSNTPClient() override;
 
   // The server: a dotted IPv4 address or a host name.
@@ -53,9 +58,11 @@ class TSNTPClient : public TComponent {
 
   // Starts one exchange with HostAddr:HostPort; abandons a running one.
   void Query();
-  // Ends an exchange in which nothing was received (Sender is ignored).
+  // Ends an exchange in which nothing was received (Sender is ignored). The
+  // timer's ticks reach it through the thread that created the sockets, so
+  // it runs only in that thread.
   void HandleTimeout(TComponent* Sender);
-  // Closes and frees both sockets and the timer.
+  // Closes and frees both sockets and the timer (ending its threads).
   void ReleaseResources();
 
   TDataAvailable OnDataAvailable;  // a reply was accepted in time and decoded
@@ -85,8 +92,9 @@ class TSNTPClient : public TComponent {
   bool IsFromServer(const sockaddr_in& Source) const;
   void AcceptReply(const TPacket& Raw, uint16_t Error);
 
-  // The exchange's timer. Until the client owns one, the query driver's
-  // deadline calls HandleTimeout, which ends an unanswered exchange alike.
+  // The exchange's timer, made in the sockets' thread. Without one (it could
+  // not be made) the client still works: a caller's own deadline calls
+  // HandleTimeout, which ends an unanswered exchange alike.
   void CreateTimer();
   void EnableTimer();
   void DisableTimer();
@@ -102,13 +110,14 @@ class TSNTPClient : public TComponent {
   std::string HostPortValue = "123";
   std::string ListenPortValue = "123";
   int32_t TimeoutValue = 500;
-  int32_t TimerInterval = 0;
   uint32_t ServerAddressValue = 0;
   std::string ServerIPValue;
   std::string LocalIPValue;
   bool Created = false;
   std::unique_ptr<TWSocket> SendSocket;
   std::unique_ptr<TWSocket> ListenSocket;
+  TimerClock& TimerClockSource;
+  std::unique_ptr<TExchangeTimer> Timer;
 };
 
 // The client as the library creates it.

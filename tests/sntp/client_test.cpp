@@ -4,62 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <memory>
 #include <stdexcept>
 #include <string>
 
-#include "responder.h"
-#include "sntp/sntp_client.h"
+#include "client_under_test.h"
 
 namespace sntp {
 namespace {
 
 using test::PumpUntil;
 using test::TAnswer;
+using test::TClientUnderTest;
 using test::TResponder;
 
 constexpr uint32_t k2000 = 3155673600u;  // 2000-01-01 00:00:00 UTC in NTP seconds
 const TPacket kReply = test::ServerReply(k2000);
-
-// A client that counts its events, each checked to come from the client.
-// ListenPort "0" lets the listening socket take any free port, so that most
-// tests do not need port 123.
-struct TClientUnderTest {
-  TSNTP Client;
-  int DataAvailable = 0, Timeout = 0, ResolveError = 0, ReceiveError = 0;
-  std::vector<uint16_t> WinsockErrors;
-
-  explicit TClientUnderTest(const TResponder& Responder, const std::string& ListenPort = "0") {
-    Client.SetHostAddr("127.0.0.1");
-    Client.SetHostPort(Responder.PortText());
-    Client.SetListenPort(ListenPort);
-    Client.SetTimeout(4000);
-    Client.OnDataAvailable = [this](TComponent* s, uint16_t) { Count(s, DataAvailable); };
-    Client.OnTimeout = [this](TComponent* s) { Count(s, Timeout); };
-    Client.OnResolveError = [this](TComponent* s) { Count(s, ResolveError); };
-    Client.OnReceiveError = [this](TComponent* s) { Count(s, ReceiveError); };
-    Client.OnWinsockError = [this](TComponent* s, uint16_t e) {
-      EXPECT_EQ(s, &Client);
-      WinsockErrors.push_back(e);
-    };
-  }
-  void Count(TComponent* Sender, int& Counter) {
-    EXPECT_EQ(Sender, &Client);
-    ++Counter;
-  }
-  int Events() const {
-    return DataAvailable + Timeout + ResolveError + ReceiveError + static_cast<int>(WinsockErrors.size());
-  }
-  // The request leaves at tick Send; every datagram is signalled at Receive.
-  void ScriptTicks(uint32_t Send, uint32_t Receive) {
-    auto calls = std::make_shared<int>(0);
-    Client.TickCount = [calls, Send, Receive] { return (*calls)++ == 0 ? Send : Receive; };
-  }
-  bool QueryAndWaitFor(const int& Counter, int Value) {
-    Client.Query();
-    return PumpUntil([&] { return Counter == Value; });
-  }
-};
 
 TEST(ClientExchange, SendsTheRequestAndComputesServerTimeFromTheReply) {
   TResponder responder(TAnswer::Reply, kReply);
