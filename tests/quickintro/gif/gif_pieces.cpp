@@ -6,9 +6,12 @@
 namespace quickintro::gif::testing {
 namespace {
 
-void PutLe16(Bytes& out, int value) {
-  out.push_back(static_cast<std::uint8_t>(value & 0xFF));
-  out.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+std::uint8_t B(int value) { return static_cast<std::uint8_t>(value & 0xFF); }
+Bytes Le16(int value) { return {B(value), B(value >> 8)}; }
+Bytes Blocks(std::initializer_list<Bytes> blocks) {
+  Bytes out;
+  for (const Bytes& block : blocks) out = Cat({out, {B(static_cast<int>(block.size()))}, block});
+  return Cat({out, {0}});
 }
 
 }  // namespace
@@ -22,94 +25,45 @@ Bytes Cat(std::initializer_list<Bytes> pieces) {
 Bytes Header(const std::string& signature) { return Bytes(signature.begin(), signature.end()); }
 
 Bytes Screen(int width, int height, int tableBits, int background, int aspect) {
-  Bytes out;
-  PutLe16(out, width);
-  PutLe16(out, height);
-  out.push_back(static_cast<std::uint8_t>(tableBits > 0 ? 0x80 | 0x70 | (tableBits - 1) : 0x70));
-  out.push_back(static_cast<std::uint8_t>(background));
-  out.push_back(static_cast<std::uint8_t>(aspect));
-  return out;
+  return Cat({Le16(width), Le16(height), {B(tableBits > 0 ? 0xF0 | (tableBits - 1) : 0x70), B(background), B(aspect)}});
 }
 
 std::uint32_t PaletteColor(int index) {
-  const auto red = static_cast<std::uint32_t>((index * 37 + 11) & 0xFF);
-  const auto green = static_cast<std::uint32_t>((255 - index * 5) & 0xFF);
-  const auto blue = static_cast<std::uint32_t>((index * 91 + 3) & 0xFF);
-  return red | (green << 8) | (blue << 16);
+  return B(index * 37 + 11) | (B(255 - index * 5) << 8) | (B(index * 91 + 3) << 16);
 }
 
 Bytes Palette(int count, int shift) {
   Bytes out;
   for (int i = 0; i < count; ++i) {
     const std::uint32_t color = PaletteColor(i + shift);
-    out.push_back(static_cast<std::uint8_t>(color));
-    out.push_back(static_cast<std::uint8_t>(color >> 8));
-    out.push_back(static_cast<std::uint8_t>(color >> 16));
+    out.insert(out.end(), {B(color), B(color >> 8), B(color >> 16)});
   }
   return out;
 }
 
 Bytes GraphicControl(bool transparent, int index, int delay, int disposal, int blockSize) {
-  Bytes out{'!', 0xF9, static_cast<std::uint8_t>(blockSize),
-            static_cast<std::uint8_t>((disposal << 2) | (transparent ? 1 : 0))};
-  PutLe16(out, delay);
-  out.push_back(static_cast<std::uint8_t>(index));
-  out.push_back(0);
-  return out;
+  return Cat({{'!', 0xF9, B(blockSize), B((disposal << 2) | (transparent ? 1 : 0))}, Le16(delay), {B(index), 0}});
 }
 
 Bytes Comment(std::initializer_list<std::string> blocks) {
   Bytes out{'!', 0xFE};
-  for (const std::string& block : blocks) {
-    out.push_back(static_cast<std::uint8_t>(block.size()));
-    out.insert(out.end(), block.begin(), block.end());
-  }
-  out.push_back(0);
-  return out;
+  for (const std::string& block : blocks) out = Cat({out, {B(static_cast<int>(block.size()))}, Header(block)});
+  return Cat({out, {0}});
 }
 
-Bytes PlainText() {
-  Bytes out{'!', 0x01, 12};
-  out.insert(out.end(), 12, 1);
-  out.push_back(2);
-  out.push_back('H');
-  out.push_back('i');
-  out.push_back(0);
-  return out;
-}
+Bytes PlainText() { return Cat({{'!', 0x01, 12}, Bytes(12, 1), Blocks({{'H', 'i'}})}); }
 
 Bytes Application(const std::string& identifier, std::initializer_list<Bytes> blocks) {
-  Bytes out{'!', 0xFF, static_cast<std::uint8_t>(identifier.size())};
-  out.insert(out.end(), identifier.begin(), identifier.end());
-  for (const Bytes& block : blocks) {
-    out.push_back(static_cast<std::uint8_t>(block.size()));
-    out.insert(out.end(), block.begin(), block.end());
-  }
-  out.push_back(0);
-  return out;
+  return Cat({{'!', 0xFF, B(static_cast<int>(identifier.size()))}, Header(identifier), Blocks(blocks)});
 }
 
-Bytes Loop(int count) {
-  Bytes block{1};
-  PutLe16(block, count);
-  return Application("NETSCAPE2.0", {block});
-}
+Bytes Loop(int count) { return Application("NETSCAPE2.0", {Cat({{1}, Le16(count)})}); }
 
 Bytes Trailer() { return {';'}; }
 
 Bytes Image(const ImageSpec& spec, const Bytes& pixels, int minimumCodeSize) {
-  Bytes out{','};
-  PutLe16(out, spec.left);
-  PutLe16(out, spec.top);
-  PutLe16(out, spec.width);
-  PutLe16(out, spec.height);
   std::uint8_t flags = spec.interlaced ? 0x40 : 0;
-  if (spec.localTableBits > 0) flags |= static_cast<std::uint8_t>(0x80 | (spec.localTableBits - 1));
-  out.push_back(flags);
-  if (spec.localTableBits > 0) {
-    const Bytes table = Palette(1 << spec.localTableBits, spec.paletteShift);
-    out.insert(out.end(), table.begin(), table.end());
-  }
+  if (spec.localTableBits > 0) flags |= B(0x80 | (spec.localTableBits - 1));
   Bytes stored = pixels.empty() ? Bytes(static_cast<std::size_t>(spec.width * spec.height), 0) : pixels;
   if (spec.interlaced) {  // rows in the order they are stored
     Bytes reordered;
@@ -117,18 +71,12 @@ Bytes Image(const ImageSpec& spec, const Bytes& pixels, int minimumCodeSize) {
       reordered.insert(reordered.end(), stored.begin() + row * spec.width, stored.begin() + (row + 1) * spec.width);
     stored = reordered;
   }
-  const Bytes data = EncodeFrame(stored, minimumCodeSize);
-  out.insert(out.end(), data.begin(), data.end());
-  return out;
+  return Cat({{','}, Le16(spec.left), Le16(spec.top), Le16(spec.width), Le16(spec.height), {flags},
+              spec.localTableBits > 0 ? Palette(1 << spec.localTableBits, spec.paletteShift) : Bytes{},
+              EncodeFrame(stored, minimumCodeSize)});
 }
 
-Bytes Stored(const Bytes& file) {
-  Bytes out;
-  const auto size = static_cast<std::uint32_t>(file.size());
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(size >> shift));
-  out.insert(out.end(), file.begin(), file.end());
-  return out;
-}
+Bytes Stored(const Bytes& file) { return Cat({Le16(static_cast<int>(file.size())), Le16(static_cast<int>(file.size() >> 16)), file}); }
 
 std::uint32_t BitmapPixelColor(const Bytes& file, int x, int y) {
   auto le = [&](std::size_t at, int size) {
@@ -136,15 +84,10 @@ std::uint32_t BitmapPixelColor(const Bytes& file, int x, int y) {
     for (int i = size - 1; i >= 0; --i) value = (value << 8) | file.at(at + static_cast<std::size_t>(i));
     return value;
   };
-  const auto pixelsAt = le(10, 4);
-  const auto width = static_cast<int>(le(18, 4)), height = static_cast<int>(le(22, 4));
-  const auto bits = static_cast<int>(le(28, 2));
-  const int stride = (bits * width + 31) / 32 * 4;
-  const std::size_t rowStart = pixelsAt + static_cast<std::size_t>((height - 1 - y) * stride);
-  const std::uint8_t byte = file.at(rowStart + static_cast<std::size_t>(x * bits / 8));
-  int index = byte;
-  if (bits == 4) index = x % 2 ? byte & 0x0F : byte >> 4;
-  if (bits == 1) index = (byte >> (7 - x % 8)) & 1;
+  const auto width = static_cast<int>(le(18, 4)), height = static_cast<int>(le(22, 4)), bits = static_cast<int>(le(28, 2));
+  const std::size_t row = le(10, 4) + static_cast<std::size_t>((height - 1 - y) * ((bits * width + 31) / 32 * 4));
+  const std::uint8_t byte = file.at(row + static_cast<std::size_t>(x * bits / 8));
+  const int index = bits == 8 ? byte : bits == 4 ? (x % 2 ? byte & 0x0F : byte >> 4) : (byte >> (7 - x % 8)) & 1;
   const std::size_t entry = 14 + le(14, 4) + static_cast<std::size_t>(index) * 4;
   return le(entry + 2, 1) | (le(entry + 1, 1) << 8) | (le(entry, 1) << 16);
 }
