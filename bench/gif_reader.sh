@@ -21,9 +21,10 @@ art=$root/quickintro/art
 pictures=("$art"/*.gif)
 
 echo "== building gifdecode (Release) in $build"
-cmake --preset native -B "$build" -DCMAKE_BUILD_TYPE=Release -DZARA_SANITIZE=OFF >"$build.configure.log" 2>&1 ||
-  { tail -n 30 "$build.configure.log"; exit 1; }
-cmake --build "$build" -j2 --target gifdecode >"$build.build.log" 2>&1 || { tail -n 30 "$build.build.log"; exit 1; }
+mkdir -p "$build"
+cmake --preset native -B "$build" -DCMAKE_BUILD_TYPE=Release -DZARA_SANITIZE=OFF >"$build/configure.log" 2>&1 ||
+  { tail -n 30 "$build/configure.log"; exit 1; }
+cmake --build "$build" -j2 --target gifdecode >"$build/build.log" 2>&1 || { tail -n 30 "$build/build.log"; exit 1; }
 
 # giflib: open, read all blocks and decode every frame, ROUNDS times a file.
 cat >"$build/giflib_decode.c" <<'EOF'

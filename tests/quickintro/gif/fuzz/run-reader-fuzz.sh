@@ -17,9 +17,10 @@ work=$build/corpus
 findings=$build/findings
 
 cd "$root"
-cmake --preset fuzz -B "$build" >"$build-configure.log" 2>&1 || { tail -n 30 "$build-configure.log"; exit 1; }
-cmake --build "$build" -j2 --target quickintro_gif_reader_fuzzer >"$build-build.log" 2>&1 ||
-  { tail -n 30 "$build-build.log"; exit 1; }
+mkdir -p "$build"
+cmake --preset fuzz -B "$build" >"$build/configure.log" 2>&1 || { tail -n 30 "$build/configure.log"; exit 1; }
+cmake --build "$build" -j2 --target quickintro_gif_reader_fuzzer >"$build/build.log" 2>&1 ||
+  { tail -n 30 "$build/build.log"; exit 1; }
 mkdir -p "$work" "$findings"
 cp -n "$root"/tests/quickintro/gif/fuzz/reader_corpus/* "$work"/
 
