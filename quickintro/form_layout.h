@@ -99,8 +99,8 @@ struct EventBinding {
   std::string handler;  // a handler of TQuickForm, e.g. "NextBtnClick"
 };
 
-// A picture as stored: its class name and the data that class reads. The
-// bytes are shared, so items and graphics can hold them without copying.
+// A picture as stored: its class name and the file that class reads (the
+// byte count already taken off). The bytes are shared, so items and graphics can hold them without copying.
 struct StoredPicture {
   std::string className;
   std::shared_ptr<const std::vector<uint8_t>> data;

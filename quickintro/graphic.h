@@ -24,8 +24,8 @@ class TGraphic {
   virtual void DrawInto(HDC dc, const RECT& target) = 0;
 };
 
-// Makes a graphic from a picture's stored data (the bytes after the class
-// name); throws when the data cannot be read.
+// Makes a graphic from a picture's stored data (the file that follows the
+// class name and the byte count); throws when the data cannot be read.
 using GraphicFactory = std::function<std::unique_ptr<TGraphic>(const StoredPicture& picture)>;
 
 // Registers a picture class; done once at program start, before the window

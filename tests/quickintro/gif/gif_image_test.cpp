@@ -162,7 +162,7 @@ TEST(GifReader, TransparencyDelayAndDisposalFromGraphicControlBlocks) {
   const struct {
     const char* name;
     Bytes before;
-    ImageSpec spec;
+    ImageShape shape;
     std::uint32_t transparent;
     int delayMs, disposal;
   } cases[] = {
@@ -178,7 +178,7 @@ TEST(GifReader, TransparencyDelayAndDisposalFromGraphicControlBlocks) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    Outcome outcome = Parse(Cat({Head(), c.before, Image(c.spec)}));
+    Outcome outcome = Parse(Cat({Head(), c.before, Image(c.shape)}));
     ASSERT_EQ(outcome.failure, "");
     EXPECT_EQ(outcome.Frame(0).TransparentRGB, c.transparent);
     EXPECT_EQ(outcome.Frame(0).DelayMs, c.delayMs);

@@ -61,18 +61,18 @@ Bytes Loop(int count) { return Application("NETSCAPE2.0", {Cat({{1}, Le16(count)
 
 Bytes Trailer() { return {';'}; }
 
-Bytes Image(const ImageSpec& spec, const Bytes& pixels, int minimumCodeSize) {
-  std::uint8_t flags = spec.interlaced ? 0x40 : 0;
-  if (spec.localTableBits > 0) flags |= B(0x80 | (spec.localTableBits - 1));
-  Bytes stored = pixels.empty() ? Bytes(static_cast<std::size_t>(spec.width * spec.height), 0) : pixels;
-  if (spec.interlaced) {  // rows in the order they are stored
+Bytes Image(const ImageShape& shape, const Bytes& pixels, int minimumCodeSize) {
+  std::uint8_t flags = shape.interlaced ? 0x40 : 0;
+  if (shape.localTableBits > 0) flags |= B(0x80 | (shape.localTableBits - 1));
+  Bytes stored = pixels.empty() ? Bytes(static_cast<std::size_t>(shape.width * shape.height), 0) : pixels;
+  if (shape.interlaced) {  // rows in the order they are stored
     Bytes reordered;
-    for (int row : InterlacedRowOrder(spec.height))
-      reordered.insert(reordered.end(), stored.begin() + row * spec.width, stored.begin() + (row + 1) * spec.width);
+    for (int row : InterlacedRowOrder(shape.height))
+      reordered.insert(reordered.end(), stored.begin() + row * shape.width, stored.begin() + (row + 1) * shape.width);
     stored = reordered;
   }
-  return Cat({{','}, Le16(spec.left), Le16(spec.top), Le16(spec.width), Le16(spec.height), {flags},
-              spec.localTableBits > 0 ? Palette(1 << spec.localTableBits, spec.paletteShift) : Bytes{},
+  return Cat({{','}, Le16(shape.left), Le16(shape.top), Le16(shape.width), Le16(shape.height), {flags},
+              shape.localTableBits > 0 ? Palette(1 << shape.localTableBits, shape.paletteShift) : Bytes{},
               EncodeFrame(stored, minimumCodeSize)});
 }
 

@@ -26,7 +26,7 @@ Bytes Application(const std::string& identifier, std::initializer_list<Bytes> bl
 Bytes Loop(int count);
 Bytes Trailer();
 
-struct ImageSpec {
+struct ImageShape {
   int left = 0, top = 0, width = 2, height = 2;
   int localTableBits = 0;  // 0: no local table
   bool interlaced = false;
@@ -34,7 +34,7 @@ struct ImageSpec {
 };
 // The image descriptor, the local table and the data of pixels (top-down,
 // width x height, all 0 when empty).
-Bytes Image(const ImageSpec& spec, const Bytes& pixels = {}, int minimumCodeSize = 2);
+Bytes Image(const ImageShape& shape, const Bytes& pixels = {}, int minimumCodeSize = 2);
 
 // A stored picture: the 32-bit length, then the file.
 Bytes Stored(const Bytes& file);
