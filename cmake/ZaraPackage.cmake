@@ -20,6 +20,8 @@ else()
   set(CPACK_SYSTEM_NAME win32)
 endif()
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+# The zip carries the binaries without their debugging information.
+set(CPACK_STRIP_FILES TRUE)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
 include(CPack)
 
