@@ -10,7 +10,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 wine32:i386 xvfb xauth x11-apps imagemagick
   chrony iproute2 procps
-  fonts-liberation fonts-dejavu-core
+  fonts-liberation fonts-dejavu-core fonts-wine
 )
 
 missing=()
@@ -29,4 +29,4 @@ echo "setup: installing ${missing[*]}"
 dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+apt-get install -y -qq "${missing[@]}" >/dev/null
