@@ -11,10 +11,8 @@ bin=${1:-$root/build/windows-x64/bin}
 . tools/testnet.sh
 why=$(zara_net_usable) || { echo "cannot measure: $why"; exit 1; }
 
-bits=64; loader=/usr/lib/wine/wine64
-if [ "$(od -An -tx2 -j$(( $(od -An -tu4 -j60 -N4 "$bin/sntpquery.exe" | tr -d ' ') + 4 )) -N2 "$bin/sntpquery.exe" | tr -d ' ')" != 8664 ]; then
-  bits=32; loader=/usr/lib/wine/wine
-fi
+bits=$(tools/pe-bits "$bin/sntpquery.exe")
+loader=/usr/lib/wine/wine; [ "$bits" = 64 ] && loader=/usr/lib/wine/wine64
 . tools/wine-env.sh "$root/build/bench-wineprefix" "$bits"
 zara_net_up "$root/build/bench-net"
 trap 'zara_net_down; zara_wine_stop' EXIT

@@ -14,9 +14,7 @@ exe=${1:-$root/build/windows-x64/bin/quickintro.exe}
 runs=${2:-7}
 [ -f "$exe" ] || { echo "no $exe: build it first (cmake --build --preset windows-x64)" >&2; exit 1; }
 
-pe=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
-machine=$(od -An -tx2 -j$((pe + 4)) -N2 "$exe" | tr -d ' ')
-if [ "$machine" = "8664" ]; then bits=64 loader=/usr/lib/wine/wine64 strip=x86_64-w64-mingw32-strip
+if [ "$("$root/tools/pe-bits" "$exe")" = 64 ]; then bits=64 loader=/usr/lib/wine/wine64 strip=x86_64-w64-mingw32-strip
 else bits=32 loader=/usr/lib/wine/wine strip=i686-w64-mingw32-strip; fi
 
 if [ -z "${DISPLAY:-}" ] || [ -z "${WINEPREFIX:-}" ]; then

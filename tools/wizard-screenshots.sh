@@ -28,9 +28,7 @@ mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
 # The loader follows the executable: 64-bit PE runs under wine64.
-pe=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
-machine=$(od -An -tx2 -j$((pe + 4)) -N2 "$exe" | tr -d ' ')
-if [ "$machine" = "8664" ]; then bits=64 loader=/usr/lib/wine/wine64; else bits=32 loader=/usr/lib/wine/wine; fi
+if [ "$("$root/tools/pe-bits" "$exe")" = 64 ]; then bits=64 loader=/usr/lib/wine/wine64; else bits=32 loader=/usr/lib/wine/wine; fi
 
 if [ -z "${DISPLAY:-}" ] || [ -z "${WINEPREFIX:-}" ]; then
   . "$root/tools/wine-env.sh" "$root/build/screenshots-wineprefix-$bits" "$bits"
