@@ -8,7 +8,7 @@ packages=(
   googletest libbenchmark-dev libgif-dev
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 wine32:i386 xvfb xauth x11-apps imagemagick
+  wine wine64 wine32:i386 xvfb xauth x11-apps x11-utils imagemagick
   chrony iproute2 procps
   fonts-liberation fonts-dejavu-core fonts-wine
 )
