@@ -1,22 +1,11 @@
-// SNTP.dll's four exports (ordinals in SNTP.def) and its entry point.
-//
-// The exports use the register calling convention of 32-bit x86: first
-// argument in EAX, second in EDX, result in EAX, nothing on the stack and
-// nothing popped. The caller reads only AX of a 16-bit result and AL of a
-// boolean one. The stack is realigned on entry, since the caller promises
-// only 4-byte alignment. On x86_64 (a test build) there is no such
-// convention and the platform's own is used.
+// SNTP.dll's four exports (ordinals in SNTP.def) and its entry point. The
+// exports use the register calling convention of export_convention.h.
 #include <windows.h>
 
 #include <cstdint>
 
+#include "sntp/export_convention.h"
 #include "sntp/query_driver.h"
-
-#if defined(__i386__)
-#define SNTP_EXPORT __attribute__((regparm(2), force_align_arg_pointer))
-#else
-#define SNTP_EXPORT
-#endif
 
 extern "C" {
 

@@ -16,10 +16,22 @@
 stack_before_call:
         .long   0
 
+/* Windows decorates C names with an underscore; ELF (the native check of
+   the convention on 32-bit Linux) does not. */
+#if defined(_WIN32)
+#define THUNK _CallRegisterConvention
+#else
+#define THUNK CallRegisterConvention
+#endif
+
         .text
-        .globl  _CallRegisterConvention
-        .def    _CallRegisterConvention; .scl 2; .type 32; .endef
-_CallRegisterConvention:
+        .globl  THUNK
+#if defined(_WIN32)
+        .def    THUNK; .scl 2; .type 32; .endef
+#else
+        .type   THUNK, @function
+#endif
+THUNK:
         pushl   %ebp
         pushl   %ebx
         pushl   %esi
@@ -61,3 +73,7 @@ _CallRegisterConvention:
         popl    %ebx
         popl    %ebp
         ret
+
+#if !defined(_WIN32)
+        .section .note.GNU-stack, "", @progbits
+#endif
