@@ -19,7 +19,10 @@ bool TCustomWSocket::StartLookup(const std::string& Text) {
     FireDnsLookupDone(WSAEINVAL);
     return false;
   }
-  if (LookupHandle != nullptr) wsapi::WSACancelAsyncRequest(LookupHandle);
+  if (LookupHandle != nullptr) {
+    wsapi::WSACancelAsyncRequest(LookupHandle);
+    AbandonLookupBuffer();
+  }
   DnsResultValue.clear();
   DnsResultListValue.clear();
   return true;
@@ -35,8 +38,10 @@ void TCustomWSocket::DnsLookup(const std::string& HostName) {
     FireDnsLookupDone(0);
     return;
   }
-  LookupHandle = wsapi::WSAAsyncGetHostByName(WindowHandle, WM_HOSTNAME_LOOKUP_DONE, HostName.c_str(), LookupBuffer,
-                                              kLookupBufferSize);
+  LookupHandle = HasNotificationWindow()
+                     ? wsapi::WSAAsyncGetHostByName(WindowHandle, WM_HOSTNAME_LOOKUP_DONE, HostName.c_str(),
+                                                    LookupBuffer.get(), kLookupBufferSize)
+                     : nullptr;
   if (LookupHandle == nullptr)
     ReportErrorFmt("%s: can't start DNS lookup, error #%d", HostName.c_str(), wsapi::WSAGetLastError());
 }
@@ -46,9 +51,11 @@ void TCustomWSocket::ReverseDnsLookup(const std::string& HostAddr) {
   char text[kAddressTextBufferSize] = {};
   std::strncpy(text, HostAddr.c_str(), sizeof text - 1);
   const unsigned long address = wsapi::inet_addr(text);
-  LookupHandle = wsapi::WSAAsyncGetHostByAddr(WindowHandle, WM_HOSTADDR_LOOKUP_DONE,
-                                              reinterpret_cast<const char*>(&address), 4, PF_INET, LookupBuffer,
-                                              kLookupBufferSize);
+  LookupHandle = HasNotificationWindow()
+                     ? wsapi::WSAAsyncGetHostByAddr(WindowHandle, WM_HOSTADDR_LOOKUP_DONE,
+                                                    reinterpret_cast<const char*>(&address), 4, PF_INET,
+                                                    LookupBuffer.get(), kLookupBufferSize)
+                     : nullptr;
   if (LookupHandle == nullptr)
     ReportErrorFmt("%s: can't start DNS lookup, error #%d", HostAddr.c_str(), wsapi::WSAGetLastError());
 }
@@ -57,8 +64,16 @@ void TCustomWSocket::CancelDnsLookup() {
   if (LookupHandle == nullptr) return;
   const int result = wsapi::WSACancelAsyncRequest(LookupHandle);
   LookupHandle = nullptr;
+  AbandonLookupBuffer();
   if (result != 0) return ReportSocketError("WSACancelAsyncRequest");
   if (!Destroying()) FireDnsLookupDone(WSAEINTR);
+}
+
+// Deliberately never freed: Winsock may write it after the cancellation,
+// from its own thread. One buffer per cancelled lookup.
+void TCustomWSocket::AbandonLookupBuffer() {
+  static_cast<void>(LookupBuffer.release());
+  LookupBuffer = std::make_unique<char[]>(kLookupBufferSize);
 }
 
 // A completion for a lookup other than the pending one (a cancelled one)
@@ -73,7 +88,7 @@ void TCustomWSocket::HandleHostByNameDone(WPARAM WParam, LPARAM LParam) {
   if (!TakeLookupCompletion(WParam)) return;
   const auto error = static_cast<uint16_t>(WSAGETASYNCERROR(LParam));
   if (error == 0) {
-    AddHostAddresses(reinterpret_cast<const hostent*>(LookupBuffer), DnsResultListValue);
+    AddHostAddresses(reinterpret_cast<const hostent*>(LookupBuffer.get()), DnsResultListValue);
     // A name without addresses leaves the result empty.
     if (!DnsResultListValue.empty()) DnsResultValue = DnsResultListValue.front();
   }
@@ -84,7 +99,7 @@ void TCustomWSocket::HandleHostByAddrDone(WPARAM WParam, LPARAM LParam) {
   if (!TakeLookupCompletion(WParam)) return;
   const auto error = static_cast<uint16_t>(WSAGETASYNCERROR(LParam));
   if (error == 0) {
-    const auto* entry = reinterpret_cast<const hostent*>(LookupBuffer);
+    const auto* entry = reinterpret_cast<const hostent*>(LookupBuffer.get());
     DnsResultValue = entry->h_name ? entry->h_name : "";
     DnsResultListValue.assign(1, DnsResultValue);
   }

@@ -34,11 +34,15 @@ bool TSocketWindow::EnsureClassRegistered(HINSTANCE Instance) {
   return RegisterClassA(&windowClass) != 0;
 }
 
+// A message-only window: it needs no desktop (there may be none, as in a
+// service or under Wine without a display), and only posted messages reach
+// it.
 HWND TSocketWindow::Create(TCustomWSocket* Socket) {
   const HINSTANCE instance = ModuleInstance();
-  // Without the class the handle stays 0 and WSAAsyncSelect reports later.
+  // Without a window the handle stays 0, and every operation that needs
+  // notifications reports instead of waiting for them.
   if (!EnsureClassRegistered(instance)) return nullptr;
-  HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+  HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClassName, "", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 instance, nullptr);
   if (window) SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(Socket));
   return window;

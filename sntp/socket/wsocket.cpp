@@ -221,8 +221,7 @@ void TCustomWSocket::Connect() {
   if (SocketHandle == INVALID_SOCKET) return ReportSocketError("Connect (socket)");
   SetState(wsOpened);
   if (!(IsStream() ? PrepareStreamConnect() : PrepareDatagramConnect())) return;
-  if (wsapi::WSAAsyncSelect(SocketHandle, WindowHandle, WM_SOCKET_EVENT, kConnectEvents) != 0)
-    return ReportSocketError("WSAAsyncSelect");
+  if (SelectEvents(kConnectEvents) != 0) return ReportSocketError("WSAAsyncSelect");
   if (!IsStream()) {
     // No Winsock connect for datagrams: SendRaw addresses each one.
     SetState(wsConnected);
@@ -308,8 +307,7 @@ void TCustomWSocket::Listen() {
     SetState(wsConnected);
     FireSessionConnected(0);
   }
-  if (wsapi::WSAAsyncSelect(SocketHandle, WindowHandle, WM_SOCKET_EVENT, kListenEvents) != 0)
-    ReportSocketError("WSAASyncSelect");
+  if (SelectEvents(kListenEvents) != 0) ReportSocketError("WSAASyncSelect");
 }
 
 void TCustomWSocket::ReportInvalidListen(const char* FunctionName) {
@@ -342,8 +340,7 @@ void TCustomWSocket::Dup(SOCKET NewHandle) {
   }
   SocketHandle = NewHandle;
   SetLinger();
-  if (wsapi::WSAAsyncSelect(SocketHandle, WindowHandle, WM_SOCKET_EVENT, kResumeEvents) != 0)
-    return ReportSocketError("WSAAsyncSelect");
+  if (SelectEvents(kResumeEvents) != 0) return ReportSocketError("WSAAsyncSelect");
   SetState(wsConnected);
 }
 
@@ -364,7 +361,18 @@ int TCustomWSocket::Pause() {
 
 int TCustomWSocket::Resume() {
   Paused = false;
-  return wsapi::WSAAsyncSelect(SocketHandle, WindowHandle, WM_SOCKET_EVENT, kResumeEvents);
+  return SelectEvents(kResumeEvents);
+}
+
+bool TCustomWSocket::HasNotificationWindow() {
+  if (WindowHandle != nullptr) return true;
+  wsapi::WSASetLastError(WSAEINVAL);
+  return false;
+}
+
+int TCustomWSocket::SelectEvents(long Events) {
+  if (!HasNotificationWindow()) return SOCKET_ERROR;
+  return wsapi::WSAAsyncSelect(SocketHandle, WindowHandle, WM_SOCKET_EVENT, Events);
 }
 
 void TCustomWSocket::Shutdown(int How) {

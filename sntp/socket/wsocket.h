@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,8 @@ class TCustomWSocket : public TComponent {
   const std::vector<std::string>& DnsResultList() const { return DnsResultListValue; }
   SOCKET GetSocketHandle() const { return SocketHandle; }
   HWND GetWindowHandle() const { return WindowHandle; }
+  // A name lookup was started and has neither completed nor been cancelled.
+  bool LookupPending() const { return LookupHandle != nullptr; }
   // PumpMessages took a WM_QUIT off the queue.
   bool QuitSeen() const { return QuitSeenValue; }
 
@@ -183,6 +186,12 @@ class TCustomWSocket : public TComponent {
   bool DiscardWaitingPiece();
   // Waits briefly for the next message of this thread instead of spinning.
   void WaitForMessages();
+  // Winsock posts every notification to the window: without one, false with
+  // WSAEINVAL set, as Winsock answers for a bad window.
+  bool HasNotificationWindow();
+  int SelectEvents(long Events);
+  // Forgets the pending lookup's buffer: see LookupBuffer.
+  void AbandonLookupBuffer();
   bool SetTextProperty(std::string& Text, bool& Assigned, bool* Resolved, const std::string& Value,
                        const char* Message);
 
@@ -194,7 +203,10 @@ class TCustomWSocket : public TComponent {
   int SendFlagsValue = 0;
   int LastErrorValue = 0;
   HWND WindowHandle = nullptr;
-  alignas(8) char LookupBuffer[kLookupBufferSize] = {};
+  // Winsock writes a lookup's result here from a thread of its own, and a
+  // cancelled lookup that is already under way may still write it, so the
+  // buffer of a cancelled lookup is left to Winsock for good.
+  std::unique_ptr<char[]> LookupBuffer = std::make_unique<char[]>(kLookupBufferSize);
   HANDLE LookupHandle = nullptr;
   SOCKET SocketHandle = INVALID_SOCKET;
   std::string AddrText;

@@ -2,6 +2,7 @@
 // dispatch, the guard around handlers, pausing and the message pump.
 #include <numeric>
 
+#include "sntp/socket/socket_window.h"
 #include "socket_test_support.h"
 
 namespace sntp {
@@ -89,6 +90,10 @@ TEST(SocketWindow, ClassAndForeignOrPausedMessages) {
   char className[64] = {};
   GetClassNameA(server.GetWindowHandle(), className, sizeof className);
   EXPECT_STREQ(className, "XSocketWindowClass");
+  HWND found = nullptr;  // message-only windows are listed under HWND_MESSAGE alone
+  do found = FindWindowExA(HWND_MESSAGE, found, "XSocketWindowClass", nullptr);
+  while (found && found != server.GetWindowHandle());
+  EXPECT_EQ(found, server.GetWindowHandle()) << "a message-only window";
 
   int calls = 0;
   server.OnDataAvailable = [&](TComponent*, uint16_t) { ++calls; };
@@ -137,6 +142,33 @@ TEST(SocketWindow, HandlerExceptionsGoToTheBackgroundHandler) {
   PostMessageA(socket.GetWindowHandle(), WM_SOCKET_EVENT, socket.GetSocketHandle(), FD_CONNECT);
   PumpPosted();
   EXPECT_EQ(socket.State(), wsClosed);
+}
+
+// A socket whose window could not be made.
+class TWindowlessSocket : public TWSocket {
+ public:
+  TWindowlessSocket() {
+    TSocketWindow::Destroy(WindowHandle);
+    WindowHandle = nullptr;
+  }
+};
+
+// Nothing could ever notify it: each operation that waits for notifications
+// reports instead.
+TEST(SocketWindow, WithoutAWindowOperationsReportInsteadOfWaiting) {
+  struct Case { const char* what; std::function<void(TWSocket&)> call; std::string report; };
+  const Case cases[] = {
+      {"Listen", [](TWSocket& s) { ListenUdp(s); }, "Error 10022 in function WSAASyncSelect\r\nInvalid argument"},
+      {"Connect", [](TWSocket& s) { ConnectTo(s, "123"); }, "Error 10022 in function WSAAsyncSelect\r\nInvalid argument"},
+      {"DnsLookup", [](TWSocket& s) { s.DnsLookup("localhost"); }, "localhost: can't start DNS lookup, error #10022"},
+      {"ReverseDnsLookup", [](TWSocket& s) { s.ReverseDnsLookup("127.0.0.1"); },
+       "127.0.0.1: can't start DNS lookup, error #10022"},
+  };
+  for (const Case& c : cases) {
+    TWindowlessSocket socket;
+    EXPECT_EQ(ErrorText([&] { c.call(socket); }), c.report) << c.what;
+    EXPECT_FALSE(socket.LookupPending()) << c.what;
+  }
 }
 
 TEST(SocketWindow, PumpMessagesKeepsWmQuitBack) {
