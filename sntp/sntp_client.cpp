@@ -1,11 +1,14 @@
 #include "sntp/sntp_client.h"
 
+#include <ntsecapi.h>
+
 #include <cstring>
 #include <string_view>
 
 #include "sntp/exchange_timer.h"
 #include "sntp/ntp_time.h"
 #include "sntp/socket/resolve.h"
+#include "sntp/socket/resolve_rules.h"
 #include "sntp/socket/text_rules.h"
 
 namespace sntp {
@@ -25,6 +28,16 @@ void Fire(const Event& Handler, Args... Arguments) {
 }
 
 uint32_t PlatformTickCount() { return static_cast<uint32_t>(GetTickCount()); }
+
+uint64_t PlatformRandomStamp() {
+  uint64_t stamp = 0;
+  if (RtlGenRandom(&stamp, sizeof stamp)) return stamp;
+  // No random numbers to be had: the performance counter differs from one
+  // request to the next, which is all the matching needs.
+  LARGE_INTEGER counter{};
+  QueryPerformanceCounter(&counter);
+  return static_cast<uint64_t>(counter.QuadPart) * 0x9E3779B97F4A7C15ull;
+}
 
 // An IPv4 address in network byte order as dotted decimal text.
 std::string DottedAddress(uint32_t NetworkOrder) {
@@ -47,7 +60,7 @@ uint32_t LoopbackAddress() {
 }  // namespace
 
 TSNTPClient::TSNTPClient(TComponent* Owner, TimerClock& Clock)
-    : TComponent(Owner), TickCount(PlatformTickCount), TimerClockSource(Clock) {}
+    : TComponent(Owner), TickCount(PlatformTickCount), RequestStamps(PlatformRandomStamp), TimerClockSource(Clock) {}
 
 TSNTPClient::~TSNTPClient() {
   // The sockets and the timer belong to no other component, so they go
@@ -61,25 +74,20 @@ TSNTPClient::~TSNTPClient() {
 void TSNTPClient::Query() {
   PrepareSockets();
   ServerIPValue = kNoAddress;
+  ReceivedValue = false;
   const std::vector<std::string>& addresses = GetLocalAddresses();
   LocalIPValue = addresses.empty() ? kLoopback : addresses.front();
-  // With no network the server is not looked up at all.
-  if (LocalIPValue != kLoopback) ResolveServer();
-  if (ServerIPValue == kNoAddress && HostAddrValue != LocalIPValue) {
-    Fire(OnResolveError, this);
-    return;
-  }
-  ReceivedValue = false;
+  // The time-out bounds the whole query, a name lookup included.
   EnableTimer();
-  try {
-    StartExchange();
-  } catch (...) {
-    // A failure while starting shows only as the later time-out.
-  }
+  // With no network the server is not looked up at all.
+  if (LocalIPValue != kLoopback && NeedsNameLookup(HostAddrValue)) return StartNameLookup();
+  if (LocalIPValue != kLoopback) ResolveServerAddress(HostAddrValue);
+  StartExchangeIfResolved();
 }
 
 void TSNTPClient::PrepareSockets() {
   if (Created) {
+    CancelNameLookup();
     CloseSockets();
     CreateTimer();  // when an earlier Query could not make it
     DisableTimer();
@@ -94,6 +102,7 @@ void TSNTPClient::PrepareSockets() {
     socket->OnDataAvailable = [this](TComponent* Sender, uint16_t Error) { HandleDatagram(Sender, Error); };
     socket->OnError = [this](TComponent* Sender) { HandleSocketError(Sender); };
   }
+  SendSocket->OnDnsLookupDone = [this](TComponent*, uint16_t Error) { HandleLookupDone(Error); };
 }
 
 void TSNTPClient::CreateSockets() {
@@ -106,19 +115,68 @@ void TSNTPClient::CloseSockets() {
   if (ListenSocket) ListenSocket->Close();
 }
 
-void TSNTPClient::ResolveServer() {
+// A dotted address, or a text that names no server: no name service is
+// asked, so nothing waits here. A failure leaves ServerIP "0.0.0.0".
+void TSNTPClient::ResolveServerAddress(const std::string& Text) {
   // A text of blanks names no server; left to the name service it would be
   // taken for this host.
-  if (TrimBlanksAndControls(HostAddrValue).empty()) return;
+  if (TrimBlanksAndControls(Text).empty()) return;
   try {
-    ServerAddressValue = WSocketResolveHost(HostAddrValue);
-    // A query of the loopback address goes to this host's network address.
-    if (ServerAddressValue == LoopbackAddress()) {
-      ServerAddressValue = WSocketResolveHost(GetLocalHostName());
-    }
-    ServerIPValue = DottedAddress(ServerAddressValue);
+    TakeServerAddress(WSocketResolveHost(Text));
   } catch (...) {
     ServerIPValue = kNoAddress;
+  }
+}
+
+// The lookup completes through SendSocket's window, while the caller's
+// thread dispatches its messages; it cannot start without that window.
+void TSNTPClient::StartNameLookup() {
+  Resolving = true;
+  try {
+    SendSocket->DnsLookup(TrimBlanksAndControls(HostAddrValue));
+  } catch (...) {
+    // Winsock could not be had: raised out of Query like any such failure.
+    Resolving = false;
+    DisableTimer();
+    throw;
+  }
+  if (Resolving && !SendSocket->LookupPending()) {
+    // It could not start, and the socket reported why (OnWinsockError).
+    Resolving = false;
+    DisableTimer();
+  }
+}
+
+void TSNTPClient::HandleLookupDone(uint16_t Error) {
+  if (!Resolving) return;  // cancelled: the query it belonged to is over
+  Resolving = false;
+  // The result is a dotted address.
+  if (Error == 0) ResolveServerAddress(SendSocket->DnsResult());
+  StartExchangeIfResolved();
+}
+
+void TSNTPClient::CancelNameLookup() {
+  if (!Resolving) return;
+  Resolving = false;  // first: the cancellation reports back to HandleLookupDone
+  SendSocket->CancelDnsLookup();
+}
+
+// A query of the loopback address goes to this host's own network address.
+void TSNTPClient::TakeServerAddress(uint32_t Address) {
+  ServerAddressValue = Address == LoopbackAddress() ? WSocketResolveHost(LocalIPValue) : Address;
+  ServerIPValue = DottedAddress(ServerAddressValue);
+}
+
+void TSNTPClient::StartExchangeIfResolved() {
+  if (ServerIPValue == kNoAddress && HostAddrValue != LocalIPValue) {
+    DisableTimer();
+    Fire(OnResolveError, this);
+    return;
+  }
+  try {
+    StartExchange();
+  } catch (...) {
+    // A failure while starting shows only as the later time-out.
   }
 }
 
@@ -154,7 +212,9 @@ void TSNTPClient::ConnectAndSend() {
 }
 
 void TSNTPClient::SendRequest() {
-  const TPacket request = BuildRequest();
+  SentRequest.Stamp = RequestStamps();
+  if (SentRequest.Stamp == 0) SentRequest.Stamp = 1;  // a server that copies nothing leaves zero
+  const TPacket request = BuildRequest(SentRequest.Stamp);
   SendTick = TickCount();
   SendSocket->Send(request.data(), static_cast<int>(request.size()));
 }
@@ -175,18 +235,27 @@ void TSNTPClient::HandleDatagram(TComponent* Sender, uint16_t Error) {
 void TSNTPClient::ReadDatagram(TCustomWSocket& Socket, uint16_t Error) {
   ReceiveTick = TickCount();
   if (Socket.State() != wsConnected) return;
-  DisableTimer();
-  ReceivedValue = true;
-  DebugTrace("SNTP > received");
   TPacket raw{};
   sockaddr_in source{};
   int sourceLength = sizeof source;
   const int length = Socket.ReceiveFrom(raw.data(), static_cast<int>(raw.size()), source, sourceLength);
-  if (length != static_cast<int>(kPacketSize)) return;
-  if (!IsFromServer(source)) return;
-  // Asked on this host, ListenSocket hears the request itself.
-  if (IsClientRequest(raw)) return;
-  AcceptReply(raw, Error);
+  // A reply that is right in size and source but not to be believed is
+  // dropped, and the exchange waits on for a good one.
+  const bool taken = length == static_cast<int>(kPacketSize) && IsFromServer(source);
+  if (taken && IsRefused(raw)) return;
+  DisableTimer();
+  ReceivedValue = true;
+  DebugTrace("SNTP > received");
+  if (taken) AcceptReply(raw, Error);
+}
+
+// Asked on this host, ListenSocket hears the request itself: it is refused
+// as not a server's reply.
+bool TSNTPClient::IsRefused(const TPacket& Raw) const {
+  const TReplyRefusal refusal = CheckReply(Raw, SentRequest);
+  if (refusal == rrAcceptable) return false;
+  DebugTrace("SNTP > reply ignored: ", ReplyRefusalText(refusal));
+  return true;
 }
 
 bool TSNTPClient::IsFromServer(const sockaddr_in& Source) const {
@@ -210,6 +279,11 @@ void TSNTPClient::HandleTimeout(TComponent* Sender) {
   DebugTrace("SNTP > timeout");
   if (ReceivedValue) return;
   DisableTimer();
+  if (Resolving) {
+    CancelNameLookup();
+    Fire(OnResolveError, static_cast<TComponent*>(this));
+    return;
+  }
   CloseSockets();
   Fire(OnTimeout, static_cast<TComponent*>(this));
 }
@@ -222,6 +296,7 @@ void TSNTPClient::HandleSocketError(TComponent* Sender) {
 void TSNTPClient::ReleaseResources() {
   DebugTrace("SNTP > unload winsock...");
   if (Created) {
+    CancelNameLookup();
     CloseSockets();
     DisableTimer();
   }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "sntp/component.h"
+#include "sntp/reply_checks.h"
 #include "sntp/sntp_packet.h"
 #include "sntp/socket/wsocket.h"
 #include "sntp/timer/timer_clock.h"
@@ -25,6 +26,8 @@ class TExchangeTimer;
 using TSNTPError = std::function<void(TComponent* Sender, uint16_t Error)>;
 // Milliseconds since system start, wrapping at 2^32.
 using TTickSource = std::function<uint32_t()>;
+// 64 unpredictable bits for a request's stamp.
+using TStampSource = std::function<uint64_t()>;
 
 class TSNTPClient : public TComponent {
  public:
@@ -56,11 +59,14 @@ class TSNTPClient : public TComponent {
   // This host's first address, or "127.0.0.1" with no network.
   const std::string& LocalIP() const { return LocalIPValue; }
 
-  // Starts one exchange with HostAddr:HostPort; abandons a running one.
+  // Starts one exchange with HostAddr:HostPort; abandons a running one. A
+  // host name is looked up asynchronously, inside the exchange's Timeout:
+  // the outcome arrives through the events either way.
   void Query();
-  // Ends an exchange in which nothing was received (Sender is ignored). The
-  // timer's ticks reach it through the thread that created the sockets, so
-  // it runs only in that thread.
+  // Ends an exchange in which nothing was received (Sender is ignored): one
+  // still waiting for its server's address fires OnResolveError, any other
+  // OnTimeout. The timer's ticks reach it through the thread that created
+  // the sockets, so it runs only in that thread.
   void HandleTimeout(TComponent* Sender);
   // Closes and frees both sockets and the timer (ending its threads).
   void ReleaseResources();
@@ -68,12 +74,15 @@ class TSNTPClient : public TComponent {
   TDataAvailable OnDataAvailable;  // a reply was accepted in time and decoded
   TNotifyEvent OnTimeout;          // the time ran out with nothing received
   TSNTPError OnWinsockError;       // a socket reported a failure
-  TNotifyEvent OnResolveError;     // the server's address was not found
+  TNotifyEvent OnResolveError;     // the server's address was not found in time
   TNotifyEvent OnReceiveError;     // handling a datagram failed
 
   // The tick counter the round trip is measured with; the platform's by
   // default, replaceable so that tests control the round trip.
   TTickSource TickCount;
+  // Where each request's stamp comes from: the platform's random numbers by
+  // default, replaceable so that tests know the stamp.
+  TStampSource RequestStamps;
 
  protected:
   void HandleDatagram(TComponent* Sender, uint16_t Error);
@@ -83,13 +92,19 @@ class TSNTPClient : public TComponent {
   void PrepareSockets();
   void CreateSockets();
   void CloseSockets();
-  void ResolveServer();
+  void ResolveServerAddress(const std::string& Text);
+  void StartNameLookup();
+  void HandleLookupDone(uint16_t Error);
+  void CancelNameLookup();
+  void TakeServerAddress(uint32_t Address);
+  void StartExchangeIfResolved();
   void StartExchange();
   void ListenForReplies();
   void ConnectAndSend();
   void SendRequest();
   void ReadDatagram(TCustomWSocket& Socket, uint16_t Error);
   bool IsFromServer(const sockaddr_in& Source) const;
+  bool IsRefused(const TPacket& Raw) const;
   void AcceptReply(const TPacket& Raw, uint16_t Error);
 
   // The exchange's timer, made in the sockets' thread. Without one (it could
@@ -104,6 +119,9 @@ class TSNTPClient : public TComponent {
   TPacket RawReplyValue{};
   int32_t RoundTripValue = 0;
   bool ReceivedValue = false;
+  // The server's name is being looked up: no request has gone out yet.
+  bool Resolving = false;
+  TSentRequest SentRequest;
   uint32_t ReceiveTick = 0;
   uint32_t SendTick = 0;
   std::string HostAddrValue;

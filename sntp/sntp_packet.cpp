@@ -1,7 +1,5 @@
 #include "sntp/sntp_packet.h"
 
-#include <algorithm>
-
 #include "sntp/ntp_time.h"
 
 namespace sntp {
@@ -18,9 +16,10 @@ std::span<const uint8_t, 8> Field8(const TPacket& Raw, std::size_t Offset) {
 
 }  // namespace
 
-TPacket BuildRequest() {
+TPacket BuildRequest(uint64_t Stamp) {
   TPacket request{};
   request[pFlags] = kRequestFlags;
+  for (std::size_t i = 0; i < 8; ++i) request[pTransmitTimestamp + i] = static_cast<uint8_t>(Stamp >> (56 - 8 * i));
   return request;
 }
 
@@ -32,6 +31,10 @@ int SignedExponentOf(uint8_t Byte) { return static_cast<int8_t>(Byte); }
 uint32_t ReadBigEndian32(std::span<const uint8_t, 4> Bytes) {
   return (uint32_t{Bytes[0]} << 24) | (uint32_t{Bytes[1]} << 16) |
          (uint32_t{Bytes[2]} << 8) | uint32_t{Bytes[3]};
+}
+
+uint64_t ReadBigEndian64(std::span<const uint8_t, 8> Bytes) {
+  return (uint64_t{ReadBigEndian32(Bytes.first<4>())} << 32) | ReadBigEndian32(Bytes.last<4>());
 }
 
 double ReadShortFormatSeconds(std::span<const uint8_t, 4> Bytes) {
@@ -57,15 +60,20 @@ void DecodeReply(const TPacket& Raw, TSNTPReply& Reply) {
   Reply.TransmitTimestamp = ReadTimestampDays(Field8(Raw, pTransmitTimestamp));
 }
 
-bool IsInvalidReply(const TPacket& Raw) {
-  const int stratum = Raw[pStratum];
-  const auto transmit = Field8(Raw, pTransmitTimestamp);
-  const bool transmitIsZero =
-      std::all_of(transmit.begin(), transmit.end(), [](uint8_t b) { return b == 0; });
-  return LeapIndicatorOf(Raw[pFlags]) == kLeapNotSynchronised || stratum == 0 ||
-         stratum > kHighestValidStratum || transmitIsZero;
+bool IsNotSynchronised(const TPacket& Raw) { return LeapIndicatorOf(Raw[pFlags]) == kLeapNotSynchronised; }
+
+bool HasStratumOutOfRange(const TPacket& Raw) {
+  return Raw[pStratum] == 0 || Raw[pStratum] > kHighestValidStratum;
 }
 
-bool IsClientRequest(const TPacket& Raw) { return ModeOf(Raw[pFlags]) == kModeClient; }
+bool HasZeroTransmitTimestamp(const TPacket& Raw) { return TransmitStampOf(Raw) == 0; }
+
+uint64_t OriginateStampOf(const TPacket& Raw) { return ReadBigEndian64(Field8(Raw, pOriginateTimestamp)); }
+
+uint64_t TransmitStampOf(const TPacket& Raw) { return ReadBigEndian64(Field8(Raw, pTransmitTimestamp)); }
+
+bool IsInvalidReply(const TPacket& Raw) {
+  return IsNotSynchronised(Raw) || HasStratumOutOfRange(Raw) || HasZeroTransmitTimestamp(Raw);
+}
 
 }  // namespace sntp

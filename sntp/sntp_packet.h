@@ -24,10 +24,13 @@ constexpr std::size_t pOriginateTimestamp = 24;
 constexpr std::size_t pReceiveTimestamp = 32;
 constexpr std::size_t pTransmitTimestamp = 40;
 
-// Leap indicator 0, version 1, mode 3 (client). The request carries no
-// timestamps: the round trip is measured with the local tick counter.
+// Leap indicator 0, version 1, mode 3 (client). The round trip is measured
+// with the local tick counter; the request's only timestamp, the transmit
+// timestamp, is a stamp that the server copies into its reply's originate
+// timestamp, so that the reply can be matched with the request.
 constexpr uint8_t kRequestFlags = 0x0B;
 constexpr int kModeClient = 3;
+constexpr int kModeServer = 4;
 constexpr int kLeapNotSynchronised = 3;
 constexpr int kHighestValidStratum = 15;
 
@@ -49,7 +52,8 @@ struct TSNTPReply {
   bool InvalidReply = false;
 };
 
-TPacket BuildRequest();
+// The request, carrying Stamp as its transmit timestamp (bytes 40-47).
+TPacket BuildRequest(uint64_t Stamp);
 
 // One small function per field.
 int LeapIndicatorOf(uint8_t Flags);
@@ -57,6 +61,7 @@ int VersionNumberOf(uint8_t Flags);
 int ModeOf(uint8_t Flags);
 int SignedExponentOf(uint8_t Byte);
 uint32_t ReadBigEndian32(std::span<const uint8_t, 4> Bytes);
+uint64_t ReadBigEndian64(std::span<const uint8_t, 8> Bytes);
 double ReadShortFormatSeconds(std::span<const uint8_t, 4> Bytes);
 double ReadTimestampDays(std::span<const uint8_t, 8> Bytes);
 
@@ -64,13 +69,17 @@ double ReadTimestampDays(std::span<const uint8_t, 8> Bytes);
 // client's to set and keep their values.
 void DecodeReply(const TPacket& Raw, TSNTPReply& Reply);
 
-// A reply whose server is not synchronised (leap indicator 3), whose stratum
-// is 0 or above 15, or whose transmit timestamp is all zero. Version and mode
-// are not judged.
-bool IsInvalidReply(const TPacket& Raw);
+// Leap indicator 3: the server's clock is not synchronised.
+bool IsNotSynchronised(const TPacket& Raw);
+// Stratum 0 (unspecified, or a kiss-o'-death) or above 15 (unsynchronised).
+bool HasStratumOutOfRange(const TPacket& Raw);
+bool HasZeroTransmitTimestamp(const TPacket& Raw);
+// The originate and transmit timestamps as their raw 64 bits.
+uint64_t OriginateStampOf(const TPacket& Raw);
+uint64_t TransmitStampOf(const TPacket& Raw);
 
-// A datagram in client mode is a request, never a server's reply: the
-// library hears its own request when the server it asks is this host.
-bool IsClientRequest(const TPacket& Raw);
+// A reply whose server is not synchronised, whose stratum is out of range,
+// or whose transmit timestamp is all zero. Version and mode are not judged.
+bool IsInvalidReply(const TPacket& Raw);
 
 }  // namespace sntp

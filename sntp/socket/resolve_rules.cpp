@@ -1,6 +1,5 @@
 #include "sntp/socket/resolve_rules.h"
 
-
 #include "sntp/socket/socket_exception.h"
 #include "sntp/socket/text_rules.h"
 
@@ -29,6 +28,12 @@ uint32_t ResolveHostText(const std::string& Host, TNameServices& Services) {
   if (!Services.HostByName(name.c_str(), address))
     throw ESocketException("WSocketResolveHost: Cannot convert host address '" + Host + "'");
   return address;
+}
+
+bool NeedsNameLookup(const std::string& Host) {
+  if (Host.empty() || Host.size() > kMaxHostTextLength) return false;
+  const std::string name = TrimBlanksAndControls(Host);
+  return !name.empty() && !StartsWithDigit(name);
 }
 
 int ResolvePortText(const std::string& Port, const std::string& Proto, TNameServices& Services) {

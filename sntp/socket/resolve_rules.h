@@ -28,6 +28,11 @@ constexpr size_t kMaxHostTextLength = 256;
 constexpr size_t kPortProtoTextLimit = 32;
 
 uint32_t ResolveHostText(const std::string& Host, TNameServices& Services);
+
+// The host text is a name that ResolveHostText would hand to the name
+// service: not too long, not blank, and not starting with a digit (those are
+// dotted addresses, converted without any lookup).
+bool NeedsNameLookup(const std::string& Host);
 int ResolvePortText(const std::string& Port, const std::string& Proto, TNameServices& Services);
 int ResolveProtoText(const std::string& Proto, TNameServices& Services);
 

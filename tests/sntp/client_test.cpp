@@ -8,6 +8,7 @@
 #include <string>
 
 #include "client_under_test.h"
+#include "reply_builder.h"
 
 namespace sntp {
 namespace {
@@ -20,23 +21,24 @@ using test::TResponder;
 constexpr uint32_t k2000 = 3155673600u;  // 2000-01-01 00:00:00 UTC in NTP seconds
 const TPacket kReply = test::ServerReply(k2000);
 
-TEST(ClientExchange, SendsTheRequestAndComputesServerTimeFromTheReply) {
+TEST(ClientExchange, SendsAStampedRequestAndComputesServerTimeFromTheReply) {
   TResponder responder(TAnswer::Reply, kReply);
   TClientUnderTest t(responder);
+  uint64_t stamp = 0;  // a source that gives 0 once: a request never goes out unstamped
+  t.Client.RequestStamps = [&] { return stamp++; };
   // Twice: the second query reuses the closed sockets.
   for (int query = 1; query <= 2; ++query) {
     t.ScriptTicks(1000, 1100);
     ASSERT_TRUE(t.QueryAndWaitFor(t.DataAvailable, query)) << "query " << query;
+    const std::vector<uint8_t> request = responder.LastRequest();
+    const TPacket expected = BuildRequest(1);
+    EXPECT_EQ(request, std::vector<uint8_t>(expected.begin(), expected.end())) << "query " << query;
   }
-  const std::vector<uint8_t> request = responder.LastRequest();
-  ASSERT_EQ(request.size(), 48u);
-  EXPECT_EQ(request[0], 0x0B);
-  EXPECT_EQ(std::count(request.begin(), request.end(), 0), 47);
   EXPECT_EQ(t.Client.RoundTrip(), 100);
   EXPECT_EQ(t.Client.Reply().TransmitTimestamp, 36526.0);
   EXPECT_NEAR(t.Client.Reply().ServerTime, 36526.0 + 0.05 / 86400, 1e-11) << "T3 + 100 ms / 2";
   EXPECT_FALSE(t.Client.Reply().InvalidReply);
-  EXPECT_EQ(t.Client.RawReply(), kReply);
+  EXPECT_EQ(OriginateStampOf(t.Client.RawReply()), 1u);
   EXPECT_EQ(t.Events(), 2);
 }
 
@@ -66,7 +68,6 @@ TEST(ClientExchange, AcceptsOnlyRightSizedTimelyRepliesFromTheServer) {
       {"round trip 1 ms over Timeout", TAnswer::Reply, 5001, false},
       {"47 bytes", TAnswer::Short47, 1100, false},
       {"68 bytes", TAnswer::Long68, 1100, false},
-      {"our own request heard back", TAnswer::EchoRequest, 1100, false},
       // Server 127.0.0.2, reply from this host's network address.
       {"from another address", TAnswer::Reply, 1100, false, "127.0.0.2", test::FirstHostAddress()},
   };
@@ -88,13 +89,44 @@ TEST(ClientExchange, AcceptsOnlyRightSizedTimelyRepliesFromTheServer) {
   }
 }
 
-TEST(ClientExchange, InvalidReplyStillArrivesMarkedInvalid) {
-  TPacket reply = kReply;
-  reply[pStratum] = 0;
-  TResponder responder(TAnswer::Reply, reply);
-  TClientUnderTest t(responder);
-  ASSERT_TRUE(t.QueryAndWaitFor(t.DataAvailable, 1));
-  EXPECT_TRUE(t.Client.Reply().InvalidReply);
+// Each refused datagram comes before the server's good reply, or alone.
+TEST(ClientExchange, RefusedRepliesAreIgnoredAndTheExchangeGoesOn) {
+  constexpr uint32_t kTenYearsLater = k2000 + 3652u * 86400u;
+  const uint64_t stamp = 0x1122334455667788ull;
+  using test::ReplyBuilder;
+  const auto good = [&](uint32_t seconds) {
+    return ReplyBuilder::Good(seconds).Timestamp(pOriginateTimestamp, uint32_t(stamp >> 32), uint32_t(stamp));
+  };
+  struct Case { const char* what; TPacket datagram; };
+  const Case cases[] = {
+      {"kiss-o'-death", ReplyBuilder().Flags(0xE4).raw},
+      {"unsynchronised, ten years off", good(kTenYearsLater).Flags(0xDC).Stratum(16).raw},
+      {"stratum 0", good(kTenYearsLater).Stratum(0).raw},
+      {"zero transmit timestamp", good(k2000).Timestamp(pTransmitTimestamp, 0, 0).raw},
+      {"an hour off, for another request", good(k2000 + 3600).Timestamp(pOriginateTimestamp, 7, 7).raw},
+      {"our own request heard back", BuildRequest(stamp)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const TAnswer answer : {TAnswer::Reply, TAnswer::Silent}) {
+      TResponder responder(answer, kReply, "", {c.datagram});
+      TClientUnderTest t(responder);
+      t.Client.RequestStamps = [&] { return stamp; };
+      t.Client.Query();
+      if (answer == TAnswer::Reply) {
+        ASSERT_TRUE(PumpUntil([&] { return t.DataAvailable == 1; }));
+        EXPECT_EQ(t.Client.Reply().TransmitTimestamp, 36526.0) << "the good reply's time";
+        EXPECT_EQ(t.Events(), 1);
+        continue;
+      }
+      ASSERT_TRUE(PumpUntil([&] { return responder.Requests() == 1; }));
+      PumpUntil([] { return false; }, 200);  // the datagram is handled
+      EXPECT_FALSE(t.Client.Received());
+      t.Client.HandleTimeout(nullptr);
+      EXPECT_EQ(t.Timeout, 1);
+      EXPECT_EQ(t.Events(), 1);
+    }
+  }
 }
 
 TEST(ClientExchange, TimeoutWithNothingReceivedFiresOnce) {
@@ -136,23 +168,28 @@ TEST(ClientExchange, QueryAfterReleaseCreatesTheSocketsAgain) {
 }
 
 TEST(ClientResolve, ServerTextsThatNameNoServer) {
-  struct Case { const char* what; std::string host; bool needsNoNetwork; };
+  // A name goes to the name service (with a network) and fails later, from
+  // the message loop; everything else fails inside Query.
+  struct Case { const char* what; std::string host; bool needsNoNetwork, isName; };
   const Case cases[] = {
-      {"empty", "", false},
-      {"blanks", "   ", false},
-      {"300 characters", std::string(300, 'a'), false},
-      {"non-ASCII", "\xC3\xA9t\xC3\xA9\xFF.invalid", false},
-      {"octet above 255", "256.1.1.1", false},
-      {"three parts (an address to the name service)", "1.2.3", true},
+      {"empty", "", false, false},
+      {"blanks", "   ", false, false},
+      {"300 characters", std::string(300, 'a'), false, false},
+      {"non-ASCII name", "\xC3\xA9t\xC3\xA9\xFF.invalid", false, true},
+      {"octet above 255", "256.1.1.1", false, false},
+      {"three parts (an address to the name service)", "1.2.3", true, false},
   };
   TResponder responder(TAnswer::Reply, kReply);
+  const bool network = test::HostHasNetworkAddress();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    if (c.needsNoNetwork && test::HostHasNetworkAddress()) continue;  // would go to a real address
+    if (c.needsNoNetwork && network) continue;  // would go to a real address
     TClientUnderTest t(responder);
     t.Client.SetHostAddr(c.host);
     t.Client.Query();
-    EXPECT_EQ(t.ResolveError, 1) << "fired inside Query";
+    EXPECT_EQ(t.ResolveError, c.isName && network ? 0 : 1) << "fired inside Query";
+    EXPECT_TRUE(PumpUntil([&] { return t.Events() > 0; }));
+    EXPECT_EQ(t.ResolveError, 1);
     EXPECT_EQ(t.Events(), 1);
     EXPECT_EQ(t.Client.ServerIP(), "0.0.0.0");
   }

@@ -1,10 +1,14 @@
 // The reply codec and the timestamp arithmetic: field extraction, the era
 // rule, sign-magnitude fields, the round trip modulo 2^30, the server time
-// at arrival and the validity test.
+// at arrival, the validity test and the checks that refuse a reply.
 #include <gtest/gtest.h>
 
-#include "sntp/ntp_time.h"
+#include <algorithm>
+#include <iterator>
+
 #include "reply_builder.h"
+#include "sntp/ntp_time.h"
+#include "sntp/reply_checks.h"
 #include "sntp/sntp_packet.h"
 
 namespace sntp {
@@ -93,13 +97,14 @@ TEST(ServerTime, AddsHalfTheNetworkTime) {
   EXPECT_NEAR(ServerTimeAtArrival(t2, t2, 0), t2, 1e-11);
 }
 
-TEST(Request, IsVersionOneClientModeAndOtherwiseZero) {
-  const TPacket request = BuildRequest();
-  EXPECT_EQ(request[0], 0x0B);
-  for (std::size_t i = 1; i < request.size(); ++i) EXPECT_EQ(request[i], 0) << "byte " << i;
-  EXPECT_TRUE(IsClientRequest(request));
-  EXPECT_FALSE(IsClientRequest(ReplyBuilder().Flags(0x0C).raw)) << "version 1 server reply";
-  EXPECT_FALSE(IsClientRequest(ReplyBuilder().Flags(0x24).raw)) << "version 4 server reply";
+TEST(Request, IsVersionOneClientModeCarryingOnlyItsStamp) {
+  const TPacket request = BuildRequest(0x0123456789ABCDEFull);
+  TPacket expected{};
+  expected[0] = 0x0B;
+  const uint8_t stamp[8] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
+  std::copy(std::begin(stamp), std::end(stamp), expected.begin() + pTransmitTimestamp);
+  EXPECT_EQ(request, expected);
+  EXPECT_EQ(TransmitStampOf(request), 0x0123456789ABCDEFull);
 }
 
 TEST(Decode, ReadsEveryFieldOfTheReply) {
@@ -136,21 +141,49 @@ TEST(Validity, JudgesLeapStratumAndTransmitTimestampOnly) {
   const Case cases[] = {
       {"good reply", ReplyBuilder::Good(), false},
       {"leap indicator 3", ReplyBuilder::Good().Flags(0xDC), true},
-      {"leap indicator 1", ReplyBuilder::Good().Flags(0x5C), false},
       {"leap indicator 2", ReplyBuilder::Good().Flags(0x9C), false},
       {"stratum 0", ReplyBuilder::Good().Stratum(0), true},
-      {"stratum 1", ReplyBuilder::Good().Stratum(1), false},
-      {"stratum 15", ReplyBuilder::Good().Stratum(15), false},
       {"stratum 16", ReplyBuilder::Good().Stratum(16), true},
-      {"stratum 255", ReplyBuilder::Good().Stratum(255), true},
       {"transmit timestamp all zero", ReplyBuilder::Good().Timestamp(pTransmitTimestamp, 0, 0), true},
-      {"only the last transmit byte set",
-       ReplyBuilder::Good().Timestamp(pTransmitTimestamp, 0, 1), false},
       {"version 7", ReplyBuilder::Good().Flags(0x3C), false},
       {"mode 0", ReplyBuilder::Good().Flags(0x18), false},
-      {"zero receive timestamp", ReplyBuilder::Good().Timestamp(pReceiveTimestamp, 0, 0), false},
   };
   for (const Case& c : cases) EXPECT_EQ(IsInvalidReply(c.reply.raw), c.invalid) << c.what;
+}
+
+constexpr uint64_t kStamp = 0x8877665544332211ull;
+
+// A good reply to the request stamped kStamp.
+ReplyBuilder Answer() { return ReplyBuilder::Good().Timestamp(pOriginateTimestamp, 0x88776655, 0x44332211); }
+
+TEST(ReplyChecks, RefuseWhatNoClientShouldBelieve) {
+  struct Case { const char* what; ReplyBuilder reply; TReplyRefusal refusal; };
+  const Case cases[] = {
+      {"good reply to our request", Answer(), rrAcceptable},
+      {"leap indicator 1, version 1 (chrony's answer)", Answer().Flags(0x4C), rrAcceptable},
+      {"stratum 1", Answer().Stratum(1), rrAcceptable},
+      {"stratum 15", Answer().Stratum(15), rrAcceptable},
+      {"only the last transmit byte set", Answer().Timestamp(pTransmitTimestamp, 0, 1), rrAcceptable},
+      {"zero receive timestamp is not judged", Answer().Timestamp(pReceiveTimestamp, 0, 0), rrAcceptable},
+      {"our own request heard back", ReplyBuilder().Raw(BuildRequest(kStamp)), rrNotServerMode},
+      {"mode 5 (broadcast)", Answer().Flags(0x1D), rrNotServerMode},
+      {"mode 0", Answer().Flags(0x18), rrNotServerMode},
+      {"kiss-o'-death: leap 3, stratum 0, zero timestamps", ReplyBuilder().Flags(0xE4), rrNotSynchronised},
+      {"unsynchronised: leap 3, stratum 16", Answer().Flags(0xDC).Stratum(16), rrNotSynchronised},
+      {"stratum 0", Answer().Stratum(0), rrStratumOutOfRange},
+      {"stratum 16", Answer().Stratum(16), rrStratumOutOfRange},
+      {"stratum 255", Answer().Stratum(255), rrStratumOutOfRange},
+      {"transmit timestamp all zero", Answer().Timestamp(pTransmitTimestamp, 0, 0), rrNoTransmitTime},
+      {"originate timestamp zero", Answer().Timestamp(pOriginateTimestamp, 0, 0), rrNotOurRequest},
+      {"originate timestamp of another request", Answer().Timestamp(pOriginateTimestamp, 0x88776655, 0x44332212),
+       rrNotOurRequest},
+      {"our stamp in the transmit field instead", ReplyBuilder::Good().Timestamp(pTransmitTimestamp, 0x88776655, 0x44332211),
+       rrNotOurRequest},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CheckReply(c.reply.raw, TSentRequest{kStamp}), c.refusal)
+        << c.what << ": " << ReplyRefusalText(CheckReply(c.reply.raw, TSentRequest{kStamp}));
+  }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@ namespace sntp::test {
 
 struct ReplyBuilder {
   TPacket raw{};
+  ReplyBuilder& Raw(const TPacket& v) { raw = v; return *this; }
   ReplyBuilder& Flags(uint8_t v) { raw[pFlags] = v; return *this; }
   ReplyBuilder& Stratum(uint8_t v) { raw[pStratum] = v; return *this; }
   ReplyBuilder& Bytes(std::size_t offset, std::initializer_list<uint8_t> bytes) {

@@ -1,5 +1,6 @@
 #include "responder.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "reply_builder.h"
@@ -55,8 +56,12 @@ std::string FirstHostAddress() {
   return inet_ntoa(first);
 }
 
-TResponder::TResponder(TAnswer Answer, const TPacket& Reply, const std::string& ReplyTo)
-    : answer_(Answer), reply_(Reply), replyTo_(ReplyTo), socket_(BoundUdpSocket("0.0.0.0", 0)) {
+TResponder::TResponder(TAnswer Answer, const TPacket& Reply, const std::string& ReplyTo, std::vector<TPacket> Early)
+    : answer_(Answer),
+      reply_(Reply),
+      replyTo_(ReplyTo),
+      early_(std::move(Early)),
+      socket_(BoundUdpSocket("0.0.0.0", 0)) {
   port_ = BoundPort(socket_);
   thread_ = std::thread([this] { Serve(); });
 }
@@ -96,17 +101,22 @@ void TResponder::Serve() {
 }
 
 void TResponder::Answer(const std::vector<uint8_t>& Request, sockaddr_in Client) {
+  if (!replyTo_.empty()) Client.sin_addr.s_addr = inet_addr(replyTo_.c_str());
+  const auto send = [&](const std::vector<uint8_t>& Datagram) {
+    sendto(socket_, reinterpret_cast<const char*>(Datagram.data()), static_cast<int>(Datagram.size()), 0,
+           reinterpret_cast<const sockaddr*>(&Client), sizeof Client);
+  };
+  for (const TPacket& early : early_) send(std::vector<uint8_t>(early.begin(), early.end()));
   std::vector<uint8_t> datagram(reply_.begin(), reply_.end());
+  if (Request.size() == kPacketSize)
+    std::copy_n(Request.begin() + pTransmitTimestamp, 8, datagram.begin() + pOriginateTimestamp);
   switch (answer_) {
     case TAnswer::Silent: return;
     case TAnswer::Reply: break;
     case TAnswer::Short47: datagram.resize(47); break;
     case TAnswer::Long68: datagram.resize(68, 0); break;
-    case TAnswer::EchoRequest: datagram = Request; break;
   }
-  if (!replyTo_.empty()) Client.sin_addr.s_addr = inet_addr(replyTo_.c_str());
-  sendto(socket_, reinterpret_cast<const char*>(datagram.data()), static_cast<int>(datagram.size()), 0,
-         reinterpret_cast<const sockaddr*>(&Client), sizeof Client);
+  send(datagram);
 }
 
 bool PumpUntil(const std::function<bool()>& Done, DWORD LimitMs) {

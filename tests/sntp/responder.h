@@ -16,7 +16,7 @@
 
 namespace sntp::test {
 
-enum class TAnswer { Reply, Silent, Short47, Long68, EchoRequest };
+enum class TAnswer { Reply, Silent, Short47, Long68 };
 
 // A synchronised stratum-2 server's reply (version 3, mode 4) whose receive
 // and transmit timestamps are both Seconds.
@@ -26,10 +26,13 @@ TPacket ServerReply(uint32_t Seconds);
 // goes back to the request's source, or with ReplyTo to that address at the
 // same port, and then arrives from whichever local address the system picks
 // (under Wine a socket bound to one loopback address does not keep it as
-// its source).
+// its source). A Reply answer carries the request's transmit timestamp as
+// its originate timestamp, as servers do; the Early datagrams, sent as they
+// are before each answer, stand for stray or bogus replies.
 class TResponder {
  public:
-  TResponder(TAnswer Answer, const TPacket& Reply, const std::string& ReplyTo = "");
+  TResponder(TAnswer Answer, const TPacket& Reply, const std::string& ReplyTo = "",
+             std::vector<TPacket> Early = {});
   ~TResponder();
 
   std::string PortText() const { return std::to_string(port_); }
@@ -43,6 +46,7 @@ class TResponder {
   const TAnswer answer_;
   const TPacket reply_;
   const std::string replyTo_;
+  const std::vector<TPacket> early_;
   SOCKET socket_;
   uint16_t port_ = 0;
   std::atomic<int> requests_{0};

@@ -219,6 +219,25 @@ TEST(ResolveRules, HostTexts) {
     EXPECT_EQ(MessageOf([&] { ResolveHostText(text, services); }), message);
 }
 
+// The client looks a server up asynchronously exactly when the resolver
+// would ask the name service for a server's name.
+TEST(ResolveRules, NameLookupIsNeededForNamesOnly) {
+  struct Case { std::string host; bool lookup; };
+  const Case cases[] = {
+      {"timeserver.test", true},   {" \tlocalhost\r\n", true}, {std::string(256, 'a'), true},
+      {"h\xC3\xB6st", true},        {"10.213.0.1", false},        {" 1.2.3", false},
+      {"3com.example", false},     {"", false},                  {"   ", false},
+      {std::string(257, 'a'), false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(NeedsNameLookup(c.host), c.lookup) << "'" << c.host << "'";
+    TFakeServices services;
+    MessageOf([&] { ResolveHostText(c.host, services); });
+    const bool askedForAServer = !services.lastName.empty();
+    EXPECT_EQ(askedForAServer, c.lookup) << "'" << c.host << "'";
+  }
+}
+
 TEST(ResolvePortRules, NumbersNamesAndLimits) {
   TFakeServices services;
   EXPECT_EQ(ResolvePortText("123abc", "udp", services), 123);
