@@ -27,6 +27,9 @@ struct TLibraryState {
   std::atomic<uint16_t> QueryResult{qrOk};
   std::atomic<double> QueryOffset{0.0};
   std::atomic<bool> Waiting{false};
+  // A QueryServer is under way on the caller's thread; one that a window
+  // procedure of the caller starts during its wait is refused.
+  bool QueryRunning = false;
   void* LoopFunction = nullptr;
   // Set after every result, so that a result from another thread ends the
   // wait at once.
@@ -149,9 +152,27 @@ uint16_t RunQueryOrThrow(const char* Server, double* Offset) {
   return state.QueryResult.load(std::memory_order_relaxed);
 }
 
+// Marks the query under way for as long as it runs.
+class TRunningQuery {
+ public:
+  explicit TRunningQuery(bool& Running) : Running(Running) { Running = true; }
+  ~TRunningQuery() { Running = false; }
+  TRunningQuery(const TRunningQuery&) = delete;
+  TRunningQuery& operator=(const TRunningQuery&) = delete;
+
+ private:
+  bool& Running;
+};
+
 }  // namespace
 
 uint16_t RunQuery(const char* Server, double* Offset) noexcept {
+  // Another query would take over the running one's sockets and result.
+  if (State().QueryRunning) {
+    if (Offset) *Offset = kFailureOffset;
+    return qrWinsockError;
+  }
+  const TRunningQuery running(State().QueryRunning);
   try {
     return RunQueryOrThrow(Server, Offset);
   } catch (...) {

@@ -11,6 +11,9 @@ namespace sntp {
 // Asks Server (dotted address or host name; null counts as empty) for the
 // time. Writes the offset in days (server UTC minus local now, or -1000.0
 // on failure) through Offset unless it is null; returns the result code.
+// Called again while a query waits (from a window procedure of the caller),
+// it returns qrWinsockError and -1000.0 at once and leaves the running
+// query alone.
 uint16_t RunQuery(const char* Server, double* Offset) noexcept;
 
 // Releases the client's sockets and timer and frees it.

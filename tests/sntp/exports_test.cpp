@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -180,20 +181,21 @@ TEST_F(SntpLibrary, UnansweredQueryTimesOutAndKeepsAQuitRequest) {
   EXPECT_EQ(message.wParam, 7u);
 }
 
-// A window of the caller whose procedure releases the library's client, as
-// a clock closing down does, while a query waits.
-TSNTPCleanUp CleanUpFromWindow = nullptr;
+// A window of the caller whose procedure calls back into the library while
+// a query waits, as a clock's own windows may.
+std::function<void()> ClockWindowAction;
 
 LRESULT CALLBACK ClockWindowProcedure(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
   if (Message == WM_APP) {
-    CleanUpFromWindow();
+    ClockWindowAction();
     return 0;
   }
   return DefWindowProcA(Window, Message, WParam, LParam);
 }
 
-TEST_F(SntpLibrary, CleanUpFromAWindowProcedureDuringTheWaitEndsTheQuery) {
-  if (!test::CanBindUdpPort(123)) GTEST_SKIP() << "local UDP port 123 cannot be bound here";
+// Runs Action from a window procedure during a wait for "127.0.0.1", which
+// only the library's own listening socket hears, so the query times out.
+uint16_t QueryWhileAWindowProcedureRuns(TQueryServer QueryServer, std::function<void()> Action, double& Offset) {
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = ClockWindowProcedure;
   windowClass.hInstance = GetModuleHandleA(nullptr);
@@ -201,14 +203,35 @@ TEST_F(SntpLibrary, CleanUpFromAWindowProcedureDuringTheWaitEndsTheQuery) {
   RegisterClassA(&windowClass);
   HWND window = CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                 nullptr, windowClass.hInstance, nullptr);
-  ASSERT_NE(window, nullptr);
-  CleanUpFromWindow = SNTPCleanUp;
+  EXPECT_NE(window, nullptr);
+  ClockWindowAction = std::move(Action);
   PostMessageA(window, WM_APP, 0, 0);
-  double offset = 0;
-  EXPECT_EQ(QueryServer("127.0.0.1", &offset), qrTimeout);
-  EXPECT_TRUE(IsFailureOffset(offset));
+  const uint16_t code = QueryServer("127.0.0.1", &Offset);
   DestroyWindow(window);
+  return code;
+}
+
+TEST_F(SntpLibrary, CleanUpFromAWindowProcedureDuringTheWaitEndsTheQuery) {
+  if (!test::CanBindUdpPort(123)) GTEST_SKIP() << "local UDP port 123 cannot be bound here";
+  double offset = 0;
+  EXPECT_EQ(QueryWhileAWindowProcedureRuns(QueryServer, SNTPCleanUp, offset), qrTimeout);
+  EXPECT_TRUE(IsFailureOffset(offset));
   EXPECT_EQ(QueryServer("", &offset), qrResolveError) << "and the next query starts afresh";
+}
+
+TEST_F(SntpLibrary, QueryFromAWindowProcedureDuringTheWaitIsRefusedAtOnce) {
+  if (!test::CanBindUdpPort(123)) GTEST_SKIP() << "local UDP port 123 cannot be bound here";
+  TLogWatch log;
+  uint16_t innerCode = 0xFFFF;
+  double innerOffset = 0, outerOffset = 0;
+  const uint16_t outerCode = QueryWhileAWindowProcedureRuns(
+      QueryServer, [&] { innerCode = QueryServer("", &innerOffset); }, outerOffset);
+  EXPECT_EQ(innerCode, qrWinsockError) << "not the Resolve Error the empty text would get";
+  EXPECT_TRUE(IsFailureOffset(innerOffset));
+  EXPECT_EQ(outerCode, qrTimeout) << "the outer query's own result";
+  EXPECT_TRUE(IsFailureOffset(outerOffset));
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{"SNTP Object is created", "Querying 127.0.0.1"}))
+      << "the refused query is not logged";
 }
 
 TEST_F(SntpLibrary, UnwritableLogIsSkipped) {
