@@ -1,6 +1,7 @@
 #!/bin/sh
 # sntpquery.exe's command line: help, usage errors, the result line of a
-# query that fails at once, repeats with clean-up, and a missing SNTP.dll.
+# query that fails at once, its timing line, output that cannot be written,
+# repeats with clean-up, and a missing SNTP.dll.
 #   sntpquery_cli_test.sh EMULATOR SNTPQUERY.EXE WORKDIR
 run=$1
 exe=$2
@@ -37,6 +38,16 @@ query 256.1.1.1
 expect_code 3 "a bad address exits with code 3"
 [ "$(echo "$out" | grep -v '^connected: ')" = "$line" ] || fail "result line: '$out'"
 echo "$out" | grep -Eq '^connected: (yes|no)$' || fail "connected line: '$out'"
+
+query --timing 256.1.1.1
+expect_code 3 "--timing"
+echo "$out" | grep -Eq '^256\.1\.1\.1: QueryServer took [0-9]+\.[0-9]{3} ms \(system clock [0-9.]+ to [0-9.]+\)$' ||
+  fail "timing line: '$out'"
+
+# Results that cannot be written are a failure of their own.
+"$run" "$exe" 256.1.1.1 >/dev/full 2>"$work/err" </dev/null
+code=$?
+expect_code 74 "output to a full device"
 
 query --repeat 2 --cleanup "" 256.1.1.1
 expect_code 3 "repeat with clean-up"

@@ -1,8 +1,7 @@
 // sntpquery: stands in for the clock application. Loads SNTP.dll by name,
 // calls its exports exactly as the clock does and prints one line per query:
 //   SERVER: code N TEXT, offset D days (S s)
-// Exit status: the code of the last query; 64 usage error; 69 SNTP.dll or an
-// export cannot be loaded; 70 a callee-saved register did not survive a call.
+// Exit statuses in kUsage.
 #include <windows.h>
 
 #include <cstdint>
@@ -18,22 +17,30 @@
 namespace {
 
 constexpr int kExitUsage = 64;
+constexpr int kExitUnknownCode = 65;
 constexpr int kExitUnavailable = 69;
 constexpr int kExitRegisterCheck = 70;
+constexpr int kExitInternal = 71;
+constexpr int kExitOutput = 74;
+constexpr uint16_t kHighestResultCode = 3;
 
 const char kUsage[] =
-    "usage: sntpquery [--repeat N] [--cleanup] SERVER...\n"
+    "usage: sntpquery [--repeat N] [--cleanup] [--timing] SERVER...\n"
     "Asks each SERVER (dotted IPv4 address or host name) for the time through SNTP.dll.\n"
     "  --repeat N   query the list of servers N times (default 1)\n"
     "  --cleanup    call SNTPCleanUp between queries, not only at the end\n"
+    "  --timing     also print how long isConnected and each QueryServer took\n"
     "  --help       show this text\n"
     "Exit status: the result code of the last query (0 OK, 1 Timeout, 2 Winsock Error,\n"
-    "3 Resolve Error); 64 usage error; 69 SNTP.dll not loadable; 70 register check failed.\n";
+    "3 Resolve Error); 64 usage error; 65 SNTP.dll returned a code other than 0-3;\n"
+    "69 SNTP.dll or one of its exports cannot be loaded; 70 an export broke the register\n"
+    "calling convention; 71 sntpquery failed otherwise; 74 the output could not be written.\n";
 
 struct TOptions {
   std::vector<std::string> Servers;
   long Repeat = 1;
   bool CleanUpBetween = false;
+  bool Timing = false;
   bool Help = false;
 };
 
@@ -46,6 +53,8 @@ TOptions ParseOptions(int Count, char** Arguments) {
       options.Help = true;
     } else if (argument == "--cleanup") {
       options.CleanUpBetween = true;
+    } else if (argument == "--timing") {
+      options.Timing = true;
     } else if (argument == "--repeat") {
       if (++i == Count) throw std::invalid_argument("--repeat needs a count");
       char* end = nullptr;
@@ -66,6 +75,40 @@ TOptions ParseOptions(int Count, char** Arguments) {
 struct TRegisterCheckFailed : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
+
+// Milliseconds on the performance counter.
+double NowMilliseconds() {
+  LARGE_INTEGER counter, frequency;
+  QueryPerformanceCounter(&counter);
+  QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// The system clock in seconds since 1970, to the microsecond where Windows
+// (8 and later) tells it that finely: comparable with packet capture times.
+double SystemClockSeconds() {
+  using TGetTime = void(WINAPI*)(LPFILETIME);
+  static const auto precise = reinterpret_cast<TGetTime>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
+  FILETIME time;
+  (precise ? precise : GetSystemTimeAsFileTime)(&time);
+  const uint64_t ticks = (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;  // 100 ns since 1601
+  constexpr uint64_t k1970 = 116444736000000000ull;
+  return static_cast<double>(ticks - k1970) / 1e7;
+}
+
+// Runs Call; with Timing prints "NAME took T ms (system clock S to E)".
+template <typename Call>
+auto Timed(bool Timing, const std::string& Name, Call&& Run) {
+  const double startClock = SystemClockSeconds();
+  const double start = NowMilliseconds();
+  auto result = Run();
+  const double elapsed = NowMilliseconds() - start;
+  if (Timing)
+    std::printf("%s took %.3f ms (system clock %.6f to %.6f)\n", Name.c_str(), elapsed, startClock,
+                SystemClockSeconds());
+  return result;
+}
 
 #if defined(__i386__)
 std::string ClobberedNames(uint32_t Mask) {
@@ -165,26 +208,39 @@ class TSntpLibrary {
 // What the clock hands to setLoopFunction; the library never calls it.
 void ClockLoop() {}
 
+// One query and its result line; returns the result code.
+uint16_t QueryAndPrint(TSntpLibrary& Library, const std::string& Server, bool Timing) {
+  double days = 0.0;
+  const uint16_t code =
+      Timed(Timing, Server + ": QueryServer", [&] { return Library.QueryServer(Server.c_str(), &days); });
+  std::printf("%s: code %u %s, offset %.10f days (%.6f s)\n", Server.c_str(), unsigned{code},
+              sntp::ResultText(code), days, days * 86400.0);
+  std::fflush(stdout);
+  return code;
+}
+
+// The exit status: the last query's code.
 int RunQueries(TSntpLibrary& Library, const TOptions& Options) {
   Library.setLoopFunction(reinterpret_cast<void*>(&ClockLoop));
-  std::printf("connected: %s\n", Library.isConnected() ? "yes" : "no");
-  int lastCode = 0;
+  const bool connected = Timed(Options.Timing, "isConnected", [&] { return Library.isConnected(); });
+  std::printf("connected: %s\n", connected ? "yes" : "no");
+  uint16_t lastCode = 0;
   bool first = true;
   for (long round = 0; round < Options.Repeat; ++round) {
     for (const std::string& server : Options.Servers) {
       if (Options.CleanUpBetween && !first) Library.SNTPCleanUp();
       first = false;
-      double days = 0.0;
-      const uint16_t code = Library.QueryServer(server.c_str(), &days);
-      std::printf("%s: code %u %s, offset %.10f days (%.6f s)\n", server.c_str(), unsigned{code},
-                  sntp::ResultText(code), days, days * 86400.0);
-      std::fflush(stdout);
-      lastCode = code;
+      lastCode = QueryAndPrint(Library, server, Options.Timing);
     }
   }
   // The clock releases the library's client before it unloads the library.
   Library.SNTPCleanUp();
-  return lastCode;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "sntpquery: cannot write the results\n");
+    return kExitOutput;
+  }
+  // An exit status of 256 would read as 0: success.
+  return lastCode <= kHighestResultCode ? lastCode : kExitUnknownCode;
 }
 
 }  // namespace
@@ -214,6 +270,9 @@ int main(int argc, char** argv) {
     return kExitRegisterCheck;
   } catch (const std::exception& error) {
     std::fprintf(stderr, "sntpquery: %s\n", error.what());
-    return kExitRegisterCheck;
+    return kExitInternal;
+  } catch (...) {
+    std::fprintf(stderr, "sntpquery: unexpected failure\n");
+    return kExitInternal;
   }
 }
