@@ -28,3 +28,20 @@ function(zara_add_gtest name)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
 endfunction()
+
+# zara_add_fuzzer(name SOURCES ... CODE target [LIBS ...])
+# A libFuzzer executable (with ZARA_FUZZ): the SOURCES plus the sources of the
+# CODE library under test, all instrumented, so that libFuzzer sees the
+# coverage of that code; the library itself stays uninstrumented for the tests.
+function(zara_add_fuzzer name)
+  cmake_parse_arguments(F "" "CODE" "SOURCES;LIBS" ${ARGN})
+  get_target_property(code_dir ${F_CODE} SOURCE_DIR)
+  get_target_property(code_sources ${F_CODE} SOURCES)
+  list(TRANSFORM code_sources PREPEND ${code_dir}/)
+  set(fuzz_flags -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined)
+  add_executable(${name} ${F_SOURCES} ${code_sources})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${code_dir})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_compile_options(${name} PRIVATE ${fuzz_flags})
+  target_link_options(${name} PRIVATE ${fuzz_flags})
+endfunction()
