@@ -3,6 +3,11 @@
 #   zara_net_up WORKDIR     two network namespaces joined by a veth pair:
 #                             server ns: 10.213.0.1 chrony serving time on UDP 123
 #                                        10.213.0.3 a silent host: reads requests, never answers
+#                                        10.213.0.10-15 scripted replies (zara_net_scripted_*,
+#                                          tools/testnet/scripted_ntp.py)
+#                                        10.213.0.53 the name server: says "no such name" at
+#                                          once, except for names under silent.test, which
+#                                          it reads and never answers
 #                             client ns: 10.213.0.2, its host name resolves there,
 #                                        "timeserver.test" resolves to 10.213.0.1
 #   zara_net_wine CMD...    runs CMD in the client ns under Wine, with a wineserver
@@ -18,6 +23,14 @@ zara_net_subnet=10.213.0
 zara_net_server=$zara_net_subnet.1
 zara_net_client=$zara_net_subnet.2
 zara_net_silent=$zara_net_subnet.3
+zara_net_scripted_kiss_o_death=$zara_net_subnet.10
+zara_net_scripted_unsynchronised=$zara_net_subnet.11
+zara_net_scripted_zero_transmit=$zara_net_subnet.12
+zara_net_scripted_wrong_origin=$zara_net_subnet.13
+zara_net_scripted_ignored_then_good=$zara_net_subnet.14
+zara_net_scripted_stale_then_good=$zara_net_subnet.15
+zara_net_name_server=$zara_net_subnet.53
+zara_net_unanswered_name=time.silent.test
 
 zara_net_usable() {
   [ "$(id -u)" -eq 0 ] || { echo "needs root"; return 1; }
@@ -38,18 +51,41 @@ zara_net_up() {
   ip link add "zs$$" type veth peer name "zc$$"
   ip link set "zs$$" netns "$zara_net_srv"
   ip link set "zc$$" netns "$zara_net_cli"
-  ip -n "$zara_net_srv" addr add "$zara_net_server/24" dev "zs$$"
-  ip -n "$zara_net_srv" addr add "$zara_net_silent/24" dev "zs$$"
+  for address in "$zara_net_server" "$zara_net_silent" "$zara_net_name_server" $(zara_net_scripted_addresses); do
+    ip -n "$zara_net_srv" addr add "$address/24" dev "zs$$"
+  done
   ip -n "$zara_net_cli" addr add "$zara_net_client/24" dev "zc$$"
   for ns in "$zara_net_srv" "$zara_net_cli"; do ip -n "$ns" link set lo up; done
   ip -n "$zara_net_srv" link set "zs$$" up
   ip -n "$zara_net_cli" link set "zc$$" up
   printf '127.0.0.1 localhost\n%s %s\n%s timeserver.test\n' \
     "$zara_net_client" "$(hostname)" "$zara_net_server" >"/etc/netns/$zara_net_cli/hosts"
-  # No name server in the namespace: unknown names fail at once.
-  printf 'nameserver 127.0.0.1\noptions timeout:1 attempts:1\n' >"/etc/netns/$zara_net_cli/resolv.conf"
+  # The resolver's own time limits (5 s, twice) stay: a name server that
+  # never answers holds a blocking lookup for 10 s.
+  printf 'nameserver %s\n' "$zara_net_name_server" >"/etc/netns/$zara_net_cli/resolv.conf"
   zara_net_start_chrony
   zara_net_start_silent
+  zara_net_start_scripted
+}
+
+zara_net_scripted_addresses() {
+  echo "$zara_net_scripted_kiss_o_death $zara_net_scripted_unsynchronised $zara_net_scripted_zero_transmit" \
+    "$zara_net_scripted_wrong_origin $zara_net_scripted_ignored_then_good $zara_net_scripted_stale_then_good"
+}
+
+# The scripted time servers and the name server, each a Python process.
+zara_net_start_scripted() {
+  local tools
+  tools=$(dirname "${BASH_SOURCE[0]}")/testnet
+  ip netns exec "$zara_net_srv" /usr/bin/python3 "$tools/scripted_ntp.py" \
+    "$zara_net_scripted_kiss_o_death=kiss-o-death" "$zara_net_scripted_unsynchronised=unsynchronised" \
+    "$zara_net_scripted_zero_transmit=zero-transmit" "$zara_net_scripted_wrong_origin=wrong-origin" \
+    "$zara_net_scripted_ignored_then_good=ignored-then-good" "$zara_net_scripted_stale_then_good=stale-then-good" \
+    </dev/null >"$zara_net_dir/scripted_ntp.log" 2>&1 &
+  zara_net_scripted_pid=$!
+  ip netns exec "$zara_net_srv" /usr/bin/python3 "$tools/name_server.py" \
+    "$zara_net_name_server" "${zara_net_unanswered_name#*.}" </dev/null >"$zara_net_dir/name_server.log" 2>&1 &
+  zara_net_name_server_pid=$!
 }
 
 zara_net_start_chrony() {
@@ -93,8 +129,11 @@ zara_net_wine_start() {
 zara_net_down() {
   [ -n "${zara_net_dir:-}" ] || return 0
   zara_net_wine wineserver -k </dev/null >/dev/null 2>&1 || true
-  kill "${zara_net_chrony_pid:-}" "${zara_net_silent_pid:-}" 2>/dev/null || true
-  wait ${zara_net_chrony_pid:-} ${zara_net_silent_pid:-} 2>/dev/null || true
+  local pids="${zara_net_chrony_pid:-} ${zara_net_silent_pid:-} ${zara_net_scripted_pid:-} ${zara_net_name_server_pid:-}"
+  # shellcheck disable=SC2086
+  kill $pids 2>/dev/null || true
+  # shellcheck disable=SC2086
+  wait $pids 2>/dev/null || true
   ip netns del "$zara_net_srv" 2>/dev/null || true
   ip netns del "$zara_net_cli" 2>/dev/null || true
   rm -rf "/etc/netns/$zara_net_cli"

@@ -40,6 +40,14 @@ query() {
 
 # Offset in seconds of the first result line that has the given code.
 offset_of() { sed -n "s/^.*: code $1 .*(\(.*\) s)$/\1/p" <<<"$out" | head -n 1; }
+# Result codes, offsets (s) and QueryServer times (ms, with --timing) of the
+# given server's lines, one a line.
+codes_for() { sed -n "s/^$1: code \([0-9]*\) .*/\1/p" <<<"$out"; }
+offsets_for() { sed -n "s/^$1: code .*(\(.*\) s)$/\1/p" <<<"$out"; }
+milliseconds_for() { sed -n "s/^$1: QueryServer took \([0-9.]*\) ms .*/\1/p" <<<"$out"; }
+all_within() {  # values (one a line), target, tolerance
+  [ -n "$1" ] && while read -r v; do within "$v" "$2" "$3" || return 1; done <<<"$1"
+}
 
 within() { [ -n "$1" ] && awk -v a="$1" -v b="$2" -v d="$3" 'BEGIN { x = a - b; if (x < 0) x = -x; exit !(x <= d) }'; }
 between() { awk -v x="$1" -v lo="$2" -v hi="$3" 'BEGIN { exit !(x >= lo && x <= hi) }'; }
@@ -69,8 +77,35 @@ check "a silent server gives code 1 Timeout" [ "$code" -eq 1 ]
 check "the time-out comes after the 4 s deadline, not long after" between "$seconds" 3.9 30
 check "a failed query reports -1000 days" grep -q 'offset -1000.0000000000 days' <<<"$out"
 
-query no-such-host.invalid
+query --timing no-such-host.invalid
 check "a name that does not resolve gives code 3 Resolve Error" [ "$code" -eq 3 ]
+check "... as soon as the name server says so" between "$(milliseconds_for no-such-host.invalid)" 0 3000
+
+# The name server never answers for this name; a blocking lookup would take
+# the resolver's 10 s.
+query --timing "$zara_net_unanswered_name"
+check "a name server that never answers gives code 3" [ "$code" -eq 3 ]
+check "... at the 4 s deadline" between "$(milliseconds_for "$zara_net_unanswered_name")" 3900 4500
+
+# Replies that no client should believe are ignored: with nothing better,
+# each query times out at its deadline.
+refused="$zara_net_scripted_kiss_o_death $zara_net_scripted_unsynchronised"
+refused="$refused $zara_net_scripted_zero_transmit $zara_net_scripted_wrong_origin"
+# shellcheck disable=SC2086
+query $refused
+for server in $refused; do
+  check "scripted reply from $server is ignored: code 1" [ "$(codes_for "$server")" = 1 ]
+done
+
+query "$zara_net_scripted_ignored_then_good"
+check "a good reply after an ignored one gives code 0" [ "$code" -eq 0 ]
+check "... with the good reply's offset" within "$(offset_of 0)" "$true_offset" 0.05
+
+# Each request but the first first gets the reply to the one before, an hour off.
+query --repeat 3 "$zara_net_scripted_stale_then_good"
+check "replies to earlier requests are ignored: three times code 0" \
+  [ "$(codes_for "$zara_net_scripted_stale_then_good" | tr -d '\n')" = 000 ]
+check "... each with the right offset" all_within "$(offsets_for "$zara_net_scripted_stale_then_good")" "$true_offset" 0.05
 
 # Another program holds local UDP port 123, which every query binds.
 ip netns exec "$zara_net_cli" /usr/bin/python3 -c "
@@ -84,6 +119,14 @@ sleep 0.5
 query "$zara_net_server"
 kill $holder 2>/dev/null; wait $holder 2>/dev/null
 check "local port 123 taken gives code 2 Winsock Error" [ "$code" -eq 2 ]
+
+# Without a display Wine makes no windows but message-only ones, which are
+# all the library needs.
+saved_display=${DISPLAY-}
+unset DISPLAY
+query "$zara_net_server"
+check "with no display a query still answers with code 0" [ "$code" -eq 0 ]
+[ -z "$saved_display" ] || export DISPLAY=$saved_display
 
 check "sntp.log beside the program records the queries" \
   grep -q "Querying $zara_net_server" "$bindir/sntp.log"
