@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Measures SNTP.dll queries against chrony in the private test network:
-# wall time per query (median of 20 separate runs, and 20 queries in one
-# process), the process's CPU time, and the CPU time spent waiting 4 s for a
-# silent server. Run as root after a Windows build:
+# per query, the round trip on the wire, the time inside QueryServer and
+# their difference (the first query of a process, and the median of 20
+# after it); QueryServer's time with a name server that never answers; wall
+# time per query (median of 20 separate runs, and 20 queries in one process),
+# the process's CPU time, and the CPU time spent waiting 4 s for a silent
+# server. Run as root after a Windows build:
 #   bench/sntp_query.sh [BINDIR]      (default: build/windows-x64/bin)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,6 +26,25 @@ for _ in 1 2 3 4 5; do
   zara_net_wine tools/wine-run "$bin/sntpquery.exe" "$zara_net_server" >/dev/null 2>&1 && break
   sleep 1
 done
+
+# Per query: the round trip, from the request leaving the client's interface
+# to the reply reaching it, against the time inside QueryServer.
+wire=$root/build/bench-wire.txt
+queries=$root/build/bench-queries.txt
+ip netns exec "$zara_net_cli" /usr/bin/python3 bench/sntp_wire.py sniff "$zara_net_server" "$wire" </dev/null &
+sniffer=$!
+sleep 0.5
+zara_net_wine tools/wine-run "$bin/sntpquery.exe" --timing --repeat 21 "$zara_net_server" >"$queries" 2>&1 || true
+kill "$sniffer"; wait "$sniffer" || true
+echo "against chrony (target: the difference within 2 ms after the first query):"
+/usr/bin/python3 bench/sntp_wire.py report "$wire" "$queries"
+
+# The name server of the test network never answers for this name; the
+# resolver alone would wait 10 s.
+zara_net_wine tools/wine-run "$bin/sntpquery.exe" --timing "$zara_net_unanswered_name" >"$queries" 2>&1 || true
+awk -F'took ' '/: code / { sub(/,.*/, ""); result = $0 } /QueryServer took/ { took = $2 + 0 } END {
+  printf "name server that never answers: %s, %.1f ms inside QueryServer (target: at most 4100 ms)\n", result, took }' \
+  <(tr -d '\r' <"$queries")
 
 TIMEFORMAT='%R %U %S'
 timed() {  # runs sntpquery with the arguments; prints "wall user sys"
