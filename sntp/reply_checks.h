@@ -11,12 +11,12 @@ namespace sntp {
 
 // Why a reply is refused, in the order the checks run.
 enum TReplyRefusal : uint8_t {
-  rrAcceptable,       // no check refuses it
-  rrNotServerMode,    // not mode 4: a request (our own, heard back), a broadcast, noise
-  rrNotSynchronised,  // leap indicator 3: the server's clock is not set (kiss-o'-death too)
+  rrAcceptable,         // no check refuses it
+  rrNotServerMode,      // not mode 4: a request (our own, heard back), a broadcast, noise
+  rrNotSynchronised,    // leap indicator 3: the server's clock is not set (kiss-o'-death too)
   rrStratumOutOfRange,  // stratum 0 (kiss-o'-death) or above 15 (unsynchronised)
-  rrNoTransmitTime,   // transmit timestamp all zero: no time to take
-  rrNotOurRequest,    // originate timestamp is not our request's stamp: late, duplicate or forged
+  rrNoTransmitTime,     // transmit timestamp all zero: no time to take
+  rrNotOurRequest,      // originate timestamp is not our request's stamp: late, duplicate or forged
 };
 
 // What the client remembers of the request it sent, to judge replies by.
