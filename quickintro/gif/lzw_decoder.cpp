@@ -288,6 +288,16 @@ bool RunDecoder(CompressedSource& source, PixelWriter& writer, DecoderTables& ta
 
 }  // namespace
 
+std::uint64_t MostDecodablePixels(std::span<const std::uint8_t> data) {
+  if (data.empty()) return 0;
+  // Codes are at least one bit wider than the code size (a bad size byte
+  // fails later; count its codes as narrow as any can be).
+  const int size = data[0];
+  const int narrowestCode = size >= 2 && size <= 9 ? size + 1 : 3;
+  const std::uint64_t codes = 8 * std::uint64_t{data.size() - 1} / static_cast<unsigned>(narrowestCode);
+  return codes * (kTableSize + 1);
+}
+
 bool DecodeFrameBits(CompressedSource& source, const FrameFormat& format, int bitsPerPixel,
                      const DecodeProgressSink& progress, std::span<std::uint8_t> pixels) {
   // Pixel values are kept below 2^pixelBits, so they always fit the depth.

@@ -31,4 +31,8 @@ namespace quickintro::gif {
 bool DecodeFrameBits(CompressedSource& source, const FrameFormat& format, int bitsPerPixel,
                      const DecodeProgressSink& progress, std::span<std::uint8_t> pixels);
 
+// The most pixels that data (the code size byte, then sub-blocks) can decode
+// to, whatever their codes: every code gives at most one pixel stack's worth.
+std::uint64_t MostDecodablePixels(std::span<const std::uint8_t> data);
+
 }  // namespace quickintro::gif
