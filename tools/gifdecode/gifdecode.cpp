@@ -2,18 +2,19 @@
 // through the wizard's own picture reader, and tells what the picture holds.
 // For artwork checks, differential tests and timing.
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "gif_image.h"
@@ -109,14 +110,17 @@ void Complain(const Options& options, const std::string& what) {
 }
 
 // Reads the file's frames without decoding them. Returns why reading stopped
-// before the end, or an empty text; the frames read before stay.
+// before the end, or an empty text; the frames read before stay. The file is
+// read in one piece, without a stream buffer.
 std::string ReadPicture(const std::string& fileName, TGIFImage& image) {
-  std::ifstream file(fileName, std::ios::binary | std::ios::ate);
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(fileName, error);  // fails for a folder too
+  if (error) throw std::runtime_error("cannot open: " + error.message());
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"), std::fclose);
   if (!file) throw std::runtime_error(std::string("cannot open: ") + std::strerror(errno));
-  const std::streamoff size = file.tellg();
-  auto bytes = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(std::max<std::streamoff>(size, 0)));
-  file.seekg(0);
-  if (size < 0 || !file.read(reinterpret_cast<char*>(bytes->data()), size))
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  auto bytes = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(size));
+  if (std::fread(bytes->data(), 1, bytes->size(), file.get()) != bytes->size())
     throw std::runtime_error(std::string("cannot read: ") + std::strerror(errno));
   const std::span<const std::uint8_t> whole(*bytes);
   try {
@@ -194,17 +198,15 @@ bool WriteFrame(const Options& options, TGIFImage& image) {
   return true;
 }
 
-// Reads the picture and decodes the asked frame, for timing only.
-void ReadAndDecodeQuietly(const Options& options) {
-  TGIFImage image;
-  ReadPicture(options.input, image);
-  if (options.frame < std::ssize(image.FrameList)) DecodeFailure(*image.FrameList[static_cast<std::size_t>(options.frame)]);
-}
-
 int Run(const Options& options) {
-  for (long round = 1; round < options.repeat; ++round) ReadAndDecodeQuietly(options);
   TGIFImage image;
-  const std::string readFailure = ReadPicture(options.input, image);
+  std::string readFailure;
+  // Every round reads the file and decodes the frame to write; the last one's
+  // frames are used.
+  for (long round = 0; round < options.repeat; ++round) {
+    readFailure = ReadPicture(options.input, image);
+    if (options.frame < std::ssize(image.FrameList)) DecodeFailure(*image.FrameList[static_cast<std::size_t>(options.frame)]);
+  }
   if (!readFailure.empty()) {
     if (image.FrameList.empty()) {
       Complain(options, readFailure);

@@ -83,6 +83,7 @@ def main():
         (["--frame", "x", path("good.gif"), bmp], 2, [], ["--frame needs a whole number of at least 0, not \"x\""]),
         ([path("good.gif")], 2, [], ["no output file (or --info)"]),
         ([path("missing.gif"), bmp], 1, [], [f"gifdecode: {path('missing.gif')}: cannot open: No such file"]),
+        (["--info", folder], 1, [], [f"gifdecode: {folder}: cannot open: Is a directory"]),
         ([path("not-a-gif.gif"), "--info"], 1, [], [f"gifdecode: {path('not-a-gif.gif')}: Unknown GIF version"]),
         (["--info", path("good.gif")], 0,
          ["version GIF89a", "frames 2", "frame 0: position 0,0 size 5x3 colours 4 (global)", "frame 1:",
