@@ -18,6 +18,7 @@ class CompressedSource {
   std::size_t Position() const { return position_; }
   std::size_t Size() const { return bytes_.size(); }
   bool AtEnd() const { return position_ >= bytes_.size(); }
+  std::span<const std::uint8_t> Unread() const { return bytes_.subspan(position_); }
 
   // Fails with "Stream read error" at the end of the data.
   std::uint8_t ReadByte() {

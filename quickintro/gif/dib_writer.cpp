@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <span>
+#include <string>
 
 #include "graphic_error.h"
 #include "lzw_decoder.h"
@@ -50,6 +51,19 @@ void AppendPalette(std::vector<std::uint8_t>& out, const ColorTableRec& table, i
   }
 }
 
+// A frame larger than the bounds fails before its bitmap is allocated.
+void CheckFrameSize(const FrameFormat& format, std::span<const std::uint8_t> data) {
+  const std::uint64_t pixels = std::uint64_t{format.width} * format.height;
+  const bool tooLarge = pixels > kMostFramePixels;
+  if (!tooLarge && (pixels <= kShortDataFramePixels || pixels <= MostDecodablePixels(data))) return;
+  const std::string size = std::to_string(format.width) + " x " + std::to_string(format.height) + " pixels";
+  if (tooLarge)
+    throw EInvalidGraphicOperation("GIF frame too large: " + size + " (the limit is " +
+                                   std::to_string(kMostFramePixels) + " pixels)");
+  throw EInvalidGraphicOperation("GIF frame data too short: " + std::to_string(data.size()) +
+                                 " bytes cannot fill " + size);
+}
+
 }  // namespace
 
 int PickDibDepth(int pixelBits) {
@@ -72,6 +86,7 @@ std::array<DibPaletteEntry, 256> FillDibPalette(const ColorTableRec& table) {
 bool BuildFrameDib(CompressedSource& source, const FrameFormat& format, const ColorTableRec& table,
                    const DecodeProgressSink& progress, std::vector<std::uint8_t>& output) {
   const int bitsPerPixel = PickDibDepth(format.pixelBits);
+  CheckFrameSize(format, source.Unread());
   const auto imageSize = static_cast<std::uint32_t>(DibStride(bitsPerPixel, format.width) * format.height);
   const auto paletteSize = static_cast<std::uint32_t>(4u << bitsPerPixel);
   output.clear();

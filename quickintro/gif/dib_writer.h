@@ -15,6 +15,15 @@ namespace quickintro::gif {
 
 inline constexpr std::uint32_t kDibHeadersSize = 14 + 40;
 
+// The largest frame decoded: 2^26 pixels (8192 x 8192), a bitmap of 64 MiB at
+// 8 bits per pixel; a 32-bit process keeps room for it and its copies.
+inline constexpr std::uint64_t kMostFramePixels = std::uint64_t{1} << 26;
+// Frames up to 2^16 pixels (64 KiB at 8 bits) are decoded however little data
+// they have, the rest of the frame keeping colour index 0; larger ones only
+// when their data could fill them (MostDecodablePixels), so that a few bytes
+// never cost a large bitmap.
+inline constexpr std::uint64_t kShortDataFramePixels = std::uint64_t{1} << 16;
+
 struct DibPaletteEntry {
   std::uint8_t blue = 0x80;
   std::uint8_t green = 0x80;
@@ -31,8 +40,10 @@ int PickDibDepth(int pixelBits);
 std::array<DibPaletteEntry, 256> FillDibPalette(const ColorTableRec& table);
 
 // Writes the bitmap file of the frame into output (emptied first) and returns
-// the decoder's corrupted flag. A depth failure leaves output untouched; a
-// decoding failure leaves the headers and the palette only.
+// the decoder's corrupted flag. A depth failure, and a frame larger than
+// kMostFramePixels or (above kShortDataFramePixels) than its data could fill,
+// fail before anything is allocated and leave output untouched; a decoding
+// failure leaves the headers and the palette only.
 bool BuildFrameDib(CompressedSource& source, const FrameFormat& format, const ColorTableRec& table,
                    const DecodeProgressSink& progress, std::vector<std::uint8_t>& output);
 

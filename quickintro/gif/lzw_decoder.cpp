@@ -75,7 +75,9 @@ class FrameDecoder {
         nextFreeCode_(firstFreeCode_), capacity_(1 << (minimumCodeSize + 1)),
         notifyRunning_(progress && source.Size() > 0) {
     SetCodeWidth(reader_, static_cast<unsigned>(minimumCodeSize + 1));
-    for (int value = 0; value <= pixelMask_; ++value)
+    // Pixel values beyond the colour table keep length 0, so that they are
+    // unwound, and marked, wherever they come.
+    for (int value = 0; value < clearCode_ && value <= pixelMask_; ++value)
       tables_.places[static_cast<std::size_t>(value)] = {&kPixelValues[static_cast<std::size_t>(value)], 16, 1, 0,
                                                          static_cast<std::uint8_t>(value)};
   }
@@ -83,10 +85,10 @@ class FrameDecoder {
   // Decodes until the end code, the last row, damage or the end of the data.
   // Returns the corrupted flag.
   bool Run() {
-    int code = NextCode(source_, reader_);
+    int code = clearCode_;  // a frame starts as if with a clear code
     while (code != endCode_ && code != kNoMoreCodes && writer_.row < writer_.height) {
       if (code == clearCode_) {
-        if (!RestartTable()) break;
+        if (!RestartTable(code)) break;
       } else if (!DecodeCode(code)) {
         corrupted_ = true;
         break;
@@ -94,7 +96,7 @@ class FrameDecoder {
       code = NextCode(source_, reader_);
       if (notifyRunning_) NotifyRunning();
     }
-    if ((code == kNoMoreCodes || dataRanOut_) && writer_.row < writer_.height) corrupted_ = true;
+    if (code == kNoMoreCodes && writer_.row < writer_.height) corrupted_ = true;
     FinishPixelWriter(writer_);
     return corrupted_;
   }
@@ -106,24 +108,38 @@ class FrameDecoder {
             static_cast<std::uint16_t>(writer_.rowLines.size() - 1), 0};
   }
 
-  // A clear code: back to the first table and width. The next code is always
-  // taken as a pixel value and adds no entry. False when the data end first.
-  bool RestartTable() {
+  // A clear code: back to the first table and width. Clear codes in a row
+  // count as one; the code after them must be a pixel value, which starts
+  // the new table and adds no entry. Leaves that code in code and returns
+  // false when it is none: the end code, the end of the data, or a table
+  // code, which nothing defines yet (damage).
+  bool RestartTable(int& code) {
     SetCodeWidth(reader_, static_cast<unsigned>(minimumCodeSize_ + 1));
     capacity_ = 1 << (minimumCodeSize_ + 1);
     nextFreeCode_ = firstFreeCode_;
     tableFull_ = false;
-    const int code = NextCode(source_, reader_);
-    if (code == kNoMoreCodes) {
-      dataRanOut_ = true;
+    do {
+      code = NextCode(source_, reader_);
+    } while (code == clearCode_);
+    if (code == kNoMoreCodes || code == endCode_) return false;
+    if (code > endCode_) {
+      corrupted_ = true;
       return false;
     }
     previousCode_ = code;
     previous_ = CurrentPlace();
-    previous_.firstPixel = static_cast<std::uint8_t>(code & pixelMask_);
-    previous_.length = code <= pixelMask_ ? 1 : kNotCopyable;
+    previous_.length = 1;
+    previous_.firstPixel = TablePixel(code);
     PutPixel(previous_.firstPixel, writer_);
     return true;
+  }
+
+  // A pixel value as the bitmap keeps it: one beyond the colour table marks
+  // the frame damaged and is cut to the table's bits, so that it shows a
+  // colour of the table and never spills into a neighbouring pixel.
+  std::uint8_t TablePixel(int value) {
+    if (value > pixelMask_) corrupted_ = true;
+    return static_cast<std::uint8_t>(value & pixelMask_);
   }
 
   // Writes the string of a code other than clear and end and adds the table
@@ -146,8 +162,7 @@ class FrameDecoder {
       Copy(previous_);
       PutPixel(previous_.firstPixel, writer_);
       current.firstPixel = previous_.firstPixel;
-      current.length = code == nextFreeCode_ && code > pixelMask_ ? static_cast<std::uint16_t>(previous_.length + 1)
-                                                                  : kNotCopyable;
+      current.length = code == nextFreeCode_ ? static_cast<std::uint16_t>(previous_.length + 1) : kNotCopyable;
     }
     AddTableEntry(current.firstPixel);
     previous_ = current;
@@ -157,16 +172,14 @@ class FrameDecoder {
 
   // The previous string plus the current first pixel becomes the next entry;
   // the width grows with the table up to 12 bits, where the table stays full
-  // until a clear code. Entries that are pixel values stay pixel values.
+  // until a clear code.
   void AddTableEntry(std::uint8_t firstPixel) {
     if (tableFull_) return;
     const auto entry = static_cast<std::size_t>(nextFreeCode_);
     tables_.prefix[entry] = static_cast<std::uint16_t>(previousCode_);
     tables_.suffix[entry] = firstPixel;
-    if (nextFreeCode_ > pixelMask_) {
-      tables_.places[entry] = previous_;
-      tables_.places[entry].length = static_cast<std::uint16_t>(previous_.length + 1);  // kNotCopyable + 1 == 0
-    }
+    tables_.places[entry] = previous_;
+    tables_.places[entry].length = static_cast<std::uint16_t>(previous_.length + 1);  // kNotCopyable + 1 == 0
     if (++nextFreeCode_ < capacity_) return;
     if (reader_.codeWidth < kMaxCodeWidth) {
       SetCodeWidth(reader_, reader_.codeWidth + 1);
@@ -185,12 +198,12 @@ class FrameDecoder {
     int count = 0;
     int chain = code;
     if (definingString) stack[count++] = previous_.firstPixel;
-    while (chain > pixelMask_) {
+    while (chain >= clearCode_) {
       if (count == kTableSize) return false;
       stack[count++] = tables_.suffix[static_cast<std::size_t>(chain)];
       chain = tables_.prefix[static_cast<std::size_t>(chain)];
     }
-    current.firstPixel = static_cast<std::uint8_t>(chain);
+    current.firstPixel = TablePixel(chain);
     current.length = kNotCopyable;  // its chain may still change
     stack[count++] = current.firstPixel;
     while (count > 0 && writer_.row < writer_.height) PutPixel(stack[--count], writer_);
@@ -245,9 +258,9 @@ class FrameDecoder {
   DecoderTables& tables_;
   const DecodeProgressSink& progress_;
   CodeReader reader_;
-  const int pixelMask_;  // codes up to here are pixel values
+  const int pixelMask_;  // pixel values of the colour table
   const int minimumCodeSize_;
-  const int clearCode_;
+  const int clearCode_;  // codes below it are pixel values
   const int endCode_;
   const int firstFreeCode_;
   int nextFreeCode_;
@@ -255,11 +268,10 @@ class FrameDecoder {
   bool tableFull_ = false;
   int previousCode_ = 0;
   // The previous code's string as written, length kNotCopyable when it is
-  // not its code's string for good; before any code: first pixel 0.
+  // not its code's string for good.
   StringPlace previous_{nullptr, 0, kNotCopyable, 0, 0};
   const bool notifyRunning_;
   bool corrupted_ = false;
-  bool dataRanOut_ = false;
 };
 
 int ReadMinimumCodeSize(CompressedSource& source) {
@@ -275,6 +287,16 @@ bool RunDecoder(CompressedSource& source, PixelWriter& writer, DecoderTables& ta
 }
 
 }  // namespace
+
+std::uint64_t MostDecodablePixels(std::span<const std::uint8_t> data) {
+  if (data.empty()) return 0;
+  // Codes are at least one bit wider than the code size (a bad size byte
+  // fails later; count its codes as narrow as any can be).
+  const int size = data[0];
+  const int narrowestCode = size >= 2 && size <= 9 ? size + 1 : 3;
+  const std::uint64_t codes = 8 * std::uint64_t{data.size() - 1} / static_cast<unsigned>(narrowestCode);
+  return codes * (kTableSize + 1);
+}
 
 bool DecodeFrameBits(CompressedSource& source, const FrameFormat& format, int bitsPerPixel,
                      const DecodeProgressSink& progress, std::span<std::uint8_t> pixels) {

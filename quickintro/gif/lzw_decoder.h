@@ -16,12 +16,23 @@ namespace quickintro::gif {
 // reached keep colour index 0). bitsPerPixel is the bitmap's depth, 1, 4 or 8,
 // at least PickDibDepth(format.pixelBits).
 //
-// Returns the corrupted flag: set when a string cannot be unwound within the
-// pixel stack, or when the data end before the end code and before the last
-// row. Neither fails; the pixels written so far stay.
+// Codes below the clear code of the data's own code size are pixel values; a
+// frame whose data do not begin with a clear code decodes as if they did.
+//
+// Returns the corrupted flag, set for damaged data, none of which fails:
+// - a string that cannot be unwound within the pixel stack, or a table code
+//   right after a clear code: decoding stops there;
+// - data that end before the end code and before the last row;
+// - a pixel value beyond the colour table (2^pixelBits entries): it is cut
+//   to the table's bits and decoding goes on.
+// The pixels written so far stay; the rest keep colour index 0.
 // Fails with EReadError when the code size byte is missing or a sub-block is
 // cut short, and with EInvalidGraphicOperation for a code size outside 2..9.
 bool DecodeFrameBits(CompressedSource& source, const FrameFormat& format, int bitsPerPixel,
                      const DecodeProgressSink& progress, std::span<std::uint8_t> pixels);
+
+// The most pixels that data (the code size byte, then sub-blocks) can decode
+// to, whatever their codes: every code gives at most one pixel stack's worth.
+std::uint64_t MostDecodablePixels(std::span<const std::uint8_t> data);
 
 }  // namespace quickintro::gif

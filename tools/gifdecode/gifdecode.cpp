@@ -2,12 +2,20 @@
 // through the wizard's own picture reader, and tells what the picture holds.
 // For artwork checks, differential tests and timing.
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
+#include <filesystem>
 #include <fstream>
+#include <memory>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <vector>
 
 #include "gif_image.h"
 
@@ -25,12 +33,20 @@ constexpr const char* kUsage =
     "  --frame N    the frame to write, counted from 0 (default 0)\n"
     "  --info       print the picture's facts: version, logical size, frames, and\n"
     "               per frame position, size, colours, transparency, interlace,\n"
-    "               delay, disposal and whether its data are damaged\n"
+    "               delay, disposal, whether its data are damaged (corrupted) and\n"
+    "               whether it can be decoded; every frame read is listed, even\n"
+    "               when another one cannot be decoded\n"
     "  --repeat N   read and decode the file N times before writing (for timing)\n"
     "  --help       this text\n"
     "\n"
-    "output.bmp may be left out with --info. Exit status 0 on success, 1 when the\n"
-    "picture cannot be read or written, 2 for a wrong command line.\n";
+    "output.bmp may be left out with --info. Frames of more than 67108864 pixels\n"
+    "(8192 x 8192), or of more than 65536 pixels with too little data to fill them,\n"
+    "are refused. Damaged data decode as far as they go (the rest of the frame\n"
+    "keeps colour 0) and count as read.\n"
+    "\n"
+    "Exit status: 0 when the frame was written and, with --info, every frame was\n"
+    "read and decoded; 1 when the picture or the frame cannot be read or written\n"
+    "(messages name the file and the reason); 2 for a wrong command line.\n";
 
 struct Options {
   int frame = 0;
@@ -88,20 +104,65 @@ const char* VersionText(std::uint8_t code) {
   }
 }
 
-void PrintFrame(std::size_t index, TGIFFrame& frame) {
-  const auto& item = *frame.PixelData;
-  std::string decoded = "decoded";
+// "gifdecode: FILE: what", on standard error.
+void Complain(const Options& options, const std::string& what) {
+  std::fprintf(stderr, "gifdecode: %s: %s\n", options.input.c_str(), what.c_str());
+}
+
+// Reads the file's frames without decoding them. Returns why reading stopped
+// before the end, or an empty text; the frames read before stay. The file is
+// read in one piece, without a stream buffer.
+std::string ReadPicture(const std::string& fileName, TGIFImage& image) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(fileName, error);  // fails for a folder too
+  if (error) throw std::runtime_error("cannot open: " + error.message());
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"), std::fclose);
+  if (!file) throw std::runtime_error(std::string("cannot open: ") + std::strerror(errno));
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  auto bytes = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(size));
+  if (std::fread(bytes->data(), 1, bytes->size(), file.get()) != bytes->size())
+    throw std::runtime_error(std::string("cannot read: ") + std::strerror(errno));
+  const std::span<const std::uint8_t> whole(*bytes);
+  try {
+    image.ParseGif(std::move(bytes), whole, false);
+  } catch (const std::exception& failure) {
+    return failure.what();
+  }
+  return {};
+}
+
+// Decodes the frame; returns why it cannot be, or an empty text.
+std::string DecodeFailure(TGIFFrame& frame) {
   try {
     frame.FrameBitmap();
   } catch (const std::exception& failure) {
-    decoded = std::string("not decodable: ") + failure.what();
+    return failure.what();
   }
-  std::printf("frame %zu: position %d,%d size %dx%d colours %d (%s) transparent %s interlaced %s "
-              "delay %u ms disposal %u corrupted %s %s\n",
-              index, frame.Left, frame.Top, item.FrameWidth, item.FrameHeight, item.FrameTable.Count,
-              frame.OwnTable ? "local" : "global", ColorText(frame.TransparentRGB).c_str(),
-              frame.IsInterlaced ? "yes" : "no", unsigned{frame.DelayMs}, unsigned{frame.DisposalCode},
-              frame.IsCorrupted ? "yes" : "no", decoded.c_str());
+  return {};
+}
+
+// One line per frame. Each bitmap is let go once described, so that a
+// picture of many frames never holds them all. False when a frame cannot be
+// decoded.
+bool PrintFrames(const Options& options, TGIFImage& image) {
+  bool allDecoded = true;
+  for (std::size_t index = 0; index < image.FrameList.size(); ++index) {
+    TGIFFrame& frame = *image.FrameList[index];
+    const std::string failure = DecodeFailure(frame);
+    const auto& item = *frame.PixelData;
+    std::printf("frame %zu: position %d,%d size %dx%d colours %d (%s) transparent %s interlaced %s "
+                "delay %u ms disposal %u corrupted %s %s\n",
+                index, frame.Left, frame.Top, item.FrameWidth, item.FrameHeight, item.FrameTable.Count,
+                frame.OwnTable ? "local" : "global", ColorText(frame.TransparentRGB).c_str(),
+                frame.IsInterlaced ? "yes" : "no", unsigned{frame.DelayMs}, unsigned{frame.DisposalCode},
+                frame.IsCorrupted ? "yes" : "no", failure.empty() ? "decoded" : ("not decodable: " + failure).c_str());
+    if (!failure.empty()) {
+      Complain(options, "frame " + std::to_string(index) + ": " + failure);
+      allDecoded = false;
+    }
+    frame.BitmapCache.reset();
+  }
+  return allDecoded;
 }
 
 void PrintInfo(TGIFImage& image) {
@@ -111,32 +172,56 @@ void PrintInfo(TGIFImage& image) {
   if (image.HasLoopBlock) std::printf("loop count %d\n", image.LoopCount);
   for (const std::string& line : image.Comment()) std::printf("comment %s\n", line.c_str());
   std::printf("frames %zu\n", image.FrameList.size());
-  for (std::size_t i = 0; i < image.FrameList.size(); ++i) PrintFrame(i, *image.FrameList[i]);
 }
 
-void WriteFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(name, std::ios::binary | std::ios::trunc);
+// Writes frame options.frame to options.output; false, with a message, when
+// the frame is missing or cannot be decoded or written.
+bool WriteFrame(const Options& options, TGIFImage& image) {
+  const std::string frameName = "frame " + std::to_string(options.frame);
+  if (options.frame >= std::ssize(image.FrameList)) {
+    Complain(options, "there is no " + frameName + "; the picture has " + std::to_string(image.FrameList.size()));
+    return false;
+  }
+  TGIFFrame& frame = *image.FrameList[static_cast<std::size_t>(options.frame)];
+  if (const std::string failure = DecodeFailure(frame); !failure.empty()) {
+    Complain(options, frameName + ": " + failure);
+    return false;
+  }
+  const std::vector<std::uint8_t>& bytes = frame.FrameBitmap().File();
+  std::ofstream out(options.output, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   out.close();
-  if (!out) throw std::runtime_error("cannot write " + name);
-}
-
-TGIFFrame& RequireFrame(TGIFImage& image, int index) {
-  if (index >= std::ssize(image.FrameList))
-    throw std::runtime_error("there is no frame " + std::to_string(index) + "; the picture has " +
-                             std::to_string(image.FrameList.size()));
-  return *image.FrameList[static_cast<std::size_t>(index)];
+  if (!out) {
+    std::fprintf(stderr, "gifdecode: %s: cannot write: %s\n", options.output.c_str(), std::strerror(errno));
+    return false;
+  }
+  return true;
 }
 
 int Run(const Options& options) {
   TGIFImage image;
+  std::string readFailure;
+  // Every round reads the file and decodes the frame to write; the last one's
+  // frames are used.
   for (long round = 0; round < options.repeat; ++round) {
-    image.LoadFromFile(options.input);
-    RequireFrame(image, options.frame).FrameBitmap();
+    readFailure = ReadPicture(options.input, image);
+    if (options.frame < std::ssize(image.FrameList)) DecodeFailure(*image.FrameList[static_cast<std::size_t>(options.frame)]);
   }
-  if (options.info) PrintInfo(image);
-  if (!options.output.empty()) WriteFile(options.output, RequireFrame(image, options.frame).FrameBitmap().File());
-  return 0;
+  if (!readFailure.empty()) {
+    if (image.FrameList.empty()) {
+      Complain(options, readFailure);
+      return 1;
+    }
+    Complain(options, "reading stopped after frame " + std::to_string(image.FrameList.size() - 1) + ": " +
+                          readFailure);
+  }
+  bool ok = true;
+  if (!options.output.empty()) ok = WriteFrame(options, image);
+  if (options.info) {
+    PrintInfo(image);
+    ok = PrintFrames(options, image) && readFailure.empty() && ok;
+  }
+  return ok ? 0 : 1;
 }
 
 }  // namespace
@@ -158,9 +243,9 @@ int main(int argc, char** argv) {
   try {
     return Run(options);
   } catch (const std::exception& failure) {
-    std::fprintf(stderr, "gifdecode: %s: %s\n", options.input.c_str(), failure.what());
+    Complain(options, failure.what());
   } catch (...) {
-    std::fprintf(stderr, "gifdecode: %s: unexpected failure\n", options.input.c_str());
+    Complain(options, "unexpected failure");
   }
   return 1;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "decode_helpers.h"
 #include "graphic_error.h"
@@ -130,6 +131,43 @@ TEST(DibWriter, FailuresLeaveWhatTheyShould) {
       EXPECT_EQ(dynamic_cast<const EInvalidGraphicOperation*>(&failure) != nullptr, !c.readError);
     }
     EXPECT_EQ(file.size(), c.left);
+  }
+}
+
+// A frame above 2^26 pixels, or above 2^16 pixels with less data than could
+// fill it, is refused before its bitmap is taken; a smaller one, or one whose
+// data fill it, decodes.
+struct SizeCase {
+  const char* name;
+  int width, height;
+  const std::vector<std::uint8_t>& data;
+  std::string message;  // empty: decodes
+};
+
+TEST(DibWriter, RefusesFramesLargerThanTheirBoundsBeforeAllocating) {
+  const auto few = testing::EncodeFrame(testing::NoiseImage(4, 4, 4), 2);
+  const auto plain = testing::EncodeFrame(std::vector<std::uint8_t>(2048 * 1024, 3), 2);  // one colour, well packed
+  const std::string fewBytes = std::to_string(few.size()) + " bytes";
+  const SizeCase cases[] = {
+      {"65535 x 65535", 65535, 65535, few, "GIF frame too large: 65535 x 65535 pixels (the limit is 67108864 pixels)"},
+      {"one row past the limit", 8192, 8193, plain, "GIF frame too large: 8192 x 8193 pixels (the limit is 67108864 pixels)"},
+      {"1024 x 1024, few bytes", 1024, 1024, few, "GIF frame data too short: " + fewBytes + " cannot fill 1024 x 1024 pixels"},
+      {"2^16 pixels, few bytes", 256, 256, few, ""},
+      {"2^21 pixels, data that fill them", 2048, 1024, plain, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CompressedSource source(c.data);
+    std::vector<std::uint8_t> file{1, 2, 3};
+    const FrameFormat format{static_cast<std::uint16_t>(c.width), static_cast<std::uint16_t>(c.height), 2, false};
+    try {
+      BuildFrameDib(source, format, testing::GreyTable(4), {}, file);
+      EXPECT_EQ(c.message, "");
+      EXPECT_EQ(file.size(), 54 + 64 + DibStride(4, c.width) * c.height);
+    } catch (const EInvalidGraphicOperation& failure) {
+      EXPECT_EQ(failure.what(), c.message);
+      EXPECT_EQ(file, (std::vector<std::uint8_t>{1, 2, 3}));
+    }
   }
 }
 

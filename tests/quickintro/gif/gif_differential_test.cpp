@@ -1,7 +1,8 @@
 // Differential test: pictures made by an independent encoder (Pillow, run at
-// test time by make_differential_corpus.py) decode to the same colours, frame
-// by frame and pixel by pixel, as giflib gives for them, and the reader
-// reports the same frame facts. Native only.
+// test time by make_differential_corpus.py), and streams of every valid kind
+// made by the test encoder, decode to the same colours, frame by frame and
+// pixel by pixel, as giflib gives for them, and the reader reports the same
+// frame facts. Native only.
 
 #include <gif_lib.h>
 #include <gtest/gtest.h>
@@ -9,18 +10,22 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "gif_image.h"
 #include "gif_pieces.h"
+#include "test_images.h"
 
 namespace quickintro::gif {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::BitmapPixelColor;
+using testing::Bytes;
 
 struct GifFileCloser {
   void operator()(GifFileType* file) const {
@@ -30,12 +35,31 @@ struct GifFileCloser {
 };
 using GifFilePtr = std::unique_ptr<GifFileType, GifFileCloser>;
 
-GifFilePtr OpenWithGiflib(const fs::path& path) {
+struct MemoryInput {
+  const Bytes* bytes;
+  std::size_t position;
+};
+
+int ReadMemory(GifFileType* gif, GifByteType* into, int length) {
+  auto* input = static_cast<MemoryInput*>(gif->UserData);
+  const std::size_t count =
+      std::min<std::size_t>(static_cast<std::size_t>(length), input->bytes->size() - input->position);
+  std::copy_n(input->bytes->begin() + static_cast<std::ptrdiff_t>(input->position), count, into);
+  input->position += count;
+  return static_cast<int>(count);
+}
+
+GifFilePtr OpenWithGiflib(const Bytes& file) {
+  MemoryInput input{&file, 0};
   int error = 0;
-  GifFilePtr file(DGifOpenFileName(path.c_str(), &error));
-  if (!file) return nullptr;
-  if (DGifSlurp(file.get()) != GIF_OK) return nullptr;
-  return file;
+  GifFilePtr gif(DGifOpen(&input, ReadMemory, &error));
+  if (!gif || DGifSlurp(gif.get()) != GIF_OK) return nullptr;
+  return gif;
+}
+
+Bytes ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
 std::uint32_t MapColor(const ColorMapObject& map, int index) {
@@ -88,6 +112,28 @@ void ExpectSameControl(GifFileType& gif, int index, const ColorMapObject& map, c
   EXPECT_EQ(frame.DisposalCode, control.DisposalMode);
 }
 
+// One picture, read by the wizard's reader and by giflib: the same frames,
+// frame facts and colours.
+void ExpectSamePicture(const Bytes& file) {
+  GifFilePtr gif = OpenWithGiflib(file);
+  ASSERT_TRUE(gif) << "giflib cannot read it";
+  TGIFImage image;
+  const auto owner = std::make_shared<const Bytes>(file);
+  image.ParseGif(owner, *owner, true);
+  EXPECT_EQ(image.LogicalWidth, gif->SWidth);
+  ASSERT_EQ(image.FrameList.size(), static_cast<std::size_t>(gif->ImageCount));
+  for (int i = 0; i < gif->ImageCount; ++i) {
+    SCOPED_TRACE("frame " + std::to_string(i));
+    const SavedImage& expected = gif->SavedImages[i];
+    const ColorMapObject* map = expected.ImageDesc.ColorMap ? expected.ImageDesc.ColorMap : gif->SColorMap;
+    ASSERT_NE(map, nullptr);
+    TGIFFrame& frame = *image.FrameList[static_cast<std::size_t>(i)];
+    EXPECT_EQ(frame.OwnTable, expected.ImageDesc.ColorMap != nullptr);
+    ExpectSameFrame(expected, *map, frame);
+    ExpectSameControl(*gif, i, *map, frame);
+  }
+}
+
 // Pillow's pictures, and the wizard's own, against giflib.
 TEST(GifDifferential, PicturesDecodeAsGiflibDecodesThem) {
   std::vector<fs::path> corpus = MakeCorpus();
@@ -96,21 +142,42 @@ TEST(GifDifferential, PicturesDecodeAsGiflibDecodesThem) {
     if (entry.path().extension() == ".gif") corpus.push_back(entry.path());
   for (const fs::path& path : corpus) {
     SCOPED_TRACE(path.filename().string());
-    GifFilePtr gif = OpenWithGiflib(path);
-    ASSERT_TRUE(gif) << "giflib cannot read it";
-    TGIFImage image;
-    image.LoadFromFile(path.string());
-    EXPECT_EQ(image.LogicalWidth, gif->SWidth);
-    ASSERT_EQ(image.FrameList.size(), static_cast<std::size_t>(gif->ImageCount));
-    for (int i = 0; i < gif->ImageCount; ++i) {
-      SCOPED_TRACE("frame " + std::to_string(i));
-      const SavedImage& expected = gif->SavedImages[i];
-      const ColorMapObject* map = expected.ImageDesc.ColorMap ? expected.ImageDesc.ColorMap : gif->SColorMap;
-      ASSERT_NE(map, nullptr);
-      TGIFFrame& frame = *image.FrameList[static_cast<std::size_t>(i)];
-      EXPECT_EQ(frame.OwnTable, expected.ImageDesc.ColorMap != nullptr);
-      ExpectSameFrame(expected, *map, frame);
-      ExpectSameControl(*gif, i, *map, frame);
+    ExpectSamePicture(ReadFile(path));
+  }
+}
+
+// Valid streams of the kinds other encoders write, made by the test encoder,
+// each plain and interlaced, with long strings and with short ones.
+struct StreamKind {
+  const char* name;
+  int tableBits, codeSize;
+  testing::EncodeOptions options;
+};
+
+TEST(GifDifferential, StreamsOfEveryValidKindDecodeAsGiflibDecodesThem) {
+  const StreamKind kinds[] = {
+      {"no clear code first", 8, 8, {.leadingClear = false}},
+      {"clear codes in a row, at the start and later", 8, 8, {.clearsInARow = 3, .clearEvery = 200}},
+      {"a clear code every 4 codes", 8, 8, {.clearEvery = 4}},
+      {"clear codes right before the end code", 4, 4, {.clearsInARow = 2, .clearBeforeEnd = true}},
+      {"code size 4 under a 256-colour table", 8, 4, {}},
+      {"code size 2 under a 16-colour table, no clear code first", 4, 2, {.leadingClear = false, .clearEvery = 7}},
+      {"code size 3 under a 256-colour table, clear codes in a row", 8, 3, {.clearsInARow = 2, .clearEvery = 50}},
+      {"code size 2 under a 2-colour table", 1, 2, {.clearEvery = 9}},
+  };
+  constexpr int kWidth = 61, kHeight = 43;
+  for (const auto& kind : kinds) {
+    const int colours = 1 << std::min(kind.tableBits, kind.codeSize);
+    for (const bool interlaced : {false, true}) {
+      for (const bool flat : {false, true}) {
+        SCOPED_TRACE(std::string(kind.name) + (interlaced ? ", interlaced" : "") + (flat ? ", flat" : ", noise"));
+        const Bytes pixels = flat ? testing::FlatImage(kWidth, kHeight, colours) : testing::NoiseImage(kWidth, kHeight, colours);
+        const testing::ImageShape shape{.width = kWidth, .height = kHeight, .interlaced = interlaced};
+        ExpectSamePicture(testing::Cat({testing::Header(), testing::Screen(kWidth, kHeight, kind.tableBits),
+                                        testing::Palette(1 << kind.tableBits),
+                                        testing::Image(shape, pixels, kind.codeSize, kind.options),
+                                        testing::Trailer()}));
+      }
     }
   }
 }

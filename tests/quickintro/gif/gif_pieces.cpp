@@ -61,7 +61,7 @@ Bytes Loop(int count) { return Application("NETSCAPE2.0", {Cat({{1}, Le16(count)
 
 Bytes Trailer() { return {';'}; }
 
-Bytes Image(const ImageShape& shape, const Bytes& pixels, int minimumCodeSize) {
+Bytes Image(const ImageShape& shape, const Bytes& pixels, int minimumCodeSize, const EncodeOptions& options) {
   std::uint8_t flags = shape.interlaced ? 0x40 : 0;
   if (shape.localTableBits > 0) flags |= B(0x80 | (shape.localTableBits - 1));
   Bytes stored = pixels.empty() ? Bytes(static_cast<std::size_t>(shape.width * shape.height), 0) : pixels;
@@ -73,7 +73,7 @@ Bytes Image(const ImageShape& shape, const Bytes& pixels, int minimumCodeSize) {
   }
   return Cat({{','}, Le16(shape.left), Le16(shape.top), Le16(shape.width), Le16(shape.height), {flags},
               shape.localTableBits > 0 ? Palette(1 << shape.localTableBits, shape.paletteShift) : Bytes{},
-              EncodeFrame(stored, minimumCodeSize)});
+              EncodeFrame(stored, minimumCodeSize, options)});
 }
 
 Bytes Stored(const Bytes& file) { return Cat({Le16(static_cast<int>(file.size())), Le16(static_cast<int>(file.size() >> 16)), file}); }

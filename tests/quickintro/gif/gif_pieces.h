@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "lzw_test_encoder.h"
+
 namespace quickintro::gif::testing {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -34,7 +36,8 @@ struct ImageShape {
 };
 // The image descriptor, the local table and the data of pixels (top-down,
 // width x height, all 0 when empty).
-Bytes Image(const ImageShape& shape, const Bytes& pixels = {}, int minimumCodeSize = 2);
+Bytes Image(const ImageShape& shape, const Bytes& pixels = {}, int minimumCodeSize = 2,
+            const EncodeOptions& options = {});
 
 // A stored picture: the 32-bit length, then the file.
 Bytes Stored(const Bytes& file);

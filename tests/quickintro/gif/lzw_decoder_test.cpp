@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <tuple>
@@ -33,7 +34,7 @@ struct RoundTripCase {
 };
 
 std::vector<std::uint8_t> MakePicture(const RoundTripCase& c) {
-  const int colours = 1 << c.pixelBits;
+  const int colours = 1 << std::min(c.pixelBits, c.codeSize);
   switch (c.picture) {
     case Picture::kPhoto: return testing::PhotoLikeImage(c.width, c.height);
     case Picture::kFlat: return testing::FlatImage(c.width, c.height, colours);
@@ -55,6 +56,9 @@ TEST(LzwDecoder, DecodesWhatTheEncoderWrote) {
   const EncodeOptions kNoClear{.clearWhenFull = false};
   const EncodeOptions kNoEnd{.endCode = false};
   const EncodeOptions kTinyBlocks{.blockSize = 1};
+  const EncodeOptions kNoLeadingClear{.leadingClear = false};
+  const EncodeOptions kClearsInARow{.clearsInARow = 3, .clearBeforeEnd = true};
+  const EncodeOptions kClearEvery5{.clearEvery = 5};
   const RoundTripCase cases[] = {
       {"two colours, code size 2", 13, 7, 1, 2, false, Picture::kNoise, {}},
       {"16 colours at 4 bits", 9, 5, 4, 4, false, Picture::kNoise, {}},
@@ -73,6 +77,15 @@ TEST(LzwDecoder, DecodesWhatTheEncoderWrote) {
       {"interlaced, height 5", 7, 5, 4, 4, true, Picture::kNoise, {}},
       {"interlaced, height 37, long runs", 90, 37, 8, 8, true, Picture::kFlat, {}},
       {"interlaced at 1 bit", 77, 29, 1, 2, true, Picture::kFlat, {}},
+      {"no clear code first", 40, 30, 8, 8, false, Picture::kNoise, kNoLeadingClear},
+      {"no clear code first, long runs at 1 bit", 203, 61, 1, 2, false, Picture::kFlat, kNoLeadingClear},
+      {"clear codes in a row, and right before the end", 300, 40, 4, 4, false, Picture::kNoise, kClearsInARow},
+      {"a clear code every 5 codes", 300, 40, 8, 8, false, Picture::kFlat, kClearEvery5},
+      {"code size 4 below a 256-colour table", 97, 41, 8, 4, false, Picture::kNoise, {}},
+      {"code size 2 below a 16-colour table, long runs", 300, 40, 4, 2, false, Picture::kFlat, {}},
+      {"code size 4 below a 256-colour table, interlaced", 97, 41, 8, 4, true, Picture::kFlat, {}},
+      {"clear codes every 3 codes and in a row, interlaced", 90, 37, 8, 8, true, Picture::kFlat,
+       {.clearsInARow = 2, .clearEvery = 3}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -99,20 +112,25 @@ TEST(LzwDecoder, HandlesCodeSequencesBeyondTheFormat) {
       {"code equal to the next free code", 2, 2, 3, {4, 1, 6, 5}, {1, 1, 1}, false},
       {"code above the next free code decodes the same", 2, 2, 3, {4, 1, 7, 5}, {1, 1, 1}, false},
       {"next free code after a table code", 2, 2, 7, {4, 1, 2, 6, 8, 5}, {1, 2, 1, 2, 1, 2, 1}, false},
-      {"end code after a clear code is a pixel", 2, 1, 3, {4, 5, 0, 5}, {1, 0, 0}, false},
-      {"end code after a clear code, 2-bit pixels", 2, 2, 2, {4, 5, 5}, {1, 0}, false},
-      {"clear code after a clear code is a pixel", 2, 2, 2, {4, 4, 2, 5}, {0, 2}, false},
+      {"no clear code first: the first code starts the table", 2, 2, 4, {1, 2, 6, 5}, {1, 2, 1, 2}, false},
+      {"clear codes in a row at the start", 2, 2, 3, {4, 4, 4, 2, 3, 5}, {2, 3, 0}, false},
+      {"clear codes in a row later", 2, 2, 5, {4, 1, 2, 4, 4, 3, 6, 5}, {1, 2, 3, 3, 3}, false},
+      {"end code right after a clear code ends the frame", 2, 1, 3, {4, 1, 4, 5, 1, 5}, {1, 0, 0}, false},
+      {"end code as the first code", 2, 2, 2, {5, 1, 5}, {0, 0}, false},
+      {"table code right after a clear code is damage", 2, 2, 4, {4, 1, 4, 6, 1, 5}, {1, 0, 0, 0}, true},
+      {"table code as the first code is damage", 2, 2, 2, {6, 1, 5}, {0, 0}, true},
+      // Under a 256-colour table the codes 6 and 7 are still table codes.
+      {"code size below the table's depth", 2, 8, 6, {4, 3, 2, 6, 7, 5}, {3, 2, 3, 2, 2, 3}, false},
+      {"pixel value beyond the colour table is cut to it", 3, 1, 5, {8, 1, 3, 1, 9}, {1, 1, 1, 0, 0}, true},
       {"end code before the last row", 2, 2, 4, {4, 1, 5, 2, 2}, {1, 0, 0, 0}, false},
       {"bytes after the end code are ignored", 2, 2, 3, {4, 1, 3, 5, 1, 1, 1}, {1, 3, 0}, false},
       {"data ending after the last row", 2, 2, 4, {4, 1, 0, 3, 2}, {1, 0, 3, 2}, false},
       {"data ending before the last row", 2, 2, 8, {4, 1, 0}, {1, 0, 0, 0, 0, 0, 0, 0}, true},
       {"data ending right after a clear code", 2, 2, 8, {4, 1, 0, 1, 0, 1, 4}, {1, 0, 1, 0, 1, 0, 0, 0}, true},
-      {"no clear code first: previous code 0", 2, 2, 3, {1, 6, 5}, {1, 0, 1}, false},
-      {"undefined code below the clear code", 3, 1, 5, {8, 1, 3, 1, 9}, {1, 0, 0, 1, 0}, false},
       {"string running past the last row", 2, 2, 3, {4, 1, 2, 6, 6, 5}, {1, 2, 1}, false},
-      // 7 after the clear code becomes the prefix of entry 6, and entry 7
-      // gets prefix 6: unwinding 7 never reaches a pixel.
-      {"prefix loop overflows the stack", 2, 1, 8, {4, 7, 6, 0, 7, 1, 5}, {1, 0, 0, 1, 0, 0, 0, 0}, true},
+      // 7 above the next free code becomes the previous code, so entry 7 gets
+      // prefix 7: unwinding it never reaches a pixel.
+      {"prefix loop overflows the stack", 2, 1, 10, {4, 1, 7, 7, 7, 5}, {1, 1, 1, 0, 0, 1, 0, 0, 0, 0}, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -183,8 +201,10 @@ TEST(LzwDecoder, EndNotificationCarriesTheFailure) {
   EXPECT_EQ(seen, expected);
 }
 
-// Damaged data of every kind, decoded both ways: the fast decoder must give
-// the plain decoder's pixels, flag and failures exactly.
+// Valid streams of every kind (no leading clear code, clear codes in a row or
+// every few codes, code sizes above and below the table's depth) and damaged
+// data of every kind, decoded both ways: the fast decoder must give the plain
+// decoder's pixels, flag and failures exactly.
 struct RandomFrame {
   FrameFormat format;
   std::vector<std::uint8_t> data;
@@ -196,11 +216,18 @@ RandomFrame MakeDamagedFrame(std::mt19937& random) {
   frame.format = {static_cast<std::uint16_t>(pick(1, 70)), static_cast<std::uint16_t>(pick(1, 12)),
                   pick(1, 8), pick(0, 1) == 1};
   const int codeSize = pick(2, 9);
-  const int colours = std::min(1 << frame.format.pixelBits, 1 << codeSize);
+  // Now and then pixel values beyond the colour table.
+  const int colours = std::min(1 << (pick(0, 7) ? frame.format.pixelBits : 8), 1 << codeSize);
   const int count = frame.format.width * frame.format.height;
   const auto picture = pick(0, 1) ? testing::FlatImage(count, 1, std::min(colours, pick(1, 4)), random())
                                   : testing::NoiseImage(count, 1, colours, random());
-  auto codes = testing::EncodeCodes(picture, codeSize, {.clearWhenFull = pick(0, 1) == 1, .endCode = pick(0, 3) > 0});
+  const EncodeOptions options{.clearWhenFull = pick(0, 1) == 1,
+                              .endCode = pick(0, 3) > 0,
+                              .leadingClear = pick(0, 2) > 0,
+                              .clearsInARow = pick(0, 3) ? 1 : pick(2, 3),
+                              .clearEvery = pick(0, 3) ? 0 : pick(1, 9),
+                              .clearBeforeEnd = pick(0, 4) == 0};
+  auto codes = testing::EncodeCodes(picture, codeSize, options);
   const int damage = pick(0, 6);
   for (int i = 0; i < damage && !codes.empty(); ++i) {
     const auto at = static_cast<std::size_t>(pick(0, static_cast<int>(codes.size()) - 1));

@@ -4,6 +4,8 @@
 # from the kept corpus, and leaves new inputs in the build directory. A
 # finding stops the run with a non-zero status; its input is written to
 # build/.../fuzz-findings/ (copy it into corpus/ once the fault is mended).
+# Its frames are at most 256 x 128 pixels: a single allocation above 16 MB,
+# or more than 1 GB in all, is a finding.
 #   tests/quickintro/gif/fuzz/run-fuzz.sh SECONDS
 set -euo pipefail
 seconds=${1:-60}
@@ -21,5 +23,5 @@ findings=$build/fuzz-findings
 mkdir -p "$work" "$findings"
 # New inputs go to the first directory; the kept corpus is only read.
 "$build/bin/quickintro_gif_fuzzer" "$work" "$here/corpus" \
-  -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
+  -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=16 \
   -artifact_prefix="$findings/" -print_final_stats=1

@@ -8,6 +8,9 @@
 # Builds in build/fuzz-reader (the fuzz preset: clang, ZARA_FUZZ=ON). Exit
 # status 0 when the time ran out without a finding; a finding leaves its
 # input in build/fuzz-reader/findings/ and makes the status non-zero.
+# Frames of every declared size are decoded, under a memory cap: the largest
+# bitmap the reader may take is 64 MiB, so any single allocation above 80 MB,
+# or more than 1 GB in all, is a finding.
 # Keep a found input (once fixed) in reader_corpus/ so the corpus test runs it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../../../.." && pwd)
@@ -26,5 +29,5 @@ cp -n "$root"/tests/quickintro/gif/fuzz/reader_corpus/* "$work"/
 
 echo "fuzzing the picture reader for $seconds s; new inputs in $work, findings in $findings"
 "$build/bin/quickintro_gif_reader_fuzzer" \
-  -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+  -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=80 -print_final_stats=1 \
   -artifact_prefix="$findings/" "$work"

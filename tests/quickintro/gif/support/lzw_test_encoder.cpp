@@ -101,25 +101,29 @@ std::vector<int> EncodeCodes(std::span<const std::uint8_t> pixels, int minimumCo
                              const EncodeOptions& options) {
   const int clear = 1 << minimumCodeSize;
   auto table = std::make_unique<StringTable>(clear);
-  std::vector<int> codes{clear};
-  if (pixels.empty()) {
-    if (options.endCode) codes.push_back(clear + 1);
-    return codes;
-  }
-  int prefix = pixels[0];
-  for (std::size_t i = 1; i < pixels.size(); ++i) {
-    if (const int code = table->Find(prefix, pixels[i]); code >= 0) {
-      prefix = code;
-      continue;
+  std::vector<int> codes;
+  int sinceClear = 0;
+  auto putClear = [&] {
+    codes.insert(codes.end(), static_cast<std::size_t>(options.clearsInARow), clear);
+    table->Clear();
+    sinceClear = 0;
+  };
+  if (options.leadingClear) putClear();
+  if (!pixels.empty()) {
+    int prefix = pixels[0];
+    for (std::size_t i = 1; i < pixels.size(); ++i) {
+      if (const int code = table->Find(prefix, pixels[i]); code >= 0) {
+        prefix = code;
+        continue;
+      }
+      codes.push_back(prefix);
+      if (++sinceClear == options.clearEvery) putClear();
+      else if (!table->Add(prefix, pixels[i]) && options.clearWhenFull) putClear();
+      prefix = pixels[i];
     }
     codes.push_back(prefix);
-    if (!table->Add(prefix, pixels[i]) && options.clearWhenFull) {
-      codes.push_back(clear);
-      table->Clear();
-    }
-    prefix = pixels[i];
   }
-  codes.push_back(prefix);
+  if (options.clearBeforeEnd) putClear();
   if (options.endCode) codes.push_back(clear + 1);
   return codes;
 }

@@ -10,8 +10,8 @@
 namespace quickintro::gif::testing {
 
 // Packs codes least significant bit first, growing the width exactly as a
-// decoder does: every code but a clear code and the code after it adds a
-// table entry until 4096 entries exist.
+// decoder does: every code but a clear code and the code after it (or the
+// first code) adds a table entry until 4096 entries exist.
 class CodeWriter {
  public:
   explicit CodeWriter(int minimumCodeSize);
@@ -24,7 +24,7 @@ class CodeWriter {
   int width_;
   int nextFree_;
   bool tableFull_ = false;
-  bool afterClear_ = false;
+  bool afterClear_ = true;  // data start as if after a clear code
   std::vector<std::uint8_t> bytes_;
   std::uint32_t pending_ = 0;
   int pendingBits_ = 0;
@@ -39,14 +39,18 @@ std::vector<std::uint8_t> SubBlocks(std::span<const std::uint8_t> bytes, std::si
 std::vector<std::uint8_t> FrameData(int minimumCodeSize, std::span<const int> codes,
                                     std::size_t blockSize = 255, bool terminator = true);
 
+// Every stream these options give is valid.
 struct EncodeOptions {
   bool clearWhenFull = true;  // else the table stays full at 12 bits
   bool endCode = true;
   std::size_t blockSize = 255;
+  bool leadingClear = true;     // else the first code is a pixel value
+  int clearsInARow = 1;         // clear codes written each time the table is cleared
+  int clearEvery = 0;           // also clear after this many codes (0: only when full)
+  bool clearBeforeEnd = false;  // clear codes right before the end code
 };
 
-// Greedy LZW codes of pixels (each below 2^minimumCodeSize), starting with a
-// clear code.
+// Greedy LZW codes of pixels (each below 2^minimumCodeSize).
 std::vector<int> EncodeCodes(std::span<const std::uint8_t> pixels, int minimumCodeSize,
                              const EncodeOptions& options = {});
 

@@ -46,15 +46,25 @@ ReferenceResult ReferenceDecode(std::span<const std::uint8_t> data, int pixelBit
     if (result.pixels.size() < pixelCount) result.pixels.push_back(static_cast<std::uint8_t>(value));
   };
   auto complete = [&] { return result.pixels.size() >= pixelCount; };
-  int code = bits.Next(width);
+  auto tablePixel = [&](int value) {  // beyond the colour table: damage, cut to its bits
+    if (value > mask) result.corrupted = true;
+    return value & mask;
+  };
+  int code = clear;  // as if the data began with a clear code
   while (code != end && code >= 0 && !complete()) {
     if (code == clear) {
       width = size + 1;
       next = firstFree;
       full = false;
-      if ((code = bits.Next(width)) < 0) break;
+      do code = bits.Next(width);
+      while (code == clear);
+      if (code < 0 || code == end) break;
+      if (code > end) {  // no table code is defined right after a clear
+        result.corrupted = true;
+        return result;
+      }
       previous = code;
-      first = code & mask;
+      first = tablePixel(code);
       put(first);
     } else {
       int current = code;
@@ -63,7 +73,7 @@ ReferenceResult ReferenceDecode(std::span<const std::uint8_t> data, int pixelBit
         stack.push_back(first);
         current = previous;
       }
-      while (current > mask) {
+      while (current >= clear) {
         if (stack.size() == 4096) {
           result.corrupted = true;
           return result;
@@ -71,7 +81,7 @@ ReferenceResult ReferenceDecode(std::span<const std::uint8_t> data, int pixelBit
         stack.push_back(suffix[current]);
         current = prefix[current];
       }
-      first = current & mask;
+      first = tablePixel(current);
       stack.push_back(first);
       for (; !stack.empty(); stack.pop_back()) put(stack.back());
       if (!full) {

@@ -15,8 +15,10 @@ struct ReferenceResult {
   bool corrupted = false;
 };
 
-// data: the minimum code size byte (2..9) and the sub-blocks. Throws
-// std::runtime_error where a sub-block that is needed is cut short.
+// data: the minimum code size byte (2..9) and the sub-blocks. Codes below the
+// clear code are pixel values, cut to pixelBits (and marked corrupted) when
+// beyond the colour table. Throws std::runtime_error where a sub-block that is
+// needed is cut short.
 ReferenceResult ReferenceDecode(std::span<const std::uint8_t> data, int pixelBits,
                                 std::size_t pixelCount);
 
