@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ g++-multilib clang libclang-rt-14-dev qemu-user-static python3 python3-pil
+  cmake make g++ g++-multilib clang clang-tidy libclang-rt-14-dev qemu-user-static python3 python3-pil
   googletest libbenchmark-dev libgif-dev
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
