@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# tools/guest-run: usage errors and failed stages end at once or within their
+# bound, with the stage named and no emulator left behind; a command in the
+# guest gets its output, status, shared folder and host name through.
+#   guest_run_test.sh WORKDIR
+# Exit 0 all passed, 1 a failure, 77 skipped (no QEMU here).
+set -u
+work=$1
+guest_run=$(cd "$(dirname "$0")/../../tools" && pwd)/guest-run
+command -v qemu-system-x86_64 >/dev/null || { echo "SKIP: no qemu-system-x86_64 (tools/setup.sh installs it)"; exit 77; }
+
+rm -rf "$work" && mkdir -p "$work/tmp" "$work/share"
+export TMPDIR=$work/tmp
+. "$(dirname "$0")/../checks.sh"
+
+# Runs guest-run with the arguments; sets out, err, code and seconds.
+run() {
+  local start=$SECONDS
+  "$guest_run" "$@" >"$work/out" 2>"$work/err" </dev/null
+  code=$?
+  seconds=$((SECONDS - start))
+  out=$(cat "$work/out") err=$(cat "$work/err")
+  echo "  \$ guest-run $* -> exit $code in ${seconds}s"
+}
+
+# Nothing of a run is left: its control folder is gone with its emulator.
+left_nothing() { [ -z "$(ls -A "$TMPDIR")" ] && ! pgrep -f "$TMPDIR" >/dev/null; }
+
+# arguments | exit status | text expected on standard error
+cases=(
+  "|64|no command given"
+  "--timeout 0 -- true|64|not a positive number: 0"
+  "--memory lots -- true|64|not a positive number: lots"
+  "--share $work/none -- true|64|no folder $work/none to share"
+  "--kernel 0.0-none -- true|69|stage 'kernel present' failed: no /boot/vmlinuz-0.0-none"
+  "--boot-timeout 1 -- true|70|stage 'boot reached' failed: no command started within 1s"
+)
+for entry in "${cases[@]}"; do
+  IFS='|' read -r arguments status text <<<"$entry"
+  # shellcheck disable=SC2086
+  run $arguments
+  check "guest-run $arguments exits $status" [ "$code" -eq "$status" ]
+  check "guest-run $arguments says: $text" grep -qF -- "$text" <<<"$err"
+  check "guest-run $arguments leaves nothing behind" left_nothing
+done
+
+# One boot: output, exit status, the shared folder, the read-only host, the
+# guest's own /tmp and its resolvable host name.
+probe=$work/probe.txt
+echo "from the host" >"$probe"
+run --share "$work/share" -- sh -c "
+  cat '$probe'; echo written >'$work/share/result'
+  echo changed >'$probe'; hostname; getent hosts \"\$(hostname)\" >/dev/null && echo resolves
+  ls -A /tmp | wc -l; exit 3"
+check "the command's status is guest-run's" [ "$code" -eq 3 ]
+check "the command sees the host's files" grep -qx "from the host" <<<"$out"
+check "the shared folder is written through" grep -qx written "$work/share/result"
+check "other writes stay in the guest" grep -qx "from the host" "$probe"
+check "the guest has this machine's host name, and it resolves" \
+  [ "$(sed -n 2,3p <<<"$out")" = "$(hostname)"$'\n'resolves ]
+check "the guest's /tmp is its own" [ "$(tail -n 1 <<<"$out")" -eq 0 ]
+check "a finished run leaves nothing behind" left_nothing
+
+# A command that hangs ends at its bound.
+run --timeout 5 -- sleep 600
+check "a hanging command ends with 124" [ "$code" -eq 124 ]
+check "a hanging command is named" grep -qF "stage 'command finished' failed: the command did not end within 5s" <<<"$err"
+check "a hanging command leaves nothing behind" left_nothing
+
+checks_summary
