@@ -1,6 +1,5 @@
 // The resolvers over Winsock's own name services, under Wine.
-#include <gtest/gtest.h>
-
+#include "socket_test_support.h"
 #include "sntp/socket/resolve.h"
 #include "sntp/socket/winsock_api.h"
 
@@ -43,7 +42,7 @@ TEST(ResolveWinsock, LocalNameAndAddresses) {
   const std::string name = GetLocalHostName();
   EXPECT_FALSE(name.empty());
   const std::vector<std::string>& first = GetLocalAddresses();
-  ASSERT_FALSE(first.empty()) << "this host's name resolves under Wine";
+  ASSERT_FALSE(first.empty()) << testing::kOwnNameMustResolve << " (" << name << ")";
   for (const std::string& address : first) EXPECT_NE(inet_addr(address.c_str()), INADDR_NONE) << address;
   const size_t count = first.size();
   const std::vector<std::string>& second = GetLocalAddresses();

@@ -13,6 +13,12 @@ namespace sntp::testing {
 
 constexpr UINT kMarkerMessage = WM_APP + 77;
 
+// Windows always resolves a machine's own name, and the address list is read
+// from it; a test machine must do the same (tools/guest-run names its guest
+// so that the name resolves).
+constexpr const char* kOwnNameMustResolve =
+    "this machine's own host name does not resolve: give it an entry in /etc/hosts";
+
 // Dispatches queued messages until Done() holds; false if it never did.
 template <class Predicate>
 bool PumpUntil(Predicate Done, int Rounds = 1000) {
