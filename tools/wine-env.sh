@@ -8,8 +8,9 @@ case "${2:-32}" in
   *)  export WINEARCH=win32; zara_wine_loader=/usr/lib/wine/wine ;;
 esac
 export WINEDEBUG=-all
-# No Mono or Gecko installer dialogs in a fresh prefix.
-export WINEDLLOVERRIDES="mscoree=;mshtml="
+# No Mono or Gecko installer dialogs in a fresh prefix; a crashing program
+# ends instead of waiting for a debugger nobody can see.
+export WINEDLLOVERRIDES="mscoree=;mshtml=;winedbg.exe=d"
 
 if [ -z "${DISPLAY:-}" ]; then
   zara_display=:${ZARA_DISPLAY_NUMBER:-77}

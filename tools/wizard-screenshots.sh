@@ -49,7 +49,7 @@ shoot() {
   "$loader" "$exe" $mode --press-next "$presses" --report-painted "Z:${report//\//\\}" </dev/null >/dev/null 2>&1 &
   local pid=$! tries=0
   until [ -f "$report" ]; do
-    if [ $((tries += 1)) -gt 300 ] || ! kill -0 "$pid" 2>/dev/null; then
+    if [ $((tries += 1)) -gt 600 ] || ! kill -0 "$pid" 2>/dev/null; then
       echo "the wizard did not paint $name" >&2
       kill "$pid" 2>/dev/null || true
       return 1

@@ -15,14 +15,27 @@ why=$(zara_net_usable) || { echo "SKIP: end-to-end test needs a private network:
 rm -rf "$work" && mkdir -p "$work"
 zara_net_up "$work"
 trap zara_net_down EXIT
-zara_net_wine_start
+# The namespace's prefix and loader follow the program's bitness.
+if [ "$("$root/tools/pe-bits" "$bindir/sntpquery.exe")" = 64 ]; then
+  export ZARA_NET_WINEARCH=win64; zara_net_wine_start /usr/lib/wine/wine64
+else
+  export ZARA_NET_WINEARCH=win32; zara_net_wine_start /usr/lib/wine/wine
+fi
 
-passed=0 failed=0
-check() {  # description, then a condition
-  local what=$1; shift
-  if "$@"; then passed=$((passed + 1)); echo "ok: $what"
-  else failed=$((failed + 1)); echo "FAILED: $what (checked: $*)"; fi
-}
+# An emulated machine (ZARA_E2E_EMULATED=1) is many times slower. Wine's
+# desktop process is held open there, as its start can outlast Wine's own wait
+# for it. A program's first query also brings up what its windows need, which
+# can outlast the 4 s deadline: a query that must answer is asked once more by
+# the same program, and the last answer decides. A reply waits tens of
+# milliseconds between its arrival and its reading, which the offset carries;
+# and QueryServer ends later after its deadline.
+warm=0 tolerance=0.05 late_ms=500 quick_ms=3000
+if [ "${ZARA_E2E_EMULATED:-}" = 1 ]; then
+  warm=1 tolerance=0.25 late_ms=2000 quick_ms=3900
+  zara_net_wine "$root/tools/wine-keep-desktop" "$bindir/wine_desktop_keeper.exe" || exit 1
+fi
+
+. "$root/tests/checks.sh"
 
 # Runs sntpquery with the given arguments; sets out, code and seconds.
 query() {
@@ -38,8 +51,8 @@ query() {
   [ -z "$out" ] || sed 's/^/  | /' <<<"$out"
 }
 
-# Offset in seconds of the first result line that has the given code.
-offset_of() { sed -n "s/^.*: code $1 .*(\(.*\) s)$/\1/p" <<<"$out" | head -n 1; }
+# Offset in seconds of the last result line that has the given code.
+offset_of() { sed -n "s/^.*: code $1 .*(\(.*\) s)$/\1/p" <<<"$out" | tail -n 1; }
 # Result codes, offsets (s) and QueryServer times (ms, with --timing) of the
 # given server's lines, one a line.
 codes_for() { sed -n "s/^$1: code \([0-9]*\) .*/\1/p" <<<"$out"; }
@@ -58,19 +71,19 @@ zone=$(date +%z)
 true_offset=$(( -( (${zone:1:2} * 3600 + ${zone:3:2} * 60) * (${zone:0:1}1) ) ))
 
 # chrony may need a moment after start before it answers.
-for _ in 1 2 3 4 5; do query "$zara_net_server"; [ "$code" -eq 0 ] && break; sleep 1; done
+for _ in 1 2 3 4 5; do query --repeat $((1 + warm)) "$zara_net_server"; [ "$code" -eq 0 ] && break; sleep 1; done
 check "chrony by address answers with code 0" [ "$code" -eq 0 ]
-check "offset within 50 ms of $true_offset s" within "$(offset_of 0)" "$true_offset" 0.05
+check "offset within $tolerance s of $true_offset s" within "$(offset_of 0)" "$true_offset" "$tolerance"
 
 # Etc/GMT-1 is one hour east of UTC: a correct clock there is 1/24 day ahead.
-TZ=Etc/GMT-1 query "$zara_net_server"
-check "one hour east of UTC the offset is -1/24 day" within "$(offset_of 0)" -3600 0.05
+TZ=Etc/GMT-1 query --repeat $((1 + warm)) "$zara_net_server"
+check "one hour east of UTC the offset is -1/24 day" within "$(offset_of 0)" -3600 "$tolerance"
 
-query timeserver.test
+query --repeat $((1 + warm)) timeserver.test
 check "chrony by host name answers with code 0" [ "$code" -eq 0 ]
 
-query --repeat 3 --cleanup "$zara_net_server"
-check "three queries with clean-up between all answer" [ "$(grep -c ': code 0 OK' <<<"$out")" -eq 3 ]
+query --repeat $((3 + warm)) --cleanup "$zara_net_server"
+check "three queries with clean-up between all answer" [ "$(grep -c ': code 0 OK' <<<"$out")" -ge 3 ]
 
 query "$zara_net_silent"
 check "a silent server gives code 1 Timeout" [ "$code" -eq 1 ]
@@ -79,13 +92,13 @@ check "a failed query reports -1000 days" grep -q 'offset -1000.0000000000 days'
 
 query --timing no-such-host.invalid
 check "a name that does not resolve gives code 3 Resolve Error" [ "$code" -eq 3 ]
-check "... as soon as the name server says so" between "$(milliseconds_for no-such-host.invalid)" 0 3000
+check "... as soon as the name server says so" between "$(milliseconds_for no-such-host.invalid)" 0 "$quick_ms"
 
 # The name server never answers for this name; a blocking lookup would take
 # the resolver's 10 s.
 query --timing "$zara_net_unanswered_name"
 check "a name server that never answers gives code 3" [ "$code" -eq 3 ]
-check "... at the 4 s deadline" between "$(milliseconds_for "$zara_net_unanswered_name")" 3900 4500
+check "... at the 4 s deadline" between "$(milliseconds_for "$zara_net_unanswered_name")" 3900 $((4000 + late_ms))
 
 # Replies that no client should believe are ignored: with nothing better,
 # each query times out at its deadline.
@@ -97,15 +110,16 @@ for server in $refused; do
   check "scripted reply from $server is ignored: code 1" [ "$(codes_for "$server")" = 1 ]
 done
 
-query "$zara_net_scripted_ignored_then_good"
+query --repeat $((1 + warm)) "$zara_net_scripted_ignored_then_good"
 check "a good reply after an ignored one gives code 0" [ "$code" -eq 0 ]
-check "... with the good reply's offset" within "$(offset_of 0)" "$true_offset" 0.05
+check "... with the good reply's offset" within "$(offset_of 0)" "$true_offset" "$tolerance"
 
 # Each request but the first first gets the reply to the one before, an hour off.
-query --repeat 3 "$zara_net_scripted_stale_then_good"
+query --repeat $((3 + warm)) "$zara_net_scripted_stale_then_good"
 check "replies to earlier requests are ignored: three times code 0" \
-  [ "$(codes_for "$zara_net_scripted_stale_then_good" | tr -d '\n')" = 000 ]
-check "... each with the right offset" all_within "$(offsets_for "$zara_net_scripted_stale_then_good")" "$true_offset" 0.05
+  [ "$(codes_for "$zara_net_scripted_stale_then_good" | tail -n 3 | tr -d '\n')" = 000 ]
+check "... each with the right offset" \
+  all_within "$(offsets_for "$zara_net_scripted_stale_then_good" | tail -n 3)" "$true_offset" "$tolerance"
 
 # Another program holds local UDP port 123, which every query binds.
 ip netns exec "$zara_net_cli" /usr/bin/python3 -c "
@@ -124,12 +138,11 @@ check "local port 123 taken gives code 2 Winsock Error" [ "$code" -eq 2 ]
 # all the library needs.
 saved_display=${DISPLAY-}
 unset DISPLAY
-query "$zara_net_server"
+query --repeat $((1 + warm)) "$zara_net_server"
 check "with no display a query still answers with code 0" [ "$code" -eq 0 ]
 [ -z "$saved_display" ] || export DISPLAY=$saved_display
 
 check "sntp.log beside the program records the queries" \
   grep -q "Querying $zara_net_server" "$bindir/sntp.log"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_summary
