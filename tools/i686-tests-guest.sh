@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Runs the i686 build's Windows tests under 32-bit Wine; tools/i686-tests.sh
+# runs it inside the emulated machine of tools/guest-run.
+#
+#   tools/i686-tests-guest.sh RESULTS-DIR
+#
+# One wineserver and one Xvfb serve the whole run: CTest of the windows preset
+# (the end-to-end test against chrony in namespaces included) and the wizard's
+# screenshots, which go to RESULTS-DIR/screenshots. A booted 32-bit prefix is
+# kept in RESULTS-DIR as a tar, named after the Wine version, and unpacked
+# instead of made anew when it is there. Exit 0 only if everything passed.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+results=${1:?usage: tools/i686-tests-guest.sh RESULTS-DIR}
+bin=$root/build/windows/bin
+template=/tmp/zara-wineprefix-template
+status=0
+
+stage_start=$SECONDS
+stage_done() { echo "== i686 guest: $1 in $((SECONDS - stage_start)) s"; stage_start=$SECONDS; }
+
+# Programs mapped straight from the host's share crash at start; from memory
+# they run. The copy sits over the build's bin folder, so CTest's paths hold.
+copy_programs_to_memory() {
+  local copy=/tmp/zara-i686-bin
+  cp -a "$bin" "$copy" && mount --bind "$copy" "$bin"
+}
+
+make_prefix_template() {
+  (
+    export WINEPREFIX=$template WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=;winedbg.exe=d"
+    /usr/lib/wine/wine wineboot -i </dev/null >/tmp/zara-wineboot.log 2>&1
+    wineserver -w
+  )
+}
+
+# A booted 32-bit prefix in $template: unpacked from the kept tar, or made
+# and then kept.
+prepare_prefix_template() {
+  local wine_version cache
+  wine_version=$(/usr/lib/wine/wine --version | tr -c 'A-Za-z0-9.\n-' '_')
+  cache=$results/wineprefix-win32-$wine_version.tar.zst
+  if [ -f "$cache" ] && mkdir -p "$template" && zstd -dc "$cache" | tar -xf - -C "$template"; then
+    stage_done "32-bit prefix unpacked from $(basename "$cache")"
+    return 0
+  fi
+  rm -rf "$template"
+  make_prefix_template || { echo "== i686 guest: making the 32-bit prefix failed"; tail -n 20 /tmp/zara-wineboot.log; return 1; }
+  [ -f "$template/system.reg" ] || { echo "== i686 guest: wineboot made no prefix"; tail -n 20 /tmp/zara-wineboot.log; return 1; }
+  stage_done "32-bit prefix made"
+  rm -f "$results"/wineprefix-win32-*.tar.zst
+  tar -cf - -C "$template" . | zstd -q -1 -T2 -o "$cache.part" && mv "$cache.part" "$cache"
+  stage_done "32-bit prefix kept as $(basename "$cache")"
+}
+
+# Every page of the wizard in both modes; one check per page.
+take_screenshots() {
+  local shots=$results/screenshots made
+  rm -rf "$shots"
+  "$root/tools/wizard-screenshots.sh" "$shots" "$bin/quickintro.exe" >/dev/null || status=1
+  made=$(find "$shots" -name '*.png' -size +1k 2>/dev/null | wc -l)
+  echo "== i686 wizard screenshots: $made passed, $((14 - made)) failed"
+  [ "$made" -eq 14 ] || status=1
+}
+
+echo "== i686 guest: $(nproc) processors, $(awk '/MemTotal/ { print int($2 / 1024) }' /proc/meminfo) MB, $(/usr/lib/wine/wine --version)"
+copy_programs_to_memory || { echo "== i686 guest: copying the programs to memory failed"; exit 1; }
+prepare_prefix_template || exit 1
+cp -a "$template" /tmp/zara-wineprefix
+
+export ZARA_DISPLAY_NUMBER=1 ZARA_WIN32_PREFIX_TEMPLATE=$template ZARA_E2E_EMULATED=1
+. "$root/tools/wine-env.sh" /tmp/zara-wineprefix 32
+trap zara_wine_stop EXIT
+stage_done "wineserver and Xvfb started"
+# Wine's desktop process, held open for the whole run: started anew for each
+# test program, it can take longer than Wine waits for it here.
+"$root/tools/wine-keep-desktop" "$bin/wine_desktop_keeper.exe" || status=1
+stage_done "Wine's desktop held"
+
+cd "$root"
+ctest --preset windows -LE static || status=1
+cp build/windows/Testing/Temporary/LastTest.log "$results/LastTest.log" 2>/dev/null
+stage_done "CTest of the windows preset"
+
+take_screenshots
+stage_done "wizard screenshots"
+exit $status
