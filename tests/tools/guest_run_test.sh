@@ -31,6 +31,7 @@ cases=(
   "|64|no command given"
   "--timeout 0 -- true|64|not a positive number: 0"
   "--memory lots -- true|64|not a positive number: lots"
+  "--timeout|64|--timeout needs a value"
   "--share $work/none -- true|64|no folder $work/none to share"
   "--kernel 0.0-none -- true|69|stage 'kernel present' failed: no /boot/vmlinuz-0.0-none"
   "--boot-timeout 1 -- true|70|stage 'boot reached' failed: no command started within 1s"
