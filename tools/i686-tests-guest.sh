@@ -11,7 +11,11 @@
 # instead of made anew when it is there. Exit 0 only if everything passed.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-results=${1:?usage: tools/i686-tests-guest.sh RESULTS-DIR}
+case ${1:-} in
+  -h|--help) sed -n '2,/^set -uo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+  "") echo "usage: tools/i686-tests-guest.sh RESULTS-DIR" >&2; exit 64 ;;
+esac
+results=$1
 bin=$root/build/windows/bin
 template=/tmp/zara-wineprefix-template
 status=0

@@ -12,8 +12,13 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
+
+constexpr char kUsage[] =
+    "usage: wine_desktop_keeper READY-FILE\n"
+    "Holds Wine's desktop open: makes a hidden window, writes READY-FILE, waits until ended.\n";
 
 constexpr int kTries = 120;
 constexpr DWORD kPauseMs = 1000;
@@ -37,8 +42,12 @@ bool WriteReadyFile(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   if (argc != 2) {
-    std::fputs("usage: wine_desktop_keeper READY-FILE\n", stderr);
+    std::fputs(kUsage, stderr);
     return 64;
   }
   if (!MakeHiddenWindow()) {
