@@ -19,7 +19,8 @@ loader=/usr/lib/wine/wine; [ "$bits" = 64 ] && loader=/usr/lib/wine/wine64
 . tools/wine-env.sh "$root/build/bench-wineprefix" "$bits"
 zara_net_up "$root/build/bench-net"
 trap 'zara_net_down; zara_wine_stop' EXIT
-ZARA_NET_WINEARCH=win$bits zara_net_wine_start "$loader"
+export ZARA_NET_WINEARCH=win$bits  # every Wine call in the namespace, not only its start
+zara_net_wine_start "$loader"
 
 # chrony answers within a second or two of its start.
 for _ in 1 2 3 4 5; do
