@@ -8,9 +8,9 @@ namespace quickintro {
 namespace {
 
 struct FirstArgumentCase {
-  const char* commandLine;
-  const char* firstArgument;
-  bool firstRun;
+  const char* CommandLine;
+  const char* FirstArgument;
+  bool FirstRun;
 };
 
 TEST(CommandLine, FirstArgumentDecidesTheMode) {
@@ -36,9 +36,9 @@ TEST(CommandLine, FirstArgumentDecidesTheMode) {
       {"quickintro.exe \"init", "init", true},                  // an open quote runs to the end
   };
   for (const FirstArgumentCase& c : cases) {
-    SCOPED_TRACE(c.commandLine);
-    EXPECT_EQ(CommandLineArgument(c.commandLine, 1), c.firstArgument);
-    EXPECT_EQ(IsFirstRunCommandLine(c.commandLine), c.firstRun);
+    SCOPED_TRACE(c.CommandLine);
+    EXPECT_EQ(CommandLineArgument(c.CommandLine, 1), c.FirstArgument);
+    EXPECT_EQ(IsFirstRunCommandLine(c.CommandLine), c.FirstRun);
   }
 }
 

@@ -10,10 +10,10 @@ namespace {
 constexpr int kNone = -1;  // the button is disabled on that page
 
 struct PageRow {
-  int index;
-  const char* captionNumber;
-  int nextTo;
-  int backTo;
+  int Index;
+  const char* CaptionNumber;
+  int NextTo;
+  int BackTo;
 };
 
 const PageRow kFirstRunTable[] = {
@@ -37,26 +37,26 @@ std::string Caption(const char* number) { return std::string("Quick Introduction
 void CheckTable(bool firstRun, const PageRow* rows, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     const PageRow& row = rows[i];
-    SCOPED_TRACE("page " + std::to_string(row.index));
-    WizardNavigation navigation = Settled(firstRun, row.index);
-    EXPECT_EQ(navigation.Caption(row.index), Caption(row.captionNumber));
-    if (row.nextTo != kNone) {
+    SCOPED_TRACE("page " + std::to_string(row.Index));
+    WizardNavigation navigation = Settled(firstRun, row.Index);
+    EXPECT_EQ(navigation.Caption(row.Index), Caption(row.CaptionNumber));
+    if (row.NextTo != kNone) {
       WizardNavigation moved = navigation;
       NavigationStep step = moved.Next();
-      EXPECT_EQ(step.targetPage, row.nextTo);
-      EXPECT_EQ(moved.PageIndex(), row.nextTo);
-      EXPECT_TRUE(step.backEnabled);
+      EXPECT_EQ(step.TargetPage, row.NextTo);
+      EXPECT_EQ(moved.PageIndex(), row.NextTo);
+      EXPECT_TRUE(step.BackEnabled);
       bool reachesEnd = i + 2 == count;
-      EXPECT_EQ(step.nextEnabled, !reachesEnd);
-      EXPECT_EQ(step.focus, reachesEnd ? FocusTarget::BackBtn : FocusTarget::Unchanged);
+      EXPECT_EQ(step.NextEnabled, !reachesEnd);
+      EXPECT_EQ(step.Focus, reachesEnd ? ftBackBtn : ftUnchanged);
     }
-    if (row.backTo != kNone) {
+    if (row.BackTo != kNone) {
       WizardNavigation moved = navigation;
       NavigationStep step = moved.Back();
-      EXPECT_EQ(step.targetPage, row.backTo);
-      EXPECT_TRUE(step.nextEnabled);
-      EXPECT_EQ(step.backEnabled, row.backTo != 0);
-      EXPECT_EQ(step.focus, row.backTo == 0 ? FocusTarget::NextBtn : FocusTarget::Unchanged);
+      EXPECT_EQ(step.TargetPage, row.BackTo);
+      EXPECT_TRUE(step.NextEnabled);
+      EXPECT_EQ(step.BackEnabled, row.BackTo != 0);
+      EXPECT_EQ(step.Focus, row.BackTo == 0 ? ftNextBtn : ftUnchanged);
     }
   }
 }
@@ -78,27 +78,27 @@ TEST(Navigation, NormalTable) { CheckTable(false, kNormalTable, std::size(kNorma
 
 TEST(Navigation, SkippingSelectTrayShowsBothPagesInTurn) {
   WizardNavigation forward = Settled(false, 0);
-  EXPECT_EQ(forward.Next().pagesShown, (std::vector<int>{1, 2}));
+  EXPECT_EQ(forward.Next().PagesShown, (std::vector<int>{1, 2}));
   WizardNavigation backward = Settled(false, 2);
-  EXPECT_EQ(backward.Back().pagesShown, (std::vector<int>{1, 0}));
+  EXPECT_EQ(backward.Back().PagesShown, (std::vector<int>{1, 0}));
   WizardNavigation firstRun = Settled(true, 0);
-  EXPECT_EQ(firstRun.Next().pagesShown, (std::vector<int>{1}));
+  EXPECT_EQ(firstRun.Next().PagesShown, (std::vector<int>{1}));
 }
 
 TEST(Navigation, EndsHoldTheirPage) {
   const struct {
-    bool firstRun;
-    int page;
-    bool forward;
+    bool FirstRun;
+    int Page;
+    bool Forward;
   } ends[] = {{true, 7, true}, {false, 6, true}, {true, 0, false}, {false, 0, false}};
   for (const auto& end : ends) {
-    SCOPED_TRACE(std::to_string(end.page) + (end.firstRun ? " first-run" : " normal"));
-    WizardNavigation navigation = Settled(end.firstRun, end.page);
-    NavigationStep step = end.forward ? navigation.Next() : navigation.Back();
-    EXPECT_TRUE(step.pagesShown.empty());
-    EXPECT_EQ(navigation.PageIndex(), end.page);
-    EXPECT_EQ(step.targetPage, end.page);
-    EXPECT_EQ(end.forward ? step.nextEnabled : step.backEnabled, false);
+    SCOPED_TRACE(std::to_string(end.Page) + (end.FirstRun ? " first-run" : " normal"));
+    WizardNavigation navigation = Settled(end.FirstRun, end.Page);
+    NavigationStep step = end.Forward ? navigation.Next() : navigation.Back();
+    EXPECT_TRUE(step.PagesShown.empty());
+    EXPECT_EQ(navigation.PageIndex(), end.Page);
+    EXPECT_EQ(step.TargetPage, end.Page);
+    EXPECT_EQ(end.Forward ? step.NextEnabled : step.BackEnabled, false);
   }
 }
 

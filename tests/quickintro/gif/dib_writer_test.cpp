@@ -41,21 +41,21 @@ TEST(DibWriter, PaletteIsTheTableThenGrey) {
   const std::uint8_t rgb[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
   std::memcpy(table.Entries.data(), rgb, sizeof rgb);
   const auto palette = FillDibPalette(table);
-  EXPECT_EQ(palette[0].blue, 3);
-  EXPECT_EQ(palette[0].green, 2);
-  EXPECT_EQ(palette[0].red, 1);
-  EXPECT_EQ(palette[0].reserved, 0);
-  EXPECT_EQ(palette[2].blue, 9);
+  EXPECT_EQ(palette[0].Blue, 3);
+  EXPECT_EQ(palette[0].Green, 2);
+  EXPECT_EQ(palette[0].Red, 1);
+  EXPECT_EQ(palette[0].Reserved, 0);
+  EXPECT_EQ(palette[2].Blue, 9);
   for (std::size_t i = 3; i < 256; ++i)
-    EXPECT_TRUE(palette[i].blue == 0x80 && palette[i].green == 0x80 && palette[i].red == 0x80 &&
-                palette[i].reserved == 0x80);
+    EXPECT_TRUE(palette[i].Blue == 0x80 && palette[i].Green == 0x80 && palette[i].Red == 0x80 &&
+                palette[i].Reserved == 0x80);
   table.Count = 256;
-  EXPECT_EQ(FillDibPalette(table)[255].reserved, 0);
+  EXPECT_EQ(FillDibPalette(table)[255].Reserved, 0);
 }
 
 struct LayoutCase {
-  int pixelBits, width, height;
-  std::uint32_t bits, paletteEntries, stride;
+  int PixelBits, Width, Height;
+  std::uint32_t Bits, PaletteEntries, Stride;
 };
 
 TEST(DibWriter, WritesHeadersPaletteAndPaddedRows) {
@@ -67,14 +67,14 @@ TEST(DibWriter, WritesHeadersPaletteAndPaddedRows) {
       {1, 33, 3, 1, 2, 8},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.pixelBits << " bits, width " << c.width);
-    const auto pixels = testing::NoiseImage(c.width, c.height, 1 << c.pixelBits);
-    const auto data = testing::EncodeFrame(pixels, std::max(2, c.pixelBits));
-    const FrameFormat format{static_cast<std::uint16_t>(c.width), static_cast<std::uint16_t>(c.height), c.pixelBits,
+    SCOPED_TRACE(::testing::Message() << c.PixelBits << " bits, width " << c.Width);
+    const auto pixels = testing::NoiseImage(c.Width, c.Height, 1 << c.PixelBits);
+    const auto data = testing::EncodeFrame(pixels, std::max(2, c.PixelBits));
+    const FrameFormat format{static_cast<std::uint16_t>(c.Width), static_cast<std::uint16_t>(c.Height), c.PixelBits,
                              false};
     const auto frame = testing::DecodeThroughDib(data, format);
-    const auto& file = frame.file;
-    const std::uint32_t paletteSize = 4 * c.paletteEntries, imageSize = c.stride * c.height;
+    const auto& file = frame.File;
+    const std::uint32_t paletteSize = 4 * c.PaletteEntries, imageSize = c.Stride * c.Height;
     ASSERT_EQ(file.size(), 54 + paletteSize + imageSize);
     EXPECT_EQ(file[0], 'B');
     EXPECT_EQ(file[1], 'M');
@@ -83,24 +83,24 @@ TEST(DibWriter, WritesHeadersPaletteAndPaddedRows) {
                                     Le32(file, 30), Le32(file, 34), Le32(file, 38), Le32(file, 42),
                                     Le32(file, 46), Le32(file, 50)};
     const std::uint32_t expected[] = {54 + paletteSize + imageSize, 0, 54 + paletteSize, 40,
-                                      std::uint32_t(c.width), std::uint32_t(c.height), 1, c.bits, 0,
+                                      std::uint32_t(c.Width), std::uint32_t(c.Height), 1, c.Bits, 0,
                                       imageSize, 0, 0, 0, 0};
     EXPECT_TRUE(std::equal(std::begin(header), std::end(header), std::begin(expected)));
     const std::size_t lastEntry = 54 + paletteSize - 4;  // grey unless the table fills the palette
-    EXPECT_EQ(file[lastEntry + 3], (1u << c.pixelBits) == c.paletteEntries ? 0 : 0x80);
-    EXPECT_EQ(frame.image, pixels);
+    EXPECT_EQ(file[lastEntry + 3], (1u << c.PixelBits) == c.PaletteEntries ? 0 : 0x80);
+    EXPECT_EQ(frame.Image, pixels);
   }
 }
 
 // What each failure leaves in the output: nothing for a bad colour depth,
 // the headers and the 16-entry palette for bad data.
 struct FailureCase {
-  const char* name;
-  int pixelBits;
-  std::vector<std::uint8_t> data;
-  bool readError;
-  const char* message;
-  std::size_t left;
+  const char* Name;
+  int PixelBits;
+  std::vector<std::uint8_t> Data;
+  bool ReadError;
+  const char* Message;
+  std::size_t Left;
 };
 
 TEST(DibWriter, FailuresLeaveWhatTheyShould) {
@@ -119,18 +119,18 @@ TEST(DibWriter, FailuresLeaveWhatTheyShould) {
        54 + 64 + 16},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    CompressedSource source(c.data);
+    SCOPED_TRACE(c.Name);
+    CompressedSource source(c.Data);
     std::vector<std::uint8_t> file{1, 2, 3};
     try {
-      BuildFrameDib(source, {4, 4, c.pixelBits, false}, testing::GreyTable(4), {}, file);
-      EXPECT_EQ(c.message, nullptr);
+      BuildFrameDib(source, {4, 4, c.PixelBits, false}, testing::GreyTable(4), {}, file);
+      EXPECT_EQ(c.Message, nullptr);
     } catch (const std::runtime_error& failure) {
-      EXPECT_STREQ(failure.what(), c.message);
-      EXPECT_EQ(dynamic_cast<const EReadError*>(&failure) != nullptr, c.readError);
-      EXPECT_EQ(dynamic_cast<const EInvalidGraphicOperation*>(&failure) != nullptr, !c.readError);
+      EXPECT_STREQ(failure.what(), c.Message);
+      EXPECT_EQ(dynamic_cast<const EReadError*>(&failure) != nullptr, c.ReadError);
+      EXPECT_EQ(dynamic_cast<const EInvalidGraphicOperation*>(&failure) != nullptr, !c.ReadError);
     }
-    EXPECT_EQ(file.size(), c.left);
+    EXPECT_EQ(file.size(), c.Left);
   }
 }
 
@@ -138,10 +138,10 @@ TEST(DibWriter, FailuresLeaveWhatTheyShould) {
 // fill it, is refused before its bitmap is taken; a smaller one, or one whose
 // data fill it, decodes.
 struct SizeCase {
-  const char* name;
-  int width, height;
-  const std::vector<std::uint8_t>& data;
-  std::string message;  // empty: decodes
+  const char* Name;
+  int Width, Height;
+  const std::vector<std::uint8_t>& Data;
+  std::string Message;// empty: decodes
 };
 
 TEST(DibWriter, RefusesFramesLargerThanTheirBoundsBeforeAllocating) {
@@ -156,16 +156,16 @@ TEST(DibWriter, RefusesFramesLargerThanTheirBoundsBeforeAllocating) {
       {"2^21 pixels, data that fill them", 2048, 1024, plain, ""},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    CompressedSource source(c.data);
+    SCOPED_TRACE(c.Name);
+    CompressedSource source(c.Data);
     std::vector<std::uint8_t> file{1, 2, 3};
-    const FrameFormat format{static_cast<std::uint16_t>(c.width), static_cast<std::uint16_t>(c.height), 2, false};
+    const FrameFormat format{static_cast<std::uint16_t>(c.Width), static_cast<std::uint16_t>(c.Height), 2, false};
     try {
       BuildFrameDib(source, format, testing::GreyTable(4), {}, file);
-      EXPECT_EQ(c.message, "");
-      EXPECT_EQ(file.size(), 54 + 64 + DibStride(4, c.width) * c.height);
+      EXPECT_EQ(c.Message, "");
+      EXPECT_EQ(file.size(), 54 + 64 + DibStride(4, c.Width) * c.Height);
     } catch (const EInvalidGraphicOperation& failure) {
-      EXPECT_EQ(failure.what(), c.message);
+      EXPECT_EQ(failure.what(), c.Message);
       EXPECT_EQ(file, (std::vector<std::uint8_t>{1, 2, 3}));
     }
   }

@@ -31,9 +31,9 @@ TEST(PixelWriter, InterlacedRowsComeInFourPasses) {
 }
 
 struct PackingCase {
-  int bits, width, height;
-  std::vector<unsigned> values;
-  std::vector<std::uint8_t> block;  // bottom-up, rows padded to 4 bytes
+  int Bits, Width, Height;
+  std::vector<unsigned> Values;
+  std::vector<std::uint8_t> Block;// bottom-up, rows padded to 4 bytes
 };
 
 TEST(PixelWriter, PacksMostSignificantBitsFirstIntoBottomUpRows) {
@@ -46,12 +46,12 @@ TEST(PixelWriter, PacksMostSignificantBitsFirstIntoBottomUpRows) {
       {8, 2, 1, {7, 8, 9, 9}, {7, 8, 0, 0}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.bits << " bits, " << c.width << " x " << c.height);
-    std::vector<std::uint8_t> block(c.block.size(), 0);
-    const FrameFormat format{static_cast<std::uint16_t>(c.width), static_cast<std::uint16_t>(c.height), c.bits, false};
-    PixelWriter writer = StartPixelWriter(format, c.bits, block);
-    for (unsigned value : c.values) PutPixel(value, writer);
-    EXPECT_EQ(block, c.block);
+    SCOPED_TRACE(::testing::Message() << c.Bits << " bits, " << c.Width << " x " << c.Height);
+    std::vector<std::uint8_t> block(c.Block.size(), 0);
+    const FrameFormat format{static_cast<std::uint16_t>(c.Width), static_cast<std::uint16_t>(c.Height), c.Bits, false};
+    PixelWriter writer = StartPixelWriter(format, c.Bits, block);
+    for (unsigned value : c.Values) PutPixel(value, writer);
+    EXPECT_EQ(block, c.Block);
   }
 }
 

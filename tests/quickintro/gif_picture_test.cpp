@@ -159,7 +159,7 @@ PixelCounts CheckPicture(TQuickForm& form, int page, FormItem& picture) {
   const TBitmap& bitmap = frame.FrameBitmap();
   const RECT clip = ItemRect(picture);
   POINT origin{clip.left, clip.top};
-  if (picture.layout->Has(ItemFlag::Center))
+  if (picture.layout->Has(ifCenter))
     origin = {(clip.left + clip.right - bitmap.Width()) / 2, (clip.top + clip.bottom - bitmap.Height()) / 2};
   for (int y = 0; y < bitmap.Height(); ++y) {
     for (int x = 0; x < bitmap.Width(); ++x) {
@@ -188,7 +188,7 @@ TEST(WizardPages, EveryPageShowsItsPicturesTransparentWhereTheyAreSo) {
   for (int page = 0; page < 8; ++page) {
     if (page > 0) form.NextBtnClick();  // the background moves with the page shown
     for (FormItem* item : form.PageItems(page)) {
-      if (item->Kind() != ItemKind::Image) continue;
+      if (item->Kind() != ikImage) continue;
       SCOPED_TRACE(item->Name());
       EXPECT_NE(FrameOf(*item).BitmapCache, nullptr);  // decoded when the window was made
       const PixelCounts counts = CheckPicture(form, page, *item);
