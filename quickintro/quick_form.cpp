@@ -25,7 +25,7 @@ void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC proc) {
   if (GetClassInfoExA(instance, name, &existing)) return;
   WNDCLASSEXA windowClass{};
   windowClass.cbSize = sizeof windowClass;
-  windowClass.Style = CS_DBLCLKS;
+  windowClass.style = CS_DBLCLKS;
   windowClass.lpfnWndProc = proc;
   windowClass.hInstance = instance;
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
@@ -107,7 +107,7 @@ void TQuickForm::CreateItems() {
     int parent = item.Layout->Parent;
     if (item.Kind() == ikPage) {
       item.PageIndex = static_cast<int>(pages_.size());
-      item.Bounds = RECT{0, 0, items_[parent]->Layout->width, items_[parent]->Layout->height};
+      item.Bounds = RECT{0, 0, items_[parent]->Layout->Width, items_[parent]->Layout->Height};
       item.Visible = false;
       pages_.push_back(Page{&item, {}});
     } else if (item.IsDrawn() && parent >= 0 && items_[parent]->Kind() == ikPage) {

@@ -16,8 +16,8 @@ constexpr const char* kClockChoiceItems[] = {"TrayClockImg", "DesktopClockImg", 
 
 TQuickForm::Handler TQuickForm::FindHandler(std::string_view name) const {
   static const struct {
-    std::string_view name;
-    Handler handler;
+    std::string_view Name;
+    Handler Method;
   } kHandlers[] = {
       {"FormCreate", &TQuickForm::FormCreate},
       {"NotebookPageChanged", &TQuickForm::NotebookPageChanged},
@@ -30,7 +30,7 @@ TQuickForm::Handler TQuickForm::FindHandler(std::string_view name) const {
       {"FormClose", &TQuickForm::FormClose},
   };
   for (const auto& entry : kHandlers)
-    if (entry.Name == name) return entry.Handler;
+    if (entry.Name == name) return entry.Method;
   return nullptr;
 }
 

@@ -40,7 +40,7 @@ void TQuickForm::ReportError(const std::string& message) {
   std::string text = message;
   if (text.empty() || text.back() != '.') text += '.';
   if (options_.ShowError) {
-    options_.showError(text);
+    options_.ShowError(text);
     return;
   }
   MessageBoxA(hwnd_, text.c_str(), kApplicationTitle, MB_OK | MB_ICONSTOP);
