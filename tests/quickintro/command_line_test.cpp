@@ -42,6 +42,24 @@ TEST(CommandLine, FirstArgumentDecidesTheMode) {
   }
 }
 
+// Only the first argument counts: "--help" or "init" anywhere else, and the
+// scripted test build's options, change nothing.
+TEST(CommandLine, StartModeFromTheFirstArgumentAlone) {
+  const struct {
+    const char* CommandLine;
+    StartMode Mode;
+  } cases[] = {
+      {"quickintro.exe --help", smUsage},
+      {"quickintro.exe init --help", smFirstRun},
+      {"quickintro.exe x --help", smNormal},
+      {"quickintro.exe --press-next 3 --report-painted f", smNormal},
+      {"quickintro.exe init --report-painted f", smFirstRun},
+      {"quickintro.exe -help", smNormal},
+      {"quickintro.exe", smNormal},
+  };
+  for (const auto& c : cases) EXPECT_EQ(StartModeOf(c.CommandLine), c.Mode) << c.CommandLine;
+}
+
 TEST(CommandLine, ArgumentsByPosition) {
   const char* line = "\"C:\\a b\\q.exe\"  one \"two three\"\tfour";
   EXPECT_EQ(CommandLineArgument(line, 0), "C:\\a b\\q.exe");

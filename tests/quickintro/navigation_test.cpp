@@ -1,5 +1,6 @@
-// The navigation tables of both modes: captions, where Next and Back lead,
-// button enabling and focus, and the pages shown on the way.
+// What the window cannot show: the pages passed on the way over "Select
+// Tray", and the ends of both modes. The navigation tables themselves are
+// walked in the window (quick_form_test.cpp).
 #include <gtest/gtest.h>
 
 #include "navigation.h"
@@ -7,74 +8,12 @@
 namespace quickintro {
 namespace {
 
-constexpr int kNone = -1;  // the button is disabled on that page
-
-struct PageRow {
-  int Index;
-  const char* CaptionNumber;
-  int NextTo;
-  int BackTo;
-};
-
-const PageRow kFirstRunTable[] = {
-    {0, "1/8", 1, kNone}, {1, "2/8", 2, 0}, {2, "3/8", 3, 1}, {3, "4/8", 4, 2},
-    {4, "5/8", 5, 3},     {5, "6/8", 6, 4}, {6, "7/8", 7, 5}, {7, "8/8", kNone, 6},
-};
-const PageRow kNormalTable[] = {
-    {0, "1/6", 2, kNone}, {2, "2/6", 3, 0}, {3, "3/6", 4, 2},
-    {4, "4/6", 5, 3},     {5, "5/6", 6, 4}, {6, "6/6", kNone, 5},
-};
-
 WizardNavigation Settled(bool firstRun, int pageIndex = 0) {
   WizardNavigation navigation;
   navigation.Settle(firstRun, 8);
   navigation.SetPageIndex(pageIndex);
   return navigation;
 }
-
-std::string Caption(const char* number) { return std::string("Quick Introduction to Zaradada Clock ") + number; }
-
-void CheckTable(bool firstRun, const PageRow* rows, size_t count) {
-  for (size_t i = 0; i < count; ++i) {
-    const PageRow& row = rows[i];
-    SCOPED_TRACE("page " + std::to_string(row.Index));
-    WizardNavigation navigation = Settled(firstRun, row.Index);
-    EXPECT_EQ(navigation.Caption(row.Index), Caption(row.CaptionNumber));
-    if (row.NextTo != kNone) {
-      WizardNavigation moved = navigation;
-      NavigationStep step = moved.Next();
-      EXPECT_EQ(step.TargetPage, row.NextTo);
-      EXPECT_EQ(moved.PageIndex(), row.NextTo);
-      EXPECT_TRUE(step.BackEnabled);
-      bool reachesEnd = i + 2 == count;
-      EXPECT_EQ(step.NextEnabled, !reachesEnd);
-      EXPECT_EQ(step.Focus, reachesEnd ? ftBackBtn : ftUnchanged);
-    }
-    if (row.BackTo != kNone) {
-      WizardNavigation moved = navigation;
-      NavigationStep step = moved.Back();
-      EXPECT_EQ(step.TargetPage, row.BackTo);
-      EXPECT_TRUE(step.NextEnabled);
-      EXPECT_EQ(step.BackEnabled, row.BackTo != 0);
-      EXPECT_EQ(step.Focus, row.BackTo == 0 ? ftNextBtn : ftUnchanged);
-    }
-  }
-}
-
-TEST(Navigation, ModeSettlesThePageCounts) {
-  WizardNavigation firstRun = Settled(true);
-  EXPECT_TRUE(firstRun.FirstRunMode());
-  EXPECT_EQ(firstRun.ShownPageCount(), 8);
-  EXPECT_EQ(firstRun.LastPageIndex(), 7);
-  WizardNavigation normal = Settled(false);
-  EXPECT_FALSE(normal.FirstRunMode());
-  EXPECT_EQ(normal.ShownPageCount(), 6);
-  EXPECT_EQ(normal.LastPageIndex(), 6);
-}
-
-TEST(Navigation, FirstRunTable) { CheckTable(true, kFirstRunTable, std::size(kFirstRunTable)); }
-
-TEST(Navigation, NormalTable) { CheckTable(false, kNormalTable, std::size(kNormalTable)); }
 
 TEST(Navigation, SkippingSelectTrayShowsBothPagesInTurn) {
   WizardNavigation forward = Settled(false, 0);

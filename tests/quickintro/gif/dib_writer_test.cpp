@@ -1,5 +1,6 @@
-// The bitmap file of a frame: depth and palette from the colour count, header
-// fields, row stride, and what is left after each failure.
+// The bitmap file: its layout, written and read in one place; a frame's file,
+// depth and palette from the colour count, row stride, and what is left after
+// each failure.
 
 #include <gtest/gtest.h>
 
@@ -14,43 +15,51 @@
 namespace quickintro::gif {
 namespace {
 
-std::uint32_t Le32(const std::vector<std::uint8_t>& file, std::size_t at) {
-  return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | std::uint32_t(file[at + 3]) << 24;
-}
-std::uint32_t Le16(const std::vector<std::uint8_t>& file, std::size_t at) { return file[at] | file[at + 1] << 8; }
-
-TEST(DibWriter, PicksTheDepthFromTheColourBits) {
-  const int expected[] = {0, 1, 4, 4, 4, 8, 8, 8, 8, 0};
-  for (int pixelBits = 0; pixelBits <= 9; ++pixelBits) {
-    if (expected[pixelBits] != 0) {
-      EXPECT_EQ(PickDibDepth(pixelBits), expected[pixelBits]);
-      continue;
-    }
-    try {
-      PickDibDepth(pixelBits);
-      ADD_FAILURE() << pixelBits << " accepted";
-    } catch (const EInvalidGraphicOperation& failure) {
-      EXPECT_STREQ(failure.what(), "Wrong number of colors; must be a power of 2");
-    }
-  }
+// The one writer and reader of the bitmap file layout: the headers as the
+// format has them, and files a picture must not be made from.
+TEST(BitmapFile, HeadersAsTheFormatHasThem) {
+  const std::vector<DibPaletteEntry> palette = {{1, 2, 3, 0}, {4, 5, 6, 0}};
+  const std::vector<std::uint8_t> file = NewBitmapFile(3, 2, 1, palette);
+  const std::vector<std::uint8_t> expected = {
+      'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0,  // file size 62 + 8, pixels at 54 + 8
+      40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 8, 0, 0, 0,  // 3 x 2, 1 bit, 2 rows of 4 bytes
+      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // resolutions, colours used and important
+      1, 2, 3, 0, 4, 5, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(file, expected);
+  const BitmapLayout layout = ReadBitmapLayout(file).value();
+  EXPECT_EQ((std::vector<std::size_t>{std::size_t(layout.Width), std::size_t(layout.Height), layout.PixelOffset,
+                                      layout.Stride}),
+            (std::vector<std::size_t>{3, 2, 62, 4}));
 }
 
-TEST(DibWriter, PaletteIsTheTableThenGrey) {
-  ColorTableRec table;
-  table.Count = 3;
-  const std::uint8_t rgb[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-  std::memcpy(table.Entries.data(), rgb, sizeof rgb);
-  const auto palette = FillDibPalette(table);
-  EXPECT_EQ(palette[0].Blue, 3);
-  EXPECT_EQ(palette[0].Green, 2);
-  EXPECT_EQ(palette[0].Red, 1);
-  EXPECT_EQ(palette[0].Reserved, 0);
-  EXPECT_EQ(palette[2].Blue, 9);
-  for (std::size_t i = 3; i < 256; ++i)
-    EXPECT_TRUE(palette[i].Blue == 0x80 && palette[i].Green == 0x80 && palette[i].Red == 0x80 &&
-                palette[i].Reserved == 0x80);
-  table.Count = 256;
-  EXPECT_EQ(FillDibPalette(table)[255].Reserved, 0);
+TEST(BitmapFile, RefusesWhatIsNoWholeUncompressedBitmap) {
+  const std::vector<std::uint8_t> good = NewBitmapFile(5, 3, 8, std::vector<DibPaletteEntry>(256));
+  const auto with = [&](std::size_t at, std::uint8_t value) {
+    std::vector<std::uint8_t> file = good;
+    file[at] = value;
+    return file;
+  };
+  const struct {
+    const char* Name;
+    std::vector<std::uint8_t> File;
+    bool Readable;
+  } cases[] = {
+      {"as written", good, true},
+      {"a row missing", std::vector<std::uint8_t>(good.begin(), good.end() - 1), false},
+      {"headers cut", std::vector<std::uint8_t>(good.begin(), good.begin() + 53), false},
+      {"not BM", with(0, 'X'), false},
+      {"compressed", with(30, 1), false},
+      {"16 bits per pixel", with(28, 16), false},
+      {"negative width", with(21, 0xFF), false},
+      {"pixels beyond the file", with(12, 1), false},
+      {"information header too short", with(14, 12), false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ReadBitmapLayout(c.File).has_value(), c.Readable) << c.Name;
+  std::vector<std::uint8_t> topDown = good;  // height -1: one row, stored top-down
+  for (std::size_t i = 22; i < 26; ++i) topDown[i] = 0xFF;
+  const BitmapLayout layout = ReadBitmapLayout(topDown).value();
+  EXPECT_TRUE(layout.TopDown);
+  EXPECT_EQ(layout.Height, 1);
 }
 
 struct LayoutCase {
@@ -73,21 +82,13 @@ TEST(DibWriter, WritesHeadersPaletteAndPaddedRows) {
     const FrameFormat format{static_cast<std::uint16_t>(c.Width), static_cast<std::uint16_t>(c.Height), c.PixelBits,
                              false};
     const auto frame = testing::DecodeThroughDib(data, format);
-    const auto& file = frame.File;
-    const std::uint32_t paletteSize = 4 * c.PaletteEntries, imageSize = c.Stride * c.Height;
-    ASSERT_EQ(file.size(), 54 + paletteSize + imageSize);
-    EXPECT_EQ(file[0], 'B');
-    EXPECT_EQ(file[1], 'M');
-    const std::uint32_t header[] = {Le32(file, 2),  Le32(file, 6),  Le32(file, 10), Le32(file, 14),
-                                    Le32(file, 18), Le32(file, 22), Le16(file, 26), Le16(file, 28),
-                                    Le32(file, 30), Le32(file, 34), Le32(file, 38), Le32(file, 42),
-                                    Le32(file, 46), Le32(file, 50)};
-    const std::uint32_t expected[] = {54 + paletteSize + imageSize, 0, 54 + paletteSize, 40,
-                                      std::uint32_t(c.Width), std::uint32_t(c.Height), 1, c.Bits, 0,
-                                      imageSize, 0, 0, 0, 0};
-    EXPECT_TRUE(std::equal(std::begin(header), std::end(header), std::begin(expected)));
-    const std::size_t lastEntry = 54 + paletteSize - 4;  // grey unless the table fills the palette
-    EXPECT_EQ(file[lastEntry + 3], (1u << c.PixelBits) == c.PaletteEntries ? 0 : 0x80);
+    const BitmapLayout layout = ReadBitmapLayout(frame.File).value();
+    EXPECT_EQ(layout.BitsPerPixel, static_cast<int>(c.Bits));
+    EXPECT_EQ(layout.PixelOffset, 54 + 4 * c.PaletteEntries);
+    EXPECT_EQ(layout.Stride, c.Stride);
+    EXPECT_EQ(frame.File.size(), layout.PixelOffset + c.Stride * c.Height);
+    const std::size_t lastEntry = layout.PixelOffset - 4;  // grey unless the table fills the palette
+    EXPECT_EQ(frame.File[lastEntry + 3], (1u << c.PixelBits) == c.PaletteEntries ? 0 : 0x80);
     EXPECT_EQ(frame.Image, pixels);
   }
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -295,14 +297,46 @@ TEST(GifPicture, FrameCopyDoesNotKeepABitmapOfItsOldData) {
 
 TEST(GifPicture, ResizingAndEncodingAreRefused) {
   Outcome a = Parse(Cat({Head(), Small()}));
-  EXPECT_THROW(a.Image->ResizeTo(TGIFImage::Dimension::dmHeight, 5), EInvalidGraphicOperation);
-  try {
-    a.Image->ResizeTo(TGIFImage::Dimension::dmWidth, 5);
-  } catch (const EInvalidGraphicOperation& failure) {
-    EXPECT_STREQ(failure.what(), "Cannot change the Size of a GIF image");
+  for (const auto dimension : {TGIFImage::Dimension::dmWidth, TGIFImage::Dimension::dmHeight}) {
+    try {
+      a.Image->ResizeTo(dimension, 5);
+      ADD_FAILURE() << "resized";
+    } catch (const EInvalidGraphicOperation& failure) {
+      EXPECT_STREQ(failure.what(), "Cannot change the Size of a GIF image");
+    }
   }
   EXPECT_THROW(a.Image->CopyFrom(a.Frame(0).FrameBitmap()), EInvalidGraphicOperation);
   EXPECT_EQ(a.Image->PixelWidth(), 2);
+}
+
+// A file is read whole when it is a regular file, and refused with the
+// reason otherwise, before anything is allocated for it.
+TEST(GifPicture, LoadFromFileReadsRegularFilesOnly) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "quickintro-load-test";
+  std::filesystem::create_directories(folder);
+  const Bytes good = Cat({Head(), Small(), Trailer()});
+  std::ofstream((folder / "good.gif").string(), std::ios::binary)
+      .write(reinterpret_cast<const char*>(good.data()), static_cast<std::streamsize>(good.size()));
+  const struct {
+    std::string Path;
+    std::string Failure;  // empty: loads
+  } cases[] = {
+      {(folder / "good.gif").string(), ""},
+      {folder.string(), folder.string() + ": cannot open: Is a directory"},
+      {(folder / "missing.gif").string(), (folder / "missing.gif").string() + ": cannot open: No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    TGIFImage image;
+    std::string failure;
+    try {
+      image.LoadFromFile(c.Path);
+    } catch (const EInvalidGraphicOperation& refused) {
+      failure = refused.what();
+    }
+    EXPECT_EQ(failure, c.Failure);
+    EXPECT_EQ(image.FrameList.size(), c.Failure.empty() ? 1u : 0u);
+  }
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
