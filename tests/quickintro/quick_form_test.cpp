@@ -217,7 +217,7 @@ TEST_F(QuickFormTest, LayoutFaultsAreRefusedAndLeaveNoWindow) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   const struct {
     const char* Fault;
-    void (*damage)(FormLayout&);
+    void (*Damage)(FormLayout&);
   } kFaults[] = {
       {"a click bound to no handler",
        [](FormLayout& layout) { layout.Items[layout.IndexOf("NextBtn")].Bindings[0].Handler = "NextButtonClick"; }},
@@ -227,7 +227,7 @@ TEST_F(QuickFormTest, LayoutFaultsAreRefusedAndLeaveNoWindow) {
   for (const auto& f : kFaults) {
     SCOPED_TRACE(f.Fault);
     FormLayout layout = LoadLayoutResource(instance);
-    f.damage(layout);
+    f.Damage(layout);
     QuickFormOptions options;
     options.QuitOnDestroy = false;
     EXPECT_THROW(TQuickForm(instance, std::move(layout), std::move(options)), ELayoutError);
@@ -328,7 +328,7 @@ TEST_F(QuickFormTest, KeysStillWorkAfterTheFocusedRadioGoesOutOfSight) {
 TEST_F(QuickFormTest, EscapeAndEveryCloseRouteCloseAndStore) {
   const struct {
     const char* How;
-    void (*close)(QuickFormTest*);
+    void (*Close)(QuickFormTest*);
   } kRoutes[] = {
       {"Escape", [](QuickFormTest* t) { t->PressKey(VK_ESCAPE); }},
       {"Close button", [](QuickFormTest* t) { t->Click("CloseButton"); }},
@@ -343,7 +343,7 @@ TEST_F(QuickFormTest, EscapeAndEveryCloseRouteCloseAndStore) {
     Registry.Writes.clear();
     Open(kFirstRun);
     HWND window = Form->Handle();
-    route.close(this);
+    route.Close(this);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(Form->Handle(), nullptr);
     EXPECT_EQ(Registry.Writes, std::vector<std::string>{"Software\\Zirazazur\\Options\\ChangeTrayClock=1"});
@@ -432,7 +432,7 @@ TEST_F(QuickFormTest, ClosingStoresTheChoiceInFirstRunMode) {
   Win32RegistryWriter registry;
   const struct {
     const char* How;
-    void (*choose)(QuickFormTest*);
+    void (*Choose)(QuickFormTest*);
     const char* Stored;
   } kCases[] = {
       {"closed on the first page", [](QuickFormTest*) {}, "1"},
@@ -449,7 +449,7 @@ TEST_F(QuickFormTest, ClosingStoresTheChoiceInFirstRunMode) {
     SCOPED_TRACE(c.How);
     RegistryValue::Remove();
     Open(kFirstRun, &registry);
-    c.choose(this);
+    c.Choose(this);
     Click("CloseButton");
     EXPECT_EQ(Form->Handle(), nullptr);
     EXPECT_EQ(RegistryValue::Read(), c.Stored);
