@@ -5,7 +5,6 @@
 // time Pillow on the very same bytes.
 
 #include <benchmark/benchmark.h>
-#include <gif_lib.h>
 
 #include <cstdio>
 #include <cstring>
@@ -14,7 +13,8 @@
 #include <vector>
 
 #include "dib_writer.h"
-#include "gif_file_writer.h"
+#include "gif_pieces.h"
+#include "giflib_reader.h"
 #include "lzw_test_encoder.h"
 #include "reference_decoder.h"
 #include "test_images.h"
@@ -24,23 +24,29 @@ namespace {
 using namespace quickintro::gif;
 
 struct BenchFrame {
-  std::string name;
-  bench::GifFrameFile frame;
-  std::vector<std::uint8_t> pixels;  // top-down, as drawn
-  std::vector<std::uint8_t> file;    // the whole GIF file
+  std::string Name;
+  FrameFormat Format;
+  std::vector<std::uint8_t> Pixels;      // top-down, as drawn
+  std::vector<std::uint8_t> Compressed;  // minimum code size byte and sub-blocks
+  std::vector<std::uint8_t> File;        // the whole GIF file around them
 };
 
 BenchFrame MakeFrame(std::string name, int width, int height, int pixelBits, bool interlaced,
                      std::vector<std::uint8_t> pixels) {
-  BenchFrame bench{std::move(name), {width, height, pixelBits, interlaced, {}}, std::move(pixels), {}};
+  BenchFrame bench{std::move(name),
+                   {static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), pixelBits, interlaced},
+                   std::move(pixels), {}, {}};
   std::vector<std::uint8_t> stream;  // rows in stored order
   const std::vector<int> rows = interlaced ? testing::InterlacedRowOrder(height) : std::vector<int>{};
   for (int i = 0; i < height; ++i) {
-    const auto row = bench.pixels.begin() + static_cast<std::ptrdiff_t>(interlaced ? rows[i] : i) * width;
+    const auto row = bench.Pixels.begin() + static_cast<std::ptrdiff_t>(interlaced ? rows[i] : i) * width;
     stream.insert(stream.end(), row, row + width);
   }
-  bench.frame.compressed = testing::EncodeFrame(stream, std::max(2, pixelBits));
-  bench.file = bench::WriteGifFile(bench.frame);
+  bench.Compressed = testing::EncodeFrame(stream, std::max(2, pixelBits));
+  bench.File = testing::Cat({testing::Header(), testing::Screen(width, height, pixelBits),
+                             testing::Palette(1 << pixelBits),
+                             testing::ImageDescriptor({.Width = width, .Height = height, .Interlaced = interlaced}),
+                             bench.Compressed, testing::Trailer()});
   return bench;
 }
 
@@ -55,70 +61,45 @@ std::vector<BenchFrame> MakeFrames() {
   return frames;
 }
 
-FrameFormat FormatOf(const BenchFrame& bench) {
-  return {static_cast<std::uint16_t>(bench.frame.width), static_cast<std::uint16_t>(bench.frame.height),
-          bench.frame.pixelBits, bench.frame.interlaced};
-}
-
 ColorTableRec TableOf(const BenchFrame& bench) {
   ColorTableRec table;
-  table.Count = 1 << bench.frame.pixelBits;
+  table.Count = 1 << bench.Format.PixelBits;
   return table;
 }
 
 std::vector<std::uint8_t> DecodeOurs(const BenchFrame& bench) {
-  CompressedSource source(bench.frame.compressed);
+  CompressedSource source(bench.Compressed);
   std::vector<std::uint8_t> file;
-  BuildFrameDib(source, FormatOf(bench), TableOf(bench), {}, file);
+  BuildFrameDib(source, bench.Format, TableOf(bench), {}, file);
   return file;
-}
-
-struct MemoryInput {
-  const std::vector<std::uint8_t>* bytes;
-  std::size_t position;
-};
-
-int ReadMemory(GifFileType* gif, GifByteType* into, int length) {
-  auto* input = static_cast<MemoryInput*>(gif->UserData);
-  const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(length), input->bytes->size() - input->position);
-  std::memcpy(into, input->bytes->data() + input->position, count);
-  input->position += count;
-  return static_cast<int>(count);
 }
 
 // giflib's whole-file decode; the raster is handed to check, then freed.
 template <typename Check>
 bool DecodeGiflib(const BenchFrame& bench, Check check) {
-  MemoryInput input{&bench.file, 0};
-  int error = 0;
-  GifFileType* gif = DGifOpen(&input, ReadMemory, &error);
-  if (!gif) return false;
-  const bool ok = DGifSlurp(gif) == GIF_OK && gif->ImageCount == 1;
+  const testing::GifFilePtr gif = testing::SlurpWithGiflib(bench.File);
+  const bool ok = gif && gif->ImageCount == 1;
   if (ok) check(gif->SavedImages[0].RasterBits);
-  DGifCloseFile(gif, &error);
   return ok;
 }
 
 // Both decoders must give the drawn pixels before either is timed.
 bool CheckFrame(const BenchFrame& bench) {
-  const auto file = DecodeOurs(bench);
-  const int bits = PickDibDepth(bench.frame.pixelBits);
-  const auto ours = testing::ReadBitmapRows(std::span<const std::uint8_t>(file).subspan(kDibHeadersSize + (4u << bits)),
-                                            bench.frame.width, bench.frame.height, bits);
+  const auto ours = testing::ReadBitmapRows(DecodeOurs(bench));
   bool giflibSame = false;
   const bool giflibOk = DecodeGiflib(bench, [&](const GifByteType* raster) {
-    giflibSame = std::memcmp(raster, bench.pixels.data(), bench.pixels.size()) == 0;
+    giflibSame = std::memcmp(raster, bench.Pixels.data(), bench.Pixels.size()) == 0;
   });
   std::printf("%-22s %9zu pixels, %9zu compressed bytes (%.2f bits a pixel): ours %s, giflib %s\n",
-              bench.name.c_str(), bench.pixels.size(), bench.frame.compressed.size(),
-              8.0 * bench.frame.compressed.size() / bench.pixels.size(), ours == bench.pixels ? "same" : "DIFFERENT",
+              bench.Name.c_str(), bench.Pixels.size(), bench.Compressed.size(),
+              8.0 * bench.Compressed.size() / bench.Pixels.size(), ours == bench.Pixels ? "same" : "DIFFERENT",
               giflibOk && giflibSame ? "same" : "DIFFERENT");
-  return ours == bench.pixels && giflibOk && giflibSame;
+  return ours == bench.Pixels && giflibOk && giflibSame;
 }
 
 void BenchOurs(benchmark::State& state, const BenchFrame* bench) {
   for (auto _ : state) benchmark::DoNotOptimize(DecodeOurs(*bench));
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(bench->pixels.size()));
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(bench->Pixels.size()));
 }
 
 void BenchGiflib(benchmark::State& state, const BenchFrame* bench) {
@@ -128,13 +109,13 @@ void BenchGiflib(benchmark::State& state, const BenchFrame* bench) {
       break;
     }
   }
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(bench->pixels.size()));
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(bench->Pixels.size()));
 }
 
 void WriteFiles(const std::vector<BenchFrame>& frames, const std::string& directory) {
   for (const auto& bench : frames)
-    std::ofstream(directory + "/" + bench.name + ".gif", std::ios::binary)
-        .write(reinterpret_cast<const char*>(bench.file.data()), static_cast<std::streamsize>(bench.file.size()));
+    std::ofstream(directory + "/" + bench.Name + ".gif", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bench.File.data()), static_cast<std::streamsize>(bench.File.size()));
 }
 
 }  // namespace
@@ -154,8 +135,8 @@ int main(int argc, char** argv) {
   if (!same) return 1;
   if (!framesDirectory.empty()) WriteFiles(frames, framesDirectory);
   for (const auto& bench : frames) {
-    benchmark::RegisterBenchmark(("ours/" + bench.name).c_str(), BenchOurs, &bench);
-    benchmark::RegisterBenchmark(("giflib/" + bench.name).c_str(), BenchGiflib, &bench);
+    benchmark::RegisterBenchmark(("ours/" + bench.Name).c_str(), BenchOurs, &bench);
+    benchmark::RegisterBenchmark(("giflib/" + bench.Name).c_str(), BenchGiflib, &bench);
   }
   int count = static_cast<int>(arguments.size());
   benchmark::Initialize(&count, arguments.data());

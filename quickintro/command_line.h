@@ -1,6 +1,7 @@
 #pragma once
 // The wizard's command line: only the first argument is examined, and
 // "init" there selects first-run mode. Platform-free.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,5 +15,10 @@ std::string CommandLineArgument(std::string_view commandLine, int position);
 
 // True when the first argument is exactly "init" (case-sensitive).
 bool IsFirstRunCommandLine(std::string_view commandLine);
+
+// What the program does: only the first argument counts, and everything
+// after it is ignored.
+enum StartMode : std::uint8_t { smNormal, smFirstRun, smUsage };
+StartMode StartModeOf(std::string_view commandLine);
 
 }  // namespace quickintro

@@ -25,11 +25,11 @@ void Outline(HDC dc, int x1, int y1, int x2, int y2, COLORREF color) {
 }
 
 void PaintBevel(HDC dc, const FormItem& item) {
-  const RECT& r = item.bounds;
+  const RECT& r = item.Bounds;
   COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
   COLORREF highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
   int right = r.right - 1, bottom = r.bottom - 1;
-  if (static_cast<BevelStyle>(item.layout->style) == BevelStyle::EtchedFrame) {
+  if (static_cast<BevelStyle>(item.Layout->Style) == bsEtchedFrame) {
     Outline(dc, r.left + 1, r.top + 1, right, bottom, highlight);
     Outline(dc, r.left, r.top, right - 1, bottom - 1, shadow);
     return;
@@ -42,43 +42,43 @@ void PaintBevel(HDC dc, const FormItem& item) {
 }
 
 void PaintShape(HDC dc, const FormItem& item) {
-  bool filled = static_cast<ShapeStyle>(item.layout->style) == ShapeStyle::SolidFill;
-  UniqueBrush fill(filled ? CreateSolidBrush(ResolveColor(item.layout->color)) : nullptr);
+  bool filled = static_cast<ShapeStyle>(item.Layout->Style) == ssSolidFill;
+  UniqueBrush fill(filled ? CreateSolidBrush(ResolveColor(item.Layout->Color)) : nullptr);
   SelectedObject pen(dc, GetStockObject(BLACK_PEN));
   SelectedObject brush(dc, filled ? static_cast<HGDIOBJ>(fill.Get()) : GetStockObject(NULL_BRUSH));
-  const RECT& r = item.bounds;
+  const RECT& r = item.Bounds;
   Rectangle(dc, r.left, r.top, r.right, r.bottom);
 }
 
 void PaintLabel(HDC dc, const FormItem& item, FontCache& fonts) {
-  const LayoutItem& label = *item.layout;
+  const LayoutItem& label = *item.Layout;
   SavedDcState state(dc);
-  SelectObject(dc, fonts.Get(label.font));
+  SelectObject(dc, fonts.Get(label.Font));
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, ResolveColor(label.font.color));
+  SetTextColor(dc, ResolveColor(label.Font.Color));
   // Lines break at the label's width but are not cut at its bottom: where a
   // substitute face stands in, its lines may be a pixel or two taller.
   UINT format = DT_NOPREFIX | DT_NOCLIP;
-  if (label.alignment == Alignment::Center) format |= DT_CENTER;
-  if (label.alignment == Alignment::Right) format |= DT_RIGHT;
-  if (label.Has(ItemFlag::WordWrap)) format |= DT_WORDBREAK;
-  RECT rect = item.bounds;
-  DrawTextA(dc, label.text.c_str(), static_cast<int>(label.text.size()), &rect, format);
+  if (label.Align == alCenter) format |= DT_CENTER;
+  if (label.Align == alRight) format |= DT_RIGHT;
+  if (label.Has(ifWordWrap)) format |= DT_WORDBREAK;
+  RECT rect = item.Bounds;
+  DrawTextA(dc, label.Text.c_str(), static_cast<int>(label.Text.size()), &rect, format);
 }
 
 void PaintPicture(HDC dc, const FormItem& item) {
-  if (!item.graphic) return;
+  if (!item.Graphic) return;
   RECT clip = ItemRect(item);
-  int width = item.graphic->PixelWidth(), height = item.graphic->PixelHeight();
+  int width = item.Graphic->PixelWidth(), height = item.Graphic->PixelHeight();
   int left = clip.left, top = clip.top;
-  if (item.layout->Has(ItemFlag::Center)) {
+  if (item.Layout->Has(ifCenter)) {
     left += (clip.right - clip.left - width) / 2;
     top += (clip.bottom - clip.top - height) / 2;
   }
   SavedDcState state(dc);
   IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
   RECT target{left, top, left + width, top + height};
-  item.graphic->DrawInto(dc, target);
+  item.Graphic->DrawInto(dc, target);
 }
 
 int CALLBACK NoteFaceFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
@@ -101,10 +101,10 @@ bool FaceInstalled(const char* face) {
 
 bool FormItem::IsDrawn() const {
   switch (Kind()) {
-    case ItemKind::Image:
-    case ItemKind::Label:
-    case ItemKind::Shape:
-    case ItemKind::Bevel:
+    case ikImage:
+    case ikLabel:
+    case ikShape:
+    case ikBevel:
       return true;
     default:
       return false;
@@ -112,10 +112,10 @@ bool FormItem::IsDrawn() const {
 }
 
 RECT ItemRect(const FormItem& item) {
-  RECT rect = item.bounds;
-  if (item.graphic && item.layout->Has(ItemFlag::AutoSize)) {
-    rect.right = rect.left + item.graphic->PixelWidth();
-    rect.bottom = rect.top + item.graphic->PixelHeight();
+  RECT rect = item.Bounds;
+  if (item.Graphic && item.Layout->Has(ifAutoSize)) {
+    rect.right = rect.left + item.Graphic->PixelWidth();
+    rect.bottom = rect.top + item.Graphic->PixelHeight();
   }
   return rect;
 }
@@ -131,9 +131,9 @@ std::string FaceOnThisSystem(const std::string& face) {
 HFONT FontCache::Get(const LayoutFont& font) {
   for (const auto& [known, handle] : fonts_)
     if (known == font) return handle.Get();
-  std::string face = FaceOnThisSystem(font.face);
-  UniqueFont created(CreateFontA(-font.height, 0, 0, 0, (font.style & FontStyle::Bold) ? FW_BOLD : FW_NORMAL,
-                                 (font.style & FontStyle::Italic) != 0, (font.style & FontStyle::Underline) != 0,
+  std::string face = FaceOnThisSystem(font.Face);
+  UniqueFont created(CreateFontA(-font.Height, 0, 0, 0, (font.Style & fsBold) ? FW_BOLD : FW_NORMAL,
+                                 (font.Style & fsItalic) != 0, (font.Style & fsUnderline) != 0,
                                  FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                  DEFAULT_PITCH | FF_SWISS, face.c_str()));
   HFONT handle = created.Get();
@@ -147,12 +147,12 @@ COLORREF ResolveColor(uint32_t color) {
 }
 
 void PaintDrawnItem(HDC dc, const FormItem& item, FontCache& fonts) {
-  if (!item.visible) return;
+  if (!item.Visible) return;
   switch (item.Kind()) {
-    case ItemKind::Image: PaintPicture(dc, item); break;
-    case ItemKind::Label: PaintLabel(dc, item, fonts); break;
-    case ItemKind::Shape: PaintShape(dc, item); break;
-    case ItemKind::Bevel: PaintBevel(dc, item); break;
+    case ikImage: PaintPicture(dc, item); break;
+    case ikLabel: PaintLabel(dc, item, fonts); break;
+    case ikShape: PaintShape(dc, item); break;
+    case ikBevel: PaintBevel(dc, item); break;
     default: break;
   }
 }

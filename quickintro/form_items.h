@@ -15,21 +15,21 @@
 namespace quickintro {
 
 struct FormItem {
-  const LayoutItem* layout = nullptr;
-  RECT bounds{};          // in the parent's client area (a page for page items)
-  bool visible = true;
-  bool checked = false;   // radio buttons
-  HWND window = nullptr;  // the form, the notebook, pages and controls
-  int pageIndex = -1;     // pages: their index in the notebook
-  std::unique_ptr<TGraphic> graphic;  // pictures of a registered class
-  HCURSOR cursor = nullptr;
-  int controlId = 0;      // controls: the id their notifications carry
-  UniqueBrush background; // controls with a colour of their own
+  const LayoutItem* Layout = nullptr;
+  RECT Bounds{};          // in the parent's client area (a page for page items)
+  bool Visible = true;
+  bool Checked = false;   // radio buttons
+  HWND Window = nullptr;  // the form, the notebook, pages and controls
+  int PageIndex = -1;     // pages: their index in the notebook
+  std::unique_ptr<TGraphic> Graphic;  // pictures of a registered class
+  HCURSOR Cursor = nullptr;
+  int ControlId = 0;      // controls: the id their notifications carry
+  UniqueBrush Background; // controls with a colour of their own
 
-  const std::string& Name() const { return layout->name; }
-  ItemKind Kind() const { return layout->kind; }
+  const std::string& Name() const { return Layout->Name; }
+  ItemKind Kind() const { return Layout->Kind; }
   bool IsDrawn() const;  // painted by its parent rather than a window
-  bool IsControl() const { return Kind() == ItemKind::Button || Kind() == ItemKind::RadioButton; }
+  bool IsControl() const { return Kind() == ikButton || Kind() == ikRadioButton; }
 };
 
 // Fonts of the layout, created once each. MS Sans Serif is used where the

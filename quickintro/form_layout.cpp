@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "little_endian.h"
+
 namespace quickintro {
 namespace {
 
@@ -25,10 +27,7 @@ class LayoutCursor {
     return out;
   }
   uint32_t Unsigned(size_t size, const char* what) {
-    std::span<const uint8_t> bytes = Bytes(size, what);
-    uint32_t value = 0;
-    for (size_t i = size; i-- > 0;) value = (value << 8) | bytes[i];
-    return value;
+    return ReadLe(Bytes(size, what), 0, size);
   }
   uint8_t U8(const char* what) { return static_cast<uint8_t>(Unsigned(1, what)); }
   uint16_t U16(const char* what) { return static_cast<uint16_t>(Unsigned(2, what)); }
@@ -50,28 +49,28 @@ class LayoutCursor {
 
 LayoutFont ReadFont(LayoutCursor& in) {
   LayoutFont font;
-  font.face = in.Str8("a font name");
-  font.height = in.U8("a font");
-  font.style = in.U8("a font");
-  font.color = in.U32("a font");
+  font.Face = in.Str8("a font name");
+  font.Height = in.U8("a font");
+  font.Style = in.U8("a font");
+  font.Color = in.U32("a font");
   return font;
 }
 
 std::vector<EventBinding> ReadBindings(LayoutCursor& in) {
   std::vector<EventBinding> bindings(in.U8("the handler bindings"));
   for (EventBinding& binding : bindings) {
-    binding.event = in.Str8("an event name");
-    binding.handler = in.Str8("a handler name");
+    binding.Event = in.Str8("an event name");
+    binding.Handler = in.Str8("a handler name");
   }
   return bindings;
 }
 
 StoredPicture ReadPicture(LayoutCursor& in) {
   StoredPicture picture;
-  picture.className = in.Str8("a picture class name");
+  picture.ClassName = in.Str8("a picture class name");
   uint32_t count = in.U32("a picture length");
   std::span<const uint8_t> bytes = in.Bytes(count, "a picture");
-  picture.data = std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end());
+  picture.Data = std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end());
   return picture;
 }
 
@@ -89,26 +88,26 @@ LayoutItem ReadItem(LayoutCursor& in, size_t ownIndex) {
   LayoutItem item;
   uint8_t kind = in.U8("an item kind");
   if (kind >= kItemKindCount) throw ELayoutError("unknown item kind " + std::to_string(kind));
-  item.kind = static_cast<ItemKind>(kind);
-  if ((item.kind == ItemKind::Form) != (ownIndex == 0)) throw ELayoutError("the form must come first, once");
-  item.name = in.Str8("an item name");
-  item.parent = ReadParent(in, ownIndex);
-  item.left = in.I16("an item's bounds");
-  item.top = in.I16("an item's bounds");
-  item.width = in.I16("an item's bounds");
-  item.height = in.I16("an item's bounds");
-  item.flags = in.U32("an item's flags");
-  item.tabOrder = in.I16("an item's tab order");
+  item.Kind = static_cast<ItemKind>(kind);
+  if ((item.Kind == ikForm) != (ownIndex == 0)) throw ELayoutError("the form must come first, once");
+  item.Name = in.Str8("an item name");
+  item.Parent = ReadParent(in, ownIndex);
+  item.Left = in.I16("an item's bounds");
+  item.Top = in.I16("an item's bounds");
+  item.Width = in.I16("an item's bounds");
+  item.Height = in.I16("an item's bounds");
+  item.Flags = in.U32("an item's flags");
+  item.TabOrder = in.I16("an item's tab order");
   uint8_t alignment = in.U8("an item's alignment");
-  if (alignment > static_cast<uint8_t>(Alignment::Right)) throw ELayoutError("unknown alignment");
-  item.alignment = static_cast<Alignment>(alignment);
-  item.style = in.U8("an item's style");
-  item.color = in.U32("an item's colour");
-  item.font = ReadFont(in);
-  item.text = in.Str16("an item's text");
-  item.bindings = ReadBindings(in);
-  item.hasPicture = in.U8("the picture flag") != 0;
-  if (item.hasPicture) item.picture = ReadPicture(in);
+  if (alignment > static_cast<uint8_t>(alRight)) throw ELayoutError("unknown alignment");
+  item.Align = static_cast<Alignment>(alignment);
+  item.Style = in.U8("an item's style");
+  item.Color = in.U32("an item's colour");
+  item.Font = ReadFont(in);
+  item.Text = in.Str16("an item's text");
+  item.Bindings = ReadBindings(in);
+  item.HasPicture = in.U8("the picture flag") != 0;
+  if (item.HasPicture) item.Picture = ReadPicture(in);
   return item;
 }
 
@@ -120,34 +119,34 @@ std::string_view KindName(ItemKind kind) {
 }
 
 std::string_view LayoutItem::HandlerFor(std::string_view event) const {
-  for (const EventBinding& binding : bindings)
-    if (binding.event == event) return binding.handler;
+  for (const EventBinding& binding : Bindings)
+    if (binding.Event == event) return binding.Handler;
   return {};
 }
 
 int FormLayout::IndexOf(std::string_view name) const {
-  for (size_t i = 0; i < items.size(); ++i)
-    if (items[i].name == name) return static_cast<int>(i);
+  for (size_t i = 0; i < Items.size(); ++i)
+    if (Items[i].Name == name) return static_cast<int>(i);
   return -1;
 }
 
 const LayoutItem& FormLayout::Get(std::string_view name) const {
   int index = IndexOf(name);
   if (index < 0) throw ELayoutError("the layout has no item " + std::string(name));
-  return items[static_cast<size_t>(index)];
+  return Items[static_cast<size_t>(index)];
 }
 
 std::vector<int> FormLayout::ChildrenOf(int parent) const {
   std::vector<int> children;
-  for (size_t i = 0; i < items.size(); ++i)
-    if (items[i].parent == parent) children.push_back(static_cast<int>(i));
+  for (size_t i = 0; i < Items.size(); ++i)
+    if (Items[i].Parent == parent) children.push_back(static_cast<int>(i));
   return children;
 }
 
 std::vector<int> FormLayout::Pages() const {
   std::vector<int> pages;
-  for (size_t i = 0; i < items.size(); ++i)
-    if (items[i].kind == ItemKind::Page) pages.push_back(static_cast<int>(i));
+  for (size_t i = 0; i < Items.size(); ++i)
+    if (Items[i].Kind == ikPage) pages.push_back(static_cast<int>(i));
   return pages;
 }
 
@@ -158,8 +157,8 @@ FormLayout ReadFormLayout(std::span<const uint8_t> data) {
   FormLayout layout;
   size_t count = in.U16("the item count");
   if (count == 0) throw ELayoutError("the layout has no form");
-  layout.items.reserve(count);
-  for (size_t i = 0; i < count; ++i) layout.items.push_back(ReadItem(in, i));
+  layout.Items.reserve(count);
+  for (size_t i = 0; i < count; ++i) layout.Items.push_back(ReadItem(in, i));
   if (in.Left() != 0) throw ELayoutError("layout data has " + std::to_string(in.Left()) + " bytes left over");
   return layout;
 }

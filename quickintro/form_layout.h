@@ -30,7 +30,7 @@
 //
 // Colours are 32-bit values with red in the low byte, then green, then blue.
 // A value with the top bit set names a system colour by its index (the low
-// byte); kNoColor (0x1FFFFFFF) means none.
+// byte); clNone (0x1FFFFFFF) means none (color_value.h).
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -39,98 +39,91 @@
 #include <string_view>
 #include <vector>
 
+#include "color_value.h"
+
 namespace quickintro {
 
-enum class ItemKind : uint8_t {
-  Form = 0,
-  Notebook = 1,  // TNotebook, the page container
-  Page = 2,      // TPage
-  Image = 3,     // TImage, a picture
-  Label = 4,     // TLabel
-  Shape = 5,     // TShape
-  Bevel = 6,     // TBevel, a frame
-  Button = 7,    // TButton, a push button
-  RadioButton = 8,
+enum ItemKind : uint8_t {
+  ikForm = 0,
+  ikNotebook = 1,  // TNotebook, the page container
+  ikPage = 2,      // TPage
+  ikImage = 3,     // TImage, a picture
+  ikLabel = 4,     // TLabel
+  ikShape = 5,     // TShape
+  ikBevel = 6,     // TBevel, a frame
+  ikButton = 7,    // TButton, a push button
+  ikRadioButton = 8,
 };
 constexpr uint8_t kItemKindCount = 9;
 
 // Layout kind names as used in the layout text.
 std::string_view KindName(ItemKind kind);
 
-namespace ItemFlag {
-constexpr uint32_t Visible = 1u << 0;
-constexpr uint32_t Enabled = 1u << 1;
-constexpr uint32_t AutoSize = 1u << 2;
-constexpr uint32_t Center = 1u << 3;       // picture placed in the item's middle
-constexpr uint32_t Transparent = 1u << 4;
-constexpr uint32_t WordWrap = 1u << 5;
-constexpr uint32_t Checked = 1u << 6;
-constexpr uint32_t Default = 1u << 7;      // the button Enter presses
-constexpr uint32_t Cancel = 1u << 8;       // the button Escape presses
-constexpr uint32_t TabStop = 1u << 9;
-constexpr uint32_t Topmost = 1u << 10;     // form: always on top
-constexpr uint32_t ScreenCenter = 1u << 11;  // form: centred when shown
-}  // namespace ItemFlag
+enum ItemFlag : uint32_t {
+  ifVisible = 1u << 0,
+  ifEnabled = 1u << 1,
+  ifAutoSize = 1u << 2,
+  ifCenter = 1u << 3,  // picture placed in the item's middle
+  ifTransparent = 1u << 4,
+  ifWordWrap = 1u << 5,
+  ifChecked = 1u << 6,
+  ifDefault = 1u << 7,  // the button Enter presses
+  ifCancel = 1u << 8,   // the button Escape presses
+  ifTabStop = 1u << 9,
+  ifTopmost = 1u << 10,       // form: always on top
+  ifScreenCenter = 1u << 11,  // form: centred when shown
+};
 
-enum class Alignment : uint8_t { Left = 0, Center = 1, Right = 2 };
-enum class ShapeStyle : uint8_t { SolidFill = 0, NoFill = 1 };
-enum class BevelStyle : uint8_t { LoweredBox = 0, EtchedFrame = 1 };
-
-namespace FontStyle {
-constexpr uint8_t Bold = 1u << 0;
-constexpr uint8_t Italic = 1u << 1;
-constexpr uint8_t Underline = 1u << 2;
-}  // namespace FontStyle
-
-constexpr uint32_t kNoColor = 0x1FFFFFFF;
-constexpr uint32_t kSystemColorBit = 0x80000000;
-constexpr bool IsSystemColor(uint32_t color) { return (color & kSystemColorBit) != 0; }
+enum Alignment : uint8_t { alLeft = 0, alCenter = 1, alRight = 2 };
+enum ShapeStyle : uint8_t { ssSolidFill = 0, ssNoFill = 1 };
+enum BevelStyle : uint8_t { bsLoweredBox = 0, bsEtchedFrame = 1 };
+enum FontStyle : uint8_t { fsBold = 1u << 0, fsItalic = 1u << 1, fsUnderline = 1u << 2 };
 
 struct LayoutFont {
-  std::string face;
-  int height = 0;  // pixels at 96 dots per inch
-  uint8_t style = 0;
-  uint32_t color = 0;
+  std::string Face;
+  int Height = 0;  // pixels at 96 dots per inch
+  uint8_t Style = 0;
+  uint32_t Color = 0;
   bool operator==(const LayoutFont&) const = default;
 };
 
 struct EventBinding {
-  std::string event;    // "OnClick", "OnCreate", "OnShow", "OnClose", "OnPageChanged"
-  std::string handler;  // a handler of TQuickForm, e.g. "NextBtnClick"
+  std::string Event;    // "OnClick", "OnCreate", "OnShow", "OnClose", "OnPageChanged"
+  std::string Handler;  // a handler of TQuickForm, e.g. "NextBtnClick"
 };
 
 // A picture as stored: its class name and the file that class reads (the
 // byte count already taken off). The bytes are shared, so items and graphics can hold them without copying.
 struct StoredPicture {
-  std::string className;
-  std::shared_ptr<const std::vector<uint8_t>> data;
+  std::string ClassName;
+  std::shared_ptr<const std::vector<uint8_t>> Data;
 };
 
 constexpr uint16_t kNoParent = 0xFFFF;
 
 struct LayoutItem {
-  ItemKind kind = ItemKind::Form;
-  std::string name;
-  int parent = -1;  // index into FormLayout::items; -1 for the form
-  int left = 0, top = 0, width = 0, height = 0;
-  uint32_t flags = 0;
-  int tabOrder = -1;
-  Alignment alignment = Alignment::Left;
-  uint8_t style = 0;
-  uint32_t color = kNoColor;
-  LayoutFont font;
-  std::string text;
-  std::vector<EventBinding> bindings;
-  bool hasPicture = false;
-  StoredPicture picture;
+  ItemKind Kind = ikForm;
+  std::string Name;
+  int Parent = -1;  // index into FormLayout::Items; -1 for the form
+  int Left = 0, Top = 0, Width = 0, Height = 0;
+  uint32_t Flags = 0;
+  int TabOrder = -1;
+  Alignment Align = alLeft;
+  uint8_t Style = 0;
+  uint32_t Color = clNone;
+  LayoutFont Font;
+  std::string Text;
+  std::vector<EventBinding> Bindings;
+  bool HasPicture = false;
+  StoredPicture Picture;
 
-  bool Has(uint32_t flag) const { return (flags & flag) != 0; }
+  bool Has(uint32_t flag) const { return (Flags & flag) != 0; }
   // The handler bound to an event, or an empty view.
   std::string_view HandlerFor(std::string_view event) const;
 };
 
 struct FormLayout {
-  std::vector<LayoutItem> items;  // items[0] is the form
+  std::vector<LayoutItem> Items;  // Items[0] is the form
 
   // Index of the item with that name, or -1.
   int IndexOf(std::string_view name) const;

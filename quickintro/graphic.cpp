@@ -22,7 +22,7 @@ void UnregisterGraphicClass(std::string_view className) {
 }
 
 std::unique_ptr<TGraphic> CreateGraphic(const StoredPicture& picture) {
-  auto found = GraphicClasses().find(picture.className);
+  auto found = GraphicClasses().find(picture.ClassName);
   if (found == GraphicClasses().end()) return nullptr;
   return found->second(picture);
 }

@@ -8,10 +8,10 @@
 namespace quickintro {
 
 struct IconImage {
-  int width = 0;   // pixels; an icon file stores 256 as 0
-  int height = 0;
-  int bitCount = 0;
-  std::span<const uint8_t> bits;  // the image's bitmap data as stored
+  int Width = 0;   // pixels; an icon file stores 256 as 0
+  int Height = 0;
+  int BitCount = 0;
+  std::span<const uint8_t> Bits;  // the image's bitmap data as stored
 };
 
 // The image of the icon file closest to the wanted size (the first of equal

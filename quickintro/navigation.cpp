@@ -15,25 +15,25 @@ void WizardNavigation::Settle(bool firstRunMode, int notebookPageCount) {
 
 NavigationStep WizardNavigation::Next() {
   NavigationStep step;
-  if (pageIndex_ < lastPageIndex_) step.pagesShown.push_back(++pageIndex_);
-  if (!firstRunMode_ && pageIndex_ == kSelectTrayPage) step.pagesShown.push_back(++pageIndex_);
-  step.targetPage = pageIndex_;
-  step.backEnabled = true;
+  if (pageIndex_ < lastPageIndex_) step.PagesShown.push_back(++pageIndex_);
+  if (!firstRunMode_ && pageIndex_ == kSelectTrayPage) step.PagesShown.push_back(++pageIndex_);
+  step.TargetPage = pageIndex_;
+  step.BackEnabled = true;
   bool atLast = pageIndex_ == lastPageIndex_;
-  step.nextEnabled = !atLast;
-  step.focus = atLast ? FocusTarget::BackBtn : FocusTarget::Unchanged;
+  step.NextEnabled = !atLast;
+  step.Focus = atLast ? ftBackBtn : ftUnchanged;
   return step;
 }
 
 NavigationStep WizardNavigation::Back() {
   NavigationStep step;
-  if (pageIndex_ > 0) step.pagesShown.push_back(--pageIndex_);
-  if (!firstRunMode_ && pageIndex_ == kSelectTrayPage) step.pagesShown.push_back(--pageIndex_);
-  step.targetPage = pageIndex_;
-  step.nextEnabled = true;
+  if (pageIndex_ > 0) step.PagesShown.push_back(--pageIndex_);
+  if (!firstRunMode_ && pageIndex_ == kSelectTrayPage) step.PagesShown.push_back(--pageIndex_);
+  step.TargetPage = pageIndex_;
+  step.NextEnabled = true;
   bool atFirst = pageIndex_ == 0;
-  step.backEnabled = !atFirst;
-  step.focus = atFirst ? FocusTarget::NextBtn : FocusTarget::Unchanged;
+  step.BackEnabled = !atFirst;
+  step.Focus = atFirst ? ftNextBtn : ftUnchanged;
   return step;
 }
 

@@ -11,19 +11,19 @@ namespace quickintro {
 // never reached.
 constexpr int kSelectTrayPage = 1;
 
-enum class FocusTarget { Unchanged, BackBtn, NextBtn };
+enum FocusTarget { ftUnchanged, ftBackBtn, ftNextBtn };
 
 // What one press of Next or Back does. The window shows each page of
-// pagesShown in turn (a skip over "Select Tray" shows two), then sets the
+// PagesShown in turn (a skip over "Select Tray" shows two), then sets the
 // buttons: after Next it enables BackBtn, focuses first and disables NextBtn
 // second; after Back it enables NextBtn, disables BackBtn first and focuses
 // second, so the focus never rests on a disabled button.
 struct NavigationStep {
-  int targetPage = 0;            // the page showing afterwards
-  std::vector<int> pagesShown;   // page index after each change, in order
-  bool backEnabled = false;
-  bool nextEnabled = false;
-  FocusTarget focus = FocusTarget::Unchanged;
+  int TargetPage = 0;            // the page showing afterwards
+  std::vector<int> PagesShown;   // page index after each change, in order
+  bool BackEnabled = false;
+  bool NextEnabled = false;
+  FocusTarget Focus = ftUnchanged;
 };
 
 class WizardNavigation {

@@ -8,6 +8,7 @@ namespace quickintro {
 namespace {
 
 constexpr const char* kFormClass = "TQuickForm";
+constexpr const char* kTaskbarClass = "QuickIntroduction";
 constexpr const char* kNotebookClass = "TNotebook";
 constexpr const char* kPageClass = "TPage";
 constexpr int kFirstControlId = 100;
@@ -15,7 +16,7 @@ constexpr int kIconSize = 32;
 
 
 RECT BoundsOf(const LayoutItem& item) {
-  return RECT{item.left, item.top, item.left + item.width, item.top + item.height};
+  return RECT{item.Left, item.Top, item.Left + item.Width, item.Top + item.Height};
 }
 
 void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC proc) {
@@ -50,16 +51,17 @@ FormLayout LoadLayoutResource(HINSTANCE instance) {
 
 TQuickForm::TQuickForm(HINSTANCE instance, FormLayout layout, QuickFormOptions options)
     : instance_(instance), layout_(std::move(layout)), options_(std::move(options)) {
-  if (!options_.registry) {
+  if (!options_.Registry) {
     ownRegistry_ = std::make_unique<Win32RegistryWriter>();
-    options_.registry = ownRegistry_.get();
+    options_.Registry = ownRegistry_.get();
   }
   RegisterClasses();
   CreateItems();
   CheckBindings();
   FindRequiredItems();
-  CreateFormWindow();
   try {
+    CreateTaskbarWindow();
+    CreateFormWindow();
     CreateChildWindows(0);
     SetWindowIcon();
     RunEvent(*items_[0], "OnCreate");
@@ -74,50 +76,52 @@ TQuickForm::~TQuickForm() { DestroyOwnWindow(); }
 
 void TQuickForm::DestroyOwnWindow() {
   if (hwnd_) {
-    options_.quitOnDestroy = false;
+    options_.QuitOnDestroy = false;
     DestroyWindow(hwnd_);
   }
+  taskbarWindow_.Reset(nullptr);
 }
 
 void TQuickForm::RegisterClasses() {
+  RegisterWindowClass(instance_, kTaskbarClass, TaskbarProc);
   RegisterWindowClass(instance_, kFormClass, FormProc);
   RegisterWindowClass(instance_, kNotebookClass, NotebookProc);
   RegisterWindowClass(instance_, kPageClass, PageProc);
 }
 
 void TQuickForm::CreateItems() {
-  for (size_t i = 0; i < layout_.items.size(); ++i) {
-    const LayoutItem& source = layout_.items[i];
+  for (size_t i = 0; i < layout_.Items.size(); ++i) {
+    const LayoutItem& source = layout_.Items[i];
     auto item = std::make_unique<FormItem>();
-    item->layout = &source;
-    item->bounds = BoundsOf(source);
-    item->visible = source.Has(ItemFlag::Visible);
-    item->checked = source.Has(ItemFlag::Checked);
-    if (source.Has(ItemFlag::Cancel)) item->controlId = IDCANCEL;
-    else item->controlId = kFirstControlId + static_cast<int>(i);
-    if (source.kind == ItemKind::Image && source.hasPicture) item->graphic = CreateGraphic(source.picture);
+    item->Layout = &source;
+    item->Bounds = BoundsOf(source);
+    item->Visible = source.Has(ifVisible);
+    item->Checked = source.Has(ifChecked);
+    if (source.Has(ifCancel)) item->ControlId = IDCANCEL;
+    else item->ControlId = kFirstControlId + static_cast<int>(i);
+    if (source.Kind == ikImage && source.HasPicture) item->Graphic = CreateGraphic(source.Picture);
     items_.push_back(std::move(item));
   }
   for (size_t i = 0; i < items_.size(); ++i) {
     FormItem& item = *items_[i];
-    int parent = item.layout->parent;
-    if (item.Kind() == ItemKind::Page) {
-      item.pageIndex = static_cast<int>(pages_.size());
-      item.bounds = RECT{0, 0, items_[parent]->layout->width, items_[parent]->layout->height};
-      item.visible = false;
+    int parent = item.Layout->Parent;
+    if (item.Kind() == ikPage) {
+      item.PageIndex = static_cast<int>(pages_.size());
+      item.Bounds = RECT{0, 0, items_[parent]->Layout->Width, items_[parent]->Layout->Height};
+      item.Visible = false;
       pages_.push_back(Page{&item, {}});
-    } else if (item.IsDrawn() && parent >= 0 && items_[parent]->Kind() == ItemKind::Page) {
-      pages_[items_[parent]->pageIndex].stacking.push_back(&item);
+    } else if (item.IsDrawn() && parent >= 0 && items_[parent]->Kind() == ikPage) {
+      pages_[items_[parent]->PageIndex].Stacking.push_back(&item);
     }
   }
 }
 
 void TQuickForm::CheckBindings() const {
   for (const auto& item : items_)
-    for (const EventBinding& binding : item->layout->bindings)
-      if (!FindHandler(binding.handler))
-        throw ELayoutError("the layout binds " + item->Name() + "." + binding.event + " to an unknown handler " +
-                           binding.handler);
+    for (const EventBinding& binding : item->Layout->Bindings)
+      if (!FindHandler(binding.Handler))
+        throw ELayoutError("the layout binds " + item->Name() + "." + binding.Event + " to an unknown handler " +
+                           binding.Handler);
 }
 
 FormItem& TQuickForm::Require(std::string_view name) {
@@ -139,36 +143,47 @@ void TQuickForm::FindRequiredItems() {
   if (pages_.empty()) throw ELayoutError("the notebook has no pages");
 }
 
+// The taskbar shows an unowned window; a window of no size, titled with the
+// application title, stands there for the program, and the wizard's window,
+// which it owns, keeps its numbered caption off the taskbar.
+void TQuickForm::CreateTaskbarWindow() {
+  const int left = GetSystemMetrics(SM_CXSCREEN) / 2, top = GetSystemMetrics(SM_CYSCREEN) / 2;
+  taskbarWindow_.Reset(CheckedWindow(CreateWindowExA(0, kTaskbarClass, kApplicationTitle,
+                                                     WS_POPUP | WS_CAPTION | WS_SYSMENU, left, top, 0, 0, nullptr,
+                                                     nullptr, instance_, this),
+                                     kApplicationTitle));
+}
+
 void TQuickForm::CreateFormWindow() {
-  const LayoutItem& form = *items_[0]->layout;
+  const LayoutItem& form = *items_[0]->Layout;
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  DWORD exStyle = form.Has(ItemFlag::Topmost) ? WS_EX_TOPMOST : 0;
-  RECT frame{0, 0, form.width, form.height};
+  DWORD exStyle = form.Has(ifTopmost) ? WS_EX_TOPMOST : 0;
+  RECT frame{0, 0, form.Width, form.Height};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
   int width = frame.right - frame.left, height = frame.bottom - frame.top;
   int left = CW_USEDEFAULT, top = CW_USEDEFAULT;
-  if (form.Has(ItemFlag::ScreenCenter)) {
+  if (form.Has(ifScreenCenter)) {
     left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   }
-  hwnd_ = CheckedWindow(CreateWindowExA(exStyle, kFormClass, form.text.c_str(), style, left, top, width, height,
-                                        nullptr, nullptr, instance_, this),
-                        form.name);
-  items_[0]->window = hwnd_;
+  hwnd_ = CheckedWindow(CreateWindowExA(exStyle, kFormClass, form.Text.c_str(), style, left, top, width, height,
+                                        taskbarWindow_.Get(), nullptr, instance_, this),
+                        form.Name);
+  items_[0]->Window = hwnd_;
 }
 
 void TQuickForm::CreateChildWindows(int parent) {
   std::vector<int> children = layout_.ChildrenOf(parent);
   // Windows are created in tab order, which is also the keyboard's order.
   std::stable_sort(children.begin(), children.end(), [&](int a, int b) {
-    auto key = [&](int i) { return static_cast<unsigned>(layout_.items[i].tabOrder); };
+    auto key = [&](int i) { return static_cast<unsigned>(layout_.Items[i].TabOrder); };
     return key(a) < key(b);
   });
-  HWND parentWindow = items_[parent]->window;
+  HWND parentWindow = items_[parent]->Window;
   for (int child : children) {
     FormItem& item = *items_[child];
     if (item.IsControl()) CreateControl(item, parentWindow);
-    if (item.Kind() == ItemKind::Notebook || item.Kind() == ItemKind::Page) {
+    if (item.Kind() == ikNotebook || item.Kind() == ikPage) {
       CreatePageWindow(item, parentWindow);
       CreateChildWindows(child);
     }
@@ -176,55 +191,58 @@ void TQuickForm::CreateChildWindows(int parent) {
 }
 
 void TQuickForm::CreatePageWindow(FormItem& item, HWND parent) {
-  bool notebook = item.Kind() == ItemKind::Notebook;
-  DWORD style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (item.visible ? WS_VISIBLE : 0);
-  const RECT& r = item.bounds;
-  item.window = CheckedWindow(CreateWindowExA(WS_EX_CONTROLPARENT, notebook ? kNotebookClass : kPageClass,
+  bool notebook = item.Kind() == ikNotebook;
+  DWORD style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (item.Visible ? WS_VISIBLE : 0);
+  const RECT& r = item.Bounds;
+  item.Window = CheckedWindow(CreateWindowExA(WS_EX_CONTROLPARENT, notebook ? kNotebookClass : kPageClass,
                                               item.Name().c_str(), style, r.left, r.top, r.right - r.left,
                                               r.bottom - r.top, parent, nullptr, instance_, this),
                               item.Name());
 }
 
 void TQuickForm::CreateControl(FormItem& item, HWND parent) {
-  const LayoutItem& layout = *item.layout;
+  const LayoutItem& layout = *item.Layout;
   DWORD style = WS_CHILD;
-  if (item.Kind() == ItemKind::Button) style |= layout.Has(ItemFlag::Default) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+  if (item.Kind() == ikButton) style |= layout.Has(ifDefault) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
   else style |= BS_RADIOBUTTON;
-  if (item.visible) style |= WS_VISIBLE;
-  if (!layout.Has(ItemFlag::Enabled)) style |= WS_DISABLED;
-  if (layout.Has(ItemFlag::TabStop)) style |= WS_TABSTOP;
-  const RECT& r = item.bounds;
-  item.window = CheckedWindow(
-      CreateWindowExA(0, "BUTTON", layout.text.c_str(), style, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.controlId)), instance_, nullptr),
+  if (item.Visible) style |= WS_VISIBLE;
+  if (!layout.Has(ifEnabled)) style |= WS_DISABLED;
+  if (layout.Has(ifTabStop)) style |= WS_TABSTOP;
+  const RECT& r = item.Bounds;
+  item.Window = CheckedWindow(
+      CreateWindowExA(0, "BUTTON", layout.Text.c_str(), style, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.ControlId)), instance_, nullptr),
       item.Name());
-  SendMessageA(item.window, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(layout.font)), FALSE);
-  if (item.checked) SendMessageA(item.window, BM_SETCHECK, BST_CHECKED, 0);
-  if (layout.color != kNoColor) item.background.Reset(CreateSolidBrush(ResolveColor(layout.color)));
+  SendMessageA(item.Window, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(layout.Font)), FALSE);
+  if (item.Checked) SendMessageA(item.Window, BM_SETCHECK, BST_CHECKED, 0);
+  if (layout.Color != clNone) item.Background.Reset(CreateSolidBrush(ResolveColor(layout.Color)));
 }
 
 void TQuickForm::SetWindowIcon() {
-  const LayoutItem& form = *items_[0]->layout;
-  if (!form.hasPicture || form.picture.className != "TIcon") return;
-  std::optional<IconImage> image = FindIconImage(*form.picture.data, kIconSize);
+  const LayoutItem& form = *items_[0]->Layout;
+  if (!form.HasPicture || form.Picture.ClassName != "TIcon") return;
+  std::optional<IconImage> image = FindIconImage(*form.Picture.Data, kIconSize);
   if (!image) return;
   // CreateIconFromResourceEx reads but does not write the bits.
-  icon_.Reset(CreateIconFromResourceEx(const_cast<BYTE*>(image->bits.data()), static_cast<DWORD>(image->bits.size()),
-                                       TRUE, 0x00030000, image->width, image->height, LR_DEFAULTCOLOR));
+  icon_.Reset(CreateIconFromResourceEx(const_cast<BYTE*>(image->Bits.data()), static_cast<DWORD>(image->Bits.size()),
+                                       TRUE, 0x00030000, image->Width, image->Height, LR_DEFAULTCOLOR));
   if (!icon_) return;
-  SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Get()));
-  SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_.Get()));
+  for (HWND window : {hwnd_, taskbarWindow_.Get()}) {
+    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Get()));
+    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_.Get()));
+  }
 }
 
 void TQuickForm::Show() {
   RunEvent(*items_[0], "OnShow");
+  ShowWindow(taskbarWindow_.Get(), SW_SHOWNA);
   ShowWindow(hwnd_, SW_SHOW);
   UpdateWindow(hwnd_);
   // The first enabled button in the tab order takes the focus.
   for (FormItem* button : {backBtn_, nextBtn_, closeButton_}) {
-    if (IsWindowEnabled(button->window)) {
-      savedFocus_ = button->window;
-      SetFocus(button->window);
+    if (IsWindowEnabled(button->Window)) {
+      savedFocus_ = button->Window;
+      SetFocus(button->Window);
       break;
     }
   }

@@ -23,14 +23,15 @@ constexpr const char* kApplicationTitle = "Quick Introduction";
 FormLayout LoadLayoutResource(HINSTANCE instance);
 
 struct QuickFormOptions {
-  std::string commandLine;              // the whole command line, program first
-  RegistryWriter* registry = nullptr;   // null: HKEY_CURRENT_USER
+  std::string CommandLine;              // the whole command line, program first
+  RegistryWriter* Registry = nullptr;   // null: HKEY_CURRENT_USER
   // Shows a failure to the user; null: a stop-icon message box titled with
   // the application title.
-  std::function<void(const std::string& text)> showError;
-  bool quitOnDestroy = true;            // end the message loop when closed
-  // Called after each page paint, for start-up timing and screenshots.
-  std::function<void()> afterPagePaint;
+  std::function<void(const std::string& text)> ShowError;
+  bool QuitOnDestroy = true;            // end the message loop when closed
+  // Called after each page paint; the scripted test build times the first
+  // paint and takes screenshots with it.
+  std::function<void()> AfterPagePaint;
 };
 
 class TQuickForm {
@@ -46,6 +47,9 @@ class TQuickForm {
   void Show();
   // Null once the window is gone.
   HWND Handle() const { return hwnd_; }
+  // The window that stands for the program on the taskbar, titled with the
+  // application title; it owns the wizard's window.
+  HWND TaskbarWindow() const { return taskbarWindow_.Get(); }
   // Lets the window's keys work (Tab, Enter, Escape); true when consumed.
   bool TranslateDialogMessage(MSG& message);
 
@@ -74,12 +78,13 @@ class TQuickForm {
 
  private:
   struct Page {
-    FormItem* item = nullptr;
-    std::vector<FormItem*> stacking;  // drawn items, bottom first
+    FormItem* Item = nullptr;
+    std::vector<FormItem*> Stacking;  // drawn items, bottom first
   };
   using Handler = void (TQuickForm::*)();
 
   static LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK TaskbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK NotebookProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleFormMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -89,6 +94,7 @@ class TQuickForm {
   void CreateItems();
   void CheckBindings() const;
   void FindRequiredItems();
+  void CreateTaskbarWindow();
   void CreateFormWindow();
   void CreateChildWindows(int parent);
   void CreatePageWindow(FormItem& item, HWND parent);
@@ -135,6 +141,7 @@ class TQuickForm {
   FormItem* uiTrayClock_ = nullptr;
   FormItem* uiDesktopClock_ = nullptr;
   FormItem* pressedItem_ = nullptr;  // a drawn item under a held mouse button
+  UniqueWindow taskbarWindow_;  // made first, destroyed last
   HWND hwnd_ = nullptr;
   HWND savedFocus_ = nullptr;        // restored when the window is activated again
   WizardNavigation navigation_;

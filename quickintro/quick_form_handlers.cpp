@@ -16,8 +16,8 @@ constexpr const char* kClockChoiceItems[] = {"TrayClockImg", "DesktopClockImg", 
 
 TQuickForm::Handler TQuickForm::FindHandler(std::string_view name) const {
   static const struct {
-    std::string_view name;
-    Handler handler;
+    std::string_view Name;
+    Handler Method;
   } kHandlers[] = {
       {"FormCreate", &TQuickForm::FormCreate},
       {"NotebookPageChanged", &TQuickForm::NotebookPageChanged},
@@ -30,21 +30,21 @@ TQuickForm::Handler TQuickForm::FindHandler(std::string_view name) const {
       {"FormClose", &TQuickForm::FormClose},
   };
   for (const auto& entry : kHandlers)
-    if (entry.name == name) return entry.handler;
+    if (entry.Name == name) return entry.Method;
   return nullptr;
 }
 
 void TQuickForm::RunEvent(const FormItem& item, std::string_view event) {
-  std::string_view name = item.layout->HandlerFor(event);
+  std::string_view name = item.Layout->HandlerFor(event);
   if (!name.empty()) (this->*FindHandler(name))();
 }
 
 void TQuickForm::FormCreate() {
   uiTrayClockClick();  // the frames follow the preset choice
   ShowPage(0);
-  navigation_.Settle(IsFirstRunCommandLine(options_.commandLine), static_cast<int>(pages_.size()));
+  navigation_.Settle(IsFirstRunCommandLine(options_.CommandLine), static_cast<int>(pages_.size()));
   HCURSOR hand = LoadCursorA(instance_, kCursorResource);
-  for (const char* name : kClockChoiceItems) Require(name).cursor = hand;
+  for (const char* name : kClockChoiceItems) Require(name).Cursor = hand;
 }
 
 void TQuickForm::NotebookPageChanged() {
@@ -54,20 +54,20 @@ void TQuickForm::NotebookPageChanged() {
 
 void TQuickForm::NextBtnClick() {
   NavigationStep step = navigation_.Next();
-  MoveMainBkgTo(step.targetPage);
-  for (int page : step.pagesShown) ShowPage(page);
-  EnableWindow(backBtn_->window, step.backEnabled);
-  if (step.focus == FocusTarget::BackBtn) SetFocus(backBtn_->window);
-  EnableWindow(nextBtn_->window, step.nextEnabled);
+  MoveMainBkgTo(step.TargetPage);
+  for (int page : step.PagesShown) ShowPage(page);
+  EnableWindow(backBtn_->Window, step.BackEnabled);
+  if (step.Focus == ftBackBtn) SetFocus(backBtn_->Window);
+  EnableWindow(nextBtn_->Window, step.NextEnabled);
 }
 
 void TQuickForm::BackBtnClick() {
   NavigationStep step = navigation_.Back();
-  MoveMainBkgTo(step.targetPage);
-  EnableWindow(nextBtn_->window, step.nextEnabled);
-  for (int page : step.pagesShown) ShowPage(page);
-  EnableWindow(backBtn_->window, step.backEnabled);
-  if (step.focus == FocusTarget::NextBtn) SetFocus(nextBtn_->window);
+  MoveMainBkgTo(step.TargetPage);
+  EnableWindow(nextBtn_->Window, step.NextEnabled);
+  for (int page : step.PagesShown) ShowPage(page);
+  EnableWindow(backBtn_->Window, step.BackEnabled);
+  if (step.Focus == ftNextBtn) SetFocus(nextBtn_->Window);
 }
 
 void TQuickForm::CloseButtonClick() { SendMessageA(hwnd_, WM_CLOSE, 0, 0); }
@@ -85,7 +85,7 @@ void TQuickForm::uiTrayClockClick() {
 void TQuickForm::FormClose() {
   if (!navigation_.FirstRunMode()) return;
   const char* choice = TrayClockChosen() ? "1" : "0";
-  if (!options_.registry->SetString(kOptionsKey, kChangeTrayClockValue, choice))
+  if (!options_.Registry->SetString(kOptionsKey, kChangeTrayClockValue, choice))
     throw ERegistryException(std::string("Failed to set data for '") + kChangeTrayClockValue + "'");
 }
 
@@ -93,14 +93,14 @@ void TQuickForm::FormClose() {
 
 void TQuickForm::ShowPage(int pageIndex) {
   navigation_.SetPageIndex(pageIndex);
-  FormItem& shown = *pages_[pageIndex].item;
-  shown.visible = true;
+  FormItem& shown = *pages_[pageIndex].Item;
+  shown.Visible = true;
   // The new page goes up before the old one goes, so nothing shows between.
-  ShowWindow(shown.window, SW_SHOWNA);
+  ShowWindow(shown.Window, SW_SHOWNA);
   for (Page& page : pages_) {
-    if (page.item == &shown || !page.item->visible) continue;
-    page.item->visible = false;
-    ShowWindow(page.item->window, SW_HIDE);
+    if (page.Item == &shown || !page.Item->Visible) continue;
+    page.Item->Visible = false;
+    ShowWindow(page.Item->Window, SW_HIDE);
   }
   KeepKeyboardFocus();
   RunEvent(*notebook_, "OnPageChanged");
@@ -112,28 +112,28 @@ void TQuickForm::KeepKeyboardFocus() {
   if (!hwnd_ || !IsWindowVisible(hwnd_)) return;
   HWND focus = GetFocus();
   if (focus && IsWindowVisible(focus)) return;
-  SetFocus(IsWindowEnabled(nextBtn_->window) ? nextBtn_->window : backBtn_->window);
+  SetFocus(IsWindowEnabled(nextBtn_->Window) ? nextBtn_->Window : backBtn_->Window);
 }
 
 void TQuickForm::MoveMainBkgTo(int pageIndex) {
   for (Page& page : pages_) {
-    auto found = std::find(page.stacking.begin(), page.stacking.end(), mainBkg_);
-    if (found == page.stacking.end()) continue;
-    page.stacking.erase(found);
-    InvalidateRect(page.item->window, nullptr, FALSE);
+    auto found = std::find(page.Stacking.begin(), page.Stacking.end(), mainBkg_);
+    if (found == page.Stacking.end()) continue;
+    page.Stacking.erase(found);
+    InvalidateRect(page.Item->Window, nullptr, FALSE);
   }
   Page& target = pages_[pageIndex];
-  target.stacking.insert(target.stacking.begin(), mainBkg_);
-  InvalidateRect(target.item->window, nullptr, FALSE);
+  target.Stacking.insert(target.Stacking.begin(), mainBkg_);
+  InvalidateRect(target.Item->Window, nullptr, FALSE);
 }
 
 void TQuickForm::SetItemVisible(FormItem& item, bool visible) {
-  item.visible = visible;
-  if (item.window) {
-    ShowWindow(item.window, visible ? SW_SHOWNA : SW_HIDE);
+  item.Visible = visible;
+  if (item.Window) {
+    ShowWindow(item.Window, visible ? SW_SHOWNA : SW_HIDE);
     return;
   }
-  HWND parent = items_[item.layout->parent]->window;
+  HWND parent = items_[item.Layout->Parent]->Window;
   RECT rect = ItemRect(item);
   if (parent) InvalidateRect(parent, &rect, FALSE);
 }
@@ -142,14 +142,14 @@ void TQuickForm::SetItemVisible(FormItem& item, bool visible) {
 // checked one's click event; checking a checked one does nothing. The checked
 // button is the group's tab stop.
 void TQuickForm::SetRadioChecked(FormItem& radio) {
-  if (radio.checked) return;
+  if (radio.Checked) return;
   for (auto& item : items_) {
-    if (item->Kind() != ItemKind::RadioButton || item->layout->parent != radio.layout->parent) continue;
-    item->checked = item.get() == &radio;
-    SendMessageA(item->window, BM_SETCHECK, item->checked ? BST_CHECKED : BST_UNCHECKED, 0);
-    LONG_PTR style = GetWindowLongPtrA(item->window, GWL_STYLE);
-    style = item->checked ? (style | WS_TABSTOP) : (style & ~static_cast<LONG_PTR>(WS_TABSTOP));
-    SetWindowLongPtrA(item->window, GWL_STYLE, style);
+    if (item->Kind() != ikRadioButton || item->Layout->Parent != radio.Layout->Parent) continue;
+    item->Checked = item.get() == &radio;
+    SendMessageA(item->Window, BM_SETCHECK, item->Checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    LONG_PTR style = GetWindowLongPtrA(item->Window, GWL_STYLE);
+    style = item->Checked ? (style | WS_TABSTOP) : (style & ~static_cast<LONG_PTR>(WS_TABSTOP));
+    SetWindowLongPtrA(item->Window, GWL_STYLE, style);
   }
   RunEvent(radio, "OnClick");
 }
@@ -164,27 +164,27 @@ FormItem* TQuickForm::Find(std::string_view name) {
 
 FormItem* TQuickForm::ItemOfControlId(int id) {
   for (auto& item : items_)
-    if (item->IsControl() && item->controlId == id) return item.get();
+    if (item->IsControl() && item->ControlId == id) return item.get();
   return nullptr;
 }
 
 TQuickForm::Page* TQuickForm::PageOfWindow(HWND window) {
   for (Page& page : pages_)
-    if (page.item->window == window) return &page;
+    if (page.Item->Window == window) return &page;
   return nullptr;
 }
 
-HWND TQuickForm::PageWindow(int pageIndex) const { return pages_.at(pageIndex).item->window; }
+HWND TQuickForm::PageWindow(int pageIndex) const { return pages_.at(pageIndex).Item->Window; }
 
 int TQuickForm::PageHolding(std::string_view name) const {
   for (const Page& page : pages_)
-    for (const FormItem* item : page.stacking)
-      if (item->Name() == name) return page.item->pageIndex;
+    for (const FormItem* item : page.Stacking)
+      if (item->Name() == name) return page.Item->PageIndex;
   return -1;
 }
 
-const std::vector<FormItem*>& TQuickForm::PageItems(int pageIndex) const { return pages_.at(pageIndex).stacking; }
+const std::vector<FormItem*>& TQuickForm::PageItems(int pageIndex) const { return pages_.at(pageIndex).Stacking; }
 
-bool TQuickForm::TrayClockChosen() const { return uiTrayClock_->checked; }
+bool TQuickForm::TrayClockChosen() const { return uiTrayClock_->Checked; }
 
 }  // namespace quickintro

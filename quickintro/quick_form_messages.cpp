@@ -10,6 +10,9 @@
 namespace quickintro {
 namespace {
 
+// Sent by the taskbar's window to itself: bring the wizard's window forward.
+constexpr UINT kActivateForm = WM_APP + 1;
+
 TQuickForm* FormOfWindow(HWND hwnd) {
   return reinterpret_cast<TQuickForm*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
@@ -36,8 +39,8 @@ void TQuickForm::Guarded(Action&& action) {
 void TQuickForm::ReportError(const std::string& message) {
   std::string text = message;
   if (text.empty() || text.back() != '.') text += '.';
-  if (options_.showError) {
-    options_.showError(text);
+  if (options_.ShowError) {
+    options_.ShowError(text);
     return;
   }
   MessageBoxA(hwnd_, text.c_str(), kApplicationTitle, MB_OK | MB_ICONSTOP);
@@ -54,6 +57,30 @@ LRESULT CALLBACK TQuickForm::FormProc(HWND hwnd, UINT message, WPARAM wParam, LP
     return form->HandleFormMessage(message, wParam, lParam);
   } catch (...) {
     return DefWindowProcA(hwnd, message, wParam, lParam);
+  }
+}
+
+// Whatever reaches the program through its taskbar button goes to the
+// wizard's window: activation, and closing (which stores the choice).
+LRESULT CALLBACK TQuickForm::TaskbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) AttachForm(hwnd, lParam);
+  TQuickForm* form = FormOfWindow(hwnd);
+  HWND wizard = form ? form->hwnd_ : nullptr;
+  switch (message) {
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE && wizard && IsWindowEnabled(wizard)) PostMessageA(hwnd, kActivateForm, 0, 0);
+      return 0;
+    case kActivateForm:
+      if (wizard) SetForegroundWindow(wizard);
+      return 0;
+    case WM_CLOSE:
+      if (wizard) SendMessageA(wizard, WM_CLOSE, 0, 0);
+      return 0;
+    case WM_NCDESTROY:
+      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+      return DefWindowProcA(hwnd, message, wParam, lParam);
+    default:
+      return DefWindowProcA(hwnd, message, wParam, lParam);
   }
 }
 
@@ -106,12 +133,13 @@ LRESULT TQuickForm::HandleFormMessage(UINT message, WPARAM wParam, LPARAM lParam
       });
       return 0;
     case WM_DESTROY:
-      if (options_.quitOnDestroy) PostQuitMessage(0);
+      ShowWindow(taskbarWindow_.Get(), SW_HIDE);  // the program leaves the taskbar with its window
+      if (options_.QuitOnDestroy) PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY:
       SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
-      for (auto& item : items_) item->window = nullptr;
+      for (auto& item : items_) item->Window = nullptr;
       return DefWindowProcA(hwnd, message, wParam, lParam);
     default:
       return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -119,7 +147,7 @@ LRESULT TQuickForm::HandleFormMessage(UINT message, WPARAM wParam, LPARAM lParam
 }
 
 LRESULT TQuickForm::HandlePageMessage(Page& page, UINT message, WPARAM wParam, LPARAM lParam) {
-  HWND hwnd = page.item->window;
+  HWND hwnd = page.Item->Window;
   switch (message) {
     case WM_COMMAND:
       OnCommand(wParam, lParam);
@@ -134,11 +162,11 @@ LRESULT TQuickForm::HandlePageMessage(Page& page, UINT message, WPARAM wParam, L
       HDC dc = BeginPaint(hwnd, &paint);
       PaintPageBuffered(dc, page);
       EndPaint(hwnd, &paint);
-      if (options_.afterPagePaint) Guarded(options_.afterPagePaint);
+      if (options_.AfterPagePaint) Guarded(options_.AfterPagePaint);
       return 0;
     }
     case WM_PRINTCLIENT:
-      PaintPage(reinterpret_cast<HDC>(wParam), page.item->pageIndex);
+      PaintPage(reinterpret_cast<HDC>(wParam), page.Item->PageIndex);
       return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
@@ -154,9 +182,9 @@ LRESULT TQuickForm::HandlePageMessage(Page& page, UINT message, WPARAM wParam, L
 
 void TQuickForm::OnCommand(WPARAM wParam, LPARAM lParam) {
   FormItem* item = ItemOfControlId(LOWORD(wParam));
-  if (!item || HIWORD(wParam) != BN_CLICKED || !IsWindowEnabled(item->window)) return;
+  if (!item || HIWORD(wParam) != BN_CLICKED || !IsWindowEnabled(item->Window)) return;
   Guarded([&] {
-    if (item->Kind() == ItemKind::RadioButton) SetRadioChecked(*item);
+    if (item->Kind() == ikRadioButton) SetRadioChecked(*item);
     else RunEvent(*item, "OnClick");
   });
 }
@@ -164,30 +192,30 @@ void TQuickForm::OnCommand(WPARAM wParam, LPARAM lParam) {
 // Enter presses the focused push button, else the default one.
 LRESULT TQuickForm::DefaultButtonId() const {
   HWND focus = GetFocus();
-  int id = nextBtn_->controlId;
+  int id = nextBtn_->ControlId;
   for (const auto& item : items_) {
-    if (item->Kind() != ItemKind::Button) continue;
-    if (item->window == focus) return MAKELRESULT(item->controlId, DC_HASDEFID);
-    if (item->layout->Has(ItemFlag::Default)) id = item->controlId;
+    if (item->Kind() != ikButton) continue;
+    if (item->Window == focus) return MAKELRESULT(item->ControlId, DC_HASDEFID);
+    if (item->Layout->Has(ifDefault)) id = item->ControlId;
   }
   return MAKELRESULT(id, DC_HASDEFID);
 }
 
 LRESULT TQuickForm::OnControlColor(HDC dc, HWND control) {
   for (auto& item : items_) {
-    if (item->window != control || !item->background) continue;
-    SetBkColor(dc, ResolveColor(item->layout->color));
-    SetTextColor(dc, ResolveColor(item->layout->font.color));
-    return reinterpret_cast<LRESULT>(item->background.Get());
+    if (item->Window != control || !item->Background) continue;
+    SetBkColor(dc, ResolveColor(item->Layout->Color));
+    SetTextColor(dc, ResolveColor(item->Layout->Font.Color));
+    return reinterpret_cast<LRESULT>(item->Background.Get());
   }
   return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
 // The topmost visible drawn item under a point of the page.
 FormItem* TQuickForm::ItemAt(const Page& page, POINT point) const {
-  for (auto it = page.stacking.rbegin(); it != page.stacking.rend(); ++it) {
+  for (auto it = page.Stacking.rbegin(); it != page.Stacking.rend(); ++it) {
     RECT rect = ItemRect(**it);
-    if ((*it)->visible && PtInRect(&rect, point)) return *it;
+    if ((*it)->Visible && PtInRect(&rect, point)) return *it;
   }
   return nullptr;
 }
@@ -198,27 +226,27 @@ void TQuickForm::OnPageMouse(Page& page, UINT message, LPARAM lParam) {
   FormItem* hit = ItemAt(page, point);
   if (message == WM_LBUTTONDOWN) {
     pressedItem_ = hit;
-    SetCapture(page.item->window);
+    SetCapture(page.Item->Window);
     return;
   }
   FormItem* pressed = std::exchange(pressedItem_, nullptr);
-  if (GetCapture() == page.item->window) ReleaseCapture();
+  if (GetCapture() == page.Item->Window) ReleaseCapture();
   if (hit && hit == pressed) Guarded([&] { RunEvent(*hit, "OnClick"); });
 }
 
 bool TQuickForm::OnSetCursor(Page& page, HWND target) {
   FormItem* item = nullptr;
-  if (target == page.item->window) {
+  if (target == page.Item->Window) {
     POINT point;
     GetCursorPos(&point);
     ScreenToClient(target, &point);
     item = ItemAt(page, point);
   } else {
     for (auto& candidate : items_)
-      if (candidate->window == target) item = candidate.get();
+      if (candidate->Window == target) item = candidate.get();
   }
-  if (!item || !item->cursor) return false;
-  SetCursor(item->cursor);
+  if (!item || !item->Cursor) return false;
+  SetCursor(item->Cursor);
   return true;
 }
 
@@ -227,30 +255,30 @@ bool TQuickForm::OnSetCursor(Page& page, HWND target) {
 void TQuickForm::PaintForm(HDC dc) {
   RECT client;
   GetClientRect(hwnd_, &client);
-  UniqueBrush face(CreateSolidBrush(ResolveColor(items_[0]->layout->color)));
+  UniqueBrush face(CreateSolidBrush(ResolveColor(items_[0]->Layout->Color)));
   FillRect(dc, &client, face.Get());
   for (auto& item : items_)
-    if (item->layout->parent == 0 && item->IsDrawn()) PaintDrawnItem(dc, *item, fonts_);
+    if (item->Layout->Parent == 0 && item->IsDrawn()) PaintDrawnItem(dc, *item, fonts_);
 }
 
 void TQuickForm::PaintPage(HDC dc, int pageIndex) {
   const Page& page = pages_.at(pageIndex);
-  PaintPageItems(dc, page.item->bounds, ResolveColor(notebook_->layout->color), page.stacking, fonts_);
+  PaintPageItems(dc, page.Item->Bounds, ResolveColor(notebook_->Layout->Color), page.Stacking, fonts_);
 }
 
 // Paints into a memory bitmap first, so a page never flickers.
 void TQuickForm::PaintPageBuffered(HDC target, Page& page) {
-  const RECT& r = page.item->bounds;
+  const RECT& r = page.Item->Bounds;
   int width = r.right - r.left, height = r.bottom - r.top;
   UniqueMemoryDc memory(CreateCompatibleDC(target));
   UniqueBitmap bitmap(CreateCompatibleBitmap(target, width, height));
   if (!memory || !bitmap) {
-    PaintPage(target, page.item->pageIndex);
+    PaintPage(target, page.Item->PageIndex);
     return;
   }
   {
     SelectedObject selected(memory.Get(), bitmap.Get());
-    PaintPage(memory.Get(), page.item->pageIndex);
+    PaintPage(memory.Get(), page.Item->PageIndex);
     BitBlt(target, 0, 0, width, height, memory.Get(), 0, 0, SRCCOPY);
   }
 }

@@ -36,6 +36,7 @@ inline void DeleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
 inline void DeleteMemoryDc(HDC dc) { DeleteDC(dc); }
 inline void DestroyIconHandle(HICON icon) { DestroyIcon(icon); }
 inline void CloseRegistryKey(HKEY key) { RegCloseKey(key); }
+inline void DestroyWindowHandle(HWND window) { DestroyWindow(window); }
 
 using UniqueFont = UniqueHandle<HFONT, DeleteGdiObject>;
 using UniqueBrush = UniqueHandle<HBRUSH, DeleteGdiObject>;
@@ -43,6 +44,7 @@ using UniqueBitmap = UniqueHandle<HBITMAP, DeleteGdiObject>;
 using UniqueMemoryDc = UniqueHandle<HDC, DeleteMemoryDc>;
 using UniqueIcon = UniqueHandle<HICON, DestroyIconHandle>;
 using UniqueRegistryKey = UniqueHandle<HKEY, CloseRegistryKey>;
+using UniqueWindow = UniqueHandle<HWND, DestroyWindowHandle>;
 
 // Selects an object into a device context for one scope and restores the
 // previous one after.

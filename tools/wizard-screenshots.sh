@@ -4,7 +4,9 @@
 #   tools/wizard-screenshots.sh OUTDIR [QUICKINTRO-EXE]
 #
 # Builds nothing. Without an executable it takes build/windows-x64's, or
-# build/windows's where this machine can run 32-bit code. Uses the caller's
+# build/windows's where this machine can run 32-bit code. The pages are shot
+# from the test build beside it, quickintro_scripted.exe (the same sources
+# with the hooks below), which may also be given directly. Uses the caller's
 # Wine set-up when DISPLAY and WINEPREFIX are set (as tools/demo.sh does),
 # else starts its own with tools/wine-env.sh.
 #
@@ -24,6 +26,8 @@ if [ -z "$exe" ]; then
 fi
 [ -n "$exe" ] && [ -f "$exe" ] || { echo "no quickintro.exe: build it first (cmake --build --preset windows-x64)" >&2; exit 1; }
 exe=$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")
+[ "$(basename "$exe")" = quickintro_scripted.exe ] || exe=$(dirname "$exe")/quickintro_scripted.exe
+[ -f "$exe" ] || { echo "no $exe: build the wizard's scripted test build first" >&2; exit 1; }
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
@@ -36,7 +40,7 @@ if [ -z "${DISPLAY:-}" ] || [ -z "${WINEPREFIX:-}" ]; then
 fi
 export WINEDEBUG=-all
 # The display has no window manager: let Wine draw the wizard's title bar.
-"$loader" reg add 'HKCU\Software\Wine\AppDefaults\quickintro.exe\X11 Driver' /v Managed /d N /f \
+"$loader" reg add 'HKCU\Software\Wine\AppDefaults\quickintro_scripted.exe\X11 Driver' /v Managed /d N /f \
   </dev/null >/dev/null 2>&1
 
 pages=(welcome select-tray open-preferences hide run-at-startup download-skins drag-n-drop critical-days)

@@ -16,16 +16,16 @@ struct CodeReader {
   // Room for up to 3 bytes carried over and one whole sub-block of 255 bytes;
   // the 4 spare bytes let a code be taken from one fixed 4-byte window.
   static constexpr unsigned kBufferSize = 260;
-  std::array<std::uint8_t, kBufferSize + 4> buffer{};
-  unsigned bitPosition = 0;  // of the next code in buffer
-  unsigned bitsHeld = 0;     // always whole bytes; bitPosition <= bitsHeld
-  unsigned codeWidth = 0;    // 3 to 12
-  unsigned codeMask = 0;     // 2^codeWidth - 1
+  std::array<std::uint8_t, kBufferSize + 4> Buffer{};
+  unsigned BitPosition = 0;  // of the next code in Buffer
+  unsigned BitsHeld = 0;     // always whole bytes; BitPosition <= BitsHeld
+  unsigned CodeWidth = 0;    // 3 to 12
+  unsigned CodeMask = 0;     // 2^CodeWidth - 1
 };
 
 inline void SetCodeWidth(CodeReader& reader, unsigned width) {
-  reader.codeWidth = width;
-  reader.codeMask = (1u << width) - 1;
+  reader.CodeWidth = width;
+  reader.CodeMask = (1u << width) - 1;
 }
 
 // Drops the whole bytes already read and appends the next sub-block.
@@ -34,16 +34,16 @@ void RefillCodeBuffer(CompressedSource& source, CodeReader& reader);
 // The next code, or kNoMoreCodes when the data end first. Reads one more
 // sub-block only when the bits held do not make a whole code.
 inline int NextCode(CompressedSource& source, CodeReader& reader) {
-  while (reader.bitPosition + reader.codeWidth > reader.bitsHeld) {
+  while (reader.BitPosition + reader.CodeWidth > reader.BitsHeld) {
     if (source.AtEnd()) return kNoMoreCodes;
     RefillCodeBuffer(source, reader);
   }
-  const unsigned byteIndex = reader.bitPosition >> 3;  // <= 257, see kBufferSize
-  const std::uint32_t window = reader.buffer[byteIndex] |
-                               (std::uint32_t{reader.buffer[byteIndex + 1]} << 8) |
-                               (std::uint32_t{reader.buffer[byteIndex + 2]} << 16);
-  const int code = static_cast<int>((window >> (reader.bitPosition & 7)) & reader.codeMask);
-  reader.bitPosition += reader.codeWidth;
+  const unsigned byteIndex = reader.BitPosition >> 3;  // <= 257, see kBufferSize
+  const std::uint32_t window = reader.Buffer[byteIndex] |
+                               (std::uint32_t{reader.Buffer[byteIndex + 1]} << 8) |
+                               (std::uint32_t{reader.Buffer[byteIndex + 2]} << 16);
+  const int code = static_cast<int>((window >> (reader.BitPosition & 7)) & reader.CodeMask);
+  reader.BitPosition += reader.CodeWidth;
   return code;
 }
 

@@ -1,19 +1,17 @@
 #pragma once
-// Turns one GIF frame into a Windows bitmap file (BMP) held in memory:
-// 14-byte file header, 40-byte information header, palette, then the pixel
-// rows bottom-up. Platform-free.
+// Turns one GIF frame into its bitmap file (bitmap_file.h): the frame's
+// colour table as the palette, the decoded pixels as the rows. Platform-free.
 
 #include <array>
 #include <cstdint>
 #include <vector>
 
+#include "bitmap_file.h"
 #include "compressed_source.h"
 #include "decode_progress.h"
 #include "frame_format.h"
 
 namespace quickintro::gif {
-
-inline constexpr std::uint32_t kDibHeadersSize = 14 + 40;
 
 // The largest frame decoded: 2^26 pixels (8192 x 8192), a bitmap of 64 MiB at
 // 8 bits per pixel; a 32-bit process keeps room for it and its copies.
@@ -24,13 +22,6 @@ inline constexpr std::uint64_t kMostFramePixels = std::uint64_t{1} << 26;
 // never cost a large bitmap.
 inline constexpr std::uint64_t kShortDataFramePixels = std::uint64_t{1} << 16;
 
-struct DibPaletteEntry {
-  std::uint8_t blue = 0x80;
-  std::uint8_t green = 0x80;
-  std::uint8_t red = 0x80;
-  std::uint8_t reserved = 0x80;
-};
-
 // 1 bit per pixel for 2 colours, 4 for up to 16, 8 for up to 256. Fails with
 // "Wrong number of colors; must be a power of 2" for a pixelBits outside 1..8.
 int PickDibDepth(int pixelBits);
@@ -39,11 +30,11 @@ int PickDibDepth(int pixelBits);
 // byte); only the first 2^depth of them go into the file.
 std::array<DibPaletteEntry, 256> FillDibPalette(const ColorTableRec& table);
 
-// Writes the bitmap file of the frame into output (emptied first) and returns
-// the decoder's corrupted flag. A depth failure, and a frame larger than
-// kMostFramePixels or (above kShortDataFramePixels) than its data could fill,
-// fail before anything is allocated and leave output untouched; a decoding
-// failure leaves the headers and the palette only.
+// Writes the bitmap file of the frame into output and returns the decoder's
+// corrupted flag. A depth failure, and a frame larger than kMostFramePixels
+// or (above kShortDataFramePixels) than its data could fill, fail before
+// anything is allocated and leave output untouched; a decoding failure
+// leaves the headers and the palette only.
 bool BuildFrameDib(CompressedSource& source, const FrameFormat& format, const ColorTableRec& table,
                    const DecodeProgressSink& progress, std::vector<std::uint8_t>& output);
 

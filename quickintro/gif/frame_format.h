@@ -1,9 +1,8 @@
 #pragma once
-// Plain inputs of one frame decode, as the GIF reader holds them, and the row
-// layout of the bitmap they decode into. Platform-free.
+// Plain inputs of one frame decode, as the GIF reader holds them.
+// Platform-free.
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
 
 namespace quickintro::gif {
@@ -16,15 +15,10 @@ struct ColorTableRec {
 };
 
 struct FrameFormat {
-  std::uint16_t width = 0;
-  std::uint16_t height = 0;
-  int pixelBits = 8;  // PixelBits: bits per pixel of the frame's colour table, 1 to 8
-  bool interlaced = false;
+  std::uint16_t Width = 0;
+  std::uint16_t Height = 0;
+  int PixelBits = 8;  // bits per pixel of the frame's colour table, 1 to 8
+  bool Interlaced = false;
 };
-
-// Bytes per bitmap row: bits x width rounded up to whole 32-bit words.
-constexpr std::size_t DibStride(int bitsPerPixel, std::size_t width) {
-  return (static_cast<std::size_t>(bitsPerPixel) * width + 31) / 32 * 4;
-}
 
 }  // namespace quickintro::gif

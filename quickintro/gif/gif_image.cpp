@@ -1,27 +1,22 @@
 #include "gif_image.h"
 
 #include <algorithm>
-#include <fstream>
 
 #include "compressed_source.h"
 #include "dib_writer.h"
+#include "file_reader.h"
 #include "gif_parser.h"
 #include "graphic_error.h"
+#include "little_endian.h"
 
 namespace quickintro::gif {
 namespace {
-
-constexpr std::size_t kBitmapHeadersSize = 14 + 40;
-
-std::int32_t Le32(const std::uint8_t* bytes) {
-  return static_cast<std::int32_t>(bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (std::uint32_t{bytes[3]} << 24));
-}
 
 // The signed 32-bit little-endian length in front of stored picture data.
 std::size_t ReadStoredLength(TStream& stream) {
   std::uint8_t length[4];
   stream.ReadBuffer(length, sizeof length);
-  const std::int32_t value = Le32(length);
+  const auto value = static_cast<std::int32_t>(ReadLe32(length, 0));
   if (value < 0) throw EReadError();  // no picture has a negative size
   return static_cast<std::size_t>(value);
 }
@@ -35,21 +30,17 @@ std::uint16_t ClampTo16(std::int64_t value) {
 // ---- TBitmap ----
 
 TBitmap::TBitmap(std::vector<std::uint8_t> file) : file_(std::move(file)) {
-  if (file_.size() < kBitmapHeadersSize || file_[0] != 'B' || file_[1] != 'M' || Le32(&file_[14]) < 40)
-    throw EInvalidGraphicOperation(kInvalidBitmapMessage);
-  width_ = Le32(&file_[18]);
-  height_ = Le32(&file_[22]);
-  if (width_ < 0) throw EInvalidGraphicOperation(kInvalidBitmapMessage);
-  if (height_ < 0) height_ = -height_;  // rows stored top-down
+  const std::optional<BitmapLayout> layout = ReadBitmapLayout(file_);
+  if (!layout) throw EInvalidGraphicOperation(kInvalidBitmapMessage);
+  layout_ = *layout;
 }
 
-TBitmap::TBitmap(const TBitmap& other) : file_(other.file_), width_(other.width_), height_(other.height_) {}
+TBitmap::TBitmap(const TBitmap& other) : file_(other.file_), layout_(other.layout_) {}
 
 TBitmap& TBitmap::operator=(const TBitmap& other) {
   if (this != &other) {
     file_ = other.file_;
-    width_ = other.width_;
-    height_ = other.height_;
+    layout_ = other.layout_;
     device_.reset();
   }
   return *this;
@@ -80,8 +71,8 @@ const TBitmap& TGIFFrame::FrameBitmap() {
                            IsInterlaced};
   DecodeProgressSink progress;
   if (TGIFImage* parent = ParentImage; parent && parent->OnDecodeProgress) {
-    progress = [parent](DecodeStage stage, int percent, const std::string& message) {
-      parent->Progress(static_cast<TProgressStage>(stage), percent, false, DrawRect{}, message);
+    progress = [parent](TProgressStage stage, int percent, const std::string& message) {
+      parent->Progress(stage, percent, false, DrawRect{}, message);
     };
   }
   std::vector<std::uint8_t> file;
@@ -185,12 +176,12 @@ void TGIFImage::ReadStoredData(TStream& stream) {
 void TGIFImage::LoadWholeStream(TStream& stream) { ParseGif(stream, stream.Remaining(), true); }
 
 void TGIFImage::LoadFromFile(const std::string& fileName) {
-  std::ifstream file(fileName, std::ios::binary | std::ios::ate);
-  const std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : -1;
-  if (size < 0) throw EInvalidGraphicOperation("Cannot open file \"" + fileName + "\"");
-  auto bytes = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(size));
-  file.seekg(0);
-  if (!file.read(reinterpret_cast<char*>(bytes->data()), size)) throw EReadError();
+  SharedBytes bytes;
+  try {
+    bytes = ReadWholeFile(fileName);
+  } catch (const EFileError& failure) {
+    throw EInvalidGraphicOperation(fileName + ": " + failure.what());
+  }
   const std::span<const std::uint8_t> whole(*bytes);
   ParseGif(std::move(bytes), whole, true);
 }

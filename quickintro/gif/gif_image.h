@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "bitmap_file.h"
+#include "color_value.h"
+#include "decode_progress.h"
 #include "frame_format.h"
 #include "gif_stream.h"
 
 namespace quickintro::gif {
-
-// A colour value: red in the low byte, then green, then blue.
-inline constexpr std::uint32_t clNone = 0x1FFFFFFF;
 
 inline constexpr const char* kUnknownVersionMessage = "Unknown GIF version";
 inline constexpr const char* kResizeRefusedMessage = "Cannot change the Size of a GIF image";
@@ -29,8 +29,9 @@ inline constexpr const char* kEncodingRefusedMessage =
     "Writing GIF data or converting pictures into GIF frames is not supported";
 inline constexpr const char* kInvalidBitmapMessage = "Bitmap image is not valid";
 
-// A decoded frame: a bitmap file (BMP) in memory and its size. The Win32 edge
-// attaches the system bitmap it makes from the file, once, as DeviceImage.
+// A decoded frame: its bitmap file (bitmap_file.h) and where the file keeps
+// its parts. The Win32 edge attaches the system bitmap it makes from the
+// file, once, as DeviceImage.
 class TBitmap {
  public:
   // Whatever a platform keeps for drawing this bitmap; freed with it.
@@ -40,8 +41,8 @@ class TBitmap {
   };
 
   TBitmap() = default;
-  // Takes a bitmap file; fails with kInvalidBitmapMessage when its headers
-  // are not those of an uncompressed bitmap file.
+  // Takes a bitmap file; fails with kInvalidBitmapMessage unless it is an
+  // uncompressed bitmap file that holds all its rows.
   explicit TBitmap(std::vector<std::uint8_t> file);
   // Copies share nothing drawn: the copy makes its own device image.
   TBitmap(const TBitmap& other);
@@ -50,22 +51,22 @@ class TBitmap {
   TBitmap& operator=(TBitmap&&) noexcept = default;
 
   bool Empty() const { return file_.empty(); }
-  std::int32_t Width() const { return width_; }
-  std::int32_t Height() const { return height_; }
+  std::int32_t Width() const { return layout_.Width; }
+  std::int32_t Height() const { return layout_.Height; }
   const std::vector<std::uint8_t>& File() const { return file_; }
+  const BitmapLayout& Layout() const { return layout_; }
 
   DeviceImage* Device() const { return device_.get(); }
   void AttachDevice(std::unique_ptr<DeviceImage> device) const { device_ = std::move(device); }
 
  private:
   std::vector<std::uint8_t> file_;
-  std::int32_t width_ = 0;
-  std::int32_t height_ = 0;
+  BitmapLayout layout_;
   mutable std::unique_ptr<DeviceImage> device_;
 };
 
 struct DrawRect {
-  std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+  std::int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
   bool operator==(const DrawRect&) const = default;
 };
 
@@ -124,8 +125,6 @@ struct TExtension {
   void CopyFrom(const TExtension& source) { *this = source; }
 };
 
-enum TProgressStage : std::uint8_t { psStarting = 0, psRunning = 1, psEnding = 2 };
-
 class TGIFImage;
 class TGIFFrame;
 
@@ -176,7 +175,7 @@ class TGIFFrame {
 
 class TGIFImage {
  public:
-  enum class Dimension { Width, Height };
+  enum class Dimension { dmWidth, dmHeight };
 
   TGIFImage();
   TGIFImage(const TGIFImage&) = delete;

@@ -6,30 +6,23 @@
 #include <cstring>
 
 #include "graphic_error.h"
+#include "little_endian.h"
 
 namespace quickintro::gif {
 namespace {
 
 // Logical screen descriptor and image descriptor flag bits.
-constexpr std::uint8_t fColorTable = 0x80;
-constexpr std::uint8_t fInterlaced = 0x40;
-constexpr std::uint8_t fTableSizeMask = 0x07;
+enum DescriptorFlag : std::uint8_t { fColorTable = 0x80, fInterlaced = 0x40, fTableSizeMask = 0x07 };
 
 // Graphic control block: offsets into FixedPart (block-size byte first).
-constexpr std::size_t eGraphicControlFlags = 1;
-constexpr std::size_t eGraphicControlDelay = 2;
-constexpr std::size_t eGraphicControlIndex = 4;
-constexpr std::uint8_t eTransparentFlag = 0x01;
+enum GraphicControlField : std::size_t { eGraphicControlFlags = 1, eGraphicControlDelay = 2, eGraphicControlIndex = 4 };
+constexpr std::uint8_t kTransparentFlag = 0x01;
 
 constexpr std::size_t kGraphicControlFixed = 6;
 constexpr std::size_t kPlainTextFixed = 13;
 constexpr std::size_t kApplicationFixed = 12;
 constexpr std::size_t kImageDescriptorSize = 9;
 constexpr std::size_t kScreenDescriptorSize = 7;
-
-std::uint16_t Le16(const std::uint8_t* bytes) {
-  return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
-}
 
 bool SameLetters(const std::uint8_t* bytes, const char* expected) {
   for (std::size_t i = 0; expected[i] != '\0'; ++i)
@@ -39,7 +32,7 @@ bool SameLetters(const std::uint8_t* bytes, const char* expected) {
 
 std::uint32_t TableColor(const ColorTableRec& table, std::size_t index) {
   const std::uint8_t* rgb = &table.Entries[index * 3];
-  return rgb[0] | (std::uint32_t{rgb[1]} << 8) | (std::uint32_t{rgb[2]} << 16);
+  return RgbColor(rgb[0], rgb[1], rgb[2]);
 }
 
 }  // namespace
@@ -102,8 +95,8 @@ void GifParser::ReadSignature() {
 void GifParser::ReadScreenDescriptor() {
   std::uint8_t descriptor[kScreenDescriptorSize];
   data_.ReadPadded(descriptor, sizeof descriptor);
-  image_.LogicalWidth = Le16(descriptor);
-  image_.LogicalHeight = Le16(descriptor + 2);
+  image_.LogicalWidth = ReadLe16(descriptor, 0);
+  image_.LogicalHeight = ReadLe16(descriptor, 2);
   screenFlags_ = descriptor[4];
   backgroundIndex_ = descriptor[5];
   TGIFData& screen = *image_.ScreenInfo;
@@ -229,10 +222,10 @@ void GifParser::CopyImageData(TGIFFrame& frame) {
     data_.ReadBuffer(item.FrameTable.Entries.data(), static_cast<std::size_t>(item.FrameTable.Count) * 3);
   }
   FindSubBlocks(frame);
-  frame.Left = Le16(descriptor);
-  frame.Top = Le16(descriptor + 2);
-  item.FrameWidth = Le16(descriptor + 4);
-  item.FrameHeight = Le16(descriptor + 6);
+  frame.Left = ReadLe16(descriptor, 0);
+  frame.Top = ReadLe16(descriptor, 2);
+  item.FrameWidth = ReadLe16(descriptor, 4);
+  item.FrameHeight = ReadLe16(descriptor, 6);
   item.DescriptorFlags = flags;
 }
 
@@ -267,10 +260,10 @@ void GifParser::ApplyExtensions(TGIFFrame& frame) {
     if (extension.Kind != GraphicControlKind) continue;
     const std::uint8_t flags = extension.FixedPart[eGraphicControlFlags];
     const std::uint8_t index = extension.FixedPart[eGraphicControlIndex];
-    if ((flags & eTransparentFlag) == 0) frame.TransparentRGB = clNone;
+    if ((flags & kTransparentFlag) == 0) frame.TransparentRGB = clNone;
     else if (index < table.Count) frame.TransparentRGB = TableColor(table, index);
     // The delay is in hundredths of a second; the longest one wins.
-    const int delayMs = std::min(10 * Le16(&extension.FixedPart[eGraphicControlDelay]), 0xFFFF);
+    const int delayMs = std::min(10 * ReadLe16(extension.FixedPart, eGraphicControlDelay), 0xFFFF);
     frame.DelayMs = static_cast<std::uint16_t>(std::max<int>(frame.DelayMs, delayMs));
     frame.DisposalCode = static_cast<std::uint8_t>((flags >> 2) & 7);
   }

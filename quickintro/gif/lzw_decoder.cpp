@@ -19,17 +19,17 @@ constexpr int kTableSize = 1 << kMaxCodeWidth;  // 4096 codes
 constexpr std::uint16_t kNotCopyable = 0xFFFF;    // a string length no table can reach
 
 // Where a code's whole string already stands, so that it is copied from
-// there in one go: in the frame (its first pixel at `from`, `room` bytes to
-// the end of that row, which is row `rowIndex` of PixelWriter::rowLines), or,
-// for a pixel value, in kPixelValues. length 0: not known to stand anywhere,
+// there in one go: in the frame (its first pixel at From, Room bytes to
+// the end of that row, which is row RowIndex of PixelWriter::RowLines), or,
+// for a pixel value, in kPixelValues. Length 0: not known to stand anywhere,
 // because its prefix chain reaches entries that may still change; such a
 // string is unwound through the stack, which gives the same pixels.
 struct StringPlace {
-  const std::uint8_t* from = nullptr;
-  std::uint16_t room = 0;
-  std::uint16_t length = 0;
-  std::uint16_t rowIndex = 0;
-  std::uint8_t firstPixel = 0;
+  const std::uint8_t* From = nullptr;
+  std::uint16_t Room = 0;
+  std::uint16_t Length = 0;
+  std::uint16_t RowIndex = 0;
+  std::uint8_t FirstPixel = 0;
 };
 
 // Every pixel value as a one-pixel string, with 16 readable bytes behind it.
@@ -42,15 +42,15 @@ constexpr std::array<std::uint8_t, 256 + 16> kPixelValues = [] {
 // Taken once per frame and zero-filled, so that codes never defined unwind
 // to zeros. Every index is a code (< 4096) or a stack count (<= 4096).
 struct DecoderTables {
-  std::array<std::uint16_t, kTableSize> prefix{};  // the code's string without its last pixel
-  std::array<std::uint8_t, kTableSize> suffix{};   // its last pixel, <= the pixel mask
-  std::array<StringPlace, kTableSize> places{};
-  std::array<std::uint8_t, kTableSize + 1> stack{};
+  std::array<std::uint16_t, kTableSize> Prefix{};  // the code's string without its last pixel
+  std::array<std::uint8_t, kTableSize> Suffix{};   // its last pixel, <= the pixel mask
+  std::array<StringPlace, kTableSize> Places{};
+  std::array<std::uint8_t, kTableSize + 1> Stack{};
 };
 
 const std::string kNoMessage;
 
-void Notify(const DecodeProgressSink& progress, DecodeStage stage, int percent,
+void Notify(const DecodeProgressSink& progress, TProgressStage stage, int percent,
             const std::string& message) {
   if (progress) progress(stage, percent, message);
 }
@@ -78,7 +78,7 @@ class FrameDecoder {
     // Pixel values beyond the colour table keep length 0, so that they are
     // unwound, and marked, wherever they come.
     for (int value = 0; value < clearCode_ && value <= pixelMask_; ++value)
-      tables_.places[static_cast<std::size_t>(value)] = {&kPixelValues[static_cast<std::size_t>(value)], 16, 1, 0,
+      tables_.Places[static_cast<std::size_t>(value)] = {&kPixelValues[static_cast<std::size_t>(value)], 16, 1, 0,
                                                          static_cast<std::uint8_t>(value)};
   }
 
@@ -86,7 +86,7 @@ class FrameDecoder {
   // Returns the corrupted flag.
   bool Run() {
     int code = clearCode_;  // a frame starts as if with a clear code
-    while (code != endCode_ && code != kNoMoreCodes && writer_.row < writer_.height) {
+    while (code != endCode_ && code != kNoMoreCodes && writer_.Row < writer_.Height) {
       if (code == clearCode_) {
         if (!RestartTable(code)) break;
       } else if (!DecodeCode(code)) {
@@ -96,7 +96,7 @@ class FrameDecoder {
       code = NextCode(source_, reader_);
       if (notifyRunning_) NotifyRunning();
     }
-    if (code == kNoMoreCodes && writer_.row < writer_.height) corrupted_ = true;
+    if (code == kNoMoreCodes && writer_.Row < writer_.Height) corrupted_ = true;
     FinishPixelWriter(writer_);
     return corrupted_;
   }
@@ -104,8 +104,8 @@ class FrameDecoder {
  private:
   // The place where the next string starts.
   StringPlace CurrentPlace() const {
-    return {writer_.line + writer_.column, static_cast<std::uint16_t>(writer_.width - writer_.column), 0,
-            static_cast<std::uint16_t>(writer_.rowLines.size() - 1), 0};
+    return {writer_.Line + writer_.Column, static_cast<std::uint16_t>(writer_.Width - writer_.Column), 0,
+            static_cast<std::uint16_t>(writer_.RowLines.size() - 1), 0};
   }
 
   // A clear code: back to the first table and width. Clear codes in a row
@@ -128,9 +128,9 @@ class FrameDecoder {
     }
     previousCode_ = code;
     previous_ = CurrentPlace();
-    previous_.length = 1;
-    previous_.firstPixel = TablePixel(code);
-    PutPixel(previous_.firstPixel, writer_);
+    previous_.Length = 1;
+    previous_.FirstPixel = TablePixel(code);
+    PutPixel(previous_.FirstPixel, writer_);
     return true;
   }
 
@@ -147,24 +147,24 @@ class FrameDecoder {
   bool DecodeCode(int code) {
     StringPlace current = CurrentPlace();
     if (code < nextFreeCode_) {
-      const StringPlace& place = tables_.places[static_cast<std::size_t>(code)];
-      if (place.length == 0) {
+      const StringPlace& place = tables_.Places[static_cast<std::size_t>(code)];
+      if (place.Length == 0) {
         if (!Unwind(code, false, current)) return false;
       } else {
         Copy(place);
-        current.length = place.length;
-        current.firstPixel = place.firstPixel;
+        current.Length = place.Length;
+        current.FirstPixel = place.FirstPixel;
       }
-    } else if (previous_.length == kNotCopyable) {
+    } else if (previous_.Length == kNotCopyable) {
       if (!Unwind(previousCode_, true, current)) return false;
     } else {
       // Not yet defined: the previous string followed by its own first pixel.
       Copy(previous_);
-      PutPixel(previous_.firstPixel, writer_);
-      current.firstPixel = previous_.firstPixel;
-      current.length = code == nextFreeCode_ ? static_cast<std::uint16_t>(previous_.length + 1) : kNotCopyable;
+      PutPixel(previous_.FirstPixel, writer_);
+      current.FirstPixel = previous_.FirstPixel;
+      current.Length = code == nextFreeCode_ ? static_cast<std::uint16_t>(previous_.Length + 1) : kNotCopyable;
     }
-    AddTableEntry(current.firstPixel);
+    AddTableEntry(current.FirstPixel);
     previous_ = current;
     previousCode_ = code;
     return true;
@@ -176,13 +176,13 @@ class FrameDecoder {
   void AddTableEntry(std::uint8_t firstPixel) {
     if (tableFull_) return;
     const auto entry = static_cast<std::size_t>(nextFreeCode_);
-    tables_.prefix[entry] = static_cast<std::uint16_t>(previousCode_);
-    tables_.suffix[entry] = firstPixel;
-    tables_.places[entry] = previous_;
-    tables_.places[entry].length = static_cast<std::uint16_t>(previous_.length + 1);  // kNotCopyable + 1 == 0
+    tables_.Prefix[entry] = static_cast<std::uint16_t>(previousCode_);
+    tables_.Suffix[entry] = firstPixel;
+    tables_.Places[entry] = previous_;
+    tables_.Places[entry].Length = static_cast<std::uint16_t>(previous_.Length + 1);  // kNotCopyable + 1 == 0
     if (++nextFreeCode_ < capacity_) return;
-    if (reader_.codeWidth < kMaxCodeWidth) {
-      SetCodeWidth(reader_, reader_.codeWidth + 1);
+    if (reader_.CodeWidth < kMaxCodeWidth) {
+      SetCodeWidth(reader_, reader_.CodeWidth + 1);
       capacity_ <<= 1;
     } else {
       tableFull_ = true;
@@ -194,63 +194,63 @@ class FrameDecoder {
   // and end with the previous first pixel. False when the chain outgrows the
   // stack, which no well-formed table can do.
   bool Unwind(int code, bool definingString, StringPlace& current) {
-    auto& stack = tables_.stack;
+    auto& stack = tables_.Stack;
     int count = 0;
     int chain = code;
-    if (definingString) stack[count++] = previous_.firstPixel;
+    if (definingString) stack[count++] = previous_.FirstPixel;
     while (chain >= clearCode_) {
       if (count == kTableSize) return false;
-      stack[count++] = tables_.suffix[static_cast<std::size_t>(chain)];
-      chain = tables_.prefix[static_cast<std::size_t>(chain)];
+      stack[count++] = tables_.Suffix[static_cast<std::size_t>(chain)];
+      chain = tables_.Prefix[static_cast<std::size_t>(chain)];
     }
-    current.firstPixel = TablePixel(chain);
-    current.length = kNotCopyable;  // its chain may still change
-    stack[count++] = current.firstPixel;
-    while (count > 0 && writer_.row < writer_.height) PutPixel(stack[--count], writer_);
+    current.FirstPixel = TablePixel(chain);
+    current.Length = kNotCopyable;  // its chain may still change
+    stack[count++] = current.FirstPixel;
+    while (count > 0 && writer_.Row < writer_.Height) PutPixel(stack[--count], writer_);
     return true;
   }
 
   // Copies a string written earlier to the current place. Its source lies
   // wholly before the current place.
   void Copy(const StringPlace& source) {
-    const int length = source.length;
-    const int toRoom = writer_.width - writer_.column;
-    if (length > source.room || length > toRoom) {
+    const int length = source.Length;
+    const int toRoom = writer_.Width - writer_.Column;
+    if (length > source.Room || length > toRoom) {
       CopyAcrossRows(source);
       return;
     }
-    std::uint8_t* to = writer_.line + writer_.column;
+    std::uint8_t* to = writer_.Line + writer_.Column;
     // A short string goes as one 16-byte block when both rows have room; the
     // bytes past it are rewritten by the strings that follow.
-    if (length <= 16 && source.room >= 16 && toRoom >= 16)
-      CopyBlock16(to, source.from);
+    if (length <= 16 && source.Room >= 16 && toRoom >= 16)
+      CopyBlock16(to, source.From);
     else
-      std::memmove(to, source.from, static_cast<std::size_t>(length));
-    if ((writer_.column += length) == writer_.width) AdvancePixelRow(writer_);
+      std::memmove(to, source.From, static_cast<std::size_t>(length));
+    if ((writer_.Column += length) == writer_.Width) AdvancePixelRow(writer_);
   }
 
   void CopyAcrossRows(const StringPlace& source) {
-    const std::uint8_t* from = source.from;
-    int fromRoom = source.room;
-    std::size_t rowIndex = source.rowIndex;
-    int length = source.length;
-    while (length > 0 && writer_.row < writer_.height) {
-      const int piece = std::min({length, fromRoom, writer_.width - writer_.column});
-      std::memmove(writer_.line + writer_.column, from, static_cast<std::size_t>(piece));
+    const std::uint8_t* from = source.From;
+    int fromRoom = source.Room;
+    std::size_t rowIndex = source.RowIndex;
+    int length = source.Length;
+    while (length > 0 && writer_.Row < writer_.Height) {
+      const int piece = std::min({length, fromRoom, writer_.Width - writer_.Column});
+      std::memmove(writer_.Line + writer_.Column, from, static_cast<std::size_t>(piece));
       length -= piece;
       from += piece;
       if ((fromRoom -= piece) == 0 && length > 0) {
-        if (++rowIndex >= writer_.rowLines.size()) break;  // cannot happen: the source lies behind
-        from = writer_.rowLines[rowIndex];
-        fromRoom = writer_.width;
+        if (++rowIndex >= writer_.RowLines.size()) break;  // cannot happen: the source lies behind
+        from = writer_.RowLines[rowIndex];
+        fromRoom = writer_.Width;
       }
-      if ((writer_.column += piece) == writer_.width) AdvancePixelRow(writer_);
+      if ((writer_.Column += piece) == writer_.Width) AdvancePixelRow(writer_);
     }
   }
 
   void NotifyRunning() {
     const auto percent = static_cast<std::uint64_t>(source_.Position()) * 100 / source_.Size();
-    progress_(dsRunning, static_cast<int>(percent), kNoMessage);
+    progress_(psRunning, static_cast<int>(percent), kNoMessage);
   }
 
   CompressedSource& source_;
@@ -301,22 +301,22 @@ std::uint64_t MostDecodablePixels(std::span<const std::uint8_t> data) {
 bool DecodeFrameBits(CompressedSource& source, const FrameFormat& format, int bitsPerPixel,
                      const DecodeProgressSink& progress, std::span<std::uint8_t> pixels) {
   // Pixel values are kept below 2^pixelBits, so they always fit the depth.
-  if (bitsPerPixel < PickDibDepth(format.pixelBits))
+  if (bitsPerPixel < PickDibDepth(format.PixelBits))
     throw std::invalid_argument("bitmap depth below the frame's colour depth");
   PixelWriter writer = StartPixelWriter(format, bitsPerPixel, pixels);
   const auto tables = std::make_unique<DecoderTables>();
-  Notify(progress, dsStart, 0, kNoMessage);
+  Notify(progress, psStarting, 0, kNoMessage);
   bool corrupted = false;
   try {
-    corrupted = RunDecoder(source, writer, *tables, format.pixelBits, progress);
+    corrupted = RunDecoder(source, writer, *tables, format.PixelBits, progress);
   } catch (const std::exception& failure) {
-    Notify(progress, dsEnd, 0, failure.what());
+    Notify(progress, psEnding, 0, failure.what());
     throw;
   } catch (...) {
-    Notify(progress, dsEnd, 0, kNoMessage);
+    Notify(progress, psEnding, 0, kNoMessage);
     throw;
   }
-  Notify(progress, dsEnd, 100, kNoMessage);
+  Notify(progress, psEnding, 100, kNoMessage);
   return corrupted;
 }
 

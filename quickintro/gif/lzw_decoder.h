@@ -14,7 +14,7 @@ namespace quickintro::gif {
 // Reads the minimum code size byte and the codes from source and writes the
 // frame's pixels into pixels (stride x height bytes, already zero: pixels not
 // reached keep colour index 0). bitsPerPixel is the bitmap's depth, 1, 4 or 8,
-// at least PickDibDepth(format.pixelBits).
+// at least PickDibDepth(format.PixelBits).
 //
 // Codes below the clear code of the data's own code size are pixel values; a
 // frame whose data do not begin with a clear code decodes as if they did.

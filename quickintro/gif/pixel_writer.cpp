@@ -7,7 +7,7 @@ namespace quickintro::gif {
 namespace {
 
 std::uint8_t* BitmapLine(const PixelWriter& writer, int row) {
-  return writer.pixels + writer.stride * static_cast<std::size_t>(writer.height - 1 - row);
+  return writer.Pixels + writer.Stride * static_cast<std::size_t>(writer.Height - 1 - row);
 }
 
 // Bytes of one row, one pixel each, into the bitmap's line at 1 or 4 bits.
@@ -27,9 +27,9 @@ void PackRow(const std::uint8_t* bytes, int width, int bitsPerPixel, std::uint8_
 }
 
 void StartRow(PixelWriter& writer) {
-  writer.line = writer.byteRows ? writer.byteRows.get() + writer.rowLines.size() * writer.width
-                                : BitmapLine(writer, writer.row);
-  writer.rowLines.push_back(writer.line);  // capacity reserved for every row
+  writer.Line = writer.ByteRows ? writer.ByteRows.get() + writer.RowLines.size() * writer.Width
+                                : BitmapLine(writer, writer.Row);
+  writer.RowLines.push_back(writer.Line);  // capacity reserved for every row
 }
 
 }  // namespace
@@ -57,39 +57,39 @@ int NextInterlaceRow(int row, int height, int& pass) {
 PixelWriter StartPixelWriter(const FrameFormat& format, int bitsPerPixel,
                              std::span<std::uint8_t> pixels) {
   PixelWriter writer;
-  writer.width = format.width;
-  writer.height = format.height;
-  writer.interlaced = format.interlaced;
-  writer.bitsPerPixel = bitsPerPixel;
-  writer.stride = DibStride(bitsPerPixel, format.width);
+  writer.Width = format.Width;
+  writer.Height = format.Height;
+  writer.Interlaced = format.Interlaced;
+  writer.BitsPerPixel = bitsPerPixel;
+  writer.Stride = DibStride(bitsPerPixel, format.Width);
   if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8)
     throw std::invalid_argument("bitmap depth must be 1, 4 or 8 bits per pixel");
   // At most 65536 x 65535 bytes: no overflow even with a 32-bit size_t.
-  if (pixels.size() < writer.stride * format.height)
+  if (pixels.size() < writer.Stride * format.Height)
     throw std::invalid_argument("pixel buffer smaller than the bitmap");
-  writer.pixels = pixels.data();
-  if (format.width == 0 || format.height == 0) {
-    writer.row = writer.height;  // nothing to fill
+  writer.Pixels = pixels.data();
+  if (format.Width == 0 || format.Height == 0) {
+    writer.Row = writer.Height;  // nothing to fill
     return writer;
   }
   if (bitsPerPixel < 8)
-    writer.byteRows = std::make_unique_for_overwrite<std::uint8_t[]>(std::size_t{format.width} * format.height);
-  writer.rowLines.reserve(format.height);
+    writer.ByteRows = std::make_unique_for_overwrite<std::uint8_t[]>(std::size_t{format.Width} * format.Height);
+  writer.RowLines.reserve(format.Height);
   StartRow(writer);
   return writer;
 }
 
 void AdvancePixelRow(PixelWriter& writer) {
-  if (writer.byteRows) PackRow(writer.line, writer.width, writer.bitsPerPixel, BitmapLine(writer, writer.row));
-  writer.column = 0;
-  writer.row = writer.interlaced ? NextInterlaceRow(writer.row, writer.height, writer.pass) : writer.row + 1;
-  if (writer.row < writer.height) StartRow(writer);
+  if (writer.ByteRows) PackRow(writer.Line, writer.Width, writer.BitsPerPixel, BitmapLine(writer, writer.Row));
+  writer.Column = 0;
+  writer.Row = writer.Interlaced ? NextInterlaceRow(writer.Row, writer.Height, writer.Pass) : writer.Row + 1;
+  if (writer.Row < writer.Height) StartRow(writer);
 }
 
 void FinishPixelWriter(PixelWriter& writer) {
-  if (writer.row >= writer.height) return;
-  std::memset(writer.line + writer.column, 0, static_cast<std::size_t>(writer.width - writer.column));
-  if (writer.byteRows) PackRow(writer.line, writer.width, writer.bitsPerPixel, BitmapLine(writer, writer.row));
+  if (writer.Row >= writer.Height) return;
+  std::memset(writer.Line + writer.Column, 0, static_cast<std::size_t>(writer.Width - writer.Column));
+  if (writer.ByteRows) PackRow(writer.Line, writer.Width, writer.BitsPerPixel, BitmapLine(writer, writer.Row));
 }
 
 }  // namespace quickintro::gif

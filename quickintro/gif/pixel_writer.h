@@ -14,6 +14,7 @@
 #include <span>
 #include <vector>
 
+#include "bitmap_file.h"
 #include "frame_format.h"
 
 namespace quickintro::gif {
@@ -24,18 +25,18 @@ namespace quickintro::gif {
 int NextInterlaceRow(int row, int height, int& pass);
 
 struct PixelWriter {
-  int width = 0;
-  int height = 0;
-  int column = 0;
-  int row = 0;   // the frame is complete once row >= height
-  int pass = 0;  // interlace pass, 0 to 3
-  bool interlaced = false;
-  int bitsPerPixel = 8;
-  std::size_t stride = 0;
-  std::uint8_t* pixels = nullptr;  // the bitmap's pixel block; row 0 is its last line
-  std::uint8_t* line = nullptr;    // byte line of the current row
-  std::vector<std::uint8_t*> rowLines;         // byte line of every row started, in order
-  std::unique_ptr<std::uint8_t[]> byteRows;  // below 8 bits: the byte lines, width x height
+  int Width = 0;
+  int Height = 0;
+  int Column = 0;
+  int Row = 0;   // the frame is complete once Row >= Height
+  int Pass = 0;  // interlace pass, 0 to 3
+  bool Interlaced = false;
+  int BitsPerPixel = 8;
+  std::size_t Stride = 0;
+  std::uint8_t* Pixels = nullptr;  // the bitmap's pixel block; row 0 is its last line
+  std::uint8_t* Line = nullptr;    // byte line of the current row
+  std::vector<std::uint8_t*> RowLines;        // byte line of every row started, in order
+  std::unique_ptr<std::uint8_t[]> ByteRows;  // below 8 bits: the byte lines, Width x Height
 };
 
 // A writer at row 0, column 0 of pixels, which must hold stride x height bytes
@@ -50,9 +51,9 @@ void AdvancePixelRow(PixelWriter& writer);
 // One pixel (below 2^bitsPerPixel) at the current place; ignored once the
 // frame is complete.
 inline void PutPixel(unsigned value, PixelWriter& writer) {
-  if (writer.row >= writer.height) return;
-  writer.line[writer.column] = static_cast<std::uint8_t>(value);
-  if (++writer.column == writer.width) AdvancePixelRow(writer);
+  if (writer.Row >= writer.Height) return;
+  writer.Line[writer.Column] = static_cast<std::uint8_t>(value);
+  if (++writer.Column == writer.Width) AdvancePixelRow(writer);
 }
 
 // Decoding stopped: the rest of the current row gets index 0 and goes into

@@ -8,7 +8,8 @@ also hold for the shipped i686 build on machines that cannot run it:
 - its resources: "TQUICKFORM" (byte for byte the compiled layout), the
   cursor group "VIDUVIDIVA" with its one 32 x 32 cursor and hot spot 7, 0,
   the icon group "MAINICON" with its one 32 x 32 256-colour icon, a manifest
-  asking for the version 6 common controls, and a version resource.
+  asking for the version 6 common controls, and a version resource;
+- no test scaffolding: the options of the scripted test build are not in it.
 """
 import struct
 import sys
@@ -90,7 +91,10 @@ def check(exe, layout):
         if not condition:
             failures.append(message)
 
-    pe = PeFile(Path(exe).read_bytes())
+    data = Path(exe).read_bytes()
+    pe = PeFile(data)
+    for option in (b"--press-next", b"--report-painted"):
+        expect(option not in data, f"carries the test option {option.decode()}")
     expect(pe.subsystem == GUI_SUBSYSTEM, f"subsystem {pe.subsystem}, not a GUI program")
     for dll in pe.imported_dlls():
         expect(dll in SYSTEM_DLLS or dll.startswith("api-ms-win-crt-"), f"imports {dll}, not a system DLL")

@@ -8,9 +8,9 @@ namespace quickintro {
 namespace {
 
 struct FirstArgumentCase {
-  const char* commandLine;
-  const char* firstArgument;
-  bool firstRun;
+  const char* CommandLine;
+  const char* FirstArgument;
+  bool FirstRun;
 };
 
 TEST(CommandLine, FirstArgumentDecidesTheMode) {
@@ -36,10 +36,28 @@ TEST(CommandLine, FirstArgumentDecidesTheMode) {
       {"quickintro.exe \"init", "init", true},                  // an open quote runs to the end
   };
   for (const FirstArgumentCase& c : cases) {
-    SCOPED_TRACE(c.commandLine);
-    EXPECT_EQ(CommandLineArgument(c.commandLine, 1), c.firstArgument);
-    EXPECT_EQ(IsFirstRunCommandLine(c.commandLine), c.firstRun);
+    SCOPED_TRACE(c.CommandLine);
+    EXPECT_EQ(CommandLineArgument(c.CommandLine, 1), c.FirstArgument);
+    EXPECT_EQ(IsFirstRunCommandLine(c.CommandLine), c.FirstRun);
   }
+}
+
+// Only the first argument counts: "--help" or "init" anywhere else, and the
+// scripted test build's options, change nothing.
+TEST(CommandLine, StartModeFromTheFirstArgumentAlone) {
+  const struct {
+    const char* CommandLine;
+    StartMode Mode;
+  } cases[] = {
+      {"quickintro.exe --help", smUsage},
+      {"quickintro.exe init --help", smFirstRun},
+      {"quickintro.exe x --help", smNormal},
+      {"quickintro.exe --press-next 3 --report-painted f", smNormal},
+      {"quickintro.exe init --report-painted f", smFirstRun},
+      {"quickintro.exe -help", smNormal},
+      {"quickintro.exe", smNormal},
+  };
+  for (const auto& c : cases) EXPECT_EQ(StartModeOf(c.CommandLine), c.Mode) << c.CommandLine;
 }
 
 TEST(CommandLine, ArgumentsByPosition) {

@@ -25,11 +25,11 @@ constexpr COLORREF kCardGrey = RGB(0xE7, 0xE7, 0xE7);
 class RecordingRegistry : public RegistryWriter {
  public:
   bool SetString(const std::string& key, const std::string& valueName, const std::string& value) override {
-    writes.push_back(key + "\\" + valueName + "=" + value);
-    return !fail;
+    Writes.push_back(key + "\\" + valueName + "=" + value);
+    return !Fail;
   }
-  std::vector<std::string> writes;
-  bool fail = false;
+  std::vector<std::string> Writes;
+  bool Fail = false;
 };
 
 std::string WindowText(HWND window) {
@@ -44,48 +44,48 @@ class QuickFormTest : public ::testing::Test {
  public:
   void Open(const char* commandLine, RegistryWriter* registry = nullptr) {
     QuickFormOptions options;
-    options.commandLine = commandLine;
-    options.registry = registry ? registry : &registry_;
-    options.quitOnDestroy = false;
-    options.showError = [this](const std::string& text) { errors_.push_back(text); };
-    form_ = std::make_unique<TQuickForm>(GetModuleHandleA(nullptr), LoadLayoutResource(GetModuleHandleA(nullptr)),
+    options.CommandLine = commandLine;
+    options.Registry = registry ? registry : &Registry;
+    options.QuitOnDestroy = false;
+    options.ShowError = [this](const std::string& text) { Errors.push_back(text); };
+    Form = std::make_unique<TQuickForm>(GetModuleHandleA(nullptr), LoadLayoutResource(GetModuleHandleA(nullptr)),
                                          std::move(options));
-    form_->Show();
+    Form->Show();
     Pump();
   }
-  void TearDown() override { form_.reset(); }
+  void TearDown() override { Form.reset(); }
 
   // Dispatches what is queued, with the window's keyboard handling.
   void Pump() {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (form_ && form_->TranslateDialogMessage(message)) continue;
+      if (Form && Form->TranslateDialogMessage(message)) continue;
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
   }
-  HWND Window(const char* name) { return form_->Find(name)->window; }
+  HWND Window(const char* name) { return Form->Find(name)->Window; }
   void Click(const char* name) {
     SendMessageA(Window(name), BM_CLICK, 0, 0);
     Pump();
   }
   void PressKey(WPARAM key) {
     HWND focus = GetFocus();
-    PostMessageA(focus ? focus : form_->Handle(), WM_KEYDOWN, key, 0);
-    PostMessageA(focus ? focus : form_->Handle(), WM_KEYUP, key, 0xC0000000);
+    PostMessageA(focus ? focus : Form->Handle(), WM_KEYDOWN, key, 0);
+    PostMessageA(focus ? focus : Form->Handle(), WM_KEYUP, key, 0xC0000000);
     Pump();
   }
   // A mouse click on a page, in page coordinates.
   void ClickPageAt(int page, int x, int y) {
-    SendMessageA(form_->PageWindow(page), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-    SendMessageA(form_->PageWindow(page), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    SendMessageA(Form->PageWindow(page), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageA(Form->PageWindow(page), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
     Pump();
   }
-  std::string Caption() { return WindowText(form_->Handle()); }
+  std::string Caption() { return WindowText(Form->Handle()); }
   int ShownPage() {
     int shown = -1;
     for (int page = 0; page < 8; ++page)
-      if (IsWindowVisible(form_->PageWindow(page))) {
+      if (IsWindowVisible(Form->PageWindow(page))) {
         EXPECT_EQ(shown, -1) << "two pages showing";
         shown = page;
       }
@@ -93,38 +93,38 @@ class QuickFormTest : public ::testing::Test {
   }
   bool Checked(const char* name) { return SendMessageA(Window(name), BM_GETCHECK, 0, 0) == BST_CHECKED; }
   bool Enabled(const char* name) { return IsWindowEnabled(Window(name)) != FALSE; }
-  bool Visible(const char* name) { return form_->Find(name)->visible; }
+  bool Visible(const char* name) { return Form->Find(name)->Visible; }
 
   struct Visit {
-    int page;
-    const char* number;
-    bool backEnabled, nextEnabled;
-    const char* focus;  // the focused button, or null where the focus stays
+    int Page;
+    const char* Number;
+    bool BackEnabled, NextEnabled;
+    const char* Focus;// the focused button, or null where the focus stays
   };
   void ExpectAt(const Visit& v) {
-    EXPECT_EQ(ShownPage(), v.page);
-    EXPECT_EQ(form_->Navigation().PageIndex(), v.page);
-    EXPECT_EQ(Caption(), CaptionEnding(v.number));
-    EXPECT_EQ(Enabled("BackBtn"), v.backEnabled);
-    EXPECT_EQ(Enabled("NextBtn"), v.nextEnabled);
-    if (v.focus) {
-      EXPECT_EQ(GetFocus(), Window(v.focus));
+    EXPECT_EQ(ShownPage(), v.Page);
+    EXPECT_EQ(Form->Navigation().PageIndex(), v.Page);
+    EXPECT_EQ(Caption(), CaptionEnding(v.Number));
+    EXPECT_EQ(Enabled("BackBtn"), v.BackEnabled);
+    EXPECT_EQ(Enabled("NextBtn"), v.NextEnabled);
+    if (v.Focus) {
+      EXPECT_EQ(GetFocus(), Window(v.Focus));
     }
     // The background lies beneath the page showing and on no other.
-    EXPECT_EQ(form_->PageHolding("MainBkg"), v.page);
-    ASSERT_FALSE(form_->PageItems(v.page).empty());
-    EXPECT_EQ(form_->PageItems(v.page).front()->Name(), "MainBkg");
+    EXPECT_EQ(Form->PageHolding("MainBkg"), v.Page);
+    ASSERT_FALSE(Form->PageItems(v.Page).empty());
+    EXPECT_EQ(Form->PageItems(v.Page).front()->Name(), "MainBkg");
   }
   // Presses Next through the table, then Back all the way, checking each stop.
   void WalkThereAndBack(const std::vector<Visit>& forward, const std::vector<Visit>& backward) {
     ExpectAt(forward.front());
     for (size_t i = 1; i < forward.size(); ++i) {
-      SCOPED_TRACE("next to page " + std::to_string(forward[i].page));
+      SCOPED_TRACE("next to page " + std::to_string(forward[i].Page));
       Click("NextBtn");
       ExpectAt(forward[i]);
     }
     for (const Visit& v : backward) {
-      SCOPED_TRACE("back to page " + std::to_string(v.page));
+      SCOPED_TRACE("back to page " + std::to_string(v.Page));
       Click("BackBtn");
       ExpectAt(v);
     }
@@ -136,8 +136,8 @@ class QuickFormTest : public ::testing::Test {
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, 427, 272);
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    if (page < 0) SendMessageA(form_->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-    else form_->PaintPage(memory, page);
+    if (page < 0) SendMessageA(Form->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+    else Form->PaintPage(memory, page);
     std::vector<COLORREF> pixels;
     for (POINT p : points) pixels.push_back(GetPixel(memory, p.x, p.y));
     SelectObject(memory, previous);
@@ -154,18 +154,17 @@ class QuickFormTest : public ::testing::Test {
     for (COLORREF pixel : RenderedPixels(page, points)) count += pixel == color;
     return count;
   }
-  RegistryWriter& DefaultRegistry() { return registry_; }
 
-  std::unique_ptr<TQuickForm> form_;
-  RecordingRegistry registry_;
-  std::vector<std::string> errors_;
+  std::unique_ptr<TQuickForm> Form;
+  RecordingRegistry Registry;
+  std::vector<std::string> Errors;
 };
 
 // ---- The window ----
 
 TEST_F(QuickFormTest, WindowShape) {
   Open(kNormal);
-  HWND window = form_->Handle();
+  HWND window = Form->Handle();
   RECT client;
   GetClientRect(window, &client);
   EXPECT_EQ(client.right, 427);
@@ -185,55 +184,80 @@ TEST_F(QuickFormTest, WindowShape) {
 TEST_F(QuickFormTest, ControlsWhereTheLayoutPutsThem) {
   Open(kFirstRun);
   const struct {
-    const char* name;
-    int left, top, width, height;
-    const char* text;
+    const char* Name;
+    int Left, Top, Width, Height;
+    const char* Text;
   } kControls[] = {
       {"BackBtn", 150, 234, 82, 28, "<< Back"},      {"NextBtn", 232, 234, 82, 28, "Next >>"},
       {"CloseButton", 327, 234, 82, 28, "Close"},    {"Notebook", 16, 16, 391, 206, "Notebook"},
       {"uiDesktopClock", 233, 103, 108, 17, "Floating clock"}, {"uiTrayClock", 69, 103, 89, 17, "Tray clock"},
   };
   for (const auto& c : kControls) {
-    SCOPED_TRACE(c.name);
-    HWND control = Window(c.name);
+    SCOPED_TRACE(c.Name);
+    HWND control = Window(c.Name);
     RECT rect;
     GetWindowRect(control, &rect);
     MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-    EXPECT_EQ(rect.left, c.left);
-    EXPECT_EQ(rect.top, c.top);
-    EXPECT_EQ(rect.right - rect.left, c.width);
-    EXPECT_EQ(rect.bottom - rect.top, c.height);
-    EXPECT_EQ(WindowText(control), c.text);
+    EXPECT_EQ(rect.left, c.Left);
+    EXPECT_EQ(rect.top, c.Top);
+    EXPECT_EQ(rect.right - rect.left, c.Width);
+    EXPECT_EQ(rect.bottom - rect.top, c.Height);
+    EXPECT_EQ(WindowText(control), c.Text);
   }
   for (int page = 0; page < 8; ++page) {
     RECT rect;
-    GetClientRect(form_->PageWindow(page), &rect);
+    GetClientRect(Form->PageWindow(page), &rect);
     EXPECT_EQ(rect.right, 391);
     EXPECT_EQ(rect.bottom, 206);
   }
-  EXPECT_EQ(GetParent(Window("uiTrayClock")), form_->PageWindow(1));
+  EXPECT_EQ(GetParent(Window("uiTrayClock")), Form->PageWindow(1));
 }
 
 TEST_F(QuickFormTest, LayoutFaultsAreRefusedAndLeaveNoWindow) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   const struct {
-    const char* fault;
-    void (*damage)(FormLayout&);
+    const char* Fault;
+    void (*Damage)(FormLayout&);
   } kFaults[] = {
       {"a click bound to no handler",
-       [](FormLayout& layout) { layout.items[layout.IndexOf("NextBtn")].bindings[0].handler = "NextButtonClick"; }},
-      {"no background picture", [](FormLayout& layout) { layout.items[layout.IndexOf("MainBkg")].name = "Other"; }},
-      {"no tray-clock radio", [](FormLayout& layout) { layout.items[layout.IndexOf("uiTrayClock")].name = "x"; }},
+       [](FormLayout& layout) { layout.Items[layout.IndexOf("NextBtn")].Bindings[0].Handler = "NextButtonClick"; }},
+      {"no background picture", [](FormLayout& layout) { layout.Items[layout.IndexOf("MainBkg")].Name = "Other"; }},
+      {"no tray-clock radio", [](FormLayout& layout) { layout.Items[layout.IndexOf("uiTrayClock")].Name = "x"; }},
   };
   for (const auto& f : kFaults) {
-    SCOPED_TRACE(f.fault);
+    SCOPED_TRACE(f.Fault);
     FormLayout layout = LoadLayoutResource(instance);
-    f.damage(layout);
+    f.Damage(layout);
     QuickFormOptions options;
-    options.quitOnDestroy = false;
+    options.QuitOnDestroy = false;
     EXPECT_THROW(TQuickForm(instance, std::move(layout), std::move(options)), ELayoutError);
     EXPECT_EQ(FindWindowA("TQuickForm", nullptr), nullptr);
+    EXPECT_EQ(FindWindowA("QuickIntroduction", nullptr), nullptr);
   }
+}
+
+// The taskbar shows the application's title; the window keeps its numbered
+// caption. What reaches the taskbar's window goes to the wizard.
+TEST_F(QuickFormTest, TaskbarShowsTheApplicationTitle) {
+  Open(kFirstRun);
+  HWND taskbar = GetWindow(Form->Handle(), GW_OWNER);
+  ASSERT_NE(taskbar, nullptr);
+  EXPECT_EQ(taskbar, Form->TaskbarWindow());
+  EXPECT_EQ(WindowText(taskbar), "Quick Introduction");
+  EXPECT_EQ(GetWindow(taskbar, GW_OWNER), nullptr);  // unowned and shown: it has the button
+  EXPECT_TRUE(IsWindowVisible(taskbar));
+  EXPECT_FALSE(GetWindowLongPtrA(taskbar, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+  EXPECT_NE(SendMessageA(taskbar, WM_GETICON, ICON_BIG, 0), 0);
+  EXPECT_EQ(Caption(), CaptionEnding("1/8"));
+
+  SetActiveWindow(taskbar);
+  Pump();
+  EXPECT_EQ(GetActiveWindow(), Form->Handle());
+  SendMessageA(taskbar, WM_CLOSE, 0, 0);
+  Pump();
+  EXPECT_EQ(Form->Handle(), nullptr);
+  EXPECT_FALSE(IsWindowVisible(taskbar));
+  EXPECT_EQ(Registry.Writes, std::vector<std::string>{"Software\\Zirazazur\\Options\\ChangeTrayClock=1"});
 }
 
 // ---- Mode and navigation ----
@@ -266,7 +290,7 @@ TEST_F(QuickFormTest, PageChangesBringTheWindowToTheForeground) {
   Pump();
   ASSERT_EQ(GetForegroundWindow(), other);
   Click("NextBtn");
-  EXPECT_EQ(GetForegroundWindow(), form_->Handle());
+  EXPECT_EQ(GetForegroundWindow(), Form->Handle());
   DestroyWindow(other);
 }
 
@@ -303,8 +327,8 @@ TEST_F(QuickFormTest, KeysStillWorkAfterTheFocusedRadioGoesOutOfSight) {
 
 TEST_F(QuickFormTest, EscapeAndEveryCloseRouteCloseAndStore) {
   const struct {
-    const char* how;
-    void (*close)(QuickFormTest*);
+    const char* How;
+    void (*Close)(QuickFormTest*);
   } kRoutes[] = {
       {"Escape", [](QuickFormTest* t) { t->PressKey(VK_ESCAPE); }},
       {"Close button", [](QuickFormTest* t) { t->Click("CloseButton"); }},
@@ -312,18 +336,18 @@ TEST_F(QuickFormTest, EscapeAndEveryCloseRouteCloseAndStore) {
          SetFocus(t->Window("CloseButton"));
          t->PressKey(VK_RETURN);
        }},
-      {"system menu", [](QuickFormTest* t) { SendMessageA(t->form_->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+      {"system menu", [](QuickFormTest* t) { SendMessageA(t->Form->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
   };
   for (const auto& route : kRoutes) {
-    SCOPED_TRACE(route.how);
-    registry_.writes.clear();
+    SCOPED_TRACE(route.How);
+    Registry.Writes.clear();
     Open(kFirstRun);
-    HWND window = form_->Handle();
-    route.close(this);
+    HWND window = Form->Handle();
+    route.Close(this);
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_EQ(form_->Handle(), nullptr);
-    EXPECT_EQ(registry_.writes, std::vector<std::string>{"Software\\Zirazazur\\Options\\ChangeTrayClock=1"});
-    form_.reset();
+    EXPECT_EQ(Form->Handle(), nullptr);
+    EXPECT_EQ(Registry.Writes, std::vector<std::string>{"Software\\Zirazazur\\Options\\ChangeTrayClock=1"});
+    Form.reset();
   }
 }
 
@@ -363,8 +387,8 @@ TEST_F(QuickFormTest, PicturesAndRadioButtonsChooseAndTheFramesFollow) {
 TEST_F(QuickFormTest, AClickNeedsButtonDownAndUpOnTheSamePicture) {
   Open(kFirstRun);
   Click("NextBtn");
-  SendMessageA(form_->PageWindow(1), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(250, 40));
-  SendMessageA(form_->PageWindow(1), WM_LBUTTONUP, 0, MAKELPARAM(100, 40));
+  SendMessageA(Form->PageWindow(1), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(250, 40));
+  SendMessageA(Form->PageWindow(1), WM_LBUTTONUP, 0, MAKELPARAM(100, 40));
   Pump();
   EXPECT_TRUE(Checked("uiTrayClock"));
   ClickPageAt(1, 5, 195);  // on the page border only
@@ -376,11 +400,11 @@ TEST_F(QuickFormTest, ChoiceItemsShowThePointingHand) {
   HCURSOR hand = LoadCursorA(GetModuleHandleA(nullptr), "VIDUVIDIVA");
   ASSERT_NE(hand, nullptr);
   for (const char* name : {"TrayClockImg", "DesktopClockImg", "uiTrayClock", "uiDesktopClock"})
-    EXPECT_EQ(form_->Find(name)->cursor, hand) << name;
-  EXPECT_EQ(form_->Find("Image1")->cursor, nullptr);
+    EXPECT_EQ(Form->Find(name)->Cursor, hand) << name;
+  EXPECT_EQ(Form->Find("Image1")->Cursor, nullptr);
   Click("NextBtn");
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-  SendMessageA(form_->PageWindow(1), WM_SETCURSOR, reinterpret_cast<WPARAM>(Window("uiTrayClock")),
+  SendMessageA(Form->PageWindow(1), WM_SETCURSOR, reinterpret_cast<WPARAM>(Window("uiTrayClock")),
                MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
   EXPECT_EQ(GetCursor(), hand);
 }
@@ -407,9 +431,10 @@ class RegistryValue {
 TEST_F(QuickFormTest, ClosingStoresTheChoiceInFirstRunMode) {
   Win32RegistryWriter registry;
   const struct {
-    const char* how;
-    void (*choose)(QuickFormTest*);
-    const char* stored;
+    const char* How;
+    void (*Choose)(QuickFormTest*);
+    const char* Stored;
+    bool Normal = false;
   } kCases[] = {
       {"closed on the first page", [](QuickFormTest*) {}, "1"},
       {"floating clock picture", [](QuickFormTest* t) { t->Click("NextBtn"); t->ClickPageAt(1, 250, 40); }, "0"},
@@ -420,45 +445,35 @@ TEST_F(QuickFormTest, ClosingStoresTheChoiceInFirstRunMode) {
          for (int i = 0; i < 6; ++i) t->Click("NextBtn");
        },
        "0"},
+      {"normal mode leaves the registry alone", [](QuickFormTest* t) { t->Click("NextBtn"); }, "7", true},
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(c.how);
-    RegistryValue::Remove();
-    Open(kFirstRun, &registry);
-    c.choose(this);
+    SCOPED_TRACE(c.How);
+    RegistryValue::Write("7");
+    Open(c.Normal ? kNormal : kFirstRun, &registry);
+    c.Choose(this);
     Click("CloseButton");
-    EXPECT_EQ(form_->Handle(), nullptr);
-    EXPECT_EQ(RegistryValue::Read(), c.stored);
-    form_.reset();
+    EXPECT_EQ(Form->Handle(), nullptr);
+    EXPECT_EQ(RegistryValue::Read(), c.Stored);
+    Form.reset();
   }
   RegistryValue::Remove();
 }
 
-TEST_F(QuickFormTest, NormalModeLeavesTheRegistryAlone) {
-  Win32RegistryWriter registry;
-  RegistryValue::Write("7");
-  Open(kNormal, &registry);
-  Click("NextBtn");
-  Click("CloseButton");
-  EXPECT_EQ(form_->Handle(), nullptr);
-  EXPECT_EQ(RegistryValue::Read(), "7");
-  RegistryValue::Remove();
-}
-
 TEST_F(QuickFormTest, FailedWriteIsShownAndTheWindowStays) {
-  registry_.fail = true;
+  Registry.Fail = true;
   Open(kFirstRun);
   Click("CloseButton");
-  ASSERT_NE(form_->Handle(), nullptr);
-  EXPECT_TRUE(IsWindowVisible(form_->Handle()));
-  EXPECT_EQ(errors_, std::vector<std::string>{"Failed to set data for 'ChangeTrayClock'."});
+  ASSERT_NE(Form->Handle(), nullptr);
+  EXPECT_TRUE(IsWindowVisible(Form->Handle()));
+  EXPECT_EQ(Errors, std::vector<std::string>{"Failed to set data for 'ChangeTrayClock'."});
   PressKey(VK_ESCAPE);  // each attempt writes again
-  EXPECT_EQ(registry_.writes.size(), 2u);
-  EXPECT_EQ(errors_.size(), 2u);
-  registry_.fail = false;
+  EXPECT_EQ(Registry.Writes.size(), 2u);
+  EXPECT_EQ(Errors.size(), 2u);
+  Registry.Fail = false;
   Click("CloseButton");
-  EXPECT_EQ(form_->Handle(), nullptr);
-  EXPECT_EQ(registry_.writes.size(), 3u);
+  EXPECT_EQ(Form->Handle(), nullptr);
+  EXPECT_EQ(Registry.Writes.size(), 3u);
 }
 
 TEST_F(QuickFormTest, RealWriterReportsAFailedWrite) {
@@ -467,8 +482,8 @@ TEST_F(QuickFormTest, RealWriterReportsAFailedWrite) {
   EXPECT_FALSE(broken.SetString(kOptionsKey, kChangeTrayClockValue, "1"));
   Open(kFirstRun, &broken);
   Click("CloseButton");
-  EXPECT_NE(form_->Handle(), nullptr);
-  EXPECT_EQ(errors_, std::vector<std::string>{"Failed to set data for 'ChangeTrayClock'."});
+  EXPECT_NE(Form->Handle(), nullptr);
+  EXPECT_EQ(Errors, std::vector<std::string>{"Failed to set data for 'ChangeTrayClock'."});
 }
 
 // ---- Rendered pixels ----
@@ -488,24 +503,24 @@ TEST_F(QuickFormTest, EveryPageHasItsBlackBorder) {
 TEST_F(QuickFormTest, NoteBoxesCastTheirShadow) {
   Open(kFirstRun);
   const struct {
-    int page;
-    RECT box;     // Shape1 and friends, right and bottom exclusive
-    RECT shadow;  // their black shapes
+    int Page;
+    RECT Box;// Shape1 and friends, right and bottom exclusive
+    RECT Shadow;// their black shapes
   } kNotes[] = {
       {2, {9, 9, 301, 60}, {12, 12, 303, 63}},     {3, {137, 9, 376, 58}, {143, 11, 378, 61}},
       {4, {15, 131, 261, 189}, {18, 135, 263, 192}}, {5, {153, 113, 383, 194}, {156, 117, 385, 197}},
       {6, {95, 20, 338, 81}, {98, 24, 340, 84}},     {7, {17, 124, 321, 188}, {20, 127, 323, 190}},
   };
   for (const auto& note : kNotes) {
-    SCOPED_TRACE("page " + std::to_string(note.page));
-    int midY = (note.box.top + note.box.bottom) / 2, midX = (note.shadow.left + note.box.right) / 2;
+    SCOPED_TRACE("page " + std::to_string(note.Page));
+    int midY = (note.Box.top + note.Box.bottom) / 2, midX = (note.Shadow.left + note.Box.right) / 2;
     std::vector<COLORREF> pixels = RenderedPixels(
-        note.page, {{note.box.right - 2, note.box.bottom - 2},  // fill, inside the outline
-                    {note.box.right - 1, midY},                 // the box's outline
-                    {note.box.right, midY},                     // shadow right of the box
-                    {note.shadow.right - 1, midY},
-                    {midX, note.box.bottom},                    // shadow below the box
-                    {midX, note.shadow.bottom - 1}});
+        note.Page, {{note.Box.right - 2, note.Box.bottom - 2},  // fill, inside the outline
+                    {note.Box.right - 1, midY},                 // the box's outline
+                    {note.Box.right, midY},                     // shadow right of the box
+                    {note.Shadow.right - 1, midY},
+                    {midX, note.Box.bottom},                    // shadow below the box
+                    {midX, note.Shadow.bottom - 1}});
     EXPECT_EQ(pixels[0], kNoteYellow);
     for (size_t i = 1; i < pixels.size(); ++i) EXPECT_EQ(pixels[i], kBlack) << "point " << i;
   }
@@ -556,7 +571,7 @@ TEST_F(QuickFormTest, LabelsDrawTheirTextInTheirColour) {
 class SolidGraphic : public TGraphic {
  public:
   explicit SolidGraphic(const StoredPicture& picture) {
-    const std::vector<uint8_t>& gif = *picture.data;
+    const std::vector<uint8_t>& gif = *picture.Data;
     width_ = gif.at(6) | gif.at(7) << 8;
     height_ = gif.at(8) | gif.at(9) << 8;
   }
@@ -588,9 +603,9 @@ TEST_F(QuickFormPictureTest, PicturesDrawnInStackingOrderAndClippedByTheirItem) 
   Open(kFirstRun);
   const COLORREF background = SolidGraphic::ColorFor(393, 210);
   const struct {
-    int page, x, y;
-    COLORREF expected;
-    const char* why;
+    int Page, X, Y;
+    COLORREF Expected;
+    const char* Why;
   } kPoints[] = {
       {0, 389, 204, background, "MainBkg beneath all, cut by the page"},
       {0, 390, 204, kBlack, "the page border over MainBkg"},
@@ -602,7 +617,7 @@ TEST_F(QuickFormPictureTest, PicturesDrawnInStackingOrderAndClippedByTheirItem) 
       {5, 1, 1, SolidGraphic::ColorFor(204, 196), "Image3 reaching past the page's corner"},
       {7, 389, 50, SolidGraphic::ColorFor(370, 112), "Image6 reaching past the page's right edge"},
   };
-  for (const auto& p : kPoints) EXPECT_EQ(PagePixel(p.page, p.x, p.y), p.expected) << p.why;
+  for (const auto& p : kPoints) EXPECT_EQ(PagePixel(p.Page, p.X, p.Y), p.Expected) << p.Why;
   // Image7's item is one column narrower than its picture: the column
   // beyond shows what lies beneath.
   EXPECT_EQ(PagePixel(3, 241, 100), PagePixel(3, 241, 65));
@@ -612,7 +627,7 @@ TEST_F(QuickFormPictureTest, PicturesDrawnInStackingOrderAndClippedByTheirItem) 
 TEST_F(QuickFormPictureTest, AutoSizePicturesCatchClicksOverTheirPicture) {
   Open(kFirstRun);
   Click("NextBtn");
-  EXPECT_EQ(form_->Find("MainBkg")->graphic->PixelWidth(), 393);
+  EXPECT_EQ(Form->Find("MainBkg")->Graphic->PixelWidth(), 393);
   ClickPageAt(1, 357, 90);  // the bottom-right pixel of DesktopClockImg
   EXPECT_TRUE(Checked("uiDesktopClock"));
   ClickPageAt(1, 38, 32);  // the top-left pixel of TrayClockImg
@@ -625,7 +640,7 @@ TEST_F(QuickFormTest, APictureThatCannotBeReadStopsTheWindow) {
   });
   HINSTANCE instance = GetModuleHandleA(nullptr);
   QuickFormOptions options;
-  options.quitOnDestroy = false;
+  options.QuitOnDestroy = false;
   EXPECT_THROW(TQuickForm(instance, LoadLayoutResource(instance), std::move(options)), std::runtime_error);
   EXPECT_EQ(FindWindowA("TQuickForm", nullptr), nullptr);
   UnregisterGraphicClass("TGIFImage");

@@ -7,21 +7,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <filesystem>
 #include <fstream>
-#include <memory>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
+#include "file_reader.h"
 #include "gif_image.h"
 
 namespace {
 
-using quickintro::gif::clNone;
+using quickintro::clNone;
 using quickintro::gif::TGIFFrame;
 using quickintro::gif::TGIFImage;
 
@@ -49,15 +46,15 @@ constexpr const char* kUsage =
     "(messages name the file and the reason); 2 for a wrong command line.\n";
 
 struct Options {
-  int frame = 0;
-  bool info = false;
-  long repeat = 1;
-  std::string input;
-  std::string output;
+  int Frame = 0;
+  bool Info = false;
+  long Repeat = 1;
+  std::string Input;
+  std::string Output;
 };
 
 struct UsageError {
-  std::string message;
+  std::string Message;
 };
 
 long ParseCount(std::string_view option, const char* text, long minimum) {
@@ -76,16 +73,16 @@ Options ParseOptions(int argc, char** argv) {
     const std::string_view argument = argv[i];
     const bool takesValue = argument == "--frame" || argument == "--repeat";
     if (takesValue && i + 1 >= argc) throw UsageError{std::string(argument) + " needs a number"};
-    if (argument == "--frame") options.frame = static_cast<int>(ParseCount(argument, argv[++i], 0));
-    else if (argument == "--repeat") options.repeat = ParseCount(argument, argv[++i], 1);
-    else if (argument == "--info") options.info = true;
+    if (argument == "--frame") options.Frame = static_cast<int>(ParseCount(argument, argv[++i], 0));
+    else if (argument == "--repeat") options.Repeat = ParseCount(argument, argv[++i], 1);
+    else if (argument == "--info") options.Info = true;
     else if (argument.size() > 1 && argument[0] == '-') throw UsageError{"unknown option " + std::string(argument)};
-    else if (positional == 0 && ++positional) options.input = argument;
-    else if (positional == 1 && ++positional) options.output = argument;
+    else if (positional == 0 && ++positional) options.Input = argument;
+    else if (positional == 1 && ++positional) options.Output = argument;
     else throw UsageError{"too many file names"};
   }
-  if (options.input.empty()) throw UsageError{"no input file"};
-  if (options.output.empty() && !options.info) throw UsageError{"no output file (or --info)"};
+  if (options.Input.empty()) throw UsageError{"no input file"};
+  if (options.Output.empty() && !options.Info) throw UsageError{"no output file (or --info)"};
   return options;
 }
 
@@ -106,22 +103,14 @@ const char* VersionText(std::uint8_t code) {
 
 // "gifdecode: FILE: what", on standard error.
 void Complain(const Options& options, const std::string& what) {
-  std::fprintf(stderr, "gifdecode: %s: %s\n", options.input.c_str(), what.c_str());
+  std::fprintf(stderr, "gifdecode: %s: %s\n", options.Input.c_str(), what.c_str());
 }
 
 // Reads the file's frames without decoding them. Returns why reading stopped
-// before the end, or an empty text; the frames read before stay. The file is
-// read in one piece, without a stream buffer.
+// before the end, or an empty text; the frames read before stay. A file that
+// cannot be read at all fails with the reason.
 std::string ReadPicture(const std::string& fileName, TGIFImage& image) {
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(fileName, error);  // fails for a folder too
-  if (error) throw std::runtime_error("cannot open: " + error.message());
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"), std::fclose);
-  if (!file) throw std::runtime_error(std::string("cannot open: ") + std::strerror(errno));
-  std::setvbuf(file.get(), nullptr, _IONBF, 0);
-  auto bytes = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(size));
-  if (std::fread(bytes->data(), 1, bytes->size(), file.get()) != bytes->size())
-    throw std::runtime_error(std::string("cannot read: ") + std::strerror(errno));
+  auto bytes = quickintro::gif::ReadWholeFile(fileName);
   const std::span<const std::uint8_t> whole(*bytes);
   try {
     image.ParseGif(std::move(bytes), whole, false);
@@ -174,25 +163,25 @@ void PrintInfo(TGIFImage& image) {
   std::printf("frames %zu\n", image.FrameList.size());
 }
 
-// Writes frame options.frame to options.output; false, with a message, when
+// Writes frame options.Frame to options.Output; false, with a message, when
 // the frame is missing or cannot be decoded or written.
 bool WriteFrame(const Options& options, TGIFImage& image) {
-  const std::string frameName = "frame " + std::to_string(options.frame);
-  if (options.frame >= std::ssize(image.FrameList)) {
+  const std::string frameName = "frame " + std::to_string(options.Frame);
+  if (options.Frame >= std::ssize(image.FrameList)) {
     Complain(options, "there is no " + frameName + "; the picture has " + std::to_string(image.FrameList.size()));
     return false;
   }
-  TGIFFrame& frame = *image.FrameList[static_cast<std::size_t>(options.frame)];
+  TGIFFrame& frame = *image.FrameList[static_cast<std::size_t>(options.Frame)];
   if (const std::string failure = DecodeFailure(frame); !failure.empty()) {
     Complain(options, frameName + ": " + failure);
     return false;
   }
   const std::vector<std::uint8_t>& bytes = frame.FrameBitmap().File();
-  std::ofstream out(options.output, std::ios::binary | std::ios::trunc);
+  std::ofstream out(options.Output, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   out.close();
   if (!out) {
-    std::fprintf(stderr, "gifdecode: %s: cannot write: %s\n", options.output.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "gifdecode: %s: cannot write: %s\n", options.Output.c_str(), std::strerror(errno));
     return false;
   }
   return true;
@@ -203,9 +192,9 @@ int Run(const Options& options) {
   std::string readFailure;
   // Every round reads the file and decodes the frame to write; the last one's
   // frames are used.
-  for (long round = 0; round < options.repeat; ++round) {
-    readFailure = ReadPicture(options.input, image);
-    if (options.frame < std::ssize(image.FrameList)) DecodeFailure(*image.FrameList[static_cast<std::size_t>(options.frame)]);
+  for (long round = 0; round < options.Repeat; ++round) {
+    readFailure = ReadPicture(options.Input, image);
+    if (options.Frame < std::ssize(image.FrameList)) DecodeFailure(*image.FrameList[static_cast<std::size_t>(options.Frame)]);
   }
   if (!readFailure.empty()) {
     if (image.FrameList.empty()) {
@@ -216,8 +205,8 @@ int Run(const Options& options) {
                           readFailure);
   }
   bool ok = true;
-  if (!options.output.empty()) ok = WriteFrame(options, image);
-  if (options.info) {
+  if (!options.Output.empty()) ok = WriteFrame(options, image);
+  if (options.Info) {
     PrintInfo(image);
     ok = PrintFrames(options, image) && readFailure.empty() && ok;
   }
@@ -237,7 +226,7 @@ int main(int argc, char** argv) {
   try {
     options = ParseOptions(argc, argv);
   } catch (const UsageError& wrong) {
-    std::fprintf(stderr, "gifdecode: %s\n\n%s", wrong.message.c_str(), kUsage);
+    std::fprintf(stderr, "gifdecode: %s\n\n%s", wrong.Message.c_str(), kUsage);
     return 2;
   }
   try {

@@ -13,9 +13,9 @@
 namespace quickintro::gif::testing {
 
 struct DecodedFrame {
-  std::vector<std::uint8_t> file;   // the bitmap file
-  std::vector<std::uint8_t> image;  // top-down, one byte per pixel
-  bool corrupted = false;
+  std::vector<std::uint8_t> File;   // the bitmap file
+  std::vector<std::uint8_t> Image;  // top-down, one byte per pixel
+  bool Corrupted = false;
 };
 
 inline ColorTableRec GreyTable(int count) {
@@ -26,13 +26,13 @@ inline ColorTableRec GreyTable(int count) {
   return table;
 }
 
-inline DecodedFrame DecodeThroughDib(std::span<const std::uint8_t> data, const FrameFormat& format) {
+// Throws what BuildFrameDib throws.
+inline DecodedFrame DecodeThroughDib(std::span<const std::uint8_t> data, const FrameFormat& format,
+                                     const DecodeProgressSink& progress = {}) {
   DecodedFrame frame;
   CompressedSource source(data);
-  frame.corrupted = BuildFrameDib(source, format, GreyTable(1 << format.pixelBits), {}, frame.file);
-  const int bits = PickDibDepth(format.pixelBits);
-  const auto pixels = std::span<const std::uint8_t>(frame.file).subspan(kDibHeadersSize + (4u << bits));
-  frame.image = ReadBitmapRows(pixels, format.width, format.height, bits);
+  frame.Corrupted = BuildFrameDib(source, format, GreyTable(1 << format.PixelBits), progress, frame.File);
+  frame.Image = ReadBitmapRows(frame.File);
   return frame;
 }
 

@@ -1,5 +1,6 @@
-// The bitmap file of a frame: depth and palette from the colour count, header
-// fields, row stride, and what is left after each failure.
+// The bitmap file: its layout, written and read in one place; a frame's file,
+// depth and palette from the colour count, row stride, and what is left after
+// each failure.
 
 #include <gtest/gtest.h>
 
@@ -14,48 +15,56 @@
 namespace quickintro::gif {
 namespace {
 
-std::uint32_t Le32(const std::vector<std::uint8_t>& file, std::size_t at) {
-  return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | std::uint32_t(file[at + 3]) << 24;
-}
-std::uint32_t Le16(const std::vector<std::uint8_t>& file, std::size_t at) { return file[at] | file[at + 1] << 8; }
-
-TEST(DibWriter, PicksTheDepthFromTheColourBits) {
-  const int expected[] = {0, 1, 4, 4, 4, 8, 8, 8, 8, 0};
-  for (int pixelBits = 0; pixelBits <= 9; ++pixelBits) {
-    if (expected[pixelBits] != 0) {
-      EXPECT_EQ(PickDibDepth(pixelBits), expected[pixelBits]);
-      continue;
-    }
-    try {
-      PickDibDepth(pixelBits);
-      ADD_FAILURE() << pixelBits << " accepted";
-    } catch (const EInvalidGraphicOperation& failure) {
-      EXPECT_STREQ(failure.what(), "Wrong number of colors; must be a power of 2");
-    }
-  }
+// The one writer and reader of the bitmap file layout: the headers as the
+// format has them, and files a picture must not be made from.
+TEST(BitmapFile, HeadersAsTheFormatHasThem) {
+  const std::vector<DibPaletteEntry> palette = {{1, 2, 3, 0}, {4, 5, 6, 0}};
+  const std::vector<std::uint8_t> file = NewBitmapFile(3, 2, 1, palette);
+  const std::vector<std::uint8_t> expected = {
+      'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0,  // file size 62 + 8, pixels at 54 + 8
+      40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 8, 0, 0, 0,  // 3 x 2, 1 bit, 2 rows of 4 bytes
+      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // resolutions, colours used and important
+      1, 2, 3, 0, 4, 5, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(file, expected);
+  const BitmapLayout layout = ReadBitmapLayout(file).value();
+  EXPECT_EQ((std::vector<std::size_t>{std::size_t(layout.Width), std::size_t(layout.Height), layout.PixelOffset,
+                                      layout.Stride}),
+            (std::vector<std::size_t>{3, 2, 62, 4}));
 }
 
-TEST(DibWriter, PaletteIsTheTableThenGrey) {
-  ColorTableRec table;
-  table.Count = 3;
-  const std::uint8_t rgb[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-  std::memcpy(table.Entries.data(), rgb, sizeof rgb);
-  const auto palette = FillDibPalette(table);
-  EXPECT_EQ(palette[0].blue, 3);
-  EXPECT_EQ(palette[0].green, 2);
-  EXPECT_EQ(palette[0].red, 1);
-  EXPECT_EQ(palette[0].reserved, 0);
-  EXPECT_EQ(palette[2].blue, 9);
-  for (std::size_t i = 3; i < 256; ++i)
-    EXPECT_TRUE(palette[i].blue == 0x80 && palette[i].green == 0x80 && palette[i].red == 0x80 &&
-                palette[i].reserved == 0x80);
-  table.Count = 256;
-  EXPECT_EQ(FillDibPalette(table)[255].reserved, 0);
+TEST(BitmapFile, RefusesWhatIsNoWholeUncompressedBitmap) {
+  const std::vector<std::uint8_t> good = NewBitmapFile(5, 3, 8, std::vector<DibPaletteEntry>(256));
+  const auto with = [&](std::size_t at, std::uint8_t value) {
+    std::vector<std::uint8_t> file = good;
+    file[at] = value;
+    return file;
+  };
+  const struct {
+    const char* Name;
+    std::vector<std::uint8_t> File;
+    bool Readable;
+  } cases[] = {
+      {"as written", good, true},
+      {"a row missing", std::vector<std::uint8_t>(good.begin(), good.end() - 1), false},
+      {"headers cut", std::vector<std::uint8_t>(good.begin(), good.begin() + 53), false},
+      {"not BM", with(0, 'X'), false},
+      {"compressed", with(30, 1), false},
+      {"16 bits per pixel", with(28, 16), false},
+      {"negative width", with(21, 0xFF), false},
+      {"pixels beyond the file", with(12, 1), false},
+      {"information header too short", with(14, 12), false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ReadBitmapLayout(c.File).has_value(), c.Readable) << c.Name;
+  std::vector<std::uint8_t> topDown = good;  // height -1: one row, stored top-down
+  for (std::size_t i = 22; i < 26; ++i) topDown[i] = 0xFF;
+  const BitmapLayout layout = ReadBitmapLayout(topDown).value();
+  EXPECT_TRUE(layout.TopDown);
+  EXPECT_EQ(layout.Height, 1);
 }
 
 struct LayoutCase {
-  int pixelBits, width, height;
-  std::uint32_t bits, paletteEntries, stride;
+  int PixelBits, Width, Height;
+  std::uint32_t Bits, PaletteEntries, Stride;
 };
 
 TEST(DibWriter, WritesHeadersPaletteAndPaddedRows) {
@@ -67,40 +76,32 @@ TEST(DibWriter, WritesHeadersPaletteAndPaddedRows) {
       {1, 33, 3, 1, 2, 8},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.pixelBits << " bits, width " << c.width);
-    const auto pixels = testing::NoiseImage(c.width, c.height, 1 << c.pixelBits);
-    const auto data = testing::EncodeFrame(pixels, std::max(2, c.pixelBits));
-    const FrameFormat format{static_cast<std::uint16_t>(c.width), static_cast<std::uint16_t>(c.height), c.pixelBits,
+    SCOPED_TRACE(::testing::Message() << c.PixelBits << " bits, width " << c.Width);
+    const auto pixels = testing::NoiseImage(c.Width, c.Height, 1 << c.PixelBits);
+    const auto data = testing::EncodeFrame(pixels, std::max(2, c.PixelBits));
+    const FrameFormat format{static_cast<std::uint16_t>(c.Width), static_cast<std::uint16_t>(c.Height), c.PixelBits,
                              false};
     const auto frame = testing::DecodeThroughDib(data, format);
-    const auto& file = frame.file;
-    const std::uint32_t paletteSize = 4 * c.paletteEntries, imageSize = c.stride * c.height;
-    ASSERT_EQ(file.size(), 54 + paletteSize + imageSize);
-    EXPECT_EQ(file[0], 'B');
-    EXPECT_EQ(file[1], 'M');
-    const std::uint32_t header[] = {Le32(file, 2),  Le32(file, 6),  Le32(file, 10), Le32(file, 14),
-                                    Le32(file, 18), Le32(file, 22), Le16(file, 26), Le16(file, 28),
-                                    Le32(file, 30), Le32(file, 34), Le32(file, 38), Le32(file, 42),
-                                    Le32(file, 46), Le32(file, 50)};
-    const std::uint32_t expected[] = {54 + paletteSize + imageSize, 0, 54 + paletteSize, 40,
-                                      std::uint32_t(c.width), std::uint32_t(c.height), 1, c.bits, 0,
-                                      imageSize, 0, 0, 0, 0};
-    EXPECT_TRUE(std::equal(std::begin(header), std::end(header), std::begin(expected)));
-    const std::size_t lastEntry = 54 + paletteSize - 4;  // grey unless the table fills the palette
-    EXPECT_EQ(file[lastEntry + 3], (1u << c.pixelBits) == c.paletteEntries ? 0 : 0x80);
-    EXPECT_EQ(frame.image, pixels);
+    const BitmapLayout layout = ReadBitmapLayout(frame.File).value();
+    EXPECT_EQ(layout.BitsPerPixel, static_cast<int>(c.Bits));
+    EXPECT_EQ(layout.PixelOffset, 54 + 4 * c.PaletteEntries);
+    EXPECT_EQ(layout.Stride, c.Stride);
+    EXPECT_EQ(frame.File.size(), layout.PixelOffset + c.Stride * c.Height);
+    const std::size_t lastEntry = layout.PixelOffset - 4;  // grey unless the table fills the palette
+    EXPECT_EQ(frame.File[lastEntry + 3], (1u << c.PixelBits) == c.PaletteEntries ? 0 : 0x80);
+    EXPECT_EQ(frame.Image, pixels);
   }
 }
 
 // What each failure leaves in the output: nothing for a bad colour depth,
 // the headers and the 16-entry palette for bad data.
 struct FailureCase {
-  const char* name;
-  int pixelBits;
-  std::vector<std::uint8_t> data;
-  bool readError;
-  const char* message;
-  std::size_t left;
+  const char* Name;
+  int PixelBits;
+  std::vector<std::uint8_t> Data;
+  bool ReadError;
+  const char* Message;
+  std::size_t Left;
 };
 
 TEST(DibWriter, FailuresLeaveWhatTheyShould) {
@@ -119,18 +120,18 @@ TEST(DibWriter, FailuresLeaveWhatTheyShould) {
        54 + 64 + 16},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    CompressedSource source(c.data);
+    SCOPED_TRACE(c.Name);
+    CompressedSource source(c.Data);
     std::vector<std::uint8_t> file{1, 2, 3};
     try {
-      BuildFrameDib(source, {4, 4, c.pixelBits, false}, testing::GreyTable(4), {}, file);
-      EXPECT_EQ(c.message, nullptr);
+      BuildFrameDib(source, {4, 4, c.PixelBits, false}, testing::GreyTable(4), {}, file);
+      EXPECT_EQ(c.Message, nullptr);
     } catch (const std::runtime_error& failure) {
-      EXPECT_STREQ(failure.what(), c.message);
-      EXPECT_EQ(dynamic_cast<const EReadError*>(&failure) != nullptr, c.readError);
-      EXPECT_EQ(dynamic_cast<const EInvalidGraphicOperation*>(&failure) != nullptr, !c.readError);
+      EXPECT_STREQ(failure.what(), c.Message);
+      EXPECT_EQ(dynamic_cast<const EReadError*>(&failure) != nullptr, c.ReadError);
+      EXPECT_EQ(dynamic_cast<const EInvalidGraphicOperation*>(&failure) != nullptr, !c.ReadError);
     }
-    EXPECT_EQ(file.size(), c.left);
+    EXPECT_EQ(file.size(), c.Left);
   }
 }
 
@@ -138,10 +139,10 @@ TEST(DibWriter, FailuresLeaveWhatTheyShould) {
 // fill it, is refused before its bitmap is taken; a smaller one, or one whose
 // data fill it, decodes.
 struct SizeCase {
-  const char* name;
-  int width, height;
-  const std::vector<std::uint8_t>& data;
-  std::string message;  // empty: decodes
+  const char* Name;
+  int Width, Height;
+  const std::vector<std::uint8_t>& Data;
+  std::string Message;// empty: decodes
 };
 
 TEST(DibWriter, RefusesFramesLargerThanTheirBoundsBeforeAllocating) {
@@ -156,16 +157,16 @@ TEST(DibWriter, RefusesFramesLargerThanTheirBoundsBeforeAllocating) {
       {"2^21 pixels, data that fill them", 2048, 1024, plain, ""},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    CompressedSource source(c.data);
+    SCOPED_TRACE(c.Name);
+    CompressedSource source(c.Data);
     std::vector<std::uint8_t> file{1, 2, 3};
-    const FrameFormat format{static_cast<std::uint16_t>(c.width), static_cast<std::uint16_t>(c.height), 2, false};
+    const FrameFormat format{static_cast<std::uint16_t>(c.Width), static_cast<std::uint16_t>(c.Height), 2, false};
     try {
       BuildFrameDib(source, format, testing::GreyTable(4), {}, file);
-      EXPECT_EQ(c.message, "");
-      EXPECT_EQ(file.size(), 54 + 64 + DibStride(4, c.width) * c.height);
+      EXPECT_EQ(c.Message, "");
+      EXPECT_EQ(file.size(), 54 + 64 + DibStride(4, c.Width) * c.Height);
     } catch (const EInvalidGraphicOperation& failure) {
-      EXPECT_EQ(failure.what(), c.message);
+      EXPECT_EQ(failure.what(), c.Message);
       EXPECT_EQ(file, (std::vector<std::uint8_t>{1, 2, 3}));
     }
   }

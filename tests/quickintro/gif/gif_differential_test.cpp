@@ -4,7 +4,6 @@
 // pixel by pixel, as giflib gives for them, and the reader reports the same
 // frame facts. Native only.
 
-#include <gif_lib.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,6 +17,7 @@
 
 #include "gif_image.h"
 #include "gif_pieces.h"
+#include "giflib_reader.h"
 #include "test_images.h"
 
 namespace quickintro::gif {
@@ -26,36 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::BitmapPixelColor;
 using testing::Bytes;
-
-struct GifFileCloser {
-  void operator()(GifFileType* file) const {
-    int error = 0;
-    DGifCloseFile(file, &error);
-  }
-};
-using GifFilePtr = std::unique_ptr<GifFileType, GifFileCloser>;
-
-struct MemoryInput {
-  const Bytes* bytes;
-  std::size_t position;
-};
-
-int ReadMemory(GifFileType* gif, GifByteType* into, int length) {
-  auto* input = static_cast<MemoryInput*>(gif->UserData);
-  const std::size_t count =
-      std::min<std::size_t>(static_cast<std::size_t>(length), input->bytes->size() - input->position);
-  std::copy_n(input->bytes->begin() + static_cast<std::ptrdiff_t>(input->position), count, into);
-  input->position += count;
-  return static_cast<int>(count);
-}
-
-GifFilePtr OpenWithGiflib(const Bytes& file) {
-  MemoryInput input{&file, 0};
-  int error = 0;
-  GifFilePtr gif(DGifOpen(&input, ReadMemory, &error));
-  if (!gif || DGifSlurp(gif.get()) != GIF_OK) return nullptr;
-  return gif;
-}
 
 Bytes ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -115,7 +85,7 @@ void ExpectSameControl(GifFileType& gif, int index, const ColorMapObject& map, c
 // One picture, read by the wizard's reader and by giflib: the same frames,
 // frame facts and colours.
 void ExpectSamePicture(const Bytes& file) {
-  GifFilePtr gif = OpenWithGiflib(file);
+  const testing::GifFilePtr gif = testing::SlurpWithGiflib(file);
   ASSERT_TRUE(gif) << "giflib cannot read it";
   TGIFImage image;
   const auto owner = std::make_shared<const Bytes>(file);
@@ -149,33 +119,33 @@ TEST(GifDifferential, PicturesDecodeAsGiflibDecodesThem) {
 // Valid streams of the kinds other encoders write, made by the test encoder,
 // each plain and interlaced, with long strings and with short ones.
 struct StreamKind {
-  const char* name;
-  int tableBits, codeSize;
-  testing::EncodeOptions options;
+  const char* Name;
+  int TableBits, CodeSize;
+  testing::EncodeOptions Options;
 };
 
 TEST(GifDifferential, StreamsOfEveryValidKindDecodeAsGiflibDecodesThem) {
   const StreamKind kinds[] = {
-      {"no clear code first", 8, 8, {.leadingClear = false}},
-      {"clear codes in a row, at the start and later", 8, 8, {.clearsInARow = 3, .clearEvery = 200}},
-      {"a clear code every 4 codes", 8, 8, {.clearEvery = 4}},
-      {"clear codes right before the end code", 4, 4, {.clearsInARow = 2, .clearBeforeEnd = true}},
+      {"no clear code first", 8, 8, {.LeadingClear = false}},
+      {"clear codes in a row, at the start and later", 8, 8, {.ClearsInARow = 3, .ClearEvery = 200}},
+      {"a clear code every 4 codes", 8, 8, {.ClearEvery = 4}},
+      {"clear codes right before the end code", 4, 4, {.ClearsInARow = 2, .ClearBeforeEnd = true}},
       {"code size 4 under a 256-colour table", 8, 4, {}},
-      {"code size 2 under a 16-colour table, no clear code first", 4, 2, {.leadingClear = false, .clearEvery = 7}},
-      {"code size 3 under a 256-colour table, clear codes in a row", 8, 3, {.clearsInARow = 2, .clearEvery = 50}},
-      {"code size 2 under a 2-colour table", 1, 2, {.clearEvery = 9}},
+      {"code size 2 under a 16-colour table, no clear code first", 4, 2, {.LeadingClear = false, .ClearEvery = 7}},
+      {"code size 3 under a 256-colour table, clear codes in a row", 8, 3, {.ClearsInARow = 2, .ClearEvery = 50}},
+      {"code size 2 under a 2-colour table", 1, 2, {.ClearEvery = 9}},
   };
   constexpr int kWidth = 61, kHeight = 43;
   for (const auto& kind : kinds) {
-    const int colours = 1 << std::min(kind.tableBits, kind.codeSize);
+    const int colours = 1 << std::min(kind.TableBits, kind.CodeSize);
     for (const bool interlaced : {false, true}) {
       for (const bool flat : {false, true}) {
-        SCOPED_TRACE(std::string(kind.name) + (interlaced ? ", interlaced" : "") + (flat ? ", flat" : ", noise"));
+        SCOPED_TRACE(std::string(kind.Name) + (interlaced ? ", interlaced" : "") + (flat ? ", flat" : ", noise"));
         const Bytes pixels = flat ? testing::FlatImage(kWidth, kHeight, colours) : testing::NoiseImage(kWidth, kHeight, colours);
-        const testing::ImageShape shape{.width = kWidth, .height = kHeight, .interlaced = interlaced};
-        ExpectSamePicture(testing::Cat({testing::Header(), testing::Screen(kWidth, kHeight, kind.tableBits),
-                                        testing::Palette(1 << kind.tableBits),
-                                        testing::Image(shape, pixels, kind.codeSize, kind.options),
+        const testing::ImageShape shape{.Width = kWidth, .Height = kHeight, .Interlaced = interlaced};
+        ExpectSamePicture(testing::Cat({testing::Header(), testing::Screen(kWidth, kHeight, kind.TableBits),
+                                        testing::Palette(1 << kind.TableBits),
+                                        testing::Image(shape, pixels, kind.CodeSize, kind.Options),
                                         testing::Trailer()}));
       }
     }

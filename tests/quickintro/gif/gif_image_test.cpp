@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,44 +25,44 @@ Bytes Small() { return Image({}, {0, 1, 2, 3}); }
 Bytes Descriptor(std::uint8_t codeSize) { return {',', 0, 0, 0, 0, 2, 0, 2, 0, 0, codeSize, 1, 0x44, 0}; }
 
 struct Outcome {
-  std::unique_ptr<TGIFImage> image = std::make_unique<TGIFImage>();
-  std::string failure;  // "EReadError: ..." or "EInvalidGraphicOperation: ..."
-  TGIFFrame& Frame(std::size_t i) { return *image->FrameList.at(i); }
+  std::unique_ptr<TGIFImage> Image = std::make_unique<TGIFImage>();
+  std::string Failure;// "EReadError: ..." or "EInvalidGraphicOperation: ..."
+  TGIFFrame& Frame(std::size_t i) { return *Image->FrameList.at(i); }
 };
 
 Outcome Parse(const Bytes& file, bool decodeAtOnce = true) {
   Outcome outcome;
   TByteViewStream stream(file);
   try {
-    outcome.image->ParseGif(stream, file.size(), decodeAtOnce);
+    outcome.Image->ParseGif(stream, file.size(), decodeAtOnce);
   } catch (const EReadError& failure) {
-    outcome.failure = std::string("EReadError: ") + failure.what();
+    outcome.Failure = std::string("EReadError: ") + failure.what();
   } catch (const EInvalidGraphicOperation& failure) {
-    outcome.failure = std::string("EInvalidGraphicOperation: ") + failure.what();
+    outcome.Failure = std::string("EInvalidGraphicOperation: ") + failure.what();
   }
   return outcome;
 }
 
 class RecordingCanvas final : public TCanvas {
  public:
-  void StretchDraw(const DrawRect& rect, const TBitmap&) override { colors.push_back(clNone), rects.push_back(rect); }
+  void StretchDraw(const DrawRect& rect, const TBitmap&) override { Colors.push_back(clNone), Rects.push_back(rect); }
   void TransparentStretchDraw(const DrawRect& rect, const TBitmap&, std::uint32_t color) override {
-    colors.push_back(color), rects.push_back(rect);
+    Colors.push_back(color), Rects.push_back(rect);
   }
-  std::vector<std::uint32_t> colors;
-  std::vector<DrawRect> rects;
+  std::vector<std::uint32_t> Colors;
+  std::vector<DrawRect> Rects;
 };
 
 TEST(GifReader, BlockSequencesGiveTheirFramesOrTheirFailure) {
-  const Bytes local = Image({.localTableBits = 2});
+  const Bytes local = Image({.LocalTableBits = 2});
   const std::string readError = "EReadError: Stream read error";
   const std::string badBlock = "EInvalidGraphicOperation: Stream read error";
   const std::string badVersion = "EInvalidGraphicOperation: Unknown GIF version";
   const struct {
-    const char* name;
-    Bytes file;
-    std::size_t frames;
-    std::string failure;
+    const char* Name;
+    Bytes File;
+    std::size_t Frames;
+    std::string Failure;
   } cases[] = {
       {"trailer after the header", Cat({Head(), Trailer()}), 0, ""},
       {"zero after the header", Cat({Head(), {0}, Small()}), 0, ""},
@@ -89,14 +91,14 @@ TEST(GifReader, BlockSequencesGiveTheirFramesOrTheirFailure) {
        "EInvalidGraphicOperation: GIF code size not in range 2 to 9"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Outcome outcome = Parse(c.file);
-    EXPECT_EQ(outcome.failure, c.failure);
+    SCOPED_TRACE(c.Name);
+    Outcome outcome = Parse(c.File);
+    EXPECT_EQ(outcome.Failure, c.Failure);
     // Frames read before a reading failure stay but none is shown; a first
     // frame that cannot be decoded is removed and the next one shown.
-    const bool decoding = c.failure.find("code size") != std::string::npos;
-    EXPECT_EQ(outcome.image->FrameList.size(), c.frames);
-    EXPECT_EQ(outcome.image->ShownFrame, (c.failure.empty() || decoding) && c.frames > 0 ? 0 : -1);
+    const bool decoding = c.Failure.find("code size") != std::string::npos;
+    EXPECT_EQ(outcome.Image->FrameList.size(), c.Frames);
+    EXPECT_EQ(outcome.Image->ShownFrame, (c.Failure.empty() || decoding) && c.Frames > 0 ? 0 : -1);
   }
 }
 
@@ -109,25 +111,25 @@ TEST(GifReader, EmptyStoredPictureIsBlankAndDrawsNothing) {
   image.DrawInto(canvas, {0, 0, 9, 9});
   EXPECT_TRUE(image.IsBlank());
   EXPECT_EQ(image.PixelWidth() + image.PixelHeight(), 0);
-  EXPECT_TRUE(canvas.rects.empty());
+  EXPECT_TRUE(canvas.Rects.empty());
 }
 
 TEST(GifReader, DamagedDataNeverFailBeyondTheKnownMessages) {
   // A sub-block that claims more bytes than are left: only whole ones are kept.
   Outcome cut = Parse(Cat({Head(), {',', 0, 0, 0, 0, 2, 0, 2, 0, 0, 2, 200, 1, 2}}));
-  EXPECT_EQ(cut.failure, "");
+  EXPECT_EQ(cut.Failure, "");
   EXPECT_TRUE(cut.Frame(0).IsCorrupted);
   EXPECT_EQ(Bytes(cut.Frame(0).PixelData->EncodedData->begin(), cut.Frame(0).PixelData->EncodedData->end()), Bytes{2});
 
   const Bytes file = Cat({Header(), Screen(9, 7, 2), Palette(4), Loop(3), Comment({"c"}), GraphicControl(true, 1),
-                          Image({.width = 9, .height = 7, .interlaced = true}),
-                          Image({.width = 3, .height = 2, .localTableBits = 3}), Trailer()});
+                          Image({.Width = 9, .Height = 7, .Interlaced = true}),
+                          Image({.Width = 3, .Height = 2, .LocalTableBits = 3}), Trailer()});
   for (std::size_t length = 0; length <= file.size(); ++length) {
     Outcome outcome = Parse(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length)));
-    EXPECT_TRUE(outcome.failure.empty() || outcome.failure == "EReadError: Stream read error" ||
-                outcome.failure == "EInvalidGraphicOperation: Unknown GIF version")
-        << length << ": " << outcome.failure;
-    for (auto& frame : outcome.image->FrameList) EXPECT_NO_THROW(frame->FrameBitmap()) << length;
+    EXPECT_TRUE(outcome.Failure.empty() || outcome.Failure == "EReadError: Stream read error" ||
+                outcome.Failure == "EInvalidGraphicOperation: Unknown GIF version")
+        << length << ": " << outcome.Failure;
+    for (auto& frame : outcome.Image->FrameList) EXPECT_NO_THROW(frame->FrameBitmap()) << length;
   }
 }
 
@@ -135,14 +137,14 @@ TEST(GifReader, CommentsStayWithTheNextImageOrBecomeThePicturesComment) {
   Outcome outcome = Parse(Cat({Head(), Comment({"note"}), Small(), Comment({"a", "b"}), Comment({"c"}), Trailer()}));
   ASSERT_NE(outcome.Frame(0).FrameComment(), nullptr);
   EXPECT_EQ(*outcome.Frame(0).FrameComment(), Lines{"note"});
-  EXPECT_EQ(outcome.image->Comment(), (Lines{"a", "b", "\r\n\r\n", "c"}));
+  EXPECT_EQ(outcome.Image->Comment(), (Lines{"a", "b", "\r\n\r\n", "c"}));
 }
 
 TEST(GifReader, LoopBlocks) {
   const struct {
-    Bytes block;
-    bool hasLoop;
-    int count;
+    Bytes Block;
+    bool HasLoop;
+    int Count;
   } cases[] = {
       {Loop(0), true, 0},
       {Loop(40000), true, 30000},
@@ -151,24 +153,24 @@ TEST(GifReader, LoopBlocks) {
       {Application("NETSCAPE2.0", {{1, 5}}), false, 1},
   };
   for (const auto& c : cases) {
-    Outcome outcome = Parse(Cat({Head(), c.block, Small()}));
-    EXPECT_EQ(outcome.image->HasLoopBlock, c.hasLoop) << c.count;
-    EXPECT_EQ(outcome.image->LoopCount, c.count);
+    Outcome outcome = Parse(Cat({Head(), c.Block, Small()}));
+    EXPECT_EQ(outcome.Image->HasLoopBlock, c.HasLoop) << c.Count;
+    EXPECT_EQ(outcome.Image->LoopCount, c.Count);
     EXPECT_TRUE(outcome.Frame(0).ExtensionList.empty());  // application blocks are not kept
   }
 }
 
 TEST(GifReader, TransparencyDelayAndDisposalFromGraphicControlBlocks) {
   const struct {
-    const char* name;
-    Bytes before;
-    ImageShape shape;
-    std::uint32_t transparent;
-    int delayMs, disposal;
+    const char* Name;
+    Bytes Before;
+    ImageShape Shape;
+    std::uint32_t Transparent;
+    int DelayMs, Disposal;
   } cases[] = {
       {"index in the table", GraphicControl(true, 3, 7, 2), {}, PaletteColor(3), 70, 2},
       {"index at the table's count", GraphicControl(true, 4), {}, clNone, 0, 0},
-      {"index beyond a local table", GraphicControl(true, 3), {.localTableBits = 1}, clNone, 0, 0},
+      {"index beyond a local table", GraphicControl(true, 3), {.LocalTableBits = 1}, clNone, 0, 0},
       {"block size byte 5, still six bytes", GraphicControl(true, 2, 0, 0, 5), {}, PaletteColor(2), 0, 0},
       {"last block decides, longest delay wins", Cat({GraphicControl(true, 1, 9, 1), GraphicControl(false, 1, 3, 3)}),
        {}, clNone, 90, 3},
@@ -177,19 +179,19 @@ TEST(GifReader, TransparencyDelayAndDisposalFromGraphicControlBlocks) {
       {"delay held at 16 bits", GraphicControl(false, 0, 10000), {}, clNone, 65535, 0},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Outcome outcome = Parse(Cat({Head(), c.before, Image(c.shape)}));
-    ASSERT_EQ(outcome.failure, "");
-    EXPECT_EQ(outcome.Frame(0).TransparentRGB, c.transparent);
-    EXPECT_EQ(outcome.Frame(0).DelayMs, c.delayMs);
-    EXPECT_EQ(outcome.Frame(0).DisposalCode, c.disposal);
+    SCOPED_TRACE(c.Name);
+    Outcome outcome = Parse(Cat({Head(), c.Before, Image(c.Shape)}));
+    ASSERT_EQ(outcome.Failure, "");
+    EXPECT_EQ(outcome.Frame(0).TransparentRGB, c.Transparent);
+    EXPECT_EQ(outcome.Frame(0).DelayMs, c.DelayMs);
+    EXPECT_EQ(outcome.Frame(0).DisposalCode, c.Disposal);
   }
 }
 
 TEST(GifReader, LocalTablesGiveTheirOwnColoursAndPlacedFramesTheirOwnSize) {
   Outcome outcome = Parse(Cat({Header(), Screen(200, 200, 2), Palette(4), Image({}, {0, 1, 2, 3}),
-                               Image({.left = 10, .top = 10, .width = 100, .height = 50, .localTableBits = 3,
-                                      .paletteShift = 50},
+                               Image({.Left = 10, .Top = 10, .Width = 100, .Height = 50, .LocalTableBits = 3,
+                                      .PaletteShift = 50},
                                      Bytes(5000, 5), 3)}));
   TGIFFrame& global = outcome.Frame(0);
   TGIFFrame& local = outcome.Frame(1);
@@ -198,16 +200,16 @@ TEST(GifReader, LocalTablesGiveTheirOwnColoursAndPlacedFramesTheirOwnSize) {
   EXPECT_TRUE(local.OwnTable);
   EXPECT_EQ(local.PixelData->PixelBits, 3);
   EXPECT_EQ(BitmapPixelColor(local.FrameBitmap().File(), 99, 49), PaletteColor(55));
-  outcome.image->ShownFrame = 1;
-  EXPECT_EQ(outcome.image->PixelWidth(), 100);  // not the logical screen's 200
-  EXPECT_EQ(outcome.image->PixelHeight(), 50);
+  outcome.Image->ShownFrame = 1;
+  EXPECT_EQ(outcome.Image->PixelWidth(), 100);  // not the logical screen's 200
+  EXPECT_EQ(outcome.Image->PixelHeight(), 50);
 }
 
 TEST(GifReader, StoredDataLeaveTheStreamJustBehindThePicture) {
   const struct {
-    Bytes stored;
-    std::size_t position;  // 0: just behind the stored bytes
-    bool fails;
+    Bytes Stored;
+    std::size_t Position;// 0: just behind the stored bytes
+    bool Fails;
   } cases[] = {
       {Stored(Cat({Head(), Small(), Trailer(), {'j', 'u', 'n', 'k'}})), 0, false},
       {Stored(Cat({Head(), Small()})), 0, false},
@@ -217,7 +219,7 @@ TEST(GifReader, StoredDataLeaveTheStreamJustBehindThePicture) {
       {Bytes{0xFF, 0xFF, 0xFF, 0xFF, 'G'}, 4, true},  // negative
   };
   for (const auto& c : cases) {
-    Bytes stream = Cat({c.stored, {',', '!', ';'}});
+    Bytes stream = Cat({c.Stored, {',', '!', ';'}});
     TByteViewStream reader(stream);
     TGIFImage image;
     bool failed = false;
@@ -226,8 +228,8 @@ TEST(GifReader, StoredDataLeaveTheStreamJustBehindThePicture) {
     } catch (const std::exception&) {
       failed = true;
     }
-    EXPECT_EQ(failed, c.fails) << c.stored.size();
-    EXPECT_EQ(reader.Position(), c.position ? c.position : c.stored.size());
+    EXPECT_EQ(failed, c.Fails) << c.Stored.size();
+    EXPECT_EQ(reader.Position(), c.Position ? c.Position : c.Stored.size());
   }
 }
 
@@ -253,17 +255,17 @@ TEST(GifPicture, DecodesTheShownFrameOnceAtLoadAndDrawsItTransparentlyOnlyWhereI
   image.DrawInto(canvas, {3, 4, 30, 40});
   image.ShownFrame = 1;
   image.DrawInto(canvas, {3, 4, 30, 40});
-  EXPECT_EQ(canvas.colors, (std::vector<std::uint32_t>{clNone, PaletteColor(2)}));
-  EXPECT_EQ(canvas.rects[1], (DrawRect{3, 4, 30, 40}));
+  EXPECT_EQ(canvas.Colors, (std::vector<std::uint32_t>{clNone, PaletteColor(2)}));
+  EXPECT_EQ(canvas.Rects[1], (DrawRect{3, 4, 30, 40}));
 }
 
 TEST(GifPicture, CopiesShareTheDataAndAreTheSame) {
-  const Bytes file = Cat({Head(), Comment({"c"}), Small(), GraphicControl(true, 1), Image({.left = 1}), Trailer()});
+  const Bytes file = Cat({Head(), Comment({"c"}), Small(), GraphicControl(true, 1), Image({.Left = 1}), Trailer()});
   Outcome a = Parse(file);
   TGIFImage copy;
-  copy.CopyFrom(*a.image);
-  EXPECT_TRUE(copy.SameAs(*a.image));
-  EXPECT_FALSE(Parse(file).image->SameAs(*a.image));  // read separately
+  copy.CopyFrom(*a.Image);
+  EXPECT_TRUE(copy.SameAs(*a.Image));
+  EXPECT_FALSE(Parse(file).Image->SameAs(*a.Image));  // read separately
   ASSERT_EQ(copy.FrameList.size(), 2u);
   EXPECT_EQ(copy.FrameList[1]->PixelData, a.Frame(1).PixelData);
   EXPECT_EQ(copy.FrameList[1]->ParentImage, &copy);
@@ -271,23 +273,23 @@ TEST(GifPicture, CopiesShareTheDataAndAreTheSame) {
   EXPECT_EQ(*copy.FrameList[0]->FrameComment(), Lines{"c"});
 
   int changes = 0;
-  a.image->OnChange = [&] { ++changes; };
+  a.Image->OnChange = [&] { ++changes; };
   const TGIFFrame* before = &a.Frame(0);
-  a.image->CopyFrom(*a.image);  // from itself: nothing changes
+  a.Image->CopyFrom(*a.Image);  // from itself: nothing changes
   EXPECT_EQ(&a.Frame(0), before);
   EXPECT_EQ(changes, 0);
 
   // From one of its own frames: that frame's data outlive the reset.
   const auto data = a.Frame(1).PixelData;
-  a.image->CopyFrom(a.Frame(1));
-  ASSERT_EQ(a.image->FrameList.size(), 1u);
+  a.Image->CopyFrom(a.Frame(1));
+  ASSERT_EQ(a.Image->FrameList.size(), 1u);
   EXPECT_EQ(a.Frame(0).PixelData, data);
-  EXPECT_EQ(a.image->ScreenInfo->GlobalTable.Count, 4);
-  EXPECT_EQ(a.image->LogicalWidth, 3);  // left + width
+  EXPECT_EQ(a.Image->ScreenInfo->GlobalTable.Count, 4);
+  EXPECT_EQ(a.Image->LogicalWidth, 3);  // left + width
 }
 
 TEST(GifPicture, FrameCopyDoesNotKeepABitmapOfItsOldData) {
-  Outcome a = Parse(Cat({Head(), Small(), Image({.width = 3, .height = 3})}), false);
+  Outcome a = Parse(Cat({Head(), Small(), Image({.Width = 3, .Height = 3})}), false);
   EXPECT_EQ(a.Frame(0).FrameBitmap().Width(), 2);
   a.Frame(0).CopyFrom(a.Frame(1));
   EXPECT_EQ(a.Frame(0).FrameBitmap().Width(), 3);
@@ -295,14 +297,46 @@ TEST(GifPicture, FrameCopyDoesNotKeepABitmapOfItsOldData) {
 
 TEST(GifPicture, ResizingAndEncodingAreRefused) {
   Outcome a = Parse(Cat({Head(), Small()}));
-  EXPECT_THROW(a.image->ResizeTo(TGIFImage::Dimension::Height, 5), EInvalidGraphicOperation);
-  try {
-    a.image->ResizeTo(TGIFImage::Dimension::Width, 5);
-  } catch (const EInvalidGraphicOperation& failure) {
-    EXPECT_STREQ(failure.what(), "Cannot change the Size of a GIF image");
+  for (const auto dimension : {TGIFImage::Dimension::dmWidth, TGIFImage::Dimension::dmHeight}) {
+    try {
+      a.Image->ResizeTo(dimension, 5);
+      ADD_FAILURE() << "resized";
+    } catch (const EInvalidGraphicOperation& failure) {
+      EXPECT_STREQ(failure.what(), "Cannot change the Size of a GIF image");
+    }
   }
-  EXPECT_THROW(a.image->CopyFrom(a.Frame(0).FrameBitmap()), EInvalidGraphicOperation);
-  EXPECT_EQ(a.image->PixelWidth(), 2);
+  EXPECT_THROW(a.Image->CopyFrom(a.Frame(0).FrameBitmap()), EInvalidGraphicOperation);
+  EXPECT_EQ(a.Image->PixelWidth(), 2);
+}
+
+// A file is read whole when it is a regular file, and refused with the
+// reason otherwise, before anything is allocated for it.
+TEST(GifPicture, LoadFromFileReadsRegularFilesOnly) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "quickintro-load-test";
+  std::filesystem::create_directories(folder);
+  const Bytes good = Cat({Head(), Small(), Trailer()});
+  std::ofstream((folder / "good.gif").string(), std::ios::binary)
+      .write(reinterpret_cast<const char*>(good.data()), static_cast<std::streamsize>(good.size()));
+  const struct {
+    std::string Path;
+    std::string Failure;  // empty: loads
+  } cases[] = {
+      {(folder / "good.gif").string(), ""},
+      {folder.string(), folder.string() + ": cannot open: Is a directory"},
+      {(folder / "missing.gif").string(), (folder / "missing.gif").string() + ": cannot open: No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    TGIFImage image;
+    std::string failure;
+    try {
+      image.LoadFromFile(c.Path);
+    } catch (const EInvalidGraphicOperation& refused) {
+      failure = refused.what();
+    }
+    EXPECT_EQ(failure, c.Failure);
+    EXPECT_EQ(image.FrameList.size(), c.Failure.empty() ? 1u : 0u);
+  }
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "gif_pieces.h"
 
+#include "bitmap_file.h"
 #include "lzw_test_encoder.h"
 #include "reference_decoder.h"
 
@@ -61,35 +62,34 @@ Bytes Loop(int count) { return Application("NETSCAPE2.0", {Cat({{1}, Le16(count)
 
 Bytes Trailer() { return {';'}; }
 
+Bytes ImageDescriptor(const ImageShape& shape) {
+  std::uint8_t flags = shape.Interlaced ? 0x40 : 0;
+  if (shape.LocalTableBits > 0) flags |= B(0x80 | (shape.LocalTableBits - 1));
+  return Cat({{','}, Le16(shape.Left), Le16(shape.Top), Le16(shape.Width), Le16(shape.Height), {flags},
+              shape.LocalTableBits > 0 ? Palette(1 << shape.LocalTableBits, shape.PaletteShift) : Bytes{}});
+}
+
 Bytes Image(const ImageShape& shape, const Bytes& pixels, int minimumCodeSize, const EncodeOptions& options) {
-  std::uint8_t flags = shape.interlaced ? 0x40 : 0;
-  if (shape.localTableBits > 0) flags |= B(0x80 | (shape.localTableBits - 1));
-  Bytes stored = pixels.empty() ? Bytes(static_cast<std::size_t>(shape.width * shape.height), 0) : pixels;
-  if (shape.interlaced) {  // rows in the order they are stored
+  Bytes stored = pixels.empty() ? Bytes(static_cast<std::size_t>(shape.Width * shape.Height), 0) : pixels;
+  if (shape.Interlaced) {  // rows in the order they are stored
     Bytes reordered;
-    for (int row : InterlacedRowOrder(shape.height))
-      reordered.insert(reordered.end(), stored.begin() + row * shape.width, stored.begin() + (row + 1) * shape.width);
+    for (int row : InterlacedRowOrder(shape.Height))
+      reordered.insert(reordered.end(), stored.begin() + row * shape.Width, stored.begin() + (row + 1) * shape.Width);
     stored = reordered;
   }
-  return Cat({{','}, Le16(shape.left), Le16(shape.top), Le16(shape.width), Le16(shape.height), {flags},
-              shape.localTableBits > 0 ? Palette(1 << shape.localTableBits, shape.paletteShift) : Bytes{},
-              EncodeFrame(stored, minimumCodeSize, options)});
+  return Cat({ImageDescriptor(shape), EncodeFrame(stored, minimumCodeSize, options)});
 }
 
 Bytes Stored(const Bytes& file) { return Cat({Le16(static_cast<int>(file.size())), Le16(static_cast<int>(file.size() >> 16)), file}); }
 
 std::uint32_t BitmapPixelColor(const Bytes& file, int x, int y) {
-  auto le = [&](std::size_t at, int size) {
-    std::uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i) value = (value << 8) | file.at(at + static_cast<std::size_t>(i));
-    return value;
-  };
-  const auto width = static_cast<int>(le(18, 4)), height = static_cast<int>(le(22, 4)), bits = static_cast<int>(le(28, 2));
-  const std::size_t row = le(10, 4) + static_cast<std::size_t>((height - 1 - y) * ((bits * width + 31) / 32 * 4));
+  const BitmapLayout layout = ReadBitmapLayout(file).value();
+  const int bits = layout.BitsPerPixel;
+  const std::size_t row = layout.PixelOffset + layout.Stride * static_cast<std::size_t>(layout.Height - 1 - y);
   const std::uint8_t byte = file.at(row + static_cast<std::size_t>(x * bits / 8));
-  const int index = bits == 8 ? byte : bits == 4 ? (x % 2 ? byte & 0x0F : byte >> 4) : (byte >> (7 - x % 8)) & 1;
-  const std::size_t entry = 14 + le(14, 4) + static_cast<std::size_t>(index) * 4;
-  return le(entry + 2, 1) | (le(entry + 1, 1) << 8) | (le(entry, 1) << 16);
+  const std::size_t index = bits == 8 ? byte : bits == 4 ? (x % 2 ? byte & 0x0F : byte >> 4) : (byte >> (7 - x % 8)) & 1;
+  const std::size_t entry = layout.InfoOffset + kBitmapInfoHeaderSize + index * 4;  // blue, green, red
+  return file.at(entry + 2) | (std::uint32_t{file.at(entry + 1)} << 8) | (std::uint32_t{file.at(entry)} << 16);
 }
 
 }  // namespace quickintro::gif::testing

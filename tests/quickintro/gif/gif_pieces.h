@@ -29,11 +29,13 @@ Bytes Loop(int count);
 Bytes Trailer();
 
 struct ImageShape {
-  int left = 0, top = 0, width = 2, height = 2;
-  int localTableBits = 0;  // 0: no local table
-  bool interlaced = false;
-  int paletteShift = 0;    // of the local table
+  int Left = 0, Top = 0, Width = 2, Height = 2;
+  int LocalTableBits = 0;  // 0: no local table
+  bool Interlaced = false;
+  int PaletteShift = 0;    // of the local table
 };
+// The image descriptor and the local table, without the data.
+Bytes ImageDescriptor(const ImageShape& shape);
 // The image descriptor, the local table and the data of pixels (top-down,
 // width x height, all 0 when empty).
 Bytes Image(const ImageShape& shape, const Bytes& pixels = {}, int minimumCodeSize = 2,
@@ -43,7 +45,7 @@ Bytes Image(const ImageShape& shape, const Bytes& pixels = {}, int minimumCodeSi
 Bytes Stored(const Bytes& file);
 
 // The colour (red in the low byte) of pixel (x, y), counted from the top
-// left, of an uncompressed 1, 4 or 8 bits per pixel bitmap file.
+// left, of a bottom-up bitmap file of 1, 4 or 8 bits per pixel.
 std::uint32_t BitmapPixelColor(const Bytes& bitmapFile, int x, int y);
 
 }  // namespace quickintro::gif::testing

@@ -23,22 +23,22 @@ using testing::EncodeFrame;
 using testing::EncodeOptions;
 using testing::FrameData;
 
-enum class Picture { kPhoto, kFlat, kNoise };
+enum PictureKind { pkPhoto, pkFlat, pkNoise };
 
 struct RoundTripCase {
-  const char* name;
-  int width, height, pixelBits, codeSize;
-  bool interlaced;
-  Picture picture;
-  EncodeOptions options;
+  const char* Name;
+  int Width, Height, PixelBits, CodeSize;
+  bool Interlaced;
+  PictureKind Picture;
+  EncodeOptions Options;
 };
 
 std::vector<std::uint8_t> MakePicture(const RoundTripCase& c) {
-  const int colours = 1 << std::min(c.pixelBits, c.codeSize);
-  switch (c.picture) {
-    case Picture::kPhoto: return testing::PhotoLikeImage(c.width, c.height);
-    case Picture::kFlat: return testing::FlatImage(c.width, c.height, colours);
-    default: return testing::NoiseImage(c.width, c.height, colours);
+  const int colours = 1 << std::min(c.PixelBits, c.CodeSize);
+  switch (c.Picture) {
+    case pkPhoto: return testing::PhotoLikeImage(c.Width, c.Height);
+    case pkFlat: return testing::FlatImage(c.Width, c.Height, colours);
+    default: return testing::NoiseImage(c.Width, c.Height, colours);
   }
 }
 
@@ -52,58 +52,50 @@ std::vector<std::uint8_t> InStreamOrder(const std::vector<std::uint8_t>& pixels,
   return stream;
 }
 
+// The kinds of stream other encoders write are compared with giflib in
+// gif_differential_test.cpp (natively); these also run in the Windows builds.
 TEST(LzwDecoder, DecodesWhatTheEncoderWrote) {
-  const EncodeOptions kNoClear{.clearWhenFull = false};
-  const EncodeOptions kNoEnd{.endCode = false};
-  const EncodeOptions kTinyBlocks{.blockSize = 1};
-  const EncodeOptions kNoLeadingClear{.leadingClear = false};
-  const EncodeOptions kClearsInARow{.clearsInARow = 3, .clearBeforeEnd = true};
-  const EncodeOptions kClearEvery5{.clearEvery = 5};
+  const EncodeOptions kNoClear{.ClearWhenFull = false};
+  const EncodeOptions kNoEnd{.EndCode = false};
+  const EncodeOptions kTinyBlocks{.BlockSize = 1};
+  const EncodeOptions kNoLeadingClear{.LeadingClear = false};
+  const EncodeOptions kClearEvery5{.ClearEvery = 5};
   const RoundTripCase cases[] = {
-      {"two colours, code size 2", 13, 7, 1, 2, false, Picture::kNoise, {}},
-      {"16 colours at 4 bits", 9, 5, 4, 4, false, Picture::kNoise, {}},
-      {"8 colours at 4 bits, code size 3", 31, 9, 3, 3, false, Picture::kFlat, {}},
-      {"photograph at 8 bits", 64, 48, 8, 8, false, Picture::kPhoto, {}},
-      {"code size 9 above the pixel bits", 40, 30, 8, 9, false, Picture::kNoise, {}},
-      {"long runs across rows", 300, 40, 4, 4, false, Picture::kFlat, {}},
-      {"long runs at 1 bit", 203, 61, 1, 2, false, Picture::kFlat, {}},
-      {"wide flat frame, tables cleared when full", 1000, 60, 8, 8, false, Picture::kFlat, {}},
-      {"full table kept at 12 bits", 200, 200, 8, 8, false, Picture::kNoise, kNoClear},
-      {"full table kept at 12 bits, long runs", 640, 200, 8, 8, false, Picture::kFlat, kNoClear},
-      {"no end code after the last row", 17, 11, 8, 8, false, Picture::kPhoto, kNoEnd},
-      {"one-byte sub-blocks", 23, 9, 2, 2, false, Picture::kNoise, kTinyBlocks},
-      {"interlaced, height 1", 5, 1, 8, 8, true, Picture::kNoise, {}},
-      {"interlaced, height 3", 5, 3, 8, 8, true, Picture::kNoise, {}},
-      {"interlaced, height 5", 7, 5, 4, 4, true, Picture::kNoise, {}},
-      {"interlaced, height 37, long runs", 90, 37, 8, 8, true, Picture::kFlat, {}},
-      {"interlaced at 1 bit", 77, 29, 1, 2, true, Picture::kFlat, {}},
-      {"no clear code first", 40, 30, 8, 8, false, Picture::kNoise, kNoLeadingClear},
-      {"no clear code first, long runs at 1 bit", 203, 61, 1, 2, false, Picture::kFlat, kNoLeadingClear},
-      {"clear codes in a row, and right before the end", 300, 40, 4, 4, false, Picture::kNoise, kClearsInARow},
-      {"a clear code every 5 codes", 300, 40, 8, 8, false, Picture::kFlat, kClearEvery5},
-      {"code size 4 below a 256-colour table", 97, 41, 8, 4, false, Picture::kNoise, {}},
-      {"code size 2 below a 16-colour table, long runs", 300, 40, 4, 2, false, Picture::kFlat, {}},
-      {"code size 4 below a 256-colour table, interlaced", 97, 41, 8, 4, true, Picture::kFlat, {}},
-      {"clear codes every 3 codes and in a row, interlaced", 90, 37, 8, 8, true, Picture::kFlat,
-       {.clearsInARow = 2, .clearEvery = 3}},
+      {"two colours, code size 2", 13, 7, 1, 2, false, pkNoise, {}},
+      {"16 colours at 4 bits", 9, 5, 4, 4, false, pkNoise, {}},
+      {"photograph at 8 bits", 64, 48, 8, 8, false, pkPhoto, {}},
+      {"code size 9 above the pixel bits", 40, 30, 8, 9, false, pkNoise, {}},
+      {"long runs at 1 bit", 203, 61, 1, 2, false, pkFlat, {}},
+      {"full table kept at 12 bits", 200, 200, 8, 8, false, pkNoise, kNoClear},
+      {"full table kept at 12 bits, long runs", 640, 200, 8, 8, false, pkFlat, kNoClear},
+      {"no end code after the last row", 17, 11, 8, 8, false, pkPhoto, kNoEnd},
+      {"one-byte sub-blocks", 23, 9, 2, 2, false, pkNoise, kTinyBlocks},
+      {"interlaced, height 1", 5, 1, 8, 8, true, pkNoise, {}},
+      {"interlaced, height 3", 5, 3, 8, 8, true, pkNoise, {}},
+      {"interlaced, height 5", 7, 5, 4, 4, true, pkNoise, {}},
+      {"interlaced at 1 bit", 77, 29, 1, 2, true, pkFlat, {}},
+      {"no clear code first, long runs at 1 bit", 203, 61, 1, 2, false, pkFlat, kNoLeadingClear},
+      {"a clear code every 5 codes", 300, 40, 8, 8, false, pkFlat, kClearEvery5},
+      {"clear codes every 3 codes and in a row, interlaced", 90, 37, 8, 8, true, pkFlat,
+       {.ClearsInARow = 2, .ClearEvery = 3}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.Name);
     const auto pixels = MakePicture(c);
-    const auto data = EncodeFrame(InStreamOrder(pixels, c.width, c.height, c.interlaced), c.codeSize, c.options);
-    const auto frame = DecodeThroughDib(data, {static_cast<std::uint16_t>(c.width),
-                                               static_cast<std::uint16_t>(c.height), c.pixelBits, c.interlaced});
-    EXPECT_FALSE(frame.corrupted);
-    EXPECT_EQ(frame.image, pixels);
+    const auto data = EncodeFrame(InStreamOrder(pixels, c.Width, c.Height, c.Interlaced), c.CodeSize, c.Options);
+    const auto frame = DecodeThroughDib(data, {static_cast<std::uint16_t>(c.Width),
+                                               static_cast<std::uint16_t>(c.Height), c.PixelBits, c.Interlaced});
+    EXPECT_FALSE(frame.Corrupted);
+    EXPECT_EQ(frame.Image, pixels);
   }
 }
 
 struct CodeCase {
-  const char* name;
-  int codeSize, pixelBits, width;
-  std::vector<int> codes;
-  std::vector<std::uint8_t> expected;  // the row, pixels not reached 0
-  bool corrupted;
+  const char* Name;
+  int CodeSize, PixelBits, Width;
+  std::vector<int> Codes;
+  std::vector<std::uint8_t> Expected;// the row, pixels not reached 0
+  bool Corrupted;
 };
 
 TEST(LzwDecoder, HandlesCodeSequencesBeyondTheFormat) {
@@ -133,12 +125,12 @@ TEST(LzwDecoder, HandlesCodeSequencesBeyondTheFormat) {
       {"prefix loop overflows the stack", 2, 1, 10, {4, 1, 7, 7, 7, 5}, {1, 1, 1, 0, 0, 1, 0, 0, 0, 0}, true},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const auto data = FrameData(c.codeSize, c.codes);
+    SCOPED_TRACE(c.Name);
+    const auto data = FrameData(c.CodeSize, c.Codes);
     const auto frame =
-        DecodeThroughDib(data, {static_cast<std::uint16_t>(c.width), 1, c.pixelBits, false});
-    EXPECT_EQ(frame.image, c.expected);
-    EXPECT_EQ(frame.corrupted, c.corrupted);
+        DecodeThroughDib(data, {static_cast<std::uint16_t>(c.Width), 1, c.PixelBits, false});
+    EXPECT_EQ(frame.Image, c.Expected);
+    EXPECT_EQ(frame.Corrupted, c.Corrupted);
   }
 }
 
@@ -152,7 +144,7 @@ TEST(LzwDecoder, FullTableStaysAtTwelveBits) {
   codes.push_back(5);
   const auto data = FrameData(2, codes);
   const auto frame = DecodeThroughDib(data, {8200, 1, 1, false});
-  EXPECT_FALSE(frame.corrupted);
+  EXPECT_FALSE(frame.Corrupted);
   std::vector<std::uint8_t> expected;
   for (int i = 0; i < 4091; ++i) expected.push_back(static_cast<std::uint8_t>(i % 2));
   const std::vector<std::uint8_t> entry4095{1, 0};  // entry 4095: code 4089 (1) + first pixel of 4090 (0)
@@ -161,7 +153,7 @@ TEST(LzwDecoder, FullTableStaysAtTwelveBits) {
     expected.push_back(static_cast<std::uint8_t>(1 - part));
   }
   expected.resize(8200, 0);
-  EXPECT_EQ(frame.image, expected);
+  EXPECT_EQ(frame.Image, expected);
 }
 
 // Progress of a 12-byte stream: code size byte, sub-blocks of 1, 4 and 3
@@ -169,20 +161,20 @@ TEST(LzwDecoder, FullTableStaysAtTwelveBits) {
 // sub-block; the second is the first one reported.
 TEST(LzwDecoder, ReportsProgressByStreamPosition) {
   const std::vector<std::uint8_t> data{2, 1, 0b00'001'001, 4, 0, 0, 0, 0, 3, 0, 0, 0};
-  std::vector<std::tuple<DecodeStage, int, std::string>> seen;
-  const DecodeProgressSink sink = [&](DecodeStage stage, int percent, const std::string& message) {
+  std::vector<std::tuple<TProgressStage, int, std::string>> seen;
+  const DecodeProgressSink sink = [&](TProgressStage stage, int percent, const std::string& message) {
     seen.emplace_back(stage, percent, message);
   };
   CompressedSource source(data);
   std::vector<std::uint8_t> pixels(8 * 20);
   DecodeFrameBits(source, {13, 20, 2, false}, 4, sink, pixels);
   ASSERT_GE(seen.size(), 4u);
-  EXPECT_EQ(seen.front(), std::make_tuple(dsStart, 0, std::string()));
-  EXPECT_EQ(seen[1], std::make_tuple(dsRunning, 25, std::string()));  // 3 of 12 bytes read
-  EXPECT_EQ(seen[2], std::make_tuple(dsRunning, 66, std::string()));  // 8 of 12: truncated
-  EXPECT_EQ(seen.back(), std::make_tuple(dsEnd, 100, std::string()));
+  EXPECT_EQ(seen.front(), std::make_tuple(psStarting, 0, std::string()));
+  EXPECT_EQ(seen[1], std::make_tuple(psRunning, 25, std::string()));  // 3 of 12 bytes read
+  EXPECT_EQ(seen[2], std::make_tuple(psRunning, 66, std::string()));  // 8 of 12: truncated
+  EXPECT_EQ(seen.back(), std::make_tuple(psEnding, 100, std::string()));
   for (std::size_t i = 1; i + 1 < seen.size(); ++i) {
-    EXPECT_EQ(std::get<0>(seen[i]), dsRunning);
+    EXPECT_EQ(std::get<0>(seen[i]), psRunning);
     EXPECT_LE(std::get<1>(seen[i]), 100);
     EXPECT_GE(std::get<1>(seen[i]), std::get<1>(seen[i - 1]));
   }
@@ -190,14 +182,14 @@ TEST(LzwDecoder, ReportsProgressByStreamPosition) {
 
 TEST(LzwDecoder, EndNotificationCarriesTheFailure) {
   const std::vector<std::uint8_t> data{10, 1, 0, 0};
-  std::vector<std::tuple<DecodeStage, int, std::string>> seen;
-  const DecodeProgressSink sink = [&](DecodeStage stage, int percent, const std::string& message) {
+  std::vector<std::tuple<TProgressStage, int, std::string>> seen;
+  const DecodeProgressSink sink = [&](TProgressStage stage, int percent, const std::string& message) {
     seen.emplace_back(stage, percent, message);
   };
   CompressedSource source(data);
   std::vector<std::uint8_t> pixels(4);
   EXPECT_THROW(DecodeFrameBits(source, {1, 1, 8, false}, 8, sink, pixels), EInvalidGraphicOperation);
-  const decltype(seen) expected{{dsStart, 0, ""}, {dsEnd, 0, kCodeSizeRangeMessage}};
+  const decltype(seen) expected{{psStarting, 0, ""}, {psEnding, 0, kCodeSizeRangeMessage}};
   EXPECT_EQ(seen, expected);
 }
 
@@ -206,27 +198,27 @@ TEST(LzwDecoder, EndNotificationCarriesTheFailure) {
 // data of every kind, decoded both ways: the fast decoder must give the plain
 // decoder's pixels, flag and failures exactly.
 struct RandomFrame {
-  FrameFormat format;
-  std::vector<std::uint8_t> data;
+  FrameFormat Format;
+  std::vector<std::uint8_t> Data;
 };
 
 RandomFrame MakeDamagedFrame(std::mt19937& random) {
   auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
   RandomFrame frame;
-  frame.format = {static_cast<std::uint16_t>(pick(1, 70)), static_cast<std::uint16_t>(pick(1, 12)),
+  frame.Format = {static_cast<std::uint16_t>(pick(1, 70)), static_cast<std::uint16_t>(pick(1, 12)),
                   pick(1, 8), pick(0, 1) == 1};
   const int codeSize = pick(2, 9);
   // Now and then pixel values beyond the colour table.
-  const int colours = std::min(1 << (pick(0, 7) ? frame.format.pixelBits : 8), 1 << codeSize);
-  const int count = frame.format.width * frame.format.height;
+  const int colours = std::min(1 << (pick(0, 7) ? frame.Format.PixelBits : 8), 1 << codeSize);
+  const int count = frame.Format.Width * frame.Format.Height;
   const auto picture = pick(0, 1) ? testing::FlatImage(count, 1, std::min(colours, pick(1, 4)), random())
                                   : testing::NoiseImage(count, 1, colours, random());
-  const EncodeOptions options{.clearWhenFull = pick(0, 1) == 1,
-                              .endCode = pick(0, 3) > 0,
-                              .leadingClear = pick(0, 2) > 0,
-                              .clearsInARow = pick(0, 3) ? 1 : pick(2, 3),
-                              .clearEvery = pick(0, 3) ? 0 : pick(1, 9),
-                              .clearBeforeEnd = pick(0, 4) == 0};
+  const EncodeOptions options{.ClearWhenFull = pick(0, 1) == 1,
+                              .EndCode = pick(0, 3) > 0,
+                              .LeadingClear = pick(0, 2) > 0,
+                              .ClearsInARow = pick(0, 3) ? 1 : pick(2, 3),
+                              .ClearEvery = pick(0, 3) ? 0 : pick(1, 9),
+                              .ClearBeforeEnd = pick(0, 4) == 0};
   auto codes = testing::EncodeCodes(picture, codeSize, options);
   const int damage = pick(0, 6);
   for (int i = 0; i < damage && !codes.empty(); ++i) {
@@ -234,8 +226,8 @@ RandomFrame MakeDamagedFrame(std::mt19937& random) {
     codes[at] = pick(0, 3) == 0 ? (1 << codeSize) + pick(0, 1) : pick(0, 4095);
   }
   if (pick(0, 4) == 0) codes.resize(codes.size() / 2);
-  frame.data = FrameData(codeSize, codes, static_cast<std::size_t>(pick(1, 255)), pick(0, 3) > 0);
-  if (pick(0, 9) == 0) frame.data.resize(frame.data.size() * 3 / 4);  // a sub-block cut short
+  frame.Data = FrameData(codeSize, codes, static_cast<std::size_t>(pick(1, 255)), pick(0, 3) > 0);
+  if (pick(0, 9) == 0) frame.Data.resize(frame.Data.size() * 3 / 4);  // a sub-block cut short
   return frame;
 }
 
@@ -244,22 +236,22 @@ TEST(LzwDecoder, MatchesThePlainDecoderOnDamagedData) {
   for (int round = 0; round < 2500; ++round) {
     const RandomFrame frame = MakeDamagedFrame(random);
     SCOPED_TRACE("round " + std::to_string(round));
-    const std::size_t count = std::size_t{frame.format.width} * frame.format.height;
+    const std::size_t count = std::size_t{frame.Format.Width} * frame.Format.Height;
     bool referenceFailed = false;
     testing::ReferenceResult reference;
     try {
-      reference = testing::ReferenceDecode(frame.data, frame.format.pixelBits, count);
+      reference = testing::ReferenceDecode(frame.Data, frame.Format.PixelBits, count);
     } catch (const std::runtime_error&) {
       referenceFailed = true;
     }
     if (referenceFailed) {
-      EXPECT_THROW(DecodeThroughDib(frame.data, frame.format), EReadError);
+      EXPECT_THROW(DecodeThroughDib(frame.Data, frame.Format), EReadError);
       continue;
     }
-    const auto decoded = DecodeThroughDib(frame.data, frame.format);
-    ASSERT_EQ(decoded.image, testing::PlaceRows(reference.pixels, frame.format.width, frame.format.height,
-                                                frame.format.interlaced));
-    ASSERT_EQ(decoded.corrupted, reference.corrupted);
+    const auto decoded = DecodeThroughDib(frame.Data, frame.Format);
+    ASSERT_EQ(decoded.Image, testing::PlaceRows(reference.Pixels, frame.Format.Width, frame.Format.Height,
+                                                frame.Format.Interlaced));
+    ASSERT_EQ(decoded.Corrupted, reference.Corrupted);
   }
 }
 

@@ -22,18 +22,18 @@ void Require(bool condition) {
 
 FrameFormat ChooseFormat(const std::uint8_t* data) {
   FrameFormat format;
-  format.width = static_cast<std::uint16_t>(data[2] & 0x40 ? 0 : 1 + data[0]);
-  format.height = static_cast<std::uint16_t>(1 + data[1] % 128);
-  format.pixelBits = 1 + (data[2] & 7);
-  format.interlaced = (data[2] & 8) != 0;
+  format.Width = static_cast<std::uint16_t>(data[2] & 0x40 ? 0 : 1 + data[0]);
+  format.Height = static_cast<std::uint16_t>(1 + data[1] % 128);
+  format.PixelBits = 1 + (data[2] & 7);
+  format.Interlaced = (data[2] & 8) != 0;
   return format;
 }
 
 // Stages in order, percentages within range and never falling.
 DecodeProgressSink CheckedProgress(int& lastStage, int& lastPercent) {
-  return [&lastStage, &lastPercent](DecodeStage stage, int percent, const std::string&) {
+  return [&lastStage, &lastPercent](TProgressStage stage, int percent, const std::string&) {
     Require(stage >= lastStage && percent >= 0 && percent <= 100);
-    Require(stage != dsRunning || percent >= lastPercent);
+    Require(stage != psRunning || percent >= lastPercent);
     lastStage = stage;
     lastPercent = percent;
   };
@@ -45,29 +45,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 3) return 0;
   const FrameFormat format = ChooseFormat(data);
   const std::span<const std::uint8_t> compressed(data + 3, size - 3);
-  int lastStage = dsStart, lastPercent = 0;
+  int lastStage = psStarting, lastPercent = 0;
   testing::DecodedFrame frame;
   bool failed = false;
   try {
-    CompressedSource source(compressed);
-    frame.corrupted = BuildFrameDib(source, format, testing::GreyTable(1 << format.pixelBits),
-                                    CheckedProgress(lastStage, lastPercent), frame.file);
-    const int bits = PickDibDepth(format.pixelBits);
-    frame.image = testing::ReadBitmapRows(std::span<const std::uint8_t>(frame.file).subspan(kDibHeadersSize + (4u << bits)),
-                                          format.width, format.height, bits);
+    frame = testing::DecodeThroughDib(compressed, format, CheckedProgress(lastStage, lastPercent));
   } catch (const EReadError&) {
     failed = true;
   } catch (const EInvalidGraphicOperation&) {
     failed = true;
   }
-  Require(lastStage == dsEnd && lastPercent == (failed ? 0 : 100));
+  Require(lastStage == psEnding && lastPercent == (failed ? 0 : 100));
   if (compressed.empty() || compressed[0] < 2 || compressed[0] > 9) return Require(failed), 0;
 
-  const std::size_t count = std::size_t{format.width} * format.height;
+  const std::size_t count = std::size_t{format.Width} * format.Height;
   try {
-    const auto reference = testing::ReferenceDecode(compressed, format.pixelBits, count);
-    Require(!failed && frame.corrupted == reference.corrupted);
-    Require(frame.image == testing::PlaceRows(reference.pixels, format.width, format.height, format.interlaced));
+    const auto reference = testing::ReferenceDecode(compressed, format.PixelBits, count);
+    Require(!failed && frame.Corrupted == reference.Corrupted);
+    Require(frame.Image == testing::PlaceRows(reference.Pixels, format.Width, format.Height, format.Interlaced));
   } catch (const std::runtime_error&) {
     Require(failed);
   }

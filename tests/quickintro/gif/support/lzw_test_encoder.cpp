@@ -104,11 +104,11 @@ std::vector<int> EncodeCodes(std::span<const std::uint8_t> pixels, int minimumCo
   std::vector<int> codes;
   int sinceClear = 0;
   auto putClear = [&] {
-    codes.insert(codes.end(), static_cast<std::size_t>(options.clearsInARow), clear);
+    codes.insert(codes.end(), static_cast<std::size_t>(options.ClearsInARow), clear);
     table->Clear();
     sinceClear = 0;
   };
-  if (options.leadingClear) putClear();
+  if (options.LeadingClear) putClear();
   if (!pixels.empty()) {
     int prefix = pixels[0];
     for (std::size_t i = 1; i < pixels.size(); ++i) {
@@ -117,21 +117,21 @@ std::vector<int> EncodeCodes(std::span<const std::uint8_t> pixels, int minimumCo
         continue;
       }
       codes.push_back(prefix);
-      if (++sinceClear == options.clearEvery) putClear();
-      else if (!table->Add(prefix, pixels[i]) && options.clearWhenFull) putClear();
+      if (++sinceClear == options.ClearEvery) putClear();
+      else if (!table->Add(prefix, pixels[i]) && options.ClearWhenFull) putClear();
       prefix = pixels[i];
     }
     codes.push_back(prefix);
   }
-  if (options.clearBeforeEnd) putClear();
-  if (options.endCode) codes.push_back(clear + 1);
+  if (options.ClearBeforeEnd) putClear();
+  if (options.EndCode) codes.push_back(clear + 1);
   return codes;
 }
 
 std::vector<std::uint8_t> EncodeFrame(std::span<const std::uint8_t> pixels, int minimumCodeSize,
                                       const EncodeOptions& options) {
   const auto codes = EncodeCodes(pixels, minimumCodeSize, options);
-  return FrameData(minimumCodeSize, codes, options.blockSize, true);
+  return FrameData(minimumCodeSize, codes, options.BlockSize, true);
 }
 
 }  // namespace quickintro::gif::testing

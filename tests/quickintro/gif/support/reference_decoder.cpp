@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "bitmap_file.h"
+
 namespace quickintro::gif::testing {
 namespace {
 
@@ -43,11 +45,11 @@ ReferenceResult ReferenceDecode(std::span<const std::uint8_t> data, int pixelBit
   int width = size + 1, next = firstFree, previous = 0, first = 0;
   bool full = false;
   auto put = [&](int value) {
-    if (result.pixels.size() < pixelCount) result.pixels.push_back(static_cast<std::uint8_t>(value));
+    if (result.Pixels.size() < pixelCount) result.Pixels.push_back(static_cast<std::uint8_t>(value));
   };
-  auto complete = [&] { return result.pixels.size() >= pixelCount; };
+  auto complete = [&] { return result.Pixels.size() >= pixelCount; };
   auto tablePixel = [&](int value) {  // beyond the colour table: damage, cut to its bits
-    if (value > mask) result.corrupted = true;
+    if (value > mask) result.Corrupted = true;
     return value & mask;
   };
   int code = clear;  // as if the data began with a clear code
@@ -60,7 +62,7 @@ ReferenceResult ReferenceDecode(std::span<const std::uint8_t> data, int pixelBit
       while (code == clear);
       if (code < 0 || code == end) break;
       if (code > end) {  // no table code is defined right after a clear
-        result.corrupted = true;
+        result.Corrupted = true;
         return result;
       }
       previous = code;
@@ -75,7 +77,7 @@ ReferenceResult ReferenceDecode(std::span<const std::uint8_t> data, int pixelBit
       }
       while (current >= clear) {
         if (stack.size() == 4096) {
-          result.corrupted = true;
+          result.Corrupted = true;
           return result;
         }
         stack.push_back(suffix[current]);
@@ -95,7 +97,7 @@ ReferenceResult ReferenceDecode(std::span<const std::uint8_t> data, int pixelBit
     }
     code = bits.Next(width);
   }
-  if (code < 0 && !complete()) result.corrupted = true;
+  if (code < 0 && !complete()) result.Corrupted = true;
   return result;
 }
 
@@ -119,13 +121,14 @@ std::vector<std::uint8_t> PlaceRows(std::span<const std::uint8_t> decoded, int w
   return image;
 }
 
-std::vector<std::uint8_t> ReadBitmapRows(std::span<const std::uint8_t> block, int width, int height,
-                                         int bitsPerPixel) {
-  const std::size_t stride = (static_cast<std::size_t>(bitsPerPixel) * width + 31) / 32 * 4;
+std::vector<std::uint8_t> ReadBitmapRows(std::span<const std::uint8_t> bitmapFile) {
+  const BitmapLayout layout = ReadBitmapLayout(bitmapFile).value();
+  const int bitsPerPixel = layout.BitsPerPixel;
   std::vector<std::uint8_t> image;
-  for (int row = 0; row < height; ++row) {
-    const std::uint8_t* line = block.data() + stride * static_cast<std::size_t>(height - 1 - row);
-    for (int column = 0; column < width; ++column) {
+  for (int row = 0; row < layout.Height; ++row) {
+    const std::uint8_t* line =
+        bitmapFile.data() + layout.PixelOffset + layout.Stride * static_cast<std::size_t>(layout.Height - 1 - row);
+    for (int column = 0; column < layout.Width; ++column) {
       const int bit = column * bitsPerPixel;
       const int shift = 8 - bitsPerPixel - bit % 8;
       image.push_back(static_cast<std::uint8_t>((line[bit / 8] >> shift) & ((1 << bitsPerPixel) - 1)));

@@ -11,8 +11,8 @@
 namespace quickintro::gif::testing {
 
 struct ReferenceResult {
-  std::vector<std::uint8_t> pixels;  // in decoding order, at most the frame's count
-  bool corrupted = false;
+  std::vector<std::uint8_t> Pixels;  // in decoding order, at most the frame's count
+  bool Corrupted = false;
 };
 
 // data: the minimum code size byte (2..9) and the sub-blocks. Codes below the
@@ -30,8 +30,8 @@ std::vector<int> InterlacedRowOrder(int height);
 std::vector<std::uint8_t> PlaceRows(std::span<const std::uint8_t> decoded, int width, int height,
                                     bool interlaced);
 
-// Top-down image, one byte per pixel, from a bottom-up pixel block.
-std::vector<std::uint8_t> ReadBitmapRows(std::span<const std::uint8_t> block, int width, int height,
-                                         int bitsPerPixel);
+// Top-down image, one colour index per byte, from a bottom-up bitmap file of
+// 1, 4 or 8 bits per pixel.
+std::vector<std::uint8_t> ReadBitmapRows(std::span<const std::uint8_t> bitmapFile);
 
 }  // namespace quickintro::gif::testing

@@ -1,8 +1,9 @@
 #include "transparent_stretch.h"
 
+#include "form_items.h"
 #include "win32_handles.h"
 
-namespace quickintro::gif {
+namespace quickintro {
 namespace {
 
 // Selects and realises a palette for the scope (none when palette is null).
@@ -28,8 +29,8 @@ class OffscreenSurface {
  public:
   OffscreenSurface(HDC compatibleWith, HBITMAP bitmap)
       : bitmap_(bitmap), dc_(CreateCompatibleDC(compatibleWith)), selection_(dc_.Get(), bitmap) {}
-  bool ok() const { return bitmap_ && dc_ && GetCurrentObject(dc_.Get(), OBJ_BITMAP) == bitmap_.Get(); }
-  HDC dc() const { return dc_.Get(); }
+  bool Ok() const { return bitmap_ && dc_ && GetCurrentObject(dc_.Get(), OBJ_BITMAP) == bitmap_.Get(); }
+  HDC Dc() const { return dc_.Get(); }
 
  private:
   // Torn down in reverse: the selection undone, then the context and the
@@ -40,52 +41,47 @@ class OffscreenSurface {
 };
 
 struct Area {
-  int x, y, width, height;
+  int X, Y, Width, Height;
 };
 
 // The picture and the destination meet in buffer, which alone is copied to
 // the destination, so no stage of the masking shows.
 bool BlendThroughMasks(HDC destination, Area to, HDC picture, Area from, COLORREF leftOut, HDC mask,
                        HDC inverse, HDC buffer, HDC work) {
-  BitBlt(work, 0, 0, from.width, from.height, picture, from.x, from.y, SRCCOPY);
+  BitBlt(work, 0, 0, from.Width, from.Height, picture, from.X, from.Y, SRCCOPY);
   // Colour to monochrome: pixels of the background colour become 1.
   const COLORREF oldBackground = SetBkColor(work, leftOut | 0x02000000);
-  BitBlt(mask, 0, 0, from.width, from.height, work, 0, 0, SRCCOPY);
+  BitBlt(mask, 0, 0, from.Width, from.Height, work, 0, 0, SRCCOPY);
   SetBkColor(work, oldBackground);
-  BitBlt(inverse, 0, 0, from.width, from.height, mask, 0, 0, NOTSRCCOPY);
-  BitBlt(buffer, 0, 0, to.width, to.height, destination, to.x, to.y, SRCCOPY);
+  BitBlt(inverse, 0, 0, from.Width, from.Height, mask, 0, 0, NOTSRCCOPY);
+  BitBlt(buffer, 0, 0, to.Width, to.Height, destination, to.X, to.Y, SRCCOPY);
   // Opaque picture pixels turn the buffer black; transparent ones keep it.
-  StretchBlt(buffer, 0, 0, to.width, to.height, mask, 0, 0, from.width, from.height, SRCAND);
+  StretchBlt(buffer, 0, 0, to.Width, to.Height, mask, 0, 0, from.Width, from.Height, SRCAND);
   // Transparent picture pixels turn black, so painting them changes nothing.
-  BitBlt(work, 0, 0, from.width, from.height, inverse, 0, 0, SRCAND);
-  StretchBlt(buffer, 0, 0, to.width, to.height, work, 0, 0, from.width, from.height, SRCPAINT);
-  return BitBlt(destination, to.x, to.y, to.width, to.height, buffer, 0, 0, SRCCOPY) != FALSE;
+  BitBlt(work, 0, 0, from.Width, from.Height, inverse, 0, 0, SRCAND);
+  StretchBlt(buffer, 0, 0, to.Width, to.Height, work, 0, 0, from.Width, from.Height, SRCPAINT);
+  return BitBlt(destination, to.X, to.Y, to.Width, to.Height, buffer, 0, 0, SRCCOPY) != FALSE;
 }
 
 bool ComposeMasked(HDC destination, Area to, HDC picture, Area from, COLORREF leftOut, HPALETTE palette,
                    bool monochrome) {
-  OffscreenSurface mask(destination, CreateBitmap(from.width, from.height, 1, 1, nullptr));
-  OffscreenSurface inverse(destination, CreateBitmap(from.width, from.height, 1, 1, nullptr));
-  OffscreenSurface buffer(destination, CreateCompatibleBitmap(destination, to.width, to.height));
-  OffscreenSurface work(destination, CreateCompatibleBitmap(destination, from.width, from.height));
-  if (!mask.ok() || !inverse.ok() || !buffer.ok() || !work.ok()) return false;
+  OffscreenSurface mask(destination, CreateBitmap(from.Width, from.Height, 1, 1, nullptr));
+  OffscreenSurface inverse(destination, CreateBitmap(from.Width, from.Height, 1, 1, nullptr));
+  OffscreenSurface buffer(destination, CreateCompatibleBitmap(destination, to.Width, to.Height));
+  OffscreenSurface work(destination, CreateCompatibleBitmap(destination, from.Width, from.Height));
+  if (!mask.Ok() || !inverse.Ok() || !buffer.Ok() || !work.Ok()) return false;
   PaletteSelection destinationPalette(destination, palette, true);
-  PaletteSelection bufferPalette(buffer.dc(), palette, true);
-  PaletteSelection workPalette(work.dc(), palette, false);
-  PaletteSelection maskPalette(mask.dc(), palette, false);
+  PaletteSelection bufferPalette(buffer.Dc(), palette, true);
+  PaletteSelection workPalette(work.Dc(), palette, false);
+  PaletteSelection maskPalette(mask.Dc(), palette, false);
   // The stretching happens in buffer, so it gets the destination's mode too.
-  if (!monochrome) SetStretchBltMode(buffer.dc(), COLORONCOLOR);
+  if (!monochrome) SetStretchBltMode(buffer.Dc(), COLORONCOLOR);
   SetMapMode(picture, GetMapMode(destination));
-  SetMapMode(work.dc(), GetMapMode(destination));
-  return BlendThroughMasks(destination, to, picture, from, leftOut, mask.dc(), inverse.dc(), buffer.dc(), work.dc());
+  SetMapMode(work.Dc(), GetMapMode(destination));
+  return BlendThroughMasks(destination, to, picture, from, leftOut, mask.Dc(), inverse.Dc(), buffer.Dc(), work.Dc());
 }
 
 }  // namespace
-
-COLORREF ResolveColor(std::uint32_t color) {
-  if ((color & 0xFF000000u) == kSystemColorFlag) return GetSysColor(static_cast<int>(color & 0xFF));
-  return color & 0x00FFFFFFu;
-}
 
 bool TransparentStretch(HDC destination, const RECT& destRect, HBITMAP bitmap, HPALETTE palette,
                         const RECT& sourceRect, std::uint32_t transparentColor) noexcept {
@@ -93,8 +89,8 @@ bool TransparentStretch(HDC destination, const RECT& destRect, HBITMAP bitmap, H
   if (!destination || !bitmap || GetObject(bitmap, sizeof info, &info) == 0) return false;
   const bool monochrome = info.bmBitsPixel == 1 && info.bmPlanes == 1;
   Area to{destRect.left, destRect.top, destRect.right - destRect.left, destRect.bottom - destRect.top};
-  if (to.width <= 0) to.width = info.bmWidth;
-  if (to.height <= 0) to.height = info.bmHeight;
+  if (to.Width <= 0) to.Width = info.bmWidth;
+  if (to.Height <= 0) to.Height = info.bmHeight;
   const Area from{sourceRect.left, sourceRect.top, sourceRect.right - sourceRect.left,
                   sourceRect.bottom - sourceRect.top};
   if (!monochrome) SetStretchBltMode(destination, COLORONCOLOR);
@@ -106,4 +102,4 @@ bool TransparentStretch(HDC destination, const RECT& destRect, HBITMAP bitmap, H
   return ComposeMasked(destination, to, picture.Get(), from, leftOut, palette, monochrome);
 }
 
-}  // namespace quickintro::gif
+}  // namespace quickintro

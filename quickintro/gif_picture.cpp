@@ -4,32 +4,26 @@
 #include <cstring>
 #include <memory>
 
-#include "frame_format.h"
+#include "bitmap_file.h"
 #include "graphic_error.h"
+#include "little_endian.h"
 #include "transparent_stretch.h"
 #include "win32_handles.h"
 
-namespace quickintro::gif {
+namespace quickintro {
 namespace {
 
-constexpr std::size_t kFileHeaderSize = 14;
-constexpr std::size_t kInfoHeaderSize = 40;
+using gif::EReadError;
+using gif::SharedBytes;
+
 // Larger system bitmaps are not made: a damaged size must not take all memory.
 constexpr std::int64_t kMostDevicePixels = std::int64_t{1} << 26;
-
-std::uint32_t Le32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-  return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) | (std::uint32_t{bytes[at + 3]} << 24);
-}
-
-void PutLe32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-}
 
 // The system bitmap kept with a decoded frame.
 class GdiImage final : public TBitmap::DeviceImage {
  public:
   explicit GdiImage(HBITMAP handle) : handle_(handle) {}
-  HBITMAP get() const { return handle_.Get(); }
+  HBITMAP Get() const { return handle_.Get(); }
 
  private:
   UniqueBitmap handle_;
@@ -43,7 +37,7 @@ class ClipboardSession {
   }
   ClipboardSession(const ClipboardSession&) = delete;
   ClipboardSession& operator=(const ClipboardSession&) = delete;
-  bool open() const { return open_; }
+  bool IsOpen() const { return open_; }
 
  private:
   bool open_;
@@ -60,22 +54,13 @@ BITMAPINFO TrueColorInfo(LONG width, LONG height) {
   return info;
 }
 
-// The information header and colour table of a bitmap file, copied to
-// storage aligned for BITMAPINFO; empty when the file does not hold them
-// and all its pixel rows.
-std::vector<std::uint32_t> CheckedBitmapInfo(const TBitmap& bitmap) {
-  const std::vector<std::uint8_t>& file = bitmap.File();
-  const std::uint32_t pixelsAt = Le32(file, 10);
-  const std::uint32_t headerSize = Le32(file, kFileHeaderSize);
-  const std::uint32_t bits = file[28] | (file[29] << 8);
-  const std::uint32_t compression = Le32(file, 30);
-  if (pixelsAt < kFileHeaderSize + headerSize || pixelsAt > file.size() || compression != BI_RGB) return {};
-  if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return {};
-  const std::uint64_t rows = DibStride(static_cast<int>(bits), static_cast<std::size_t>(bitmap.Width())) *
-                             static_cast<std::uint64_t>(bitmap.Height());
-  if (rows > file.size() - pixelsAt) return {};
-  std::vector<std::uint32_t> info((pixelsAt - kFileHeaderSize + 3) / 4);
-  std::memcpy(info.data(), file.data() + kFileHeaderSize, pixelsAt - kFileHeaderSize);
+// The information header and colour table of a bitmap's file, copied to
+// storage aligned for BITMAPINFO.
+std::vector<std::uint32_t> AlignedBitmapInfo(const TBitmap& bitmap) {
+  const gif::BitmapLayout& layout = bitmap.Layout();
+  const std::size_t size = layout.PixelOffset - layout.InfoOffset;
+  std::vector<std::uint32_t> info((size + 3) / 4);
+  std::memcpy(info.data(), bitmap.File().data() + layout.InfoOffset, size);
   return info;
 }
 
@@ -89,9 +74,8 @@ std::vector<PictureFileFormat>& PictureFormatList() {
 HBITMAP DeviceBitmapOf(const TBitmap& bitmap) {
   if (bitmap.Empty() || bitmap.Width() <= 0 || bitmap.Height() <= 0) return nullptr;
   if (std::int64_t{bitmap.Width()} * bitmap.Height() > kMostDevicePixels) return nullptr;
-  if (const auto* kept = dynamic_cast<const GdiImage*>(bitmap.Device())) return kept->get();
-  const std::vector<std::uint32_t> info = CheckedBitmapInfo(bitmap);
-  if (info.empty()) return nullptr;
+  if (const auto* kept = dynamic_cast<const GdiImage*>(bitmap.Device())) return kept->Get();
+  const std::vector<std::uint32_t> info = AlignedBitmapInfo(bitmap);
   // True colour, so that every pixel of the transparent colour is left out
   // whatever index it came from, and drawing needs no palette.
   const BITMAPINFO target = TrueColorInfo(bitmap.Width(), bitmap.Height());
@@ -100,7 +84,7 @@ HBITMAP DeviceBitmapOf(const TBitmap& bitmap) {
   if (!handle) return nullptr;
   auto image = std::make_unique<GdiImage>(handle);
   UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
-  const std::uint8_t* pixels = bitmap.File().data() + Le32(bitmap.File(), 10);
+  const std::uint8_t* pixels = bitmap.File().data() + bitmap.Layout().PixelOffset;
   if (!dc || SetDIBits(dc.Get(), handle, 0, static_cast<UINT>(bitmap.Height()), pixels,
                 reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS) == 0)
     return nullptr;
@@ -116,18 +100,12 @@ TBitmap BitmapFromHandle(HBITMAP handle) {
       std::int64_t{facts.bmWidth} * facts.bmHeight > kMostDevicePixels)
     return TBitmap();
   BITMAPINFO info = TrueColorInfo(facts.bmWidth, facts.bmHeight);
-  const std::size_t pixelBytes = static_cast<std::size_t>(facts.bmWidth) * 4 * static_cast<std::size_t>(facts.bmHeight);
-  const std::size_t headers = kFileHeaderSize + kInfoHeaderSize;
-  std::vector<std::uint8_t> file(headers + pixelBytes);
+  std::vector<std::uint8_t> file = gif::NewBitmapFile(facts.bmWidth, facts.bmHeight, 32, {});
+  const std::size_t pixelOffset = gif::ReadBitmapLayout(file)->PixelOffset;
   UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
-  if (!dc || GetDIBits(dc.Get(), handle, 0, static_cast<UINT>(facts.bmHeight), file.data() + headers, &info,
+  if (!dc || GetDIBits(dc.Get(), handle, 0, static_cast<UINT>(facts.bmHeight), file.data() + pixelOffset, &info,
                        DIB_RGB_COLORS) == 0)
     return TBitmap();
-  file[0] = 'B';
-  file[1] = 'M';
-  PutLe32(file, 2, static_cast<std::uint32_t>(file.size()));
-  PutLe32(file, 10, static_cast<std::uint32_t>(headers));
-  std::memcpy(file.data() + kFileHeaderSize, &info.bmiHeader, kInfoHeaderSize);
   return TBitmap(std::move(file));
 }
 
@@ -138,7 +116,7 @@ void DcCanvas::StretchDraw(const DrawRect& rect, const TBitmap& bitmap) {
   if (!source) return;
   SelectedObject selection(source.Get(), handle);
   const int oldMode = SetStretchBltMode(dc_, COLORONCOLOR);
-  StretchBlt(dc_, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, source.Get(), 0, 0,
+  StretchBlt(dc_, rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top, source.Get(), 0, 0,
              bitmap.Width(), bitmap.Height(), SRCCOPY);
   if (oldMode) SetStretchBltMode(dc_, oldMode);
 }
@@ -146,17 +124,17 @@ void DcCanvas::StretchDraw(const DrawRect& rect, const TBitmap& bitmap) {
 void DcCanvas::TransparentStretchDraw(const DrawRect& rect, const TBitmap& bitmap, std::uint32_t transparentColor) {
   HBITMAP handle = DeviceBitmapOf(bitmap);
   if (!handle) return;
-  const RECT destination{rect.left, rect.top, rect.right, rect.bottom};
+  const RECT destination{rect.Left, rect.Top, rect.Right, rect.Bottom};
   const RECT source{0, 0, bitmap.Width(), bitmap.Height()};
   TransparentStretch(dc_, destination, handle, nullptr, source, transparentColor);
 }
 
 GifGraphic::GifGraphic(const StoredPicture& picture) {
-  SharedBytes data = picture.data ? picture.data : std::make_shared<const std::vector<std::uint8_t>>();
+  SharedBytes data = picture.Data ? picture.Data : std::make_shared<const std::vector<std::uint8_t>>();
   std::span<const std::uint8_t> file(*data);
   // The layout reader may hand over the stored form (the length, then the
   // file) or the file alone, whose signature can never read as its length.
-  if (file.size() >= 4 && Le32(*data, 0) == file.size() - 4) file = file.subspan(4);
+  if (file.size() >= 4 && ReadLe32(file, 0) == file.size() - 4) file = file.subspan(4);
   image_.ParseGif(std::move(data), file, true);
 }
 
@@ -182,7 +160,7 @@ void RegisterGIFImage() {
                        [](const StoredPicture& picture) { return std::make_unique<GifGraphic>(picture); });
   auto& formats = PictureFormatList();
   const bool known = std::any_of(formats.begin(), formats.end(),
-                                 [](const PictureFileFormat& format) { return format.extension == kGifFileExtension; });
+                                 [](const PictureFileFormat& format) { return format.Extension == kGifFileExtension; });
   if (!known) formats.push_back({kGifFileExtension, kGifFormatDescription, kGifClassName});
   GifClipboardFormat();
 }
@@ -206,10 +184,10 @@ void LoadFromClipboardFormat(TGIFImage& image, UINT format, HANDLE data, HPALETT
 
 bool LoadFromClipboard(TGIFImage& image, HWND owner) {
   ClipboardSession clipboard(owner);
-  if (!clipboard.open()) return false;
+  if (!clipboard.IsOpen()) return false;
   HANDLE bitmap = IsClipboardFormatAvailable(CF_BITMAP) ? GetClipboardData(CF_BITMAP) : nullptr;
   LoadFromClipboardFormat(image, CF_BITMAP, bitmap, nullptr);
   return true;
 }
 
-}  // namespace quickintro::gif
+}  // namespace quickintro

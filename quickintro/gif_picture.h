@@ -1,6 +1,7 @@
 #pragma once
 // The GIF picture on Windows: drawing with GDI, the wizard's picture class
-// "TGIFImage", and loading from the clipboard. Win32.
+// "TGIFImage", and loading from the clipboard. Win32; the picture itself is
+// read and decoded by the platform-free code in gif/.
 
 #include <windows.h>
 
@@ -11,7 +12,11 @@
 #include "gif_image.h"
 #include "graphic.h"
 
-namespace quickintro::gif {
+namespace quickintro {
+
+using gif::DrawRect;
+using gif::TBitmap;
+using gif::TGIFImage;
 
 inline constexpr const char* kGifClassName = "TGIFImage";
 inline constexpr const char* kGifFileExtension = "gif";
@@ -21,9 +26,9 @@ inline constexpr const char* kGifClipboardFormatName = "GIF Image";
 // A picture file format the program can read: its file name extension, its
 // description and the picture class that reads it.
 struct PictureFileFormat {
-  std::string extension;
-  std::string description;
-  std::string className;
+  std::string Extension;
+  std::string Description;
+  std::string ClassName;
 };
 
 // Registers "TGIFImage" with the wizard's picture container, the file
@@ -36,7 +41,7 @@ UINT GifClipboardFormat();
 
 // Draws decoded frames into a device context. The system bitmap of a frame
 // is made once, from its bitmap file, and kept with it.
-class DcCanvas final : public TCanvas {
+class DcCanvas final : public gif::TCanvas {
  public:
   explicit DcCanvas(HDC dc) : dc_(dc) {}
   void StretchDraw(const DrawRect& rect, const TBitmap& bitmap) override;
@@ -50,7 +55,8 @@ class DcCanvas final : public TCanvas {
 // an empty bitmap or when the system has no room for it).
 HBITMAP DeviceBitmapOf(const TBitmap& bitmap);
 
-// A bitmap file (32 bits per pixel) with the pixels of a system bitmap.
+// A bitmap file of 32 bits per pixel with the pixels of a system bitmap;
+// an empty bitmap when it cannot be read.
 TBitmap BitmapFromHandle(HBITMAP handle);
 
 // The wizard's picture of class "TGIFImage": reads its stored data (with or
@@ -75,4 +81,4 @@ void LoadFromClipboardFormat(TGIFImage& image, UINT format, HANDLE data, HPALETT
 // Opens the clipboard and loads from it; false when it could not be opened.
 bool LoadFromClipboard(TGIFImage& image, HWND owner);
 
-}  // namespace quickintro::gif
+}  // namespace quickintro

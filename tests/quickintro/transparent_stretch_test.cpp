@@ -13,8 +13,12 @@
 #include "lzw_test_encoder.h"
 #include "transparent_stretch.h"
 
-namespace quickintro::gif {
+namespace quickintro {
 namespace {
+
+using gif::BuildFrameDib;
+using gif::ColorTableRec;
+using gif::CompressedSource;
 
 constexpr COLORREF kBackdrop = RGB(10, 20, 30);
 constexpr COLORREF kMagenta = RGB(255, 0, 255);
@@ -35,7 +39,7 @@ class Canvas {
     DeleteObject(bitmap_);
     DeleteDC(dc_);
   }
-  HDC dc() const { return dc_; }
+  HDC Dc() const { return dc_; }
   COLORREF At(int x, int y) const {
     GdiFlush();
     const std::uint32_t pixel = bits_[y * kCanvasWidth + x];
@@ -63,23 +67,23 @@ HBITMAP FrameBitmap() {
     table.Entries[i * 3 + 1] = GetGValue(kColours[i]);
     table.Entries[i * 3 + 2] = GetBValue(kColours[i]);
   }
-  const auto data = testing::EncodeFrame(kIndices, 2);
+  const auto data = gif::testing::EncodeFrame(kIndices, 2);
   CompressedSource source(data);
   std::vector<std::uint8_t> file;
   BuildFrameDib(source, {4, 2, 2, false}, table, {}, file);
-  const auto* info = reinterpret_cast<const BITMAPINFO*>(file.data() + sizeof(BITMAPFILEHEADER));
+  const gif::BitmapLayout layout = gif::ReadBitmapLayout(file).value();
+  const auto* info = reinterpret_cast<const BITMAPINFO*>(file.data() + layout.InfoOffset);
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const std::uint32_t offset = file[10] | file[11] << 8;
-  std::memcpy(bits, file.data() + offset, file.size() - offset);
+  std::memcpy(bits, file.data() + layout.PixelOffset, file.size() - layout.PixelOffset);
   return bitmap;
 }
 
 struct DrawCase {
-  const char* name;
-  RECT target;
-  RECT drawn;  // where the frame lands: 2 x stretched or at its own size
-  bool withPalette;
+  const char* Name;
+  RECT Target;
+  RECT Drawn;// where the frame lands: 2 x stretched or at its own size
+  bool WithPalette;
 };
 
 TEST(TransparentStretch, TransparentColourKeepsTheDestination) {
@@ -93,22 +97,22 @@ TEST(TransparentStretch, TransparentColourKeepsTheDestination) {
   HBITMAP bitmap = FrameBitmap();
   ASSERT_NE(bitmap, nullptr);
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.Name);
     Canvas canvas;
     LOGPALETTE* logical = static_cast<LOGPALETTE*>(std::malloc(sizeof(LOGPALETTE) + 4 * sizeof(PALETTEENTRY)));
     logical->palVersion = 0x300;
     logical->palNumEntries = 4;
     for (int i = 0; i < 4; ++i)
       logical->palPalEntry[i] = {GetRValue(kColours[i]), GetGValue(kColours[i]), GetBValue(kColours[i]), 0};
-    HPALETTE palette = c.withPalette ? CreatePalette(logical) : nullptr;
+    HPALETTE palette = c.WithPalette ? CreatePalette(logical) : nullptr;
     std::free(logical);
-    ASSERT_TRUE(TransparentStretch(canvas.dc(), c.target, bitmap, palette, {0, 0, 4, 2}, kMagenta));
-    const int scale = (c.drawn.right - c.drawn.left) / 4;
+    ASSERT_TRUE(TransparentStretch(canvas.Dc(), c.Target, bitmap, palette, {0, 0, 4, 2}, kMagenta));
+    const int scale = (c.Drawn.right - c.Drawn.left) / 4;
     for (int y = 0; y < kCanvasHeight; ++y) {
       for (int x = 0; x < kCanvasWidth; ++x) {
         COLORREF expected = kBackdrop;
-        if (x >= c.drawn.left && x < c.drawn.right && y >= c.drawn.top && y < c.drawn.bottom) {
-          const COLORREF picture = kColours[kIndices[(y - c.drawn.top) / scale * 4 + (x - c.drawn.left) / scale]];
+        if (x >= c.Drawn.left && x < c.Drawn.right && y >= c.Drawn.top && y < c.Drawn.bottom) {
+          const COLORREF picture = kColours[kIndices[(y - c.Drawn.top) / scale * 4 + (x - c.Drawn.left) / scale]];
           if (picture != kMagenta) expected = picture;
         }
         EXPECT_EQ(canvas.At(x, y), expected) << "at " << x << ", " << y;
@@ -125,7 +129,7 @@ TEST(TransparentStretch, MonochromeBitmapLeavesOutWhite) {
   HBITMAP bitmap = CreateBitmap(4, 2, 1, 1, rows);
   ASSERT_NE(bitmap, nullptr);
   Canvas canvas;
-  ASSERT_TRUE(TransparentStretch(canvas.dc(), {0, 0, 4, 2}, bitmap, nullptr, {0, 0, 4, 2}, kMagenta));
+  ASSERT_TRUE(TransparentStretch(canvas.Dc(), {0, 0, 4, 2}, bitmap, nullptr, {0, 0, 4, 2}, kMagenta));
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 4; ++x) {
       const bool white = (x + y) % 2 == 0;
@@ -134,12 +138,11 @@ TEST(TransparentStretch, MonochromeBitmapLeavesOutWhite) {
   DeleteObject(bitmap);
 }
 
-TEST(TransparentStretch, ResolvesSystemColours) {
-  EXPECT_EQ(ResolveColor(kSystemColorFlag | COLOR_BTNFACE), GetSysColor(COLOR_BTNFACE));
-  EXPECT_EQ(ResolveColor(0x00123456), 0x00123456u);
+TEST(TransparentStretch, DrawsNothingWithoutABitmap) {
   Canvas canvas;
-  EXPECT_FALSE(TransparentStretch(canvas.dc(), {0, 0, 1, 1}, nullptr, nullptr, {0, 0, 1, 1}, 0));
+  EXPECT_FALSE(TransparentStretch(canvas.Dc(), {0, 0, 1, 1}, nullptr, nullptr, {0, 0, 1, 1}, 0));
+  EXPECT_EQ(canvas.At(0, 0), kBackdrop);
 }
 
 }  // namespace
-}  // namespace quickintro::gif
+}  // namespace quickintro

@@ -15,10 +15,13 @@
 #include "graphic_error.h"
 #include "quick_form.h"
 
-namespace quickintro::gif {
+namespace quickintro {
 namespace {
 
 using namespace quickintro::gif::testing;
+using gif::EInvalidGraphicOperation;
+using gif::TByteViewStream;
+using gif::TGIFFrame;
 
 // A 32-bit top-down surface whose pixels read back as colour values.
 class Surface {
@@ -35,7 +38,7 @@ class Surface {
     DeleteObject(bitmap_);
     DeleteDC(dc_);
   }
-  HDC dc() const { return dc_; }
+  HDC Dc() const { return dc_; }
   std::uint32_t At(int x, int y) const {
     GdiFlush();
     const std::uint32_t bgra = bits_[y * width_ + x];
@@ -61,12 +64,12 @@ TEST(GifPictureDrawing, TransparencyFollowsTheColourAtEveryDepth) {
     if (tableBits > 1) std::copy(table.begin() + 3, table.begin() + 6, table.begin() + 9);
     const Bytes pixels = {0, 1, 0, static_cast<std::uint8_t>(tableBits > 1 ? 3 : 1), 0, 0};
     const Bytes file = Cat({Header(), Screen(3, 2, tableBits), table, GraphicControl(true, 1),
-                            Image({.width = 3, .height = 2}, pixels, std::max(2, tableBits))});
+                            Image({.Width = 3, .Height = 2}, pixels, std::max(2, tableBits))});
     TGIFImage image;
     TByteViewStream stream(file);
     image.LoadWholeStream(stream);
     Surface surface(10, 6);
-    DcCanvas canvas(surface.dc());
+    DcCanvas canvas(surface.Dc());
     image.DrawInto(canvas, {1, 1, 7, 5});  // stretched to twice the size
     for (int y = 0; y < 4; ++y)
       for (int x = 0; x < 6; ++x)
@@ -78,12 +81,12 @@ TEST(GifPictureDrawing, TransparencyFollowsTheColourAtEveryDepth) {
 TEST(GifPictureClass, RegisteredWithTheWizardAndTheClipboard) {
   RegisterGIFImage();
   ASSERT_EQ(RegisteredPictureFormats().size(), 1u);
-  EXPECT_EQ(RegisteredPictureFormats()[0].description, "CompuServe GIF Image");
+  EXPECT_EQ(RegisteredPictureFormats()[0].Description, "CompuServe GIF Image");
   char name[32] = {};
   GetClipboardFormatNameA(GifClipboardFormat(), name, sizeof name);
   EXPECT_STREQ(name, "GIF Image");
 
-  const Bytes file = Cat({Head4(), Image({.width = 5, .height = 3})});
+  const Bytes file = Cat({Head4(), Image({.Width = 5, .Height = 3})});
   for (const Bytes& data : {file, Stored(file)}) {  // with or without the length in front
     auto graphic = CreateGraphic({"TGIFImage", std::make_shared<const Bytes>(data)});
     ASSERT_NE(graphic, nullptr);
@@ -114,7 +117,7 @@ HBITMAP ScreenBitmap(int width, int height) {
 }
 
 TEST(GifPictureClass, ClipboardGifDataAndTheBitmapBesideThem) {
-  const Bytes stored = Stored(Cat({Head4(), Image({.width = 4, .height = 2})}));
+  const Bytes stored = Stored(Cat({Head4(), Image({.Width = 4, .Height = 2})}));
   TGIFImage image;
   PutOnClipboard(stored, nullptr);
   ASSERT_TRUE(LoadFromClipboard(image, nullptr));
@@ -130,13 +133,13 @@ TEST(GifPictureClass, ClipboardGifDataAndTheBitmapBesideThem) {
 constexpr int kPageWidth = 391, kPageHeight = 206;
 
 TGIFFrame& FrameOf(const FormItem& item) {
-  auto* graphic = dynamic_cast<GifGraphic*>(item.graphic.get());
+  auto* graphic = dynamic_cast<GifGraphic*>(item.Graphic.get());
   if (!graphic || graphic->Image().FrameList.empty()) throw std::runtime_error(item.Name() + " has no GIF picture");
   return *graphic->Image().FrameList[0];
 }
 
 struct PixelCounts {
-  int opaque = 0, transparent = 0, onCard = 0, wrong = 0;
+  int Opaque = 0, Transparent = 0, OnCard = 0, Wrong = 0;
 };
 
 // Paints the page with the items above the picture hidden, with the picture
@@ -146,20 +149,20 @@ PixelCounts CheckPicture(TQuickForm& form, int page, FormItem& picture) {
   const std::vector<FormItem*>& stacking = form.PageItems(page);
   std::vector<FormItem*> above;
   for (auto it = std::find(stacking.begin(), stacking.end(), &picture) + 1; it < stacking.end(); ++it)
-    if ((*it)->visible) above.push_back(*it), (*it)->visible = false;
+    if ((*it)->Visible) above.push_back(*it), (*it)->Visible = false;
   Surface with(kPageWidth, kPageHeight), without(kPageWidth, kPageHeight);
-  form.PaintPage(with.dc(), page);
-  picture.visible = false;
-  form.PaintPage(without.dc(), page);
-  picture.visible = true;
-  for (FormItem* item : above) item->visible = true;
+  form.PaintPage(with.Dc(), page);
+  picture.Visible = false;
+  form.PaintPage(without.Dc(), page);
+  picture.Visible = true;
+  for (FormItem* item : above) item->Visible = true;
 
   PixelCounts counts;
   TGIFFrame& frame = FrameOf(picture);
   const TBitmap& bitmap = frame.FrameBitmap();
   const RECT clip = ItemRect(picture);
   POINT origin{clip.left, clip.top};
-  if (picture.layout->Has(ItemFlag::Center))
+  if (picture.Layout->Has(ifCenter))
     origin = {(clip.left + clip.right - bitmap.Width()) / 2, (clip.top + clip.bottom - bitmap.Height()) / 2};
   for (int y = 0; y < bitmap.Height(); ++y) {
     for (int x = 0; x < bitmap.Width(); ++x) {
@@ -167,9 +170,9 @@ PixelCounts CheckPicture(TQuickForm& form, int page, FormItem& picture) {
       if (at.x < 0 || at.y < 0 || at.x >= kPageWidth || at.y >= kPageHeight || !PtInRect(&clip, at)) continue;
       const std::uint32_t color = BitmapPixelColor(bitmap.File(), x, y);
       const bool clear = color == frame.TransparentRGB;
-      ++(clear ? counts.transparent : counts.opaque);
-      if (clear && without.At(at.x, at.y) == 0xE7E7E7) ++counts.onCard;
-      if (with.At(at.x, at.y) != (clear ? without.At(at.x, at.y) : color) && ++counts.wrong <= 3)
+      ++(clear ? counts.Transparent : counts.Opaque);
+      if (clear && without.At(at.x, at.y) == 0xE7E7E7) ++counts.OnCard;
+      if (with.At(at.x, at.y) != (clear ? without.At(at.x, at.y) : color) && ++counts.Wrong <= 3)
         ADD_FAILURE() << picture.Name() << " pixel " << x << "," << y;
     }
   }
@@ -180,23 +183,23 @@ TEST(WizardPages, EveryPageShowsItsPicturesTransparentWhereTheyAreSo) {
   RegisterGIFImage();
   HINSTANCE instance = GetModuleHandleA(nullptr);
   QuickFormOptions options;
-  options.commandLine = "quickintro.exe init";  // all eight pages
-  options.quitOnDestroy = false;
-  options.showError = [](const std::string& text) { ADD_FAILURE() << text; };
+  options.CommandLine = "quickintro.exe init";  // all eight pages
+  options.QuitOnDestroy = false;
+  options.ShowError = [](const std::string& text) { ADD_FAILURE() << text; };
   TQuickForm form(instance, LoadLayoutResource(instance), std::move(options));
   std::vector<std::string> checked;
   for (int page = 0; page < 8; ++page) {
     if (page > 0) form.NextBtnClick();  // the background moves with the page shown
     for (FormItem* item : form.PageItems(page)) {
-      if (item->Kind() != ItemKind::Image) continue;
+      if (item->Kind() != ikImage) continue;
       SCOPED_TRACE(item->Name());
       EXPECT_NE(FrameOf(*item).BitmapCache, nullptr);  // decoded when the window was made
       const PixelCounts counts = CheckPicture(form, page, *item);
-      EXPECT_EQ(counts.wrong, 0);
-      EXPECT_GT(counts.opaque, 0);
-      EXPECT_EQ(counts.transparent > 0, FrameOf(*item).TransparentRGB != clNone);
+      EXPECT_EQ(counts.Wrong, 0);
+      EXPECT_GT(counts.Opaque, 0);
+      EXPECT_EQ(counts.Transparent > 0, FrameOf(*item).TransparentRGB != clNone);
       if (page == 1 && item->Name() != "MainBkg") {
-        EXPECT_GT(counts.onCard, 100);  // the clock pictures show their cards
+        EXPECT_GT(counts.OnCard, 100);  // the clock pictures show their cards
       }
       checked.push_back(item->Name());
     }
@@ -206,4 +209,4 @@ TEST(WizardPages, EveryPageShowsItsPicturesTransparentWhereTheyAreSo) {
 }
 
 }  // namespace
-}  // namespace quickintro::gif
+}  // namespace quickintro

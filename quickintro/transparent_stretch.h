@@ -6,17 +6,11 @@
 
 #include <cstdint>
 
-namespace quickintro::gif {
-
-// A colour value with this top byte names a system colour by its index in the
-// low byte; any other value holds red, green and blue in its low three bytes.
-inline constexpr std::uint32_t kSystemColorFlag = 0xFF000000u;
-
-COLORREF ResolveColor(std::uint32_t color);
+namespace quickintro {
 
 // Draws sourceRect of bitmap into destRect of destination; every covered
-// pixel whose picture colour equals transparentColor (white for a monochrome
-// bitmap) keeps what the destination held. An empty or inverted destination
+// pixel whose picture colour equals transparentColor (a colour value,
+// system colours resolved; white for a monochrome bitmap) keeps what the destination held. An empty or inverted destination
 // rectangle draws at the bitmap's own size from its left top corner. palette,
 // when not null, is the bitmap's and is realised for the drawing. bitmap must
 // not be selected into another device context. Returns false when a drawing
@@ -24,4 +18,4 @@ COLORREF ResolveColor(std::uint32_t color);
 bool TransparentStretch(HDC destination, const RECT& destRect, HBITMAP bitmap, HPALETTE palette,
                         const RECT& sourceRect, std::uint32_t transparentColor) noexcept;
 
-}  // namespace quickintro::gif
+}  // namespace quickintro
