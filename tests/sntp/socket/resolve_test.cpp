@@ -7,11 +7,11 @@
 namespace sntp {
 namespace {
 
-std::string MessageOf(const std::function<void()>& Call) {
+std::string MessageOf(const std::function<void()>& call) {
   try {
-    Call();
-  } catch (const ESocketException& E) {
-    return E.what();
+    call();
+  } catch (const ESocketException& e) {
+    return e.what();
   }
   return "(no exception)";
 }
