@@ -1,20 +1,10 @@
 // The resolvers over Winsock's own name services, under Wine.
-#include <gtest/gtest.h>
-
+#include "socket_test_support.h"
 #include "sntp/socket/resolve.h"
 #include "sntp/socket/winsock_api.h"
 
 namespace sntp {
 namespace {
-
-std::string MessageOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const ESocketException& e) {
-    return e.what();
-  }
-  return "(no exception)";
-}
 
 uint32_t Loopback() { return htonl(INADDR_LOOPBACK); }
 
@@ -36,14 +26,14 @@ TEST(ResolveWinsock, FailureMessages) {
        "WSocketResolvePort: Cannot convert port 'nosuchservice'"},
       {[] { WSocketResolveProto("nosuchproto"); }, "WSocketResolveProto: Cannot convert protocol 'nosuchproto'"},
   };
-  for (const auto& [call, text] : cases) EXPECT_EQ(MessageOf(call), text);
+  for (const auto& [call, text] : cases) EXPECT_EQ(test::ErrorText(call), text);
 }
 
 TEST(ResolveWinsock, LocalNameAndAddresses) {
   const std::string name = GetLocalHostName();
   EXPECT_FALSE(name.empty());
   const std::vector<std::string>& first = GetLocalAddresses();
-  ASSERT_FALSE(first.empty()) << "this host's name resolves under Wine";
+  ASSERT_FALSE(first.empty()) << test::kOwnNameMustResolve << " (" << name << ")";
   for (const std::string& address : first) EXPECT_NE(inet_addr(address.c_str()), INADDR_NONE) << address;
   const size_t count = first.size();
   const std::vector<std::string>& second = GetLocalAddresses();

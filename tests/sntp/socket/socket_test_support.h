@@ -11,6 +11,12 @@
 
 namespace sntp::test {
 
+// Windows always resolves a machine's own name, and the address list is read
+// from it; a test machine must do the same (tools/guest-run names its guest
+// so that the name resolves).
+constexpr const char* kOwnNameMustResolve =
+    "this machine's own host name does not resolve: give it an entry in /etc/hosts";
+
 inline std::string StateName(TSocketState state) {
   static const char* const names[] = {"invalid", "opened", "bound", "connecting",
                                       "connected", "accepting", "listening", "closed"};

@@ -55,10 +55,11 @@ TEST(WinsockBinding, ProcedureLookups) {
 
 TEST(WinsockBinding, ShutdownReleasesAndTheListComesBack) {
   SocketComponentStartup();
-  EXPECT_FALSE(GetLocalAddresses().empty());
+  const std::vector<std::string> before = GetLocalAddresses();
+  ASSERT_FALSE(before.empty()) << kOwnNameMustResolve;
   SocketComponentShutdown();
   EXPECT_FALSE(WinsockStarted());
-  EXPECT_FALSE(GetLocalAddresses().empty()) << "a late caller still gets a list";
+  EXPECT_EQ(GetLocalAddresses(), before) << "a late caller still gets the list";
   SocketComponentShutdown();
 }
 
