@@ -3,6 +3,7 @@
 // that destroys what it owns, a name, and a destroying flag that owned
 // components read while their owner takes them down.
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,11 +13,15 @@ namespace sntp {
 class TComponent;
 
 // An event with only the firing object.
-using TNotifyEvent = std::function<void(TComponent* Sender)>;
+using TNotifyEvent = std::function<void(TComponent* sender)>;
+// An event with the firing object and a Winsock error code, 0 meaning none.
+using TErrorCodeEvent = std::function<void(TComponent* sender, uint16_t error)>;
+// A datagram waits (the socket's event), a reply was accepted (the client's).
+using TDataAvailable = TErrorCodeEvent;
 
 class TComponent {
  public:
-  explicit TComponent(TComponent* Owner = nullptr) : owner_(Owner) {
+  explicit TComponent(TComponent* owner = nullptr) : owner_(owner) {
     if (owner_) owner_->owned_.push_back(this);
   }
 

@@ -1,10 +1,10 @@
 #pragma once
-// The SNTP client's exchange timer. A TAsyncTimer measures the interval in
-// threads of its own; each of its ticks is handed, as a message to a
-// message-only window, to the thread that created this object, which is the
-// thread that owns the client's sockets. The timeout handler runs there, in
-// that thread's message dispatch, so it never runs beside a socket handler
-// and the client needs no lock.
+// The SNTP client's exchange timer on Windows. A TAsyncTimer measures the
+// interval in threads of its own; each of its ticks is handed, as a message
+// to a message-only window, to the thread that created this object, which is
+// the thread that owns the client's sockets. The timeout handler runs there,
+// in that thread's message dispatch, so it never runs beside a socket
+// handler and the client needs no lock.
 //
 // Every tick carries the serial of the enabling it belongs to. A tick that
 // was posted before the timer was disabled or enabled anew is dropped when
@@ -17,70 +17,55 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <type_traits>
 
+#include "sntp/client_platform.h"
+#include "sntp/socket/message_window.h"
+#include "sntp/socket/win32_handles.h"
 #include "sntp/timer/async_timer.h"
 #include "sntp/timer/timer_clock.h"
 
 namespace sntp {
 
-// Keeps the module that holds this code loaded for as long as it lives. The
-// timer's threads run this code: were the library unloaded by a caller that
-// skipped its clean-up, they would be left running in unmapped code, and
-// ending them from the unload itself would wait on the loader lock that the
-// unload holds. So a library with a live exchange timer stays loaded.
-class TModuleReference {
- public:
-  TModuleReference();
-  ~TModuleReference();
-  TModuleReference(const TModuleReference&) = delete;
-  TModuleReference& operator=(const TModuleReference&) = delete;
-
- private:
-  HMODULE Module = nullptr;
-};
-
-class TExchangeTimer {
+class TMessageExchangeTimer final : public TExchangeTimer {
  public:
   using TTimeoutHandler = std::function<void()>;
 
   // A disabled timer whose interval, Interval ms, is fixed here. Throws
   // EAsyncTimerError when its window or its threads cannot be made.
-  TExchangeTimer(TimerClock& Clock, int32_t Interval, TTimeoutHandler OnTimeout);
+  TMessageExchangeTimer(TimerClock& clock, int32_t interval, TTimeoutHandler onTimeout);
   // Disables the timer and ends its threads, then destroys the window. The
   // handler may free this object.
-  ~TExchangeTimer();
+  ~TMessageExchangeTimer() override;
 
-  TExchangeTimer(const TExchangeTimer&) = delete;
-  TExchangeTimer& operator=(const TExchangeTimer&) = delete;
+  TMessageExchangeTimer(const TMessageExchangeTimer&) = delete;
+  TMessageExchangeTimer& operator=(const TMessageExchangeTimer&) = delete;
 
   // Starts a fresh interval, the first timeout Interval ms from now; ticks
   // of earlier enablings no longer count.
-  void Enable();
+  void Enable() override;
   // No tick posted before this call reaches the handler.
-  void Disable();
+  void Disable() override;
 
  private:
-  struct TWindowDestroyer {
-    void operator()(HWND Window) const;
-  };
-  using TWindowHandle = std::unique_ptr<std::remove_pointer_t<HWND>, TWindowDestroyer>;
+  static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+  void TakeTick(WPARAM tickSerial);
 
-  static HWND CreateTickWindow(TExchangeTimer* Owner);
-  static LRESULT CALLBACK WindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam);
-  void TakeTick(WPARAM TickSerial);
-
-  // Declared first, released last: after the threads have ended.
-  TModuleReference LibraryHold;
-  TimerClock& Clock;
-  const int32_t IntervalValue;
-  const TTimeoutHandler OnTimeout;
-  TWindowHandle Window;
-  uint32_t Serial = 0;  // of the current enabling
-  bool EnabledValue = false;
-  TimerClock::TimePoint EnabledAt{};
-  // Declared last, destroyed first: its threads post to Window.
-  std::unique_ptr<TAsyncTimer> Timer;
+  // The timer's threads run this module's code: were the library unloaded
+  // by a caller that skipped its clean-up, they would be left running in
+  // unmapped code, and ending them from the unload itself would wait on the
+  // loader lock that the unload holds. So a library with a live exchange
+  // timer stays loaded. Declared first, released last: after the threads
+  // have ended.
+  TModuleReference libraryHold_;
+  TimerClock& clock_;
+  const int32_t interval_;
+  const TTimeoutHandler onTimeout_;
+  TWindowHandle window_;
+  uint32_t serial_ = 0;  // of the current enabling
+  bool enabled_ = false;
+  TimerClock::TimePoint enabledAt_{};
+  // Declared last, destroyed first: its threads post to the window.
+  std::unique_ptr<TAsyncTimer> timer_;
 };
 
 }  // namespace sntp

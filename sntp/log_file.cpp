@@ -6,25 +6,12 @@
 #include <vector>
 
 #include "sntp/log_line.h"
+#include "sntp/socket/win32_handles.h"
+#include "sntp/system_platform.h"
 
 namespace sntp {
 
 namespace {
-
-class TFileHandle {
- public:
-  explicit TFileHandle(HANDLE Handle) : handle_(Handle) {}
-  ~TFileHandle() {
-    if (IsOpen()) CloseHandle(handle_);
-  }
-  TFileHandle(const TFileHandle&) = delete;
-  TFileHandle& operator=(const TFileHandle&) = delete;
-  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 // The full path of the process's main executable, not of this library.
 std::string ExecutablePath() {
@@ -45,28 +32,20 @@ std::string LocaleTimeSeparator() {
   return separator;
 }
 
-void AppendToFile(const std::string& Path, const std::string& Text) {
-  TFileHandle file(CreateFileA(Path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.IsOpen()) return;
+void AppendToFile(const std::string& path, const std::string& text) {
+  const TKernelHandle file = OwnKernelHandle(CreateFileA(path.c_str(), FILE_APPEND_DATA,
+                                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
   DWORD written = 0;
-  WriteFile(file.Get(), Text.data(), static_cast<DWORD>(Text.size()), &written, nullptr);
+  WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 }  // namespace
 
-TLocalDateTime LocalDateTimeNow() {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  return TLocalDateTime{now.wYear, now.wMonth, now.wDay, now.wHour,
-                        now.wMinute, now.wSecond, now.wMilliseconds};
-}
-
-double LocalNowDays() { return EncodeDayCount(LocalDateTimeNow()); }
-
-void WriteLog(std::string_view Message) noexcept {
+void WriteLog(std::string_view message) noexcept {
   try {
-    const std::string line = FormatLogLine(LocalDateTimeNow(), LocaleTimeSeparator(), Message);
+    const std::string line = FormatLogLine(LocalTimeNow(), LocaleTimeSeparator(), message);
     AppendToFile(LogFilePathFor(ExecutablePath()), line);
   } catch (...) {
     // A log line is never worth a failed query.

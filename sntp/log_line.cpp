@@ -4,39 +4,39 @@ namespace sntp {
 
 namespace {
 
-void AppendTwoDigits(std::string& Out, int Value) {
-  Out += static_cast<char>('0' + (Value / 10) % 10);
-  Out += static_cast<char>('0' + Value % 10);
+void AppendTwoDigits(std::string& out, int value) {
+  out += static_cast<char>('0' + (value / 10) % 10);
+  out += static_cast<char>('0' + value % 10);
 }
 
 }  // namespace
 
 std::string LoadMarkerMessage() { return std::string(53, '-'); }
 
-std::string FormatLogLine(const TLocalDateTime& Now, std::string_view TimeSeparator,
-                          std::string_view Message) {
+std::string FormatLogLine(const TLocalDateTime& now, std::string_view timeSeparator,
+                          std::string_view message) {
   std::string line;
-  line.reserve(20 + TimeSeparator.size() * 2 + Message.size());
-  AppendTwoDigits(line, Now.Day);
+  line.reserve(20 + timeSeparator.size() * 2 + message.size());
+  AppendTwoDigits(line, now.Day);
   line += '.';
-  AppendTwoDigits(line, Now.Month);
+  AppendTwoDigits(line, now.Month);
   line += ' ';
-  AppendTwoDigits(line, Now.Hour);
-  line += TimeSeparator;
-  AppendTwoDigits(line, Now.Minute);
-  line += TimeSeparator;
-  AppendTwoDigits(line, Now.Second);
+  AppendTwoDigits(line, now.Hour);
+  line += timeSeparator;
+  AppendTwoDigits(line, now.Minute);
+  line += timeSeparator;
+  AppendTwoDigits(line, now.Second);
   line += "   ";
-  line += Message;
+  line += message;
   line += "\r\n";
   return line;
 }
 
-std::string LogFilePathFor(std::string_view ExecutablePath) {
-  const std::size_t separator = ExecutablePath.find_last_of("\\:");
+std::string LogFilePathFor(std::string_view executablePath) {
+  const std::size_t separator = executablePath.find_last_of("\\:");
   const std::string_view directory = separator == std::string_view::npos
                                          ? std::string_view{}
-                                         : ExecutablePath.substr(0, separator + 1);
+                                         : executablePath.substr(0, separator + 1);
   std::string path(directory);
   path += "sntp.log";
   return path;

@@ -13,11 +13,11 @@ std::string LoadMarkerMessage();
 
 // "dd.mm hh:nn:ss", three blanks, the message, CR LF. The date separator is
 // always "."; TimeSeparator is the user's locale time separator.
-std::string FormatLogLine(const TLocalDateTime& Now, std::string_view TimeSeparator,
-                          std::string_view Message);
+std::string FormatLogLine(const TLocalDateTime& now, std::string_view timeSeparator,
+                          std::string_view message);
 
 // "sntp.log" in the directory of the executable: the path up to and
 // including its last '\' or ':' (none: the bare file name).
-std::string LogFilePathFor(std::string_view ExecutablePath);
+std::string LogFilePathFor(std::string_view executablePath);
 
 }  // namespace sntp

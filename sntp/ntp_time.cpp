@@ -10,12 +10,12 @@ constexpr uint32_t kTickMask = 0x3fffffffu;
 constexpr int32_t kTickModulus = 0x40000000;
 
 // Days from 1970-01-01 to a proleptic Gregorian date (civil-from-days inverse).
-int64_t DaysFromUnixEpoch(int64_t Year, int Month, int Day) {
-  Year -= Month <= 2 ? 1 : 0;
-  const int64_t era = (Year >= 0 ? Year : Year - 399) / 400;
-  const int64_t yearOfEra = Year - era * 400;
-  const int64_t monthFromMarch = Month > 2 ? Month - 3 : Month + 9;
-  const int64_t dayOfYear = (153 * monthFromMarch + 2) / 5 + Day - 1;
+int64_t DaysFromUnixEpoch(int64_t year, int month, int day) {
+  year -= month <= 2 ? 1 : 0;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int64_t yearOfEra = year - era * 400;
+  const int64_t monthFromMarch = month > 2 ? month - 3 : month + 9;
+  const int64_t dayOfYear = (153 * monthFromMarch + 2) / 5 + day - 1;
   const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
   return era * 146097 + dayOfEra - 719468;
 }
@@ -24,44 +24,44 @@ constexpr int64_t kUnixEpochDay = 25569;  // 1970-01-01 as a day count
 
 }  // namespace
 
-double TimestampToDays(uint32_t Seconds, uint32_t Fraction) {
+double TimestampToDays(uint32_t seconds, uint32_t fraction) {
   // NTP seconds wrap every 2^32 s; era 0 ends 2036-02-07 06:28:16 UTC.
   // Servers in service never send times from 1900 to 1968, so the seconds
   // field is read as 1968-2036 (era 0) when its top bit is set and as
   // 2036-2104 (era 1, seconds + 2^32) when it is clear. The all-zero
   // timestamp therefore reads as 2036-02-07 06:28:16.
-  double seconds = static_cast<double>(Seconds);
-  if ((Seconds & kEraZeroBit) == 0) seconds += kTwoPow32;
-  const double whole = seconds / kSecondsPerDay + kNtpEpochDay;
+  double eraSeconds = static_cast<double>(seconds);
+  if ((seconds & kEraZeroBit) == 0) eraSeconds += kTwoPow32;
+  const double whole = eraSeconds / kSecondsPerDay + kNtpEpochDay;
   // Only the top 24 bits of the fraction are kept (about 60 ns): finer than
   // the millisecond tick the round trip is measured with.
-  const double fraction24 = static_cast<double>(Fraction >> 8);
+  const double fraction24 = static_cast<double>(fraction >> 8);
   return whole + fraction24 / (kSecondsPerDay * 16777216.0);
 }
 
-double SignMagnitudeToSeconds(uint32_t Raw) {
-  const double magnitude = static_cast<double>(Raw & 0x7fffffffu) / 65536.0;
-  return (Raw & 0x80000000u) ? -magnitude : magnitude;
+double SignMagnitudeToSeconds(uint32_t raw) {
+  const double magnitude = static_cast<double>(raw & 0x7fffffffu) / 65536.0;
+  return (raw & 0x80000000u) ? -magnitude : magnitude;
 }
 
-int32_t RoundTripMilliseconds(uint32_t SendTick, uint32_t ReceiveTick) {
-  int32_t difference = static_cast<int32_t>(ReceiveTick & kTickMask) -
-                       static_cast<int32_t>(SendTick & kTickMask);
+int32_t RoundTripMilliseconds(uint32_t sendTick, uint32_t receiveTick) {
+  int32_t difference = static_cast<int32_t>(receiveTick & kTickMask) -
+                       static_cast<int32_t>(sendTick & kTickMask);
   if (difference < 0) difference += kTickModulus;
   return difference;
 }
 
-double ServerTimeAtArrival(double ReceiveTimestamp, double TransmitTimestamp,
-                           int32_t RoundTripMs) {
-  const double roundTripDays = RoundTripMs / kMillisecondsPerDay;
-  const double serverHoldDays = TransmitTimestamp - ReceiveTimestamp;
-  return TransmitTimestamp + (roundTripDays - serverHoldDays) * 0.5;
+double ServerTimeAtArrival(double receiveTimestamp, double transmitTimestamp,
+                           int32_t roundTripMs) {
+  const double roundTripDays = roundTripMs / kMillisecondsPerDay;
+  const double serverHoldDays = transmitTimestamp - receiveTimestamp;
+  return transmitTimestamp + (roundTripDays - serverHoldDays) * 0.5;
 }
 
-double EncodeDayCount(const TLocalDateTime& Time) {
-  const int64_t date = DaysFromUnixEpoch(Time.Year, Time.Month, Time.Day) + kUnixEpochDay;
-  const int64_t milliseconds = ((Time.Hour * 60LL + Time.Minute) * 60 + Time.Second) * 1000 +
-                               Time.Milliseconds;
+double EncodeDayCount(const TLocalDateTime& time) {
+  const int64_t date = DaysFromUnixEpoch(time.Year, time.Month, time.Day) + kUnixEpochDay;
+  const int64_t milliseconds = ((time.Hour * 60LL + time.Minute) * 60 + time.Second) * 1000 +
+                               time.Milliseconds;
   return static_cast<double>(date) + milliseconds / kMillisecondsPerDay;
 }
 

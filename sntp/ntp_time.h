@@ -15,21 +15,21 @@ constexpr double kSecondsPerDay = 86400.0;
 constexpr double kMillisecondsPerDay = 86400000.0;
 
 // Seconds and binary fraction of an NTP timestamp as a UTC day count.
-double TimestampToDays(uint32_t Seconds, uint32_t Fraction);
+double TimestampToDays(uint32_t seconds, uint32_t fraction);
 
 // A 32-bit NTP short-format field (root delay, root dispersion): a sign bit in
 // front of a 31-bit magnitude in units of 2^-16 s. Not two's complement.
-double SignMagnitudeToSeconds(uint32_t Raw);
+double SignMagnitudeToSeconds(uint32_t raw);
 
 // Milliseconds from SendTick to ReceiveTick, counted modulo 2^30 so that a
 // tick counter wrapping between the two still gives a small positive number.
-int32_t RoundTripMilliseconds(uint32_t SendTick, uint32_t ReceiveTick);
+int32_t RoundTripMilliseconds(uint32_t sendTick, uint32_t receiveTick);
 
 // The server's time when its reply arrived: its send time T3 plus half of the
 // time the exchange spent on the network (the round trip less the time the
 // server held the request, T3 - T2). All times are day counts.
-double ServerTimeAtArrival(double ReceiveTimestamp, double TransmitTimestamp,
-                           int32_t RoundTripMs);
+double ServerTimeAtArrival(double receiveTimestamp, double transmitTimestamp,
+                           int32_t roundTripMs);
 
 // A calendar date and time of day, as the platform's local clock gives it.
 struct TLocalDateTime {
@@ -38,6 +38,6 @@ struct TLocalDateTime {
 };
 
 // Date plus time of day as a day count.
-double EncodeDayCount(const TLocalDateTime& Time);
+double EncodeDayCount(const TLocalDateTime& time);
 
 }  // namespace sntp

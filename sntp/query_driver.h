@@ -14,7 +14,7 @@ namespace sntp {
 // Called again while a query waits (from a window procedure of the caller),
 // it returns qrWinsockError and -1000.0 at once and leaves the running
 // query alone.
-uint16_t RunQuery(const char* Server, double* Offset) noexcept;
+uint16_t RunQuery(const char* server, double* offset) noexcept;
 
 // Releases the client's sockets and timer and frees it.
 void CleanUp() noexcept;
@@ -23,12 +23,12 @@ void CleanUp() noexcept;
 bool IsConnected() noexcept;
 
 // Keeps the caller's pointer; nothing calls it.
-void SetLoopFunction(void* Function) noexcept;
+void SetLoopFunction(void* function) noexcept;
 
 // Load into a process (false: the library cannot work and refuses to load)
 // and unload from it. ProcessEnding: the process is exiting, its other
 // threads are gone and nothing may be torn down.
 bool LibraryLoaded() noexcept;
-void LibraryUnloading(bool ProcessEnding) noexcept;
+void LibraryUnloading(bool processEnding) noexcept;
 
 }  // namespace sntp

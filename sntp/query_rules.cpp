@@ -2,8 +2,8 @@
 
 namespace sntp {
 
-const char* ResultText(uint16_t Code) {
-  switch (Code) {
+const char* ResultText(uint16_t code) {
+  switch (code) {
     case qrOk: return "OK";
     case qrTimeout: return "Timeout";
     case qrWinsockError: return "Winsock Error";
@@ -12,18 +12,18 @@ const char* ResultText(uint16_t Code) {
   }
 }
 
-bool DeadlinePassed(uint32_t NowTick, uint32_t DeadlineTick) {
-  return static_cast<int32_t>(NowTick - DeadlineTick) > 0;
+bool DeadlinePassed(uint32_t nowTick, uint32_t deadlineTick) {
+  return static_cast<int32_t>(nowTick - deadlineTick) > 0;
 }
 
-uint32_t MillisecondsUntilPast(uint32_t NowTick, uint32_t DeadlineTick) {
-  if (DeadlinePassed(NowTick, DeadlineTick)) return 0;
-  return DeadlineTick - NowTick + 1;
+uint32_t MillisecondsUntilPast(uint32_t nowTick, uint32_t deadlineTick) {
+  if (DeadlinePassed(nowTick, deadlineTick)) return 0;
+  return deadlineTick - nowTick + 1;
 }
 
-bool HasNetworkAddress(const std::vector<std::string>& HostAddresses) {
-  if (HostAddresses.empty()) return true;
-  const std::string& last = HostAddresses.back();
+bool HasNetworkAddress(const std::vector<std::string>& hostAddresses) {
+  if (hostAddresses.empty()) return true;
+  const std::string& last = hostAddresses.back();
   return last != "127.0.0.1" && last != "0.0.0.0";
 }
 

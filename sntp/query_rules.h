@@ -22,20 +22,20 @@ constexpr double kFailureOffset = -1000.0;
 constexpr int32_t kQueryTimeoutMs = 4000;
 
 // "OK", "Timeout", "Winsock Error", "Resolve Error"; "Unknown" otherwise.
-const char* ResultText(uint16_t Code);
+const char* ResultText(uint16_t code);
 
 // The deadline has passed once the tick count is strictly beyond it. The
 // difference is taken as a signed 32-bit number, so a tick counter crossing
 // 2^31 or wrapping at 2^32 during a query changes nothing.
-bool DeadlinePassed(uint32_t NowTick, uint32_t DeadlineTick);
+bool DeadlinePassed(uint32_t nowTick, uint32_t deadlineTick);
 
 // Milliseconds to sleep from NowTick until the deadline has passed (0 when it
 // already has): the first tick beyond the deadline is Deadline + 1.
-uint32_t MillisecondsUntilPast(uint32_t NowTick, uint32_t DeadlineTick);
+uint32_t MillisecondsUntilPast(uint32_t nowTick, uint32_t deadlineTick);
 
 // The host has a network address unless the last address of its host entry
 // is the loopback or the null address. No host entry at all counts as
 // connected, as does an empty list.
-bool HasNetworkAddress(const std::vector<std::string>& HostAddresses);
+bool HasNetworkAddress(const std::vector<std::string>& hostAddresses);
 
 }  // namespace sntp

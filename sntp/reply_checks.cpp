@@ -1,24 +1,40 @@
 #include "sntp/reply_checks.h"
 
+#include <cstring>
+
 namespace sntp {
 
-TReplyRefusal CheckReply(const TPacket& Raw, const TSentRequest& Request) {
-  if (ModeOf(Raw[pFlags]) != kModeServer) return rrNotServerMode;
-  if (IsNotSynchronised(Raw)) return rrNotSynchronised;
-  if (HasStratumOutOfRange(Raw)) return rrStratumOutOfRange;
-  if (HasZeroTransmitTimestamp(Raw)) return rrNoTransmitTime;
-  if (OriginateStampOf(Raw) != Request.Stamp) return rrNotOurRequest;
+namespace {
+
+constexpr uint8_t kLoopbackBytes[4] = {127, 0, 0, 1};
+
+bool IsLoopback(uint32_t address) { return std::memcmp(&address, kLoopbackBytes, sizeof address) == 0; }
+
+}  // namespace
+
+TReplyRefusal CheckReply(const TPacket& raw, const TArrival& arrival, const TSentRequest& request) {
+  if (arrival.Length != static_cast<int>(kPacketSize)) return rrWrongSize;
+  if (arrival.Source != request.ServerAddress && !IsLoopback(arrival.Source)) return rrWrongSource;
+  if (ModeOf(raw[pFlags]) != kModeServer) return rrNotServerMode;
+  if (IsNotSynchronised(raw)) return rrNotSynchronised;
+  if (HasStratumOutOfRange(raw)) return rrStratumOutOfRange;
+  if (HasZeroTransmitTimestamp(raw)) return rrNoTransmitTime;
+  if (OriginateStampOf(raw) != request.Stamp) return rrNotOurRequest;
+  if (arrival.RoundTripMs > request.TimeoutMs) return rrLate;
   return rrAcceptable;
 }
 
-const char* ReplyRefusalText(TReplyRefusal Refusal) {
-  switch (Refusal) {
+const char* ReplyRefusalText(TReplyRefusal refusal) {
+  switch (refusal) {
     case rrAcceptable: return "acceptable";
+    case rrWrongSize: return "not 48 bytes";
+    case rrWrongSource: return "not from the server";
     case rrNotServerMode: return "not a server's reply";
     case rrNotSynchronised: return "server not synchronised";
     case rrStratumOutOfRange: return "stratum out of range";
     case rrNoTransmitTime: return "no transmit timestamp";
     case rrNotOurRequest: return "not the answer to our request";
+    case rrLate: return "late";
   }
   return "unknown";
 }

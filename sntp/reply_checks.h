@@ -1,7 +1,8 @@
 #pragma once
-// Which replies the client believes. A datagram that fails a check here is
-// ignored: the exchange goes on, so that a later good reply is still taken,
-// and a stray or bogus datagram can never end a query with a wrong time.
+// Which datagrams the client takes as the reply to its request. One that a
+// check here refuses is ignored: the exchange goes on, so that a later good
+// reply is still taken, and a stray or bogus datagram can never end a query
+// with a wrong time. Only a late reply ends the exchange, without a result.
 // Free of any platform call.
 #include <cstdint>
 
@@ -9,24 +10,36 @@
 
 namespace sntp {
 
-// Why a reply is refused, in the order the checks run.
+// Why a datagram is refused, in the order the checks run.
 enum TReplyRefusal : uint8_t {
   rrAcceptable,         // no check refuses it
+  rrWrongSize,          // not 48 bytes, or it could not be read
+  rrWrongSource,        // from neither the server nor 127.0.0.1
   rrNotServerMode,      // not mode 4: a request (our own, heard back), a broadcast, noise
   rrNotSynchronised,    // leap indicator 3: the server's clock is not set (kiss-o'-death too)
   rrStratumOutOfRange,  // stratum 0 (kiss-o'-death) or above 15 (unsynchronised)
   rrNoTransmitTime,     // transmit timestamp all zero: no time to take
   rrNotOurRequest,      // originate timestamp is not our request's stamp: late, duplicate or forged
+  rrLate,               // a good reply, but its round trip exceeds the time-out
 };
 
 // What the client remembers of the request it sent, to judge replies by.
 struct TSentRequest {
-  uint64_t Stamp = 0;  // the request's transmit timestamp, never zero
+  uint64_t Stamp = 0;          // the request's transmit timestamp, never zero
+  uint32_t ServerAddress = 0;  // network byte order
+  int32_t TimeoutMs = 0;       // the longest round trip accepted
 };
 
-TReplyRefusal CheckReply(const TPacket& Raw, const TSentRequest& Request);
+// A datagram as it came: what Raw holds of it.
+struct TArrival {
+  int Length = 0;           // as read; -1 when it could not be read
+  uint32_t Source = 0;      // its sender, network byte order
+  int32_t RoundTripMs = 0;  // from the request's sending to this datagram's notification
+};
+
+TReplyRefusal CheckReply(const TPacket& raw, const TArrival& arrival, const TSentRequest& request);
 
 // A short text for the client's trace, e.g. "stratum out of range".
-const char* ReplyRefusalText(TReplyRefusal Refusal);
+const char* ReplyRefusalText(TReplyRefusal refusal);
 
 }  // namespace sntp

@@ -1,13 +1,10 @@
 #include "sntp/sntp_client.h"
 
-#include <ntsecapi.h>
-
 #include <cstring>
 #include <string_view>
+#include <vector>
 
-#include "sntp/exchange_timer.h"
 #include "sntp/ntp_time.h"
-#include "sntp/socket/resolve.h"
 #include "sntp/socket/resolve_rules.h"
 #include "sntp/socket/text_rules.h"
 
@@ -20,29 +17,17 @@ constexpr const char* kNoAddress = "0.0.0.0";
 constexpr uint8_t kLoopbackBytes[4] = {127, 0, 0, 1};
 
 // Trace texts of the client; nothing reads them.
-void DebugTrace(std::string_view Text, std::string_view Detail = {}) {}
+void DebugTrace(std::string_view text, std::string_view detail = {}) {}
 
 template <typename Event, typename... Args>
-void Fire(const Event& Handler, Args... Arguments) {
-  if (Handler) Handler(Arguments...);
-}
-
-uint32_t PlatformTickCount() { return static_cast<uint32_t>(GetTickCount()); }
-
-uint64_t PlatformRandomStamp() {
-  uint64_t stamp = 0;
-  if (RtlGenRandom(&stamp, sizeof stamp)) return stamp;
-  // No random numbers to be had: the performance counter differs from one
-  // request to the next, which is all the matching needs.
-  LARGE_INTEGER counter{};
-  QueryPerformanceCounter(&counter);
-  return static_cast<uint64_t>(counter.QuadPart) * 0x9E3779B97F4A7C15ull;
+void Fire(const Event& handler, Args... arguments) {
+  if (handler) handler(arguments...);
 }
 
 // An IPv4 address in network byte order as dotted decimal text.
-std::string DottedAddress(uint32_t NetworkOrder) {
+std::string DottedAddress(uint32_t networkOrder) {
   uint8_t bytes[4];
-  std::memcpy(bytes, &NetworkOrder, sizeof bytes);
+  std::memcpy(bytes, &networkOrder, sizeof bytes);
   std::string text;
   for (int i = 0; i < 4; ++i) {
     if (i > 0) text += '.';
@@ -59,116 +44,114 @@ uint32_t LoopbackAddress() {
 
 }  // namespace
 
-TSNTPClient::TSNTPClient(TComponent* Owner, TimerClock& Clock)
-    : TComponent(Owner), TickCount(PlatformTickCount), RequestStamps(PlatformRandomStamp), TimerClockSource(Clock) {}
+TSNTPClient::TSNTPClient(TClientPlatform& platform, TComponent* owner) : TComponent(owner), platform_(platform) {}
 
 TSNTPClient::~TSNTPClient() {
-  // The sockets and the timer belong to no other component, so they go
-  // with the client; their handlers point at it.
+  // The ports and the timer belong to no other component, so they go with
+  // the client; their handlers point at it.
   try {
     ReleaseResources();
   } catch (...) {
   }
 }
 
+double TSNTPClient::OffsetFromLocalTime() const {
+  return reply_.ServerTime - EncodeDayCount(platform_.LocalNow());
+}
+
 void TSNTPClient::Query() {
-  PrepareSockets();
-  ServerIPValue = kNoAddress;
-  ReceivedValue = false;
-  const std::vector<std::string>& addresses = GetLocalAddresses();
-  LocalIPValue = addresses.empty() ? kLoopback : addresses.front();
+  PreparePorts();
+  serverIp_ = kNoAddress;
+  received_ = false;
+  const std::vector<std::string> addresses = platform_.LocalAddresses();
+  localIp_ = addresses.empty() ? kLoopback : addresses.front();
   // The time-out bounds the whole query, a name lookup included.
   EnableTimer();
   // With no network the server is not looked up at all.
-  if (LocalIPValue != kLoopback && NeedsNameLookup(HostAddrValue)) return StartNameLookup();
-  if (LocalIPValue != kLoopback) ResolveServerAddress(HostAddrValue);
+  if (localIp_ != kLoopback && NeedsNameLookup(hostAddr_)) return StartNameLookup();
+  if (localIp_ != kLoopback) ResolveServerAddress(hostAddr_);
   StartExchangeIfResolved();
 }
 
-void TSNTPClient::PrepareSockets() {
-  if (Created) {
+void TSNTPClient::PreparePorts() {
+  if (created_) {
     CancelNameLookup();
-    CloseSockets();
+    ClosePorts();
     CreateTimer();  // when an earlier Query could not make it
     DisableTimer();
-  } else {
-    CreateSockets();
-    CreateTimer();
-    DisableTimer();
-    DebugTrace("SNTP > Timer and Sockets are created");
-    Created = true;
+    return;
   }
-  for (TWSocket* socket : {SendSocket.get(), ListenSocket.get()}) {
-    socket->OnDataAvailable = [this](TComponent* Sender, uint16_t Error) { HandleDatagram(Sender, Error); };
-    socket->OnError = [this](TComponent* Sender) { HandleSocketError(Sender); };
+  sendSocket_ = platform_.CreatePort();
+  listenSocket_ = platform_.CreatePort();
+  for (TDatagramPort* port : {sendSocket_.get(), listenSocket_.get()}) {
+    port->OnDatagram = [this, port](uint16_t error) { HandleDatagram(*port, error); };
+    port->OnError = [this](uint16_t error) { HandleSocketError(error); };
   }
-  SendSocket->OnDnsLookupDone = [this](TComponent*, uint16_t Error) { HandleLookupDone(Error); };
+  sendSocket_->OnNameFound = [this](uint16_t error, const std::string& address) { HandleNameFound(error, address); };
+  CreateTimer();
+  DisableTimer();
+  DebugTrace("SNTP > Timer and Sockets are created");
+  created_ = true;
 }
 
-void TSNTPClient::CreateSockets() {
-  SendSocket = std::make_unique<TWSocket>();
-  ListenSocket = std::make_unique<TWSocket>();
-}
-
-void TSNTPClient::CloseSockets() {
-  if (SendSocket) SendSocket->Close();
-  if (ListenSocket) ListenSocket->Close();
+void TSNTPClient::ClosePorts() {
+  if (sendSocket_) sendSocket_->Close();
+  if (listenSocket_) listenSocket_->Close();
 }
 
 // A dotted address, or a text that names no server: no name service is
 // asked, so nothing waits here. A failure leaves ServerIP "0.0.0.0".
-void TSNTPClient::ResolveServerAddress(const std::string& Text) {
+void TSNTPClient::ResolveServerAddress(const std::string& text) {
   // A text of blanks names no server; left to the name service it would be
   // taken for this host.
-  if (TrimBlanksAndControls(Text).empty()) return;
+  if (TrimBlanksAndControls(text).empty()) return;
   try {
-    TakeServerAddress(WSocketResolveHost(Text));
+    TakeServerAddress(platform_.ResolveAddress(text));
   } catch (...) {
-    ServerIPValue = kNoAddress;
+    serverIp_ = kNoAddress;
   }
 }
 
-// The lookup completes through SendSocket's window, while the caller's
-// thread dispatches its messages; it cannot start without that window.
+// The lookup completes through SendSocket while the caller's thread
+// dispatches its messages.
 void TSNTPClient::StartNameLookup() {
-  Resolving = true;
+  resolving_ = true;
   try {
-    SendSocket->DnsLookup(TrimBlanksAndControls(HostAddrValue));
+    sendSocket_->LookupName(TrimBlanksAndControls(hostAddr_));
   } catch (...) {
     // Winsock could not be had: raised out of Query like any such failure.
-    Resolving = false;
+    resolving_ = false;
     DisableTimer();
     throw;
   }
-  if (Resolving && !SendSocket->LookupPending()) {
-    // It could not start, and the socket reported why (OnWinsockError).
-    Resolving = false;
+  if (resolving_ && !sendSocket_->LookupPending()) {
+    // It could not start, and the port reported why (OnWinsockError).
+    resolving_ = false;
     DisableTimer();
   }
 }
 
-void TSNTPClient::HandleLookupDone(uint16_t Error) {
-  if (!Resolving) return;  // cancelled: the query it belonged to is over
-  Resolving = false;
-  // The result is a dotted address.
-  if (Error == 0) ResolveServerAddress(SendSocket->DnsResult());
+void TSNTPClient::HandleNameFound(uint16_t error, const std::string& address) {
+  if (!resolving_) return;  // cancelled: the query it belonged to is over
+  resolving_ = false;
+  if (error == 0) ResolveServerAddress(address);
   StartExchangeIfResolved();
 }
 
 void TSNTPClient::CancelNameLookup() {
-  if (!Resolving) return;
-  Resolving = false;  // first: the cancellation reports back to HandleLookupDone
-  SendSocket->CancelDnsLookup();
+  if (!resolving_) return;
+  resolving_ = false;  // first: the cancellation reports back to HandleNameFound
+  sendSocket_->CancelLookup();
 }
 
 // A query of the loopback address goes to this host's own network address.
-void TSNTPClient::TakeServerAddress(uint32_t Address) {
-  ServerAddressValue = Address == LoopbackAddress() ? WSocketResolveHost(LocalIPValue) : Address;
-  ServerIPValue = DottedAddress(ServerAddressValue);
+void TSNTPClient::TakeServerAddress(uint32_t address) {
+  serverAddress_ = address == LoopbackAddress() ? platform_.ResolveAddress(localIp_) : address;
+  serverIp_ = DottedAddress(serverAddress_);
 }
 
 void TSNTPClient::StartExchangeIfResolved() {
-  if (ServerIPValue == kNoAddress && HostAddrValue != LocalIPValue) {
+  if (serverIp_ == kNoAddress && hostAddr_ != localIp_) {
     DisableTimer();
     Fire(OnResolveError, this);
     return;
@@ -181,153 +164,122 @@ void TSNTPClient::StartExchangeIfResolved() {
 }
 
 void TSNTPClient::StartExchange() {
-  if (ServerIPValue != kNoAddress || HostAddrValue == kLoopback) {
-    ListenForReplies();
-    ConnectAndSend();
-  } else {
+  if (serverIp_ == kNoAddress && hostAddr_ != kLoopback) {
     DisableTimer();
-    ReceivedValue = false;
+    received_ = false;
+    return;
   }
-}
-
-void TSNTPClient::ListenForReplies() {
-  ListenSocket->Close();
-  ListenSocket->SetAddr(kNoAddress);
-  ListenSocket->SetPort(ListenPortValue);
-  ListenSocket->SetProto("udp");
   DebugTrace("SNTP > listening");
-  ListenSocket->Listen();
-}
-
-void TSNTPClient::ConnectAndSend() {
-  const std::string& destination = ServerIPValue != kNoAddress ? ServerIPValue : HostAddrValue;
-  SendSocket->Close();
-  SendSocket->SetAddr(destination);
-  SendSocket->SetPort(HostPortValue);
-  SendSocket->SetProto("udp");
+  listenSocket_->Listen(listenPort_);
+  const std::string& destination = serverIp_ != kNoAddress ? serverIp_ : hostAddr_;
   DebugTrace("SNTP > connecting ", destination);
-  SendSocket->Connect();
+  sendSocket_->Connect(destination, hostPort_);
   DebugTrace("SNTP > sending");
   SendRequest();
 }
 
 void TSNTPClient::SendRequest() {
-  SentRequest.Stamp = RequestStamps();
-  if (SentRequest.Stamp == 0) SentRequest.Stamp = 1;  // a server that copies nothing leaves zero
-  const TPacket request = BuildRequest(SentRequest.Stamp);
-  SendTick = TickCount();
-  SendSocket->Send(request.data(), static_cast<int>(request.size()));
+  sentRequest_.Stamp = platform_.RandomStamp();
+  if (sentRequest_.Stamp == 0) sentRequest_.Stamp = 1;  // a server that copies nothing leaves zero
+  sentRequest_.ServerAddress = serverAddress_;
+  sentRequest_.TimeoutMs = timeout_;
+  const TPacket request = BuildRequest(sentRequest_.Stamp);
+  sendTick_ = platform_.TickCount();
+  sendSocket_->Send(request);
 }
 
-void TSNTPClient::HandleDatagram(TComponent* Sender, uint16_t Error) {
+void TSNTPClient::HandleDatagram(TDatagramPort& sender, uint16_t error) {
   try {
-    ReadDatagram(*static_cast<TCustomWSocket*>(Sender), Error);
+    ReadDatagram(sender, error);
   } catch (...) {
-    // Nothing goes back into the socket's dispatch.
+    // Nothing goes back into the port's notification.
     try {
-      CloseSockets();
+      ClosePorts();
       Fire(OnReceiveError, this);
     } catch (...) {
     }
   }
 }
 
-void TSNTPClient::ReadDatagram(TCustomWSocket& Socket, uint16_t Error) {
-  ReceiveTick = TickCount();
-  if (Socket.State() != wsConnected) return;
+void TSNTPClient::ReadDatagram(TDatagramPort& port, uint16_t error) {
+  const uint32_t receiveTick = platform_.TickCount();
+  if (!port.IsOpen()) return;
   TPacket raw{};
-  sockaddr_in source{};
-  int sourceLength = sizeof source;
-  const int length = Socket.ReceiveFrom(raw.data(), static_cast<int>(raw.size()), source, sourceLength);
-  // A reply that is right in size and source but not to be believed is
-  // dropped, and the exchange waits on for a good one.
-  const bool taken = length == static_cast<int>(kPacketSize) && IsFromServer(source);
-  if (taken && IsRefused(raw)) return;
+  TArrival arrival;
+  arrival.Length = port.Receive(raw, arrival.Source);
+  arrival.RoundTripMs = RoundTripMilliseconds(sendTick_, receiveTick);
+  const TReplyRefusal refusal = CheckReply(raw, arrival, sentRequest_);
+  if (refusal != rrAcceptable && refusal != rrLate) {
+    // Asked on this host, ListenSocket hears the request itself: refused
+    // like any datagram that is no answer to it.
+    DebugTrace("SNTP > reply ignored: ", ReplyRefusalText(refusal));
+    return;
+  }
+  roundTrip_ = arrival.RoundTripMs;
+  TakeReply(raw, refusal, error);
+}
+
+// A late reply ends the exchange too, but fires no event.
+void TSNTPClient::TakeReply(const TPacket& raw, TReplyRefusal refusal, uint16_t error) {
   DisableTimer();
-  ReceivedValue = true;
+  received_ = true;
   DebugTrace("SNTP > received");
-  if (taken) AcceptReply(raw, Error);
+  rawReply_ = raw;
+  DecodeReply(raw, reply_);
+  ClosePorts();
+  if (refusal == rrLate) return;
+  reply_.ServerTime = ServerTimeAtArrival(reply_.ReceiveTimestamp, reply_.TransmitTimestamp, roundTrip_);
+  reply_.InvalidReply = IsInvalidReply(raw);
+  Fire(OnDataAvailable, static_cast<TComponent*>(this), error);
 }
 
-// Asked on this host, ListenSocket hears the request itself: it is refused
-// as not a server's reply.
-bool TSNTPClient::IsRefused(const TPacket& Raw) const {
-  const TReplyRefusal refusal = CheckReply(Raw, SentRequest);
-  if (refusal == rrAcceptable) return false;
-  DebugTrace("SNTP > reply ignored: ", ReplyRefusalText(refusal));
-  return true;
-}
-
-bool TSNTPClient::IsFromServer(const sockaddr_in& Source) const {
-  const uint32_t address = Source.sin_addr.s_addr;
-  return address == ServerAddressValue || address == LoopbackAddress();
-}
-
-void TSNTPClient::AcceptReply(const TPacket& Raw, uint16_t Error) {
-  RawReplyValue = Raw;
-  DecodeReply(Raw, ReplyValue);
-  CloseSockets();
-  RoundTripValue = RoundTripMilliseconds(SendTick, ReceiveTick);
-  if (RoundTripValue > TimeoutValue) return;  // late: no event
-  ReplyValue.ServerTime =
-      ServerTimeAtArrival(ReplyValue.ReceiveTimestamp, ReplyValue.TransmitTimestamp, RoundTripValue);
-  ReplyValue.InvalidReply = IsInvalidReply(Raw);
-  Fire(OnDataAvailable, static_cast<TComponent*>(this), Error);
-}
-
-void TSNTPClient::HandleTimeout(TComponent* Sender) {
+void TSNTPClient::HandleTimeout(TComponent* sender) {
   DebugTrace("SNTP > timeout");
-  if (ReceivedValue) return;
+  if (received_) return;
   DisableTimer();
-  if (Resolving) {
+  if (resolving_) {
     CancelNameLookup();
     Fire(OnResolveError, static_cast<TComponent*>(this));
     return;
   }
-  CloseSockets();
+  ClosePorts();
   Fire(OnTimeout, static_cast<TComponent*>(this));
 }
 
-void TSNTPClient::HandleSocketError(TComponent* Sender) {
-  const auto* socket = static_cast<const TCustomWSocket*>(Sender);
-  Fire(OnWinsockError, static_cast<TComponent*>(this), static_cast<uint16_t>(socket->LastError() & 0xFFFF));
-}
+void TSNTPClient::HandleSocketError(uint16_t error) { Fire(OnWinsockError, static_cast<TComponent*>(this), error); }
 
 void TSNTPClient::ReleaseResources() {
   DebugTrace("SNTP > unload winsock...");
-  if (Created) {
+  if (created_) {
     CancelNameLookup();
-    CloseSockets();
+    ClosePorts();
     DisableTimer();
   }
-  FreeTimer();
-  SendSocket.reset();
-  ListenSocket.reset();
-  Created = false;
+  // The timer first: its ticks reach the client.
+  timer_.reset();
+  sendSocket_.reset();
+  listenSocket_.reset();
+  created_ = false;
   DebugTrace("SNTP > done.");
 }
 
 // The timer's interval is taken only when it is created, so a later change
-// of Timeout does not reach it. Its ticks reach HandleTimeout in the
-// sockets' thread.
+// of Timeout does not reach it.
 void TSNTPClient::CreateTimer() {
-  if (Timer) return;
+  if (timer_) return;
   try {
-    Timer = std::make_unique<TExchangeTimer>(TimerClockSource, TimeoutValue, [this] { HandleTimeout(nullptr); });
+    timer_ = platform_.CreateTimer(timeout_, [this] { HandleTimeout(nullptr); });
   } catch (...) {
     // No window or no threads for it: the exchange goes on without a timer.
   }
 }
 
 void TSNTPClient::EnableTimer() {
-  if (Timer) Timer->Enable();
+  if (timer_) timer_->Enable();
 }
 
 void TSNTPClient::DisableTimer() {
-  if (Timer) Timer->Disable();
+  if (timer_) timer_->Disable();
 }
-
-// Ends the timer's threads before its window goes.
-void TSNTPClient::FreeTimer() { Timer.reset(); }
 
 }  // namespace sntp

@@ -4,60 +4,53 @@
 // event-driven: Query starts the exchange and returns; the outcome arrives
 // through the events while the calling thread dispatches its messages.
 //
-// Two sockets take part: SendSocket sends the request and receives the reply
+// Two ports take part: SendSocket sends the request and receives the reply
 // on a port the system picks; ListenSocket listens on local port ListenPort
 // ("123") of all interfaces during the exchange. A datagram on either one is
-// handled the same way.
+// handled the same way. The ports, the timer and the clocks come from the
+// platform the client is given, so the client makes no platform call.
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
+#include "sntp/client_platform.h"
 #include "sntp/component.h"
 #include "sntp/reply_checks.h"
 #include "sntp/sntp_packet.h"
-#include "sntp/socket/wsocket.h"
-#include "sntp/timer/timer_clock.h"
 
 namespace sntp {
 
-class TExchangeTimer;
-
-using TSNTPError = std::function<void(TComponent* Sender, uint16_t Error)>;
-// Milliseconds since system start, wrapping at 2^32.
-using TTickSource = std::function<uint32_t()>;
-// 64 unpredictable bits for a request's stamp.
-using TStampSource = std::function<uint64_t()>;
+using TSNTPError = TErrorCodeEvent;
 
 class TSNTPClient : public TComponent {
  public:
-  // Clock: what the exchange timer measures its interval with; tests give a
-  // clock of their own.
-  explicit TSNTPClient(TComponent* Owner = nullptr, TimerClock& Clock = SystemTimerClock());
+  explicit TSNTPClient(TClientPlatform& platform, TComponent* owner = nullptr);
   ~TSNTPClient() override;
 
   // The server: a dotted IPv4 address or a host name.
-  const std::string& HostAddr() const { return HostAddrValue; }
-  void SetHostAddr(const std::string& Value) { HostAddrValue = Value; }
+  const std::string& HostAddr() const { return hostAddr_; }
+  void SetHostAddr(const std::string& value) { hostAddr_ = value; }
   // The server's UDP port: a number or a service name.
-  const std::string& HostPort() const { return HostPortValue; }
-  void SetHostPort(const std::string& Value) { HostPortValue = Value; }
-  const std::string& ListenPort() const { return ListenPortValue; }
-  void SetListenPort(const std::string& Value) { ListenPortValue = Value; }
+  const std::string& HostPort() const { return hostPort_; }
+  void SetHostPort(const std::string& value) { hostPort_ = value; }
+  const std::string& ListenPort() const { return listenPort_; }
+  void SetListenPort(const std::string& value) { listenPort_ = value; }
   // The longest round trip accepted, in milliseconds; 0 or less stores 0.
-  int32_t Timeout() const { return TimeoutValue; }
-  void SetTimeout(int32_t Value) { TimeoutValue = Value > 0 ? Value : 0; }
+  int32_t Timeout() const { return timeout_; }
+  void SetTimeout(int32_t value) { timeout_ = value > 0 ? value : 0; }
 
-  // The last reply accepted: decoded, and as received.
-  const TSNTPReply& Reply() const { return ReplyValue; }
-  const TPacket& RawReply() const { return RawReplyValue; }
-  int32_t RoundTrip() const { return RoundTripValue; }
-  bool Received() const { return ReceivedValue; }
+  // The last reply taken: decoded, and as received.
+  const TSNTPReply& Reply() const { return reply_; }
+  const TPacket& RawReply() const { return rawReply_; }
+  int32_t RoundTrip() const { return roundTrip_; }
+  bool Received() const { return received_; }
   // The resolved server; ServerIP "0.0.0.0" means not resolved.
-  uint32_t ServerAddress() const { return ServerAddressValue; }
-  const std::string& ServerIP() const { return ServerIPValue; }
+  uint32_t ServerAddress() const { return serverAddress_; }
+  const std::string& ServerIP() const { return serverIp_; }
   // This host's first address, or "127.0.0.1" with no network.
-  const std::string& LocalIP() const { return LocalIPValue; }
+  const std::string& LocalIP() const { return localIp_; }
+  // The last accepted reply's ServerTime minus the local time now, in days.
+  double OffsetFromLocalTime() const;
 
   // Starts one exchange with HostAddr:HostPort; abandons a running one. A
   // host name is looked up asynchronously, inside the exchange's Timeout:
@@ -65,77 +58,63 @@ class TSNTPClient : public TComponent {
   void Query();
   // Ends an exchange in which nothing was received (Sender is ignored): one
   // still waiting for its server's address fires OnResolveError, any other
-  // OnTimeout. The timer's ticks reach it through the thread that created
-  // the sockets, so it runs only in that thread.
-  void HandleTimeout(TComponent* Sender);
-  // Closes and frees both sockets and the timer (ending its threads).
+  // OnTimeout.
+  void HandleTimeout(TComponent* sender);
+  // Closes and frees both ports and the timer.
   void ReleaseResources();
 
   TDataAvailable OnDataAvailable;  // a reply was accepted in time and decoded
   TNotifyEvent OnTimeout;          // the time ran out with nothing received
-  TSNTPError OnWinsockError;       // a socket reported a failure
+  TSNTPError OnWinsockError;       // a port reported a failure
   TNotifyEvent OnResolveError;     // the server's address was not found in time
   TNotifyEvent OnReceiveError;     // handling a datagram failed
 
-  // The tick counter the round trip is measured with; the platform's by
-  // default, replaceable so that tests control the round trip.
-  TTickSource TickCount;
-  // Where each request's stamp comes from: the platform's random numbers by
-  // default, replaceable so that tests know the stamp.
-  TStampSource RequestStamps;
-
  protected:
-  void HandleDatagram(TComponent* Sender, uint16_t Error);
-  void HandleSocketError(TComponent* Sender);
+  // The handlers of both ports' notifications.
+  void HandleDatagram(TDatagramPort& sender, uint16_t error);
+  void HandleSocketError(uint16_t error);
 
  private:
-  void PrepareSockets();
-  void CreateSockets();
-  void CloseSockets();
-  void ResolveServerAddress(const std::string& Text);
+  void PreparePorts();
+  void ClosePorts();
+  void ResolveServerAddress(const std::string& text);
   void StartNameLookup();
-  void HandleLookupDone(uint16_t Error);
+  void HandleNameFound(uint16_t error, const std::string& address);
   void CancelNameLookup();
-  void TakeServerAddress(uint32_t Address);
+  void TakeServerAddress(uint32_t address);
   void StartExchangeIfResolved();
   void StartExchange();
-  void ListenForReplies();
-  void ConnectAndSend();
   void SendRequest();
-  void ReadDatagram(TCustomWSocket& Socket, uint16_t Error);
-  bool IsFromServer(const sockaddr_in& Source) const;
-  bool IsRefused(const TPacket& Raw) const;
-  void AcceptReply(const TPacket& Raw, uint16_t Error);
+  void ReadDatagram(TDatagramPort& port, uint16_t error);
+  void TakeReply(const TPacket& raw, TReplyRefusal refusal, uint16_t error);
 
-  // The exchange's timer, made in the sockets' thread. Without one (it could
-  // not be made) the client still works: a caller's own deadline calls
-  // HandleTimeout, which ends an unanswered exchange alike.
+  // The exchange's timer. Without one (it could not be made) the client
+  // still works: a caller's own deadline calls HandleTimeout, which ends an
+  // unanswered exchange alike.
   void CreateTimer();
   void EnableTimer();
   void DisableTimer();
-  void FreeTimer();
 
-  TSNTPReply ReplyValue;
-  TPacket RawReplyValue{};
-  int32_t RoundTripValue = 0;
-  bool ReceivedValue = false;
+  TClientPlatform& platform_;
+  TSNTPReply reply_;
+  TPacket rawReply_{};
+  int32_t roundTrip_ = 0;
+  bool received_ = false;
   // The server's name is being looked up: no request has gone out yet.
-  bool Resolving = false;
-  TSentRequest SentRequest;
-  uint32_t ReceiveTick = 0;
-  uint32_t SendTick = 0;
-  std::string HostAddrValue;
-  std::string HostPortValue = "123";
-  std::string ListenPortValue = "123";
-  int32_t TimeoutValue = 500;
-  uint32_t ServerAddressValue = 0;
-  std::string ServerIPValue;
-  std::string LocalIPValue;
-  bool Created = false;
-  std::unique_ptr<TWSocket> SendSocket;
-  std::unique_ptr<TWSocket> ListenSocket;
-  TimerClock& TimerClockSource;
-  std::unique_ptr<TExchangeTimer> Timer;
+  bool resolving_ = false;
+  TSentRequest sentRequest_;
+  uint32_t sendTick_ = 0;
+  std::string hostAddr_;
+  std::string hostPort_ = "123";
+  std::string listenPort_ = "123";
+  int32_t timeout_ = 500;
+  uint32_t serverAddress_ = 0;
+  std::string serverIp_;
+  std::string localIp_;
+  bool created_ = false;
+  std::unique_ptr<TDatagramPort> sendSocket_;
+  std::unique_ptr<TDatagramPort> listenSocket_;
+  std::unique_ptr<TExchangeTimer> timer_;
 };
 
 // The client as the library creates it.

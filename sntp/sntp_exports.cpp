@@ -9,23 +9,23 @@
 
 extern "C" {
 
-SNTP_EXPORT uint16_t QueryServer(const char* Server, double* Offset) {
-  return sntp::RunQuery(Server, Offset);
+SNTP_EXPORT uint16_t QueryServer(const char* server, double* offset) {
+  return sntp::RunQuery(server, offset);
 }
 
 SNTP_EXPORT void SNTPCleanUp() { sntp::CleanUp(); }
 
 SNTP_EXPORT bool isConnected() { return sntp::IsConnected(); }
 
-SNTP_EXPORT void setLoopFunction(void* Function) { sntp::SetLoopFunction(Function); }
+SNTP_EXPORT void setLoopFunction(void* function) { sntp::SetLoopFunction(function); }
 
-BOOL WINAPI DllMain(HINSTANCE Instance, DWORD Reason, LPVOID Reserved) {
-  switch (Reason) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  switch (reason) {
     case DLL_PROCESS_ATTACH:
-      DisableThreadLibraryCalls(Instance);
+      DisableThreadLibraryCalls(instance);
       return sntp::LibraryLoaded() ? TRUE : FALSE;
     case DLL_PROCESS_DETACH:
-      sntp::LibraryUnloading(Reserved != nullptr);
+      sntp::LibraryUnloading(reserved != nullptr);
       return TRUE;
     default:
       return TRUE;

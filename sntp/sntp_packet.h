@@ -12,17 +12,19 @@ constexpr std::size_t kPacketSize = 48;
 using TPacket = std::array<uint8_t, kPacketSize>;
 
 // Byte offsets of the fields.
-constexpr std::size_t pFlags = 0;  // leap indicator, version, mode
-constexpr std::size_t pStratum = 1;
-constexpr std::size_t pPoll = 2;
-constexpr std::size_t pPrecision = 3;
-constexpr std::size_t pRootDelay = 4;
-constexpr std::size_t pRootDispersion = 8;
-constexpr std::size_t pReferenceId = 12;
-constexpr std::size_t pReferenceTimestamp = 16;
-constexpr std::size_t pOriginateTimestamp = 24;
-constexpr std::size_t pReceiveTimestamp = 32;
-constexpr std::size_t pTransmitTimestamp = 40;
+enum TPacketField : std::size_t {
+  pFlags = 0,  // leap indicator, version, mode
+  pStratum = 1,
+  pPoll = 2,
+  pPrecision = 3,
+  pRootDelay = 4,
+  pRootDispersion = 8,
+  pReferenceId = 12,
+  pReferenceTimestamp = 16,
+  pOriginateTimestamp = 24,
+  pReceiveTimestamp = 32,
+  pTransmitTimestamp = 40,
+};
 
 // Leap indicator 0, version 1, mode 3 (client). The round trip is measured
 // with the local tick counter; the request's only timestamp, the transmit
@@ -53,33 +55,33 @@ struct TSNTPReply {
 };
 
 // The request, carrying Stamp as its transmit timestamp (bytes 40-47).
-TPacket BuildRequest(uint64_t Stamp);
+TPacket BuildRequest(uint64_t stamp);
 
 // One small function per field.
-int LeapIndicatorOf(uint8_t Flags);
-int VersionNumberOf(uint8_t Flags);
-int ModeOf(uint8_t Flags);
-int SignedExponentOf(uint8_t Byte);
-uint32_t ReadBigEndian32(std::span<const uint8_t, 4> Bytes);
-uint64_t ReadBigEndian64(std::span<const uint8_t, 8> Bytes);
-double ReadShortFormatSeconds(std::span<const uint8_t, 4> Bytes);
-double ReadTimestampDays(std::span<const uint8_t, 8> Bytes);
+int LeapIndicatorOf(uint8_t flags);
+int VersionNumberOf(uint8_t flags);
+int ModeOf(uint8_t flags);
+int SignedExponentOf(uint8_t byte);
+uint32_t ReadBigEndian32(std::span<const uint8_t, 4> bytes);
+uint64_t ReadBigEndian64(std::span<const uint8_t, 8> bytes);
+double ReadShortFormatSeconds(std::span<const uint8_t, 4> bytes);
+double ReadTimestampDays(std::span<const uint8_t, 8> bytes);
 
 // Fills every field read from the wire; ServerTime and InvalidReply are the
 // client's to set and keep their values.
-void DecodeReply(const TPacket& Raw, TSNTPReply& Reply);
+void DecodeReply(const TPacket& raw, TSNTPReply& reply);
 
 // Leap indicator 3: the server's clock is not synchronised.
-bool IsNotSynchronised(const TPacket& Raw);
+bool IsNotSynchronised(const TPacket& raw);
 // Stratum 0 (unspecified, or a kiss-o'-death) or above 15 (unsynchronised).
-bool HasStratumOutOfRange(const TPacket& Raw);
-bool HasZeroTransmitTimestamp(const TPacket& Raw);
+bool HasStratumOutOfRange(const TPacket& raw);
+bool HasZeroTransmitTimestamp(const TPacket& raw);
 // The originate and transmit timestamps as their raw 64 bits.
-uint64_t OriginateStampOf(const TPacket& Raw);
-uint64_t TransmitStampOf(const TPacket& Raw);
+uint64_t OriginateStampOf(const TPacket& raw);
+uint64_t TransmitStampOf(const TPacket& raw);
 
 // A reply whose server is not synchronised, whose stratum is out of range,
 // or whose transmit timestamp is all zero. Version and mode are not judged.
-bool IsInvalidReply(const TPacket& Raw);
+bool IsInvalidReply(const TPacket& raw);
 
 }  // namespace sntp

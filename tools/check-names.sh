@@ -42,10 +42,12 @@ native_sources=$(sources_of "$native" "$@")
 # A file in both builds is checked once, natively.
 windows_sources=$(comm -13 <(sort <<<"$native_sources") <(sources_of "$windows" "$@" | sort))
 
+# Only names in this repository's files count: clang-tidy also reports, with
+# no file at all, a name it makes up inside the standard headers.
 findings=$( {
   [ -z "$native_sources" ] || xargs -P 2 -n 8 clang-tidy -quiet -p build/native <<<"$native_sources"
   [ -z "$windows_sources" ] || xargs -P 2 -n 8 clang-tidy -quiet -p build/windows-x64 "${windows_args[@]}" <<<"$windows_sources"
-} 2>/dev/null | grep -F '[readability-identifier-naming]' | sed "s|^$root/||" | sort -u)
+} 2>/dev/null | grep -F '[readability-identifier-naming]' | grep "^$root/" | sed "s|^$root/||" | sort -u)
 
 if [ -n "$findings" ]; then
   echo "$findings"

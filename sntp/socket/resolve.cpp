@@ -13,26 +13,26 @@ namespace {
 
 class TWinsockNameServices : public TNameServices {
  public:
-  uint32_t InetAddr(const char* Text) override { return wsapi::inet_addr(Text); }
+  uint32_t InetAddr(const char* text) override { return wsapi::inet_addr(text); }
 
-  bool HostByName(const char* Name, uint32_t& Address) override {
-    const hostent* entry = wsapi::gethostbyname(Name);
+  bool HostByName(const char* name, uint32_t& address) override {
+    const hostent* entry = wsapi::gethostbyname(name);
     if (entry == nullptr || entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr) return false;
-    std::memcpy(&Address, entry->h_addr_list[0], sizeof Address);
+    std::memcpy(&address, entry->h_addr_list[0], sizeof address);
     return true;
   }
 
-  bool ServiceByName(const char* Name, const char* Proto, uint16_t& PortNetOrder) override {
-    const servent* entry = wsapi::getservbyname(Name, Proto);
+  bool ServiceByName(const char* name, const char* proto, uint16_t& portNetOrder) override {
+    const servent* entry = wsapi::getservbyname(name, proto);
     if (entry == nullptr) return false;
-    PortNetOrder = static_cast<uint16_t>(entry->s_port);
+    portNetOrder = static_cast<uint16_t>(entry->s_port);
     return true;
   }
 
-  bool ProtocolByName(const char* Name, int16_t& Number) override {
-    const protoent* entry = wsapi::getprotobyname(Name);
+  bool ProtocolByName(const char* name, int16_t& number) override {
+    const protoent* entry = wsapi::getprotobyname(name);
     if (entry == nullptr) return false;
-    Number = static_cast<int16_t>(entry->p_proto);
+    number = static_cast<int16_t>(entry->p_proto);
     return true;
   }
 };
@@ -40,29 +40,29 @@ class TWinsockNameServices : public TNameServices {
 constexpr int kHostNameBufferSize = 64;
 constexpr size_t kHostEntryNameBufferSize = 257;
 
-std::unique_ptr<std::vector<std::string>> localAddressList;
+std::unique_ptr<std::vector<std::string>> SharedLocalAddresses;
 
 // Made at the library's start-up, or here when a caller comes first.
 std::vector<std::string>& LocalAddressList() {
-  if (!localAddressList) localAddressList = std::make_unique<std::vector<std::string>>();
-  return *localAddressList;
+  if (!SharedLocalAddresses) SharedLocalAddresses = std::make_unique<std::vector<std::string>>();
+  return *SharedLocalAddresses;
 }
 
 }  // namespace
 
-uint32_t WSocketResolveHost(const std::string& Host) {
+uint32_t WSocketResolveHost(const std::string& host) {
   TWinsockNameServices services;
-  return ResolveHostText(Host, services);
+  return ResolveHostText(host, services);
 }
 
-int WSocketResolvePort(const std::string& Port, const std::string& Proto) {
+int WSocketResolvePort(const std::string& port, const std::string& proto) {
   TWinsockNameServices services;
-  return ResolvePortText(Port, Proto, services);
+  return ResolvePortText(port, proto, services);
 }
 
-int WSocketResolveProto(const std::string& Proto) {
+int WSocketResolveProto(const std::string& proto) {
   TWinsockNameServices services;
-  return ResolveProtoText(Proto, services);
+  return ResolveProtoText(proto, services);
 }
 
 std::string GetLocalHostName() {
@@ -72,18 +72,18 @@ std::string GetLocalHostName() {
   return name;
 }
 
-hostent* LookupHostEntry(const std::string& Name) {
-  char name[kHostEntryNameBufferSize] = {};
-  std::strncpy(name, Name.c_str(), sizeof name - 1);
-  return wsapi::gethostbyname(name);
+hostent* LookupHostEntry(const std::string& name) {
+  char buffer[kHostEntryNameBufferSize] = {};
+  std::strncpy(buffer, name.c_str(), sizeof buffer - 1);
+  return wsapi::gethostbyname(buffer);
 }
 
-void AddHostAddresses(const hostent* Entry, std::vector<std::string>& List) {
-  if (Entry == nullptr || Entry->h_addr_list == nullptr) return;
-  for (char** address = Entry->h_addr_list; *address != nullptr; ++address) {
+void AddHostAddresses(const hostent* entry, std::vector<std::string>& list) {
+  if (entry == nullptr || entry->h_addr_list == nullptr) return;
+  for (char** address = entry->h_addr_list; *address != nullptr; ++address) {
     in_addr value{};
     std::memcpy(&value, *address, sizeof value);
-    List.emplace_back(wsapi::inet_ntoa(value));
+    list.emplace_back(wsapi::inet_ntoa(value));
   }
 }
 
@@ -101,7 +101,7 @@ namespace sntp {
 void SocketComponentStartup() { LocalAddressList(); }
 
 void SocketComponentShutdown() {
-  localAddressList.reset();
+  SharedLocalAddresses.reset();
   UnloadWinsock();
 }
 

@@ -16,14 +16,14 @@ namespace sntp {
 
 // Dotted IPv4 address (blanks around it allowed) or host name; the result is
 // in network byte order. "255.255.255.255" yields the broadcast address.
-uint32_t WSocketResolveHost(const std::string& Host);
+uint32_t WSocketResolveHost(const std::string& host);
 
 // Decimal port (its leading digits) or service name for Proto; host byte
 // order, no range check (callers keep the low 16 bits).
-int WSocketResolvePort(const std::string& Port, const std::string& Proto);
+int WSocketResolvePort(const std::string& port, const std::string& proto);
 
 // Decimal protocol number or protocol name ("udp" 17, "tcp" 6).
-int WSocketResolveProto(const std::string& Proto);
+int WSocketResolveProto(const std::string& proto);
 
 // This machine's host name.
 std::string GetLocalHostName();
@@ -35,10 +35,10 @@ const std::vector<std::string>& GetLocalAddresses();
 
 // gethostbyname of Name (at most 256 characters are passed on); the entry
 // is Winsock's own, valid until the next lookup; nullptr when none.
-hostent* LookupHostEntry(const std::string& Name);
+hostent* LookupHostEntry(const std::string& name);
 
 // Appends every address of Entry, in order, as dotted text.
-void AddHostAddresses(const hostent* Entry, std::vector<std::string>& List);
+void AddHostAddresses(const hostent* entry, std::vector<std::string>& list);
 
 // The time query library's initialisation and finalisation: the shared
 // address list is made, and at the end freed with Winsock unloaded. Any

@@ -8,54 +8,54 @@ namespace {
 
 constexpr uint32_t kInaddrNone = 0xFFFFFFFFu;
 
-uint16_t NetToHost16(uint16_t Value) {
-  const auto* bytes = reinterpret_cast<const uint8_t*>(&Value);
+uint16_t NetToHost16(uint16_t value) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(&value);
   return static_cast<uint16_t>((bytes[0] << 8) | bytes[1]);
 }
 
 }  // namespace
 
-uint32_t ResolveHostText(const std::string& Host, TNameServices& Services) {
-  if (Host.empty() || Host.size() > kMaxHostTextLength)
-    throw ESocketException("WSocketResolveHost: '" + Host + "' Invalid Hostname.");
-  const std::string name = TrimBlanksAndControls(Host);
+uint32_t ResolveHostText(const std::string& host, TNameServices& services) {
+  if (host.empty() || host.size() > kMaxHostTextLength)
+    throw ESocketException("WSocketResolveHost: '" + host + "' Invalid Hostname.");
+  const std::string name = TrimBlanksAndControls(host);
   if (StartsWithDigit(name)) {
-    const uint32_t address = Services.InetAddr(name.c_str());
+    const uint32_t address = services.InetAddr(name.c_str());
     if (address != kInaddrNone || name == "255.255.255.255") return address;
-    throw ESocketException("WSocketResolveHost: '" + Host + "' Invalid IP address.");
+    throw ESocketException("WSocketResolveHost: '" + host + "' Invalid IP address.");
   }
   uint32_t address = 0;
-  if (!Services.HostByName(name.c_str(), address))
-    throw ESocketException("WSocketResolveHost: Cannot convert host address '" + Host + "'");
+  if (!services.HostByName(name.c_str(), address))
+    throw ESocketException("WSocketResolveHost: Cannot convert host address '" + host + "'");
   return address;
 }
 
-bool NeedsNameLookup(const std::string& Host) {
-  if (Host.empty() || Host.size() > kMaxHostTextLength) return false;
-  const std::string name = TrimBlanksAndControls(Host);
+bool NeedsNameLookup(const std::string& host) {
+  if (host.empty() || host.size() > kMaxHostTextLength) return false;
+  const std::string name = TrimBlanksAndControls(host);
   return !name.empty() && !StartsWithDigit(name);
 }
 
-int ResolvePortText(const std::string& Port, const std::string& Proto, TNameServices& Services) {
-  if (Port.empty() || Port.size() >= kPortProtoTextLimit)
+int ResolvePortText(const std::string& port, const std::string& proto, TNameServices& services) {
+  if (port.empty() || port.size() >= kPortProtoTextLimit)
     throw ESocketException("WSocketResolvePort: Invalid Port.");
-  if (StartsWithDigit(Port)) return ParseLeadingDecimal(Port);
-  const std::string name = TrimBlanksAndControls(Port);
-  const std::string proto = TrimBlanksAndControls(Proto);
-  uint16_t port = 0;
-  if (!Services.ServiceByName(name.c_str(), proto.empty() ? nullptr : proto.c_str(), port))
-    throw ESocketException("WSocketResolvePort: Cannot convert port '" + Port + "'");
-  return NetToHost16(port);
+  if (StartsWithDigit(port)) return ParseLeadingDecimal(port);
+  const std::string name = TrimBlanksAndControls(port);
+  const std::string protocol = TrimBlanksAndControls(proto);
+  uint16_t portNetOrder = 0;
+  if (!services.ServiceByName(name.c_str(), protocol.empty() ? nullptr : protocol.c_str(), portNetOrder))
+    throw ESocketException("WSocketResolvePort: Cannot convert port '" + port + "'");
+  return NetToHost16(portNetOrder);
 }
 
-int ResolveProtoText(const std::string& Proto, TNameServices& Services) {
-  if (Proto.empty() || Proto.size() >= kPortProtoTextLimit)
+int ResolveProtoText(const std::string& proto, TNameServices& services) {
+  if (proto.empty() || proto.size() >= kPortProtoTextLimit)
     throw ESocketException("WSocketResolveProto: Invalid Protocol.");
-  const std::string name = TrimBlanksAndControls(Proto);
+  const std::string name = TrimBlanksAndControls(proto);
   if (name.empty()) throw ESocketException("WSocketResolveProto: Invalid Protocol.");
   if (StartsWithDigit(name)) return ParseLeadingDecimal(name);
   int16_t number = 0;
-  if (!Services.ProtocolByName(name.c_str(), number))
+  if (!services.ProtocolByName(name.c_str(), number))
     throw ESocketException("WSocketResolveProto: Cannot convert protocol '" + name + "'");
   return number;
 }

@@ -13,13 +13,13 @@ class TNameServices {
  public:
   virtual ~TNameServices() = default;
   // inet_addr: the address, or 0xFFFFFFFF when the text is not one.
-  virtual uint32_t InetAddr(const char* Text) = 0;
+  virtual uint32_t InetAddr(const char* text) = 0;
   // gethostbyname: the first address of the host, false when none.
-  virtual bool HostByName(const char* Name, uint32_t& Address) = 0;
+  virtual bool HostByName(const char* name, uint32_t& address) = 0;
   // getservbyname; Proto is nullptr for any protocol.
-  virtual bool ServiceByName(const char* Name, const char* Proto, uint16_t& PortNetOrder) = 0;
+  virtual bool ServiceByName(const char* name, const char* proto, uint16_t& portNetOrder) = 0;
   // getprotobyname: the entry's 16-bit protocol number.
-  virtual bool ProtocolByName(const char* Name, int16_t& Number) = 0;
+  virtual bool ProtocolByName(const char* name, int16_t& number) = 0;
 };
 
 // Longest host text a resolver accepts.
@@ -27,13 +27,13 @@ constexpr size_t kMaxHostTextLength = 256;
 // Port and protocol texts must be shorter than this.
 constexpr size_t kPortProtoTextLimit = 32;
 
-uint32_t ResolveHostText(const std::string& Host, TNameServices& Services);
+uint32_t ResolveHostText(const std::string& host, TNameServices& services);
 
 // The host text is a name that ResolveHostText would hand to the name
 // service: not too long, not blank, and not starting with a digit (those are
 // dotted addresses, converted without any lookup).
-bool NeedsNameLookup(const std::string& Host);
-int ResolvePortText(const std::string& Port, const std::string& Proto, TNameServices& Services);
-int ResolveProtoText(const std::string& Proto, TNameServices& Services);
+bool NeedsNameLookup(const std::string& host);
+int ResolvePortText(const std::string& port, const std::string& proto, TNameServices& services);
+int ResolveProtoText(const std::string& proto, TNameServices& services);
 
 }  // namespace sntp

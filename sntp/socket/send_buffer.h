@@ -15,24 +15,24 @@ constexpr int32_t kDefaultSendChunkSize = 1514;
 class TBuffer {
  public:
   // A size of 0 or less means kDefaultSendChunkSize.
-  explicit TBuffer(int32_t Size = kDefaultSendChunkSize);
+  explicit TBuffer(int32_t size = kDefaultSendChunkSize);
   TBuffer(const TBuffer&) = delete;
   TBuffer& operator=(const TBuffer&) = delete;
 
   // Appends as much of Src as fits; returns the count copied.
-  int32_t Write(const void* Src, int32_t Len);
+  int32_t Write(const void* src, int32_t len);
   // First unsent byte and the count left, or nullptr and 0 when none.
-  const uint8_t* Peek(int32_t& Len) const;
+  const uint8_t* Peek(int32_t& len) const;
   // Takes out up to Len bytes; returns the count removed. An emptied chunk
   // starts over, so it can be filled again.
-  int32_t Remove(int32_t Len);
+  int32_t Remove(int32_t len);
 
   int32_t Capacity() const { return capacity_; }
   int32_t Filled() const { return filled_; }
   int32_t Consumed() const { return consumed_; }
 
  private:
-  void SetCapacity(int32_t Size);
+  void SetCapacity(int32_t size);
 
   std::unique_ptr<uint8_t[]> data_;
   int32_t capacity_ = 0;
@@ -43,22 +43,22 @@ class TBuffer {
 // Ordered chunks; new bytes go into the last chunk, sends take from the first.
 class TSendQueue {
  public:
-  explicit TSendQueue(int32_t ChunkSize = kDefaultSendChunkSize) : chunk_size_(ChunkSize) {}
+  explicit TSendQueue(int32_t chunkSize = kDefaultSendChunkSize) : chunkSize_(chunkSize) {}
 
   // Appends Len bytes, filling the last chunk first, then new chunks.
-  void QueueData(const void* Data, int32_t Len);
+  void QueueData(const void* data, int32_t len);
   bool Empty() const { return chunks_.empty(); }
   size_t ChunkCount() const { return chunks_.size(); }
   TBuffer& First() { return *chunks_.front(); }
-  const TBuffer& At(size_t Index) const { return *chunks_[Index]; }
+  const TBuffer& At(size_t index) const { return *chunks_[index]; }
   void DropFirst() { chunks_.pop_front(); }
   void Clear() { chunks_.clear(); }
-  int32_t ChunkSize() const { return chunk_size_; }
-  void SetChunkSize(int32_t Size) { chunk_size_ = Size; }
+  int32_t ChunkSize() const { return chunkSize_; }
+  void SetChunkSize(int32_t size) { chunkSize_ = size; }
 
  private:
   std::deque<std::unique_ptr<TBuffer>> chunks_;
-  int32_t chunk_size_;
+  int32_t chunkSize_;
 };
 
 }  // namespace sntp

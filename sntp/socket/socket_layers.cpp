@@ -1,15 +1,16 @@
 // The optional layers over the socket. As the library uses them they are
 // inactive, and each override passes straight to the socket's behaviour.
+#include "sntp/socket/message_window.h"
 #include "sntp/socket/wsocket.h"
 
 namespace sntp {
 
-TCustomSocksWSocket::TCustomSocksWSocket(TComponent* Owner) : TCustomWSocket(Owner) { ResetSocksDefaults(); }
+TCustomSocksWSocket::TCustomSocksWSocket(TComponent* owner) : TCustomWSocket(owner) { ResetSocksDefaults(); }
 
 void TCustomSocksWSocket::ResetSocksDefaults() {
-  SocksServerText.clear();
-  SocksPortText.clear();
-  SocksLevelText = "5";
+  socksServer_.clear();
+  socksPort_.clear();
+  socksLevel_ = "5";
 }
 
 void TCustomSocksWSocket::ResetDefaults() {
@@ -26,25 +27,25 @@ void TCustomSocksWSocket::Connect() {
 
 void TCustomSocksWSocket::Listen() { TCustomWSocket::Listen(); }
 
-TCustomLineWSocket::TCustomLineWSocket(TComponent* Owner) : TCustomSocksWSocket(Owner) {
-  LineEndText = "\r\n";
-  LineModeValue = false;
+TCustomLineWSocket::TCustomLineWSocket(TComponent* owner) : TCustomSocksWSocket(owner) {
+  lineEnd_ = "\r\n";
+  lineMode_ = false;
 }
 
-LRESULT TCustomLineWSocket::DispatchWindowMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
+LRESULT TCustomLineWSocket::DispatchWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   // With line mode off no line data is ever pending.
-  if (Msg == WM_LINE_DATA_PENDING) return 0;
-  return TCustomSocksWSocket::DispatchWindowMessage(Msg, WParam, LParam);
+  if (msg == WM_LINE_DATA_PENDING) return 0;
+  return TCustomSocksWSocket::DispatchWindowMessage(msg, wParam, lParam);
 }
 
-bool TCustomSyncWSocket::WaitUntilSet(const bool& Flag, unsigned TimeoutMs) {
+bool TCustomSyncWSocket::WaitUntilSet(const bool& flag, unsigned timeoutMs) {
   const DWORD start = GetTickCount();
   for (;;) {
     PumpMessages();
-    if (Flag) return true;
+    if (flag) return true;
     const DWORD elapsed = GetTickCount() - start;
-    if (elapsed >= TimeoutMs || QuitSeen()) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, TimeoutMs - elapsed, QS_ALLINPUT);
+    if (elapsed >= timeoutMs || QuitSeen()) return false;
+    WaitForMessages(timeoutMs - elapsed);
   }
 }
 

@@ -7,24 +7,24 @@ bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 }  // namespace
 
-std::string TrimBlanksAndControls(std::string_view Text) {
+std::string TrimBlanksAndControls(std::string_view text) {
   size_t first = 0;
-  size_t last = Text.size();
-  while (first < last && IsBlankOrControl(Text[first])) ++first;
-  while (last > first && IsBlankOrControl(Text[last - 1])) --last;
-  return std::string(Text.substr(first, last - first));
+  size_t last = text.size();
+  while (first < last && IsBlankOrControl(text[first])) ++first;
+  while (last > first && IsBlankOrControl(text[last - 1])) --last;
+  return std::string(text.substr(first, last - first));
 }
 
-bool StartsWithDigit(std::string_view Text) {
-  return !Text.empty() && Text[0] >= '0' && Text[0] <= '9';
+bool StartsWithDigit(std::string_view text) {
+  return !text.empty() && text[0] >= '0' && text[0] <= '9';
 }
 
-int32_t ParseLeadingDecimal(std::string_view Text) {
+int32_t ParseLeadingDecimal(std::string_view text) {
   size_t i = 0;
-  while (i < Text.size() && Text[i] == ' ') ++i;
+  while (i < text.size() && text[i] == ' ') ++i;
   uint32_t value = 0;  // unsigned, so that long digit runs wrap instead of overflowing
-  for (; i < Text.size() && Text[i] >= '0' && Text[i] <= '9'; ++i)
-    value = value * 10u + static_cast<uint32_t>(Text[i] - '0');
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+    value = value * 10u + static_cast<uint32_t>(text[i] - '0');
   return static_cast<int32_t>(value);
 }
 

@@ -9,14 +9,14 @@ namespace sntp {
 
 // Text without leading and trailing bytes of code 32 or less (blanks and
 // control characters); bytes of 128 and above are kept.
-std::string TrimBlanksAndControls(std::string_view Text);
+std::string TrimBlanksAndControls(std::string_view text);
 
 // True when the first byte is '0' to '9'.
-bool StartsWithDigit(std::string_view Text);
+bool StartsWithDigit(std::string_view text);
 
 // Skips leading blanks (code 32 only), then reads decimal digits; anything
 // after them is ignored. No sign; 0 when no digit follows. The value wraps
 // modulo 2^32 like the 32-bit arithmetic it mirrors.
-int32_t ParseLeadingDecimal(std::string_view Text);
+int32_t ParseLeadingDecimal(std::string_view text);
 
 }  // namespace sntp

@@ -69,10 +69,10 @@ static_assert(std::size(kErrorTexts) == 51);
 
 }  // namespace
 
-std::string WinsockErrorText(int Code) {
-  auto entry = std::lower_bound(std::begin(kErrorTexts), std::end(kErrorTexts), Code,
-                                [](const TErrorText& e, int code) { return e.Code < code; });
-  if (entry != std::end(kErrorTexts) && entry->Code == Code) return entry->Text;
+std::string WinsockErrorText(int code) {
+  auto entry = std::lower_bound(std::begin(kErrorTexts), std::end(kErrorTexts), code,
+                                [](const TErrorText& e, int wanted) { return e.Code < wanted; });
+  if (entry != std::end(kErrorTexts) && entry->Code == code) return entry->Text;
   return "Not a WinSock error";
 }
 

@@ -6,6 +6,6 @@
 namespace sntp {
 
 // The description of Code, or "Not a WinSock error" for a code without one.
-std::string WinsockErrorText(int Code);
+std::string WinsockErrorText(int code);
 
 }  // namespace sntp

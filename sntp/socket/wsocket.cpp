@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "sntp/socket/resolve.h"
-#include "sntp/socket/socket_window.h"
+#include "sntp/socket/message_window.h"
 #include "sntp/socket/winsock_api.h"
 
 namespace sntp {
@@ -18,12 +18,13 @@ constexpr long kListenEvents = FD_READ | FD_WRITE | FD_ACCEPT | FD_CLOSE;       
 constexpr long kResumeEvents = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE;                // 51
 constexpr int kDrainPieceSize = 1024;
 constexpr int kSockaddrInSize = sizeof(sockaddr_in);
+// Flush and WaitForClose sleep between passes instead of spinning.
+constexpr DWORD kWaitSliceMs = 100;
 
 }  // namespace
 
-TCustomWSocket::TCustomWSocket(TComponent* Owner) : TComponent(Owner) {
-  WindowHandle = TSocketWindow::Create(this);
-  SendQueue.SetChunkSize(SendChunkSize);
+TCustomWSocket::TCustomWSocket(TComponent* owner) : TComponent(owner), windowHandle_(CreateNotificationWindow(this)) {
+  sendQueue_.SetChunkSize(sendChunkSize_);
   ResetDefaults();
   ++SocketCount();
 }
@@ -36,7 +37,7 @@ TCustomWSocket::~TCustomWSocket() {
   } catch (...) {
   }
   try {
-    if (StateValue != wsClosed) Close();
+    if (state_ != wsClosed) Close();
   } catch (...) {
   }
   if (--SocketCount() <= 0) {
@@ -44,78 +45,76 @@ TCustomWSocket::~TCustomWSocket() {
     SocketCount() = 0;
   }
   ClearSendQueue();
-  TSocketWindow::Destroy(WindowHandle);
-  WindowHandle = nullptr;
 }
 
 void TCustomWSocket::ResetDefaults() {
-  RemoteAddress = sockaddr_in{};
-  RemoteAddress.sin_family = AF_INET;
-  AddressFamily = AF_INET;
-  PortAssigned = AddrAssigned = AddrResolved = PortResolved = ProtoResolved = LocalPortResolved = false;
-  ProtoAssigned = true;
-  ProtoNumber = IPPROTO_TCP;
-  ProtoText = "tcp";
-  SocketType = SOCK_STREAM;
-  LocalPortText = "0";
-  LingerOnOffValue = wsLingerOn;
-  LingerTimeoutValue = 0;
-  SocketHandle = INVALID_SOCKET;
-  StateValue = wsClosed;
-  AllSent = true;
-  Paused = false;
-  ReadCountValue = 0;
-  CloseNotified = false;
+  remoteAddress_ = sockaddr_in{};
+  remoteAddress_.sin_family = AF_INET;
+  addressFamily_ = AF_INET;
+  portAssigned_ = addrAssigned_ = addrResolved_ = portResolved_ = protoResolved_ = localPortResolved_ = false;
+  protoAssigned_ = true;
+  protoNumber_ = IPPROTO_TCP;
+  proto_ = "tcp";
+  socketType_ = SOCK_STREAM;
+  localPort_ = "0";
+  lingerOnOff_ = wsLingerOn;
+  lingerTimeout_ = 0;
+  socketHandle_ = INVALID_SOCKET;
+  state_ = wsClosed;
+  allSent_ = true;
+  paused_ = false;
+  readCount_ = 0;
+  closeNotified_ = false;
 }
 
 // ---- endpoint properties ----
 
-bool TCustomWSocket::SetTextProperty(std::string& Text, bool& Assigned, bool* Resolved, const std::string& Value,
-                                     const char* Message) {
-  if (Assigned && Value == Text) return false;
-  if (StateValue != wsClosed) {
-    ReportError(Message);
+bool TCustomWSocket::SetTextProperty(std::string& text, bool& assigned, bool* resolved, const std::string& value,
+                                     const char* message) {
+  if (assigned && value == text) return false;
+  if (state_ != wsClosed) {
+    ReportError(message);
     return false;
   }
-  Text = TrimBlanksAndControls(Value);
-  if (Text.empty()) {
-    Assigned = false;
+  text = TrimBlanksAndControls(value);
+  if (text.empty()) {
+    assigned = false;
   } else {
-    *Resolved = false;
-    Assigned = true;
+    *resolved = false;
+    assigned = true;
   }
   return true;
 }
 
-void TCustomWSocket::SetAddr(const std::string& Value) {
-  SetTextProperty(AddrText, AddrAssigned, &AddrResolved, Value, "Cannot change Addr if not closed");
+void TCustomWSocket::SetAddr(const std::string& value) {
+  SetTextProperty(addr_, addrAssigned_, &addrResolved_, value, "Cannot change Addr if not closed");
 }
 
-void TCustomWSocket::SetPort(const std::string& Value) {
-  SetTextProperty(PortText, PortAssigned, &PortResolved, Value, "Cannot change Port if not closed");
+void TCustomWSocket::SetPort(const std::string& value) {
+  SetTextProperty(port_, portAssigned_, &portResolved_, value, "Cannot change Port if not closed");
 }
 
-void TCustomWSocket::SetProto(const std::string& Value) {
-  SetTextProperty(ProtoText, ProtoAssigned, &ProtoResolved, Value, "Cannot change Proto if not closed");
+void TCustomWSocket::SetProto(const std::string& value) {
+  SetTextProperty(proto_, protoAssigned_, &protoResolved_, value, "Cannot change Proto if not closed");
 }
 
-void TCustomWSocket::SetLocalPort(const std::string& Value) {
-  if (StateValue != wsClosed) {
+void TCustomWSocket::SetLocalPort(const std::string& value) {
+  if (state_ != wsClosed) {
     ReportError("Cannot change LocalPort if not closed");
     return;
   }
-  LocalPortText = Value;
-  LocalPortResolved = false;
+  localPort_ = value;
+  localPortResolved_ = false;
 }
 
 TSocketSendFlags TCustomWSocket::SendFlags() const {
-  return SendFlagsValue == MSG_OOB ? wsSendUrgent : wsSendNormal;
+  return sendFlags_ == MSG_OOB ? wsSendUrgent : wsSendNormal;
 }
 
-void TCustomWSocket::SetSendFlags(TSocketSendFlags Value) {
-  switch (Value) {
-    case wsSendNormal: SendFlagsValue = 0; return;
-    case wsSendUrgent: SendFlagsValue = MSG_OOB; return;
+void TCustomWSocket::SetSendFlags(TSocketSendFlags value) {
+  switch (value) {
+    case wsSendNormal: sendFlags_ = 0; return;
+    case wsSendUrgent: sendFlags_ = MSG_OOB; return;
   }
   ReportError("Invalid SendFlags");
 }
@@ -124,7 +123,7 @@ void TCustomWSocket::SetSendFlags(TSocketSendFlags Value) {
 
 int TCustomWSocket::RcvdCount() {
   u_long count = 0;
-  if (wsapi::ioctlsocket(SocketHandle, FIONREAD, &count) == SOCKET_ERROR) {
+  if (wsapi::ioctlsocket(socketHandle_, FIONREAD, &count) == SOCKET_ERROR) {
     ReportSocketError("ioctlSocket");
     return -1;
   }
@@ -132,10 +131,10 @@ int TCustomWSocket::RcvdCount() {
 }
 
 std::string TCustomWSocket::PeerAddr() {
-  if (StateValue != wsConnected) return "error";
+  if (state_ != wsConnected) return "error";
   sockaddr_in peer{};
   int length = kSockaddrInSize;
-  if (wsapi::getpeername(SocketHandle, reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
+  if (wsapi::getpeername(socketHandle_, reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
     ReportSocketError("GetPeerName");
     return "error";
   }
@@ -143,82 +142,80 @@ std::string TCustomWSocket::PeerAddr() {
 }
 
 std::string TCustomWSocket::PeerPort() {
-  if (StateValue != wsConnected) return "error";
+  if (state_ != wsConnected) return "error";
   sockaddr_in peer{};
   int length = kSockaddrInSize;
-  // Linked directly, not through the procedure table: the socket is open, so
-  // Winsock is loaded and started already.
-  if (::getpeername(SocketHandle, reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
+  if (wsapi::getpeername(socketHandle_, reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
     ReportSocketError("GetPeerPort");
     return "error";
   }
-  return std::to_string(::ntohs(peer.sin_port));
+  return std::to_string(wsapi::ntohs(peer.sin_port));
 }
 
-int TCustomWSocket::GetPeerName(sockaddr_in& Name, int NameLen) {
-  if (StateValue != wsConnected) return -1;
-  return wsapi::getpeername(SocketHandle, reinterpret_cast<sockaddr*>(&Name), &NameLen);
+int TCustomWSocket::GetPeerName(sockaddr_in& name, int nameLen) {
+  if (state_ != wsConnected) return -1;
+  return wsapi::getpeername(socketHandle_, reinterpret_cast<sockaddr*>(&name), &nameLen);
 }
 
-int TCustomWSocket::GetSockName(sockaddr_in& Name, int& NameLen) {
-  return wsapi::getsockname(SocketHandle, reinterpret_cast<sockaddr*>(&Name), &NameLen);
+int TCustomWSocket::GetSockName(sockaddr_in& name, int& nameLen) {
+  return wsapi::getsockname(socketHandle_, reinterpret_cast<sockaddr*>(&name), &nameLen);
 }
 
 std::string TCustomWSocket::BoundPort() {
-  if (StateValue != wsBound && StateValue != wsConnected && StateValue != wsListening) return "error";
+  if (state_ != wsBound && state_ != wsConnected && state_ != wsListening) return "error";
   sockaddr_in local{};
   int length = kSockaddrInSize;
-  if (wsapi::getsockname(SocketHandle, reinterpret_cast<sockaddr*>(&local), &length) != 0) return "error";
+  if (wsapi::getsockname(socketHandle_, reinterpret_cast<sockaddr*>(&local), &length) != 0) return "error";
   return std::to_string(wsapi::ntohs(local.sin_port));
 }
 
-bool TCustomWSocket::TimevalIsSet(const timeval& Value) { return Value.tv_sec != 0 || Value.tv_usec != 0; }
+bool TCustomWSocket::TimevalIsSet(const timeval& value) { return value.tv_sec != 0 || value.tv_usec != 0; }
 
-void TCustomWSocket::TimevalClear(timeval& Value) { Value.tv_sec = Value.tv_usec = 0; }
+void TCustomWSocket::TimevalClear(timeval& value) { value.tv_sec = value.tv_usec = 0; }
 
-bool TCustomWSocket::TimevalCompare(const timeval& A, const timeval& B, bool WantEqual) {
-  const bool equal = A.tv_sec == B.tv_sec && A.tv_usec == B.tv_usec;
-  return equal == WantEqual;
+bool TCustomWSocket::TimevalCompare(const timeval& a, const timeval& b, bool wantEqual) {
+  const bool equal = a.tv_sec == b.tv_sec && a.tv_usec == b.tv_usec;
+  return equal == wantEqual;
 }
 
 // ---- opening ----
 
-bool TCustomWSocket::ResolveEndpoint(bool WithLocalPort, const char* ReportPrefix) {
+bool TCustomWSocket::ResolveEndpoint(bool withLocalPort, const char* reportPrefix) {
   try {
-    if (!ProtoResolved) {
-      ProtoNumber = WSocketResolveProto(ProtoText);
-      SocketType = ProtoNumber == IPPROTO_UDP ? SOCK_DGRAM : SOCK_STREAM;
-      ProtoResolved = true;
+    if (!protoResolved_) {
+      protoNumber_ = WSocketResolveProto(proto_);
+      socketType_ = protoNumber_ == IPPROTO_UDP ? SOCK_DGRAM : SOCK_STREAM;
+      protoResolved_ = true;
     }
-    if (!PortResolved) {
-      PortNumber = WSocketResolvePort(PortText, ProtoText) & 0xFFFF;
-      RemoteAddress.sin_port = wsapi::htons(static_cast<u_short>(PortNumber));
-      PortResolved = true;
+    if (!portResolved_) {
+      portNumber_ = WSocketResolvePort(port_, proto_) & 0xFFFF;
+      remoteAddress_.sin_port = wsapi::htons(static_cast<u_short>(portNumber_));
+      portResolved_ = true;
     }
-    if (WithLocalPort && !LocalPortResolved) {
-      LocalPortNumber = WSocketResolvePort(LocalPortText, ProtoText) & 0xFFFF;
-      LocalPortResolved = true;
+    if (withLocalPort && !localPortResolved_) {
+      localPortNumber_ = WSocketResolvePort(localPort_, proto_) & 0xFFFF;
+      localPortResolved_ = true;
     }
-    if (!AddrResolved) {
-      RemoteAddress.sin_addr.s_addr = WSocketResolveHost(AddrText);
-      AddrResolved = true;
+    if (!addrResolved_) {
+      remoteAddress_.sin_addr.s_addr = WSocketResolveHost(addr_);
+      addrResolved_ = true;
     }
     return true;
-  } catch (const std::exception& E) {
-    ReportError(ReportPrefix + std::string(E.what()));
+  } catch (const std::exception& e) {
+    ReportError(reportPrefix + std::string(e.what()));
     return false;
   }
 }
 
 void TCustomWSocket::Connect() {
-  if (SocketHandle != INVALID_SOCKET && StateValue != wsClosed) return ReportError("Connect: Socket already in use");
-  if (!PortAssigned) return ReportError("Connect: No Port Specified");
-  if (!AddrAssigned) return ReportError("Connect: No IP Address Specified");
-  if (!ProtoAssigned) return ReportError("Connect: No Protocol Specified");
+  if (socketHandle_ != INVALID_SOCKET && state_ != wsClosed) return ReportError("Connect: Socket already in use");
+  if (!portAssigned_) return ReportError("Connect: No Port Specified");
+  if (!addrAssigned_) return ReportError("Connect: No IP Address Specified");
+  if (!protoAssigned_) return ReportError("Connect: No Protocol Specified");
   if (!ResolveEndpoint(true, "connect: ")) return;
   ClearSendQueue();
-  SocketHandle = wsapi::socket(AddressFamily, SocketType, ProtoNumber);
-  if (SocketHandle == INVALID_SOCKET) return ReportSocketError("Connect (socket)");
+  socketHandle_ = wsapi::socket(addressFamily_, socketType_, protoNumber_);
+  if (socketHandle_ == INVALID_SOCKET) return ReportSocketError("Connect (socket)");
   SetState(wsOpened);
   if (!(IsStream() ? PrepareStreamConnect() : PrepareDatagramConnect())) return;
   if (SelectEvents(kConnectEvents) != 0) return ReportSocketError("WSAAsyncSelect");
@@ -228,7 +225,7 @@ void TCustomWSocket::Connect() {
     FireSessionConnected(0);
     return;
   }
-  if (wsapi::connect(SocketHandle, reinterpret_cast<const sockaddr*>(&RemoteAddress), kSockaddrInSize) == 0) {
+  if (wsapi::connect(socketHandle_, reinterpret_cast<const sockaddr*>(&remoteAddress_), kSockaddrInSize) == 0) {
     SetState(wsConnecting);
     return;
   }
@@ -237,30 +234,30 @@ void TCustomWSocket::Connect() {
     SetState(wsConnecting);  // FD_CONNECT completes it
     return;
   }
-  LastErrorValue = code;
+  lastError_ = code;
   ReportSocketError("Connect");
 }
 
 bool TCustomWSocket::PrepareDatagramConnect() {
   BindLocal();
-  if (RemoteAddress.sin_addr.s_addr != INADDR_BROADCAST) return true;
+  if (remoteAddress_.sin_addr.s_addr != INADDR_BROADCAST) return true;
   const int on = 1;
-  if (wsapi::setsockopt(SocketHandle, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) == 0)
+  if (wsapi::setsockopt(socketHandle_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) == 0)
     return true;
   ReportSocketError("setsockopt(SO_BROADCAST)");
   return false;
 }
 
 bool TCustomWSocket::PrepareStreamConnect() {
-  if (LocalPortNumber != 0) BindLocal();
+  if (localPortNumber_ != 0) BindLocal();
   SetLinger();
   const int allBits = -1;
   const char* value = reinterpret_cast<const char*>(&allBits);
-  if (wsapi::setsockopt(SocketHandle, SOL_SOCKET, SO_KEEPALIVE, value, sizeof allBits) != 0) {
+  if (wsapi::setsockopt(socketHandle_, SOL_SOCKET, SO_KEEPALIVE, value, sizeof allBits) != 0) {
     ReportSocketError("setsockopt(SO_KEEPALIVE)");
     return false;
   }
-  if (wsapi::setsockopt(SocketHandle, SOL_SOCKET, SO_REUSEADDR, value, sizeof allBits) != 0) {
+  if (wsapi::setsockopt(socketHandle_, SOL_SOCKET, SO_REUSEADDR, value, sizeof allBits) != 0) {
     ReportSocketError("setsockopt(SO_REUSEADDR)");
     return false;
   }
@@ -270,37 +267,37 @@ bool TCustomWSocket::PrepareStreamConnect() {
 void TCustomWSocket::BindLocal() {
   sockaddr_in local{};
   local.sin_family = AF_INET;
-  local.sin_port = wsapi::htons(static_cast<u_short>(LocalPortNumber));
+  local.sin_port = wsapi::htons(static_cast<u_short>(localPortNumber_));
   local.sin_addr.s_addr = INADDR_ANY;
-  if (wsapi::bind(SocketHandle, reinterpret_cast<const sockaddr*>(&local), kSockaddrInSize) != 0)
+  if (wsapi::bind(socketHandle_, reinterpret_cast<const sockaddr*>(&local), kSockaddrInSize) != 0)
     return ReportErrorFmt("winsock.bind failed, error #%d", wsapi::WSAGetLastError());
   int length = kSockaddrInSize;
-  if (wsapi::getsockname(SocketHandle, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+  if (wsapi::getsockname(socketHandle_, reinterpret_cast<sockaddr*>(&local), &length) != 0)
     return ReportErrorFmt("winsock.getsockname failed, error #%d", wsapi::WSAGetLastError());
-  LocalPortNumber = wsapi::ntohs(local.sin_port);
-  LocalPortText = std::to_string(LocalPortNumber);
+  localPortNumber_ = wsapi::ntohs(local.sin_port);
+  localPort_ = std::to_string(localPortNumber_);
 }
 
 void TCustomWSocket::Listen() {
-  if (!PortAssigned) return ReportInvalidListen("listen: port not assigned");
-  if (!ProtoAssigned) return ReportInvalidListen("listen: protocol not assigned");
-  if (!AddrAssigned) return ReportInvalidListen("listen: address not assigned");
+  if (!portAssigned_) return ReportInvalidListen("listen: port not assigned");
+  if (!protoAssigned_) return ReportInvalidListen("listen: protocol not assigned");
+  if (!addrAssigned_) return ReportInvalidListen("listen: address not assigned");
   if (!ResolveEndpoint(false, "listen: ")) return;
   ClearSendQueue();
-  SocketHandle = wsapi::socket(AddressFamily, SocketType, ProtoNumber);
-  if (SocketHandle == INVALID_SOCKET) return ReportSocketError("socket");
-  if (wsapi::bind(SocketHandle, reinterpret_cast<const sockaddr*>(&RemoteAddress), kSockaddrInSize) != 0) {
+  socketHandle_ = wsapi::socket(addressFamily_, socketType_, protoNumber_);
+  if (socketHandle_ == INVALID_SOCKET) return ReportSocketError("socket");
+  if (wsapi::bind(socketHandle_, reinterpret_cast<const sockaddr*>(&remoteAddress_), kSockaddrInSize) != 0) {
     // The socket goes before the report, which may raise: a raised report
     // must not leave the port held by a socket nobody owns.
     const int code = wsapi::WSAGetLastError();
-    wsapi::closesocket(SocketHandle);
-    SocketHandle = INVALID_SOCKET;
+    wsapi::closesocket(socketHandle_);
+    socketHandle_ = INVALID_SOCKET;
     wsapi::WSASetLastError(code);
     return ReportSocketError("Bind");
   }
   SetState(wsBound);
   if (IsStream()) {
-    if (wsapi::listen(SocketHandle, 5) != 0) return ReportSocketError("Listen");
+    if (wsapi::listen(socketHandle_, 5) != 0) return ReportSocketError("Listen");
     SetState(wsListening);
   } else {
     SetState(wsListening);
@@ -310,94 +307,94 @@ void TCustomWSocket::Listen() {
   if (SelectEvents(kListenEvents) != 0) ReportSocketError("WSAASyncSelect");
 }
 
-void TCustomWSocket::ReportInvalidListen(const char* FunctionName) {
+void TCustomWSocket::ReportInvalidListen(const char* functionName) {
   wsapi::WSASetLastError(WSAEINVAL);
-  ReportSocketError(FunctionName);
+  ReportSocketError(functionName);
 }
 
 SOCKET TCustomWSocket::Accept() {
-  if (StateValue != wsListening) {
+  if (state_ != wsListening) {
     wsapi::WSASetLastError(WSAEINVAL);
     ReportSocketError("not a listening socket");
     return INVALID_SOCKET;
   }
   int length = kSockaddrInSize;
-  AcceptedHandle = wsapi::accept(SocketHandle, reinterpret_cast<sockaddr*>(&RemoteAddress), &length);
-  if (AcceptedHandle == INVALID_SOCKET) ReportSocketError("Accept");
-  return AcceptedHandle;
+  acceptedHandle_ = wsapi::accept(socketHandle_, reinterpret_cast<sockaddr*>(&remoteAddress_), &length);
+  if (acceptedHandle_ == INVALID_SOCKET) ReportSocketError("Accept");
+  return acceptedHandle_;
 }
 
-void TCustomWSocket::Dup(SOCKET NewHandle) {
-  if (NewHandle == 0 || NewHandle == INVALID_SOCKET) {
+void TCustomWSocket::Dup(SOCKET newHandle) {
+  if (newHandle == 0 || newHandle == INVALID_SOCKET) {
     wsapi::WSASetLastError(WSAEINVAL);
     return ReportSocketError("Dup");
   }
-  if (StateValue != wsClosed) {
-    const int result = wsapi::closesocket(SocketHandle);
-    SocketHandle = INVALID_SOCKET;
+  if (state_ != wsClosed) {
+    const int result = wsapi::closesocket(socketHandle_);
+    socketHandle_ = INVALID_SOCKET;
     if (result != 0) return ReportSocketError("Dup (closesocket)");
     SetState(wsClosed);
   }
-  SocketHandle = NewHandle;
+  socketHandle_ = newHandle;
   SetLinger();
   if (SelectEvents(kResumeEvents) != 0) return ReportSocketError("WSAAsyncSelect");
   SetState(wsConnected);
 }
 
 void TCustomWSocket::SetLinger() {
-  if (LingerOnOffValue == wsLingerNoSet) return;
-  if (SocketHandle == INVALID_SOCKET) return ReportError("Cannot set linger option at this time");
+  if (lingerOnOff_ == wsLingerNoSet) return;
+  if (socketHandle_ == INVALID_SOCKET) return ReportError("Cannot set linger option at this time");
   linger value{};
-  value.l_onoff = LingerOnOffValue;
-  value.l_linger = static_cast<u_short>(LingerTimeoutValue);
-  if (wsapi::setsockopt(SocketHandle, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&value), sizeof value) != 0)
+  value.l_onoff = lingerOnOff_;
+  value.l_linger = static_cast<u_short>(lingerTimeout_);
+  if (wsapi::setsockopt(socketHandle_, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&value), sizeof value) != 0)
     ReportSocketError("setsockopt(SO_LINGER)");
 }
 
 int TCustomWSocket::Pause() {
-  Paused = true;
-  return wsapi::WSAAsyncSelect(SocketHandle, WindowHandle, 0, 0);
+  paused_ = true;
+  return wsapi::WSAAsyncSelect(socketHandle_, windowHandle_.get(), 0, 0);
 }
 
 int TCustomWSocket::Resume() {
-  Paused = false;
+  paused_ = false;
   return SelectEvents(kResumeEvents);
 }
 
 bool TCustomWSocket::HasNotificationWindow() {
-  if (WindowHandle != nullptr) return true;
+  if (windowHandle_ != nullptr) return true;
   wsapi::WSASetLastError(WSAEINVAL);
   return false;
 }
 
-int TCustomWSocket::SelectEvents(long Events) {
+int TCustomWSocket::SelectEvents(long events) {
   if (!HasNotificationWindow()) return SOCKET_ERROR;
-  return wsapi::WSAAsyncSelect(SocketHandle, WindowHandle, WM_SOCKET_EVENT, Events);
+  return wsapi::WSAAsyncSelect(socketHandle_, windowHandle_.get(), WM_SOCKET_EVENT, events);
 }
 
-void TCustomWSocket::Shutdown(int How) {
-  if (SocketHandle != INVALID_SOCKET) wsapi::shutdown(SocketHandle, How);
+void TCustomWSocket::Shutdown(int how) {
+  if (socketHandle_ != INVALID_SOCKET) wsapi::shutdown(socketHandle_, how);
 }
 
 // ---- closing ----
 
 void TCustomWSocket::Close() { CloseWithError(true, 0); }
 
-void TCustomWSocket::CloseWithError(bool ShutdownFirst, uint16_t Error) {
-  if (SocketHandle == INVALID_SOCKET) {
-    if (StateValue != wsClosed) {
+void TCustomWSocket::CloseWithError(bool shutdownFirst, uint16_t error) {
+  if (socketHandle_ == INVALID_SOCKET) {
+    if (state_ != wsClosed) {
       SetState(wsClosed);
       ResetDefaults();
     }
     return;
   }
-  if (StateValue == wsClosed) return;
-  if (ShutdownFirst) Shutdown(SD_SEND);
+  if (state_ == wsClosed) return;
+  if (shutdownFirst) Shutdown(SD_SEND);
   if (!CloseSocketHandle()) return;
   SetState(wsClosed);
-  if (!Destroying() && !CloseNotified && OnSessionClosed) {
-    CloseNotified = true;
-    FireSessionClosed(Error);
+  if (!Destroying() && !closeNotified_ && OnSessionClosed) {
+    closeNotified_ = true;
+    FireSessionClosed(error);
   }
   try {
     ResetDefaults();
@@ -407,122 +404,118 @@ void TCustomWSocket::CloseWithError(bool ShutdownFirst, uint16_t Error) {
 
 bool TCustomWSocket::CloseSocketHandle() {
   for (;;) {
-    if (wsapi::closesocket(SocketHandle) == 0) break;
+    if (wsapi::closesocket(socketHandle_) == 0) break;
     const int code = wsapi::WSAGetLastError();
     if (code == WSANOTINITIALISED) break;
     if (code != WSAEWOULDBLOCK) {
-      LastErrorValue = code;
-      SocketHandle = INVALID_SOCKET;
+      lastError_ = code;
+      socketHandle_ = INVALID_SOCKET;
       ReportSocketError("Disconnect (closesocket)");
       return false;
     }
-    LastErrorValue = WSAEWOULDBLOCK;
+    lastError_ = WSAEWOULDBLOCK;
     PumpMessages();
   }
-  SocketHandle = INVALID_SOCKET;
+  socketHandle_ = INVALID_SOCKET;
   return true;
 }
 
 void TCustomWSocket::Abort() {
   CancelDnsLookup();
   ClearSendQueue();
-  if (StateValue == wsConnected && ProtoNumber == IPPROTO_TCP) {
-    LingerOnOffValue = wsLingerOff;
+  if (state_ == wsConnected && protoNumber_ == IPPROTO_TCP) {
+    lingerOnOff_ = wsLingerOff;
     SetLinger();
   }
   CloseWithError(false, 0);
 }
 
 void TCustomWSocket::Flush() {
-  while (SocketHandle != INVALID_SOCKET && !AllSent) {
+  while (socketHandle_ != INVALID_SOCKET && !allSent_) {
     // An empty queue has nothing left to send, whatever AllSent says.
-    if (SendQueue.Empty()) {
-      AllSent = true;
+    if (sendQueue_.Empty()) {
+      allSent_ = true;
       return;
     }
     TryToSend();
     PumpMessages();
-    if (!AllSent) WaitForMessages();
+    if (!allSent_) WaitForMessages(kWaitSliceMs);
   }
 }
 
 void TCustomWSocket::WaitForClose() {
-  while (SocketHandle != INVALID_SOCKET && StateValue != wsClosed) {
+  while (socketHandle_ != INVALID_SOCKET && state_ != wsClosed) {
     PumpMessages();
     u_long count = 0;
-    if (wsapi::ioctlsocket(SocketHandle, FIONREAD, &count) == SOCKET_ERROR) return;
+    if (wsapi::ioctlsocket(socketHandle_, FIONREAD, &count) == SOCKET_ERROR) return;
     if (count > 0) {
       FireDataAvailable(0);
     } else {
       char probe = 0;
       if (RecvRaw(&probe, 0, 0) <= 0) {
-        LastErrorValue = wsapi::WSAGetLastError();
-        if (LastErrorValue != WSAEWOULDBLOCK) return;
+        lastError_ = wsapi::WSAGetLastError();
+        if (lastError_ != WSAEWOULDBLOCK) return;
       }
     }
     PumpMessages();
-    WaitForMessages();
+    WaitForMessages(kWaitSliceMs);
   }
-}
-
-void TCustomWSocket::WaitForMessages() {
-  constexpr DWORD kWaitSliceMs = 100;
-  MsgWaitForMultipleObjects(0, nullptr, FALSE, kWaitSliceMs, QS_ALLINPUT);
 }
 
 // ---- sending ----
 
-int TCustomWSocket::Send(const void* Data, int Len) {
-  if (StateValue != wsConnected) {
+int TCustomWSocket::Send(const void* data, int len) {
+  if (state_ != wsConnected) {
     wsapi::WSASetLastError(WSAENOTCONN);
     ReportSocketError("Send");
     return -1;
   }
-  AllSent = false;
+  allSent_ = false;
   int result = 0;
-  if (Len > 0) {
-    SendQueue.QueueData(Data, Len);
-    result = Len;
+  if (len > 0) {
+    sendQueue_.QueueData(data, len);
+    result = len;
   }
   TryToSend();
   // OnDataSent comes later from the message loop, never inside Send, so a
   // handler that sends again does not recurse.
-  if (AllSent) PostMessageA(WindowHandle, WM_SOCKET_EVENT, static_cast<WPARAM>(SocketHandle), MAKELPARAM(FD_WRITE, 0));
+  if (allSent_)
+    PostMessageA(windowHandle_.get(), WM_SOCKET_EVENT, static_cast<WPARAM>(socketHandle_), MAKELPARAM(FD_WRITE, 0));
   return result;
 }
 
-int TCustomWSocket::SendStr(const std::string& Text) { return Send(Text.data(), static_cast<int>(Text.size())); }
+int TCustomWSocket::SendStr(const std::string& text) { return Send(text.data(), static_cast<int>(text.size())); }
 
-int TCustomWSocket::SendTo(const sockaddr_in& Dest, int DestLen, const void* Data, int Len) {
-  const sockaddr_in destination = Dest;
-  return wsapi::sendto(SocketHandle, static_cast<const char*>(Data), Len, SendFlagsValue,
-                       reinterpret_cast<const sockaddr*>(&destination), DestLen);
+int TCustomWSocket::SendTo(const sockaddr_in& dest, int destLen, const void* data, int len) {
+  const sockaddr_in destination = dest;
+  return wsapi::sendto(socketHandle_, static_cast<const char*>(data), len, sendFlags_,
+                       reinterpret_cast<const sockaddr*>(&destination), destLen);
 }
 
-int TCustomWSocket::SendRaw(const void* Data, int Len) {
-  const char* bytes = static_cast<const char*>(Data);
-  if (IsStream()) return wsapi::send(SocketHandle, bytes, Len, SendFlagsValue);
-  return wsapi::sendto(SocketHandle, bytes, Len, SendFlagsValue, reinterpret_cast<const sockaddr*>(&RemoteAddress),
+int TCustomWSocket::SendRaw(const void* data, int len) {
+  const char* bytes = static_cast<const char*>(data);
+  if (IsStream()) return wsapi::send(socketHandle_, bytes, len, sendFlags_);
+  return wsapi::sendto(socketHandle_, bytes, len, sendFlags_, reinterpret_cast<const sockaddr*>(&remoteAddress_),
                        kSockaddrInSize);
 }
 
 void TCustomWSocket::TryToSend() {
-  if (SocketHandle == INVALID_SOCKET || SendQueue.Empty()) return;
+  if (socketHandle_ == INVALID_SOCKET || sendQueue_.Empty()) return;
   for (;;) {
     int32_t length = 0;
-    const uint8_t* data = SendQueue.First().Peek(length);
+    const uint8_t* data = sendQueue_.First().Peek(length);
     if (data == nullptr) {
-      if (SendQueue.ChunkCount() <= 1) {
-        AllSent = true;
+      if (sendQueue_.ChunkCount() <= 1) {
+        allSent_ = true;
         return;
       }
-      SendQueue.DropFirst();
+      sendQueue_.DropFirst();
       continue;
     }
     const int sent = SendRaw(data, length);
     if (sent == 0) return;
     if (sent == SOCKET_ERROR) return HandleSendFailure();
-    SendQueue.First().Remove(sent);
+    sendQueue_.First().Remove(sent);
     if (sent < length) return;  // FD_WRITE resumes
   }
 }
@@ -535,7 +528,7 @@ void TCustomWSocket::HandleSendFailure() {
     case WSAENOTCONN:
     case WSAEINVAL:
     case WSAECONNABORTED:
-      CloseNotified = true;
+      closeNotified_ = true;
       Close();
       FireSessionClosed(static_cast<uint16_t>(code));
       return;
@@ -548,28 +541,28 @@ void TCustomWSocket::HandleSendFailure() {
 
 // ---- receiving ----
 
-int TCustomWSocket::RecvRaw(void* Buffer, int BufferSize, int Flags) {
-  return wsapi::recv(SocketHandle, static_cast<char*>(Buffer), BufferSize, Flags);
+int TCustomWSocket::RecvRaw(void* buffer, int bufferSize, int flags) {
+  return wsapi::recv(socketHandle_, static_cast<char*>(buffer), bufferSize, flags);
 }
 
-int TCustomWSocket::RecvFromRaw(SOCKET Handle, void* Buffer, int BufferSize, int Flags, sockaddr_in& From,
-                                int& FromLen) {
-  return wsapi::recvfrom(Handle, static_cast<char*>(Buffer), BufferSize, Flags, reinterpret_cast<sockaddr*>(&From),
-                         &FromLen);
+int TCustomWSocket::RecvFromRaw(SOCKET handle, void* buffer, int bufferSize, int flags, sockaddr_in& from,
+                                int& fromLen) {
+  return wsapi::recvfrom(handle, static_cast<char*>(buffer), bufferSize, flags, reinterpret_cast<sockaddr*>(&from),
+                         &fromLen);
 }
 
-int TCustomWSocket::CountReceived(int Result) {
-  if (Result < 0)
-    LastErrorValue = wsapi::WSAGetLastError();
+int TCustomWSocket::CountReceived(int result) {
+  if (result < 0)
+    lastError_ = wsapi::WSAGetLastError();
   else
-    ReadCountValue += Result;
-  return Result;
+    readCount_ += result;
+  return result;
 }
 
-int TCustomWSocket::Receive(void* Buffer, int BufferSize) { return CountReceived(RecvRaw(Buffer, BufferSize, 0)); }
+int TCustomWSocket::Receive(void* buffer, int bufferSize) { return CountReceived(RecvRaw(buffer, bufferSize, 0)); }
 
-int TCustomWSocket::ReceiveFrom(void* Buffer, int BufferSize, sockaddr_in& From, int& FromLen) {
-  return CountReceived(RecvFromRaw(SocketHandle, Buffer, BufferSize, 0, From, FromLen));
+int TCustomWSocket::ReceiveFrom(void* buffer, int bufferSize, sockaddr_in& from, int& fromLen) {
+  return CountReceived(RecvFromRaw(socketHandle_, buffer, bufferSize, 0, from, fromLen));
 }
 
 std::string TCustomWSocket::ReceiveStr() {
@@ -584,15 +577,15 @@ std::string TCustomWSocket::ReceiveStr() {
 
 // Calls OnDataAvailable for as long as bytes wait; without a handler the
 // bytes are read and dropped. A handler's exception ends the drain here.
-void TCustomWSocket::DrainReceived(uint16_t Error) {
+void TCustomWSocket::DrainReceived(uint16_t error) {
   for (;;) {
-    LastErrorValue = 0;
+    lastError_ = 0;
     try {
-      if (!FireDataAvailable(Error) && !DiscardWaitingPiece()) return;
-      if (LastErrorValue != 0) return;
+      if (!FireDataAvailable(error) && !DiscardWaitingPiece()) return;
+      if (lastError_ != 0) return;
       u_long count = 0;
-      if (wsapi::ioctlsocket(SocketHandle, FIONREAD, &count) == SOCKET_ERROR) {
-        LastErrorValue = wsapi::WSAGetLastError();
+      if (wsapi::ioctlsocket(socketHandle_, FIONREAD, &count) == SOCKET_ERROR) {
+        lastError_ = wsapi::WSAGetLastError();
         return;
       }
       if (count == 0) return;
@@ -606,76 +599,76 @@ void TCustomWSocket::DrainReceived(uint16_t Error) {
 bool TCustomWSocket::DiscardWaitingPiece() {
   char piece[kDrainPieceSize];
   if (RecvRaw(piece, kDrainPieceSize, 0) != SOCKET_ERROR) return true;
-  LastErrorValue = wsapi::WSAGetLastError();
-  if (LastErrorValue != WSAEWOULDBLOCK) return true;
-  LastErrorValue = 0;
+  lastError_ = wsapi::WSAGetLastError();
+  if (lastError_ != WSAEWOULDBLOCK) return true;
+  lastError_ = 0;
   return false;
 }
 
 // ---- reports and events ----
 
-void TCustomWSocket::ReportError(const std::string& Message) {
+void TCustomWSocket::ReportError(const std::string& message) {
   if (OnError) return FireError();
-  throw ESocketException(Message);
+  throw ESocketException(message);
 }
 
-void TCustomWSocket::ReportErrorFmt(const char* Format, ...) {
+void TCustomWSocket::ReportErrorFmt(const char* format, ...) {
   char text[512];
   va_list arguments;
-  va_start(arguments, Format);
-  std::vsnprintf(text, sizeof text, Format, arguments);
+  va_start(arguments, format);
+  std::vsnprintf(text, sizeof text, format, arguments);
   va_end(arguments);
   ReportError(text);
 }
 
-void TCustomWSocket::ReportSocketError(const char* FunctionName) {
+void TCustomWSocket::ReportSocketError(const char* functionName) {
   const int code = wsapi::WSAGetLastError();
   const std::string text =
-      "Error " + std::to_string(code) + " in function " + FunctionName + "\r\n" + WinsockErrorText(code);
+      "Error " + std::to_string(code) + " in function " + functionName + "\r\n" + WinsockErrorText(code);
   if (code == WSAECONNRESET || code == WSAENOTCONN) {
     // The connection is gone: drop the handle without firing a close.
-    wsapi::closesocket(SocketHandle);
-    SocketHandle = INVALID_SOCKET;
+    wsapi::closesocket(socketHandle_);
+    socketHandle_ = INVALID_SOCKET;
     SetState(wsClosed);
   }
-  LastErrorValue = code;
+  lastError_ = code;
   ReportError(text);
 }
 
-void TCustomWSocket::SetState(TSocketState NewState) {
-  const TSocketState old = StateValue;
-  StateValue = NewState;
-  FireChangeState(old, NewState);
+void TCustomWSocket::SetState(TSocketState newState) {
+  const TSocketState old = state_;
+  state_ = newState;
+  FireChangeState(old, newState);
 }
 
-bool TCustomWSocket::FireDataAvailable(uint16_t Error) {
+bool TCustomWSocket::FireDataAvailable(uint16_t error) {
   if (!OnDataAvailable) return false;
-  OnDataAvailable(this, Error);
+  OnDataAvailable(this, error);
   return true;
 }
 
-void TCustomWSocket::FireSessionAvailable(uint16_t Error) {
-  if (OnSessionAvailable) OnSessionAvailable(this, Error);
+void TCustomWSocket::FireSessionAvailable(uint16_t error) {
+  if (OnSessionAvailable) OnSessionAvailable(this, error);
 }
 
-void TCustomWSocket::FireSessionConnected(uint16_t Error) {
-  if (OnSessionConnected) OnSessionConnected(this, Error);
+void TCustomWSocket::FireSessionConnected(uint16_t error) {
+  if (OnSessionConnected) OnSessionConnected(this, error);
 }
 
-void TCustomWSocket::FireSessionClosed(uint16_t Error) {
-  if (OnSessionClosed) OnSessionClosed(this, Error);
+void TCustomWSocket::FireSessionClosed(uint16_t error) {
+  if (OnSessionClosed) OnSessionClosed(this, error);
 }
 
-void TCustomWSocket::FireDataSent(uint16_t Error) {
-  if (OnDataSent) OnDataSent(this, Error);
+void TCustomWSocket::FireDataSent(uint16_t error) {
+  if (OnDataSent) OnDataSent(this, error);
 }
 
-void TCustomWSocket::FireChangeState(TSocketState OldState, TSocketState NewState) {
-  if (OnChangeState) OnChangeState(this, OldState, NewState);
+void TCustomWSocket::FireChangeState(TSocketState oldState, TSocketState newState) {
+  if (OnChangeState) OnChangeState(this, oldState, newState);
 }
 
-void TCustomWSocket::FireDnsLookupDone(uint16_t Error) {
-  if (OnDnsLookupDone) OnDnsLookupDone(this, Error);
+void TCustomWSocket::FireDnsLookupDone(uint16_t error) {
+  if (OnDnsLookupDone) OnDnsLookupDone(this, error);
 }
 
 void TCustomWSocket::FireError() {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "sntp/component.h"
+#include "sntp/socket/message_window.h"
 #include "sntp/socket/send_buffer.h"
 #include "sntp/socket/socket_exception.h"
 
@@ -27,16 +28,14 @@ enum TSocketSendFlags : uint8_t { wsSendNormal, wsSendUrgent };
 enum TSocketLingerOnOff : uint8_t { wsLingerOff, wsLingerOn, wsLingerNoSet };
 
 // Events carrying a Winsock error code, 0 meaning none. Sender is the socket.
-using TSocketErrorEvent = std::function<void(TComponent* Sender, uint16_t Error)>;
-using TDataAvailable = TSocketErrorEvent;
-using TDataSent = TSocketErrorEvent;
-using TSessionClosed = TSocketErrorEvent;
-using TSessionAvailable = TSocketErrorEvent;
-using TSessionConnected = TSocketErrorEvent;
-using TDnsLookupDone = TSocketErrorEvent;
-using TChangeState = std::function<void(TComponent* Sender, TSocketState OldState, TSocketState NewState)>;
+using TDataSent = TErrorCodeEvent;
+using TSessionClosed = TErrorCodeEvent;
+using TSessionAvailable = TErrorCodeEvent;
+using TSessionConnected = TErrorCodeEvent;
+using TDnsLookupDone = TErrorCodeEvent;
+using TChangeState = std::function<void(TComponent* sender, TSocketState oldState, TSocketState newState)>;
 // CanClose is true on entry; left true, the socket is aborted afterwards.
-using TBgExceptionEvent = std::function<void(TComponent* Sender, const std::exception& E, bool& CanClose)>;
+using TBgExceptionEvent = std::function<void(TComponent* sender, const std::exception& e, bool& canClose)>;
 
 // Messages posted to a socket's hidden window.
 constexpr UINT WM_SOCKET_EVENT = WM_USER + 1;
@@ -49,42 +48,42 @@ constexpr int kLookupBufferSize = 1025;
 
 class TCustomWSocket : public TComponent {
  public:
-  explicit TCustomWSocket(TComponent* Owner = nullptr);
+  explicit TCustomWSocket(TComponent* owner = nullptr);
   ~TCustomWSocket() override;
 
   // Endpoint properties. A setter given the text already assigned does
   // nothing; otherwise it reports unless the socket is closed.
-  const std::string& Addr() const { return AddrText; }
-  void SetAddr(const std::string& Value);
-  const std::string& Port() const { return PortText; }
-  virtual void SetPort(const std::string& Value);
-  const std::string& Proto() const { return ProtoText; }
-  virtual void SetProto(const std::string& Value);
-  const std::string& LocalPort() const { return LocalPortText; }
-  void SetLocalPort(const std::string& Value);
+  const std::string& Addr() const { return addr_; }
+  void SetAddr(const std::string& value);
+  const std::string& Port() const { return port_; }
+  virtual void SetPort(const std::string& value);
+  const std::string& Proto() const { return proto_; }
+  virtual void SetProto(const std::string& value);
+  const std::string& LocalPort() const { return localPort_; }
+  void SetLocalPort(const std::string& value);
 
-  TSocketState State() const { return StateValue; }
-  int LastError() const { return LastErrorValue; }
-  int ReadCount() const { return ReadCountValue; }
+  TSocketState State() const { return state_; }
+  int LastError() const { return lastError_; }
+  int ReadCount() const { return readCount_; }
   // Bytes waiting (FIONREAD), -1 after a report.
   virtual int RcvdCount();
   // "error" unless connected.
   virtual std::string PeerAddr();
   virtual std::string PeerPort();
   TSocketSendFlags SendFlags() const;
-  void SetSendFlags(TSocketSendFlags Value);
-  TSocketLingerOnOff LingerOnOff() const { return LingerOnOffValue; }
-  void SetLingerOnOff(TSocketLingerOnOff Value) { LingerOnOffValue = Value; }
-  int LingerTimeout() const { return LingerTimeoutValue; }
-  void SetLingerTimeout(int Value) { LingerTimeoutValue = Value; }
-  const std::string& DnsResult() const { return DnsResultValue; }
-  const std::vector<std::string>& DnsResultList() const { return DnsResultListValue; }
-  SOCKET GetSocketHandle() const { return SocketHandle; }
-  HWND GetWindowHandle() const { return WindowHandle; }
+  void SetSendFlags(TSocketSendFlags value);
+  TSocketLingerOnOff LingerOnOff() const { return lingerOnOff_; }
+  void SetLingerOnOff(TSocketLingerOnOff value) { lingerOnOff_ = value; }
+  int LingerTimeout() const { return lingerTimeout_; }
+  void SetLingerTimeout(int value) { lingerTimeout_ = value; }
+  const std::string& DnsResult() const { return dnsResult_; }
+  const std::vector<std::string>& DnsResultList() const { return dnsResultList_; }
+  SOCKET GetSocketHandle() const { return socketHandle_; }
+  HWND GetWindowHandle() const { return windowHandle_.get(); }
   // A name lookup was started and has neither completed nor been cancelled.
-  bool LookupPending() const { return LookupHandle != nullptr; }
+  bool LookupPending() const { return lookupHandle_ != nullptr; }
   // PumpMessages took a WM_QUIT off the queue.
-  bool QuitSeen() const { return QuitSeenValue; }
+  bool QuitSeen() const { return quitSeen_; }
 
   virtual void Connect();
   virtual void Close();
@@ -96,27 +95,27 @@ class TCustomWSocket : public TComponent {
   virtual void WaitForClose();
   virtual void Listen();
   virtual SOCKET Accept();
-  virtual int Receive(void* Buffer, int BufferSize);
+  virtual int Receive(void* buffer, int bufferSize);
   virtual std::string ReceiveStr();
-  virtual int ReceiveFrom(void* Buffer, int BufferSize, sockaddr_in& From, int& FromLen);
+  virtual int ReceiveFrom(void* buffer, int bufferSize, sockaddr_in& from, int& fromLen);
   // Queues Len bytes and sends what Winsock takes now; returns Len, 0 for a
   // length of 0 or less, -1 when not connected.
-  virtual int Send(const void* Data, int Len);
+  virtual int Send(const void* data, int len);
   // One sendto to Dest, bypassing the queue.
-  virtual int SendTo(const sockaddr_in& Dest, int DestLen, const void* Data, int Len);
-  virtual int SendStr(const std::string& Text);
-  virtual void DnsLookup(const std::string& HostName);
-  virtual void ReverseDnsLookup(const std::string& HostAddr);
+  virtual int SendTo(const sockaddr_in& dest, int destLen, const void* data, int len);
+  virtual int SendStr(const std::string& text);
+  virtual void DnsLookup(const std::string& hostName);
+  virtual void ReverseDnsLookup(const std::string& hostAddr);
   virtual void CancelDnsLookup();
-  virtual int GetPeerName(sockaddr_in& Name, int NameLen);
+  virtual int GetPeerName(sockaddr_in& name, int nameLen);
   virtual std::string BoundPort();
-  virtual bool TimevalIsSet(const timeval& Value);
-  virtual void TimevalClear(timeval& Value);
-  virtual bool TimevalCompare(const timeval& A, const timeval& B, bool WantEqual);
-  virtual int GetSockName(sockaddr_in& Name, int& NameLen);
+  virtual bool TimevalIsSet(const timeval& value);
+  virtual void TimevalClear(timeval& value);
+  virtual bool TimevalCompare(const timeval& a, const timeval& b, bool wantEqual);
+  virtual int GetSockName(sockaddr_in& name, int& nameLen);
   // Adopts an accepted socket handle as this object's connection.
-  virtual void Dup(SOCKET NewHandle);
-  virtual void Shutdown(int How);
+  virtual void Dup(SOCKET newHandle);
+  virtual void Shutdown(int how);
   virtual int Pause();
   virtual int Resume();
   // Dispatches every queued message of the calling thread; a WM_QUIT is
@@ -136,104 +135,102 @@ class TCustomWSocket : public TComponent {
   TBgExceptionEvent OnBgException;
 
  protected:
-  friend class TSocketWindow;
-
-  virtual LRESULT DispatchWindowMessage(UINT Msg, WPARAM WParam, LPARAM LParam);
+  static TWindowHandle CreateNotificationWindow(TCustomWSocket* socket);
+  static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+  virtual LRESULT DispatchWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   virtual void ResetDefaults();
-  virtual void CloseWithError(bool ShutdownFirst, uint16_t Error);
+  virtual void CloseWithError(bool shutdownFirst, uint16_t error);
   virtual void BindLocal();
-  virtual int SendRaw(const void* Data, int Len);
+  virtual int SendRaw(const void* data, int len);
   // Reports Format filled printf-style.
-  virtual void ReportErrorFmt(const char* Format, ...) __attribute__((format(printf, 2, 3)));
+  virtual void ReportErrorFmt(const char* format, ...) __attribute__((format(printf, 2, 3)));
   // OnError when assigned, else ESocketException with Message.
-  virtual void ReportError(const std::string& Message);
-  virtual void HandleBackgroundError(const std::exception& E);
+  virtual void ReportError(const std::string& message);
+  virtual void HandleBackgroundError(const std::exception& e);
   // Calls OnDataAvailable; false when no handler is assigned.
-  virtual bool FireDataAvailable(uint16_t Error);
-  virtual void FireSessionAvailable(uint16_t Error);
-  virtual void FireSessionConnected(uint16_t Error);
-  virtual void FireSessionClosed(uint16_t Error);
-  virtual void FireDataSent(uint16_t Error);
-  virtual void FireChangeState(TSocketState OldState, TSocketState NewState);
-  virtual void FireDnsLookupDone(uint16_t Error);
+  virtual bool FireDataAvailable(uint16_t error);
+  virtual void FireSessionAvailable(uint16_t error);
+  virtual void FireSessionConnected(uint16_t error);
+  virtual void FireSessionClosed(uint16_t error);
+  virtual void FireDataSent(uint16_t error);
+  virtual void FireChangeState(TSocketState oldState, TSocketState newState);
+  virtual void FireDnsLookupDone(uint16_t error);
   virtual void FireError();
-  virtual int RecvRaw(void* Buffer, int BufferSize, int Flags);
-  virtual int RecvFromRaw(SOCKET Handle, void* Buffer, int BufferSize, int Flags, sockaddr_in& From, int& FromLen);
+  virtual int RecvRaw(void* buffer, int bufferSize, int flags);
+  virtual int RecvFromRaw(SOCKET handle, void* buffer, int bufferSize, int flags, sockaddr_in& from, int& fromLen);
 
   // "Error N in function F" CR LF description; 10054 and 10057 also drop
   // the socket.
-  void ReportSocketError(const char* FunctionName);
-  void SetState(TSocketState NewState);
+  void ReportSocketError(const char* functionName);
+  void SetState(TSocketState newState);
   void SetLinger();
   void TryToSend();
-  void ClearSendQueue() { SendQueue.Clear(); }
-  void HandleSelectEvent(WPARAM WParam, LPARAM LParam);
-  void DrainReceived(uint16_t Error);
-  void HandleHostByNameDone(WPARAM WParam, LPARAM LParam);
-  void HandleHostByAddrDone(WPARAM WParam, LPARAM LParam);
+  void ClearSendQueue() { sendQueue_.Clear(); }
+  void HandleSelectEvent(WPARAM wParam, LPARAM lParam);
+  void DrainReceived(uint16_t error);
+  void HandleHostByNameDone(WPARAM wParam, LPARAM lParam);
+  void HandleHostByAddrDone(WPARAM wParam, LPARAM lParam);
   // Common start of both lookups; false when the text was empty.
-  bool StartLookup(const std::string& Text);
-  bool TakeLookupCompletion(WPARAM WParam);
+  bool StartLookup(const std::string& text);
+  bool TakeLookupCompletion(WPARAM wParam);
   // Resolves what is not resolved yet; false after a report.
-  bool ResolveEndpoint(bool WithLocalPort, const char* ReportPrefix);
-  bool IsStream() const { return SocketType == SOCK_STREAM; }
+  bool ResolveEndpoint(bool withLocalPort, const char* reportPrefix);
+  bool IsStream() const { return socketType_ == SOCK_STREAM; }
   bool PrepareDatagramConnect();
   bool PrepareStreamConnect();
-  void ReportInvalidListen(const char* FunctionName);
+  void ReportInvalidListen(const char* functionName);
   bool CloseSocketHandle();
   void HandleSendFailure();
-  int CountReceived(int Result);
+  int CountReceived(int result);
   bool DiscardWaitingPiece();
-  // Waits briefly for the next message of this thread instead of spinning.
-  void WaitForMessages();
   // Winsock posts every notification to the window: without one, false with
   // WSAEINVAL set, as Winsock answers for a bad window.
   bool HasNotificationWindow();
-  int SelectEvents(long Events);
+  int SelectEvents(long events);
   // Forgets the pending lookup's buffer: see LookupBuffer.
   void AbandonLookupBuffer();
-  bool SetTextProperty(std::string& Text, bool& Assigned, bool* Resolved, const std::string& Value,
-                       const char* Message);
+  bool SetTextProperty(std::string& text, bool& assigned, bool* resolved, const std::string& value,
+                       const char* message);
 
-  std::string DnsResultValue;
-  std::vector<std::string> DnsResultListValue;
-  SOCKET AcceptedHandle = INVALID_SOCKET;
-  TSendQueue SendQueue;
-  int SendChunkSize = kDefaultSendChunkSize;
-  int SendFlagsValue = 0;
-  int LastErrorValue = 0;
-  HWND WindowHandle = nullptr;
+  std::string dnsResult_;
+  std::vector<std::string> dnsResultList_;
+  SOCKET acceptedHandle_ = INVALID_SOCKET;
+  TSendQueue sendQueue_;
+  int sendChunkSize_ = kDefaultSendChunkSize;
+  int sendFlags_ = 0;
+  int lastError_ = 0;
+  TWindowHandle windowHandle_;
   // Winsock writes a lookup's result here from a thread of its own, and a
   // cancelled lookup that is already under way may still write it, so the
   // buffer of a cancelled lookup is left to Winsock for good.
-  std::unique_ptr<char[]> LookupBuffer = std::make_unique<char[]>(kLookupBufferSize);
-  HANDLE LookupHandle = nullptr;
-  SOCKET SocketHandle = INVALID_SOCKET;
-  std::string AddrText;
-  bool AddrResolved = false;
-  int AddressFamily = AF_INET;
-  bool AddrAssigned = false;
-  int ProtoNumber = IPPROTO_TCP;
-  bool ProtoAssigned = true;
-  bool ProtoResolved = false;
-  bool LocalPortResolved = false;
-  std::string ProtoText = "tcp";
-  std::string PortText;
-  bool PortAssigned = false;
-  bool PortResolved = false;
-  int PortNumber = 0;
-  std::string LocalPortText = "0";
-  int LocalPortNumber = 0;
-  int SocketType = SOCK_STREAM;
-  TSocketLingerOnOff LingerOnOffValue = wsLingerOn;
-  int LingerTimeoutValue = 0;
-  bool AllSent = true;
-  int ReadCountValue = 0;
-  bool Paused = false;
-  bool CloseNotified = false;
-  TSocketState StateValue = wsClosed;
-  bool QuitSeenValue = false;
-  sockaddr_in RemoteAddress = {};
+  std::unique_ptr<char[]> lookupBuffer_ = std::make_unique<char[]>(kLookupBufferSize);
+  HANDLE lookupHandle_ = nullptr;
+  SOCKET socketHandle_ = INVALID_SOCKET;
+  std::string addr_;
+  bool addrResolved_ = false;
+  int addressFamily_ = AF_INET;
+  bool addrAssigned_ = false;
+  int protoNumber_ = IPPROTO_TCP;
+  bool protoAssigned_ = true;
+  bool protoResolved_ = false;
+  bool localPortResolved_ = false;
+  std::string proto_;
+  std::string port_;
+  bool portAssigned_ = false;
+  bool portResolved_ = false;
+  int portNumber_ = 0;
+  std::string localPort_;
+  int localPortNumber_ = 0;
+  int socketType_ = SOCK_STREAM;
+  TSocketLingerOnOff lingerOnOff_ = wsLingerOn;
+  int lingerTimeout_ = 0;
+  bool allSent_ = true;
+  int readCount_ = 0;
+  bool paused_ = false;
+  bool closeNotified_ = false;
+  TSocketState state_ = wsClosed;
+  bool quitSeen_ = false;
+  sockaddr_in remoteAddress_ = {};
 };
 
 // Proxy negotiation layer: its settings only. The library never sets
@@ -242,63 +239,63 @@ class TCustomWSocket : public TComponent {
 // silently bypassing the proxy.
 class TCustomSocksWSocket : public TCustomWSocket {
  public:
-  explicit TCustomSocksWSocket(TComponent* Owner = nullptr);
+  explicit TCustomSocksWSocket(TComponent* owner = nullptr);
 
-  const std::string& SocksServer() const { return SocksServerText; }
-  void SetSocksServer(const std::string& Value) { SocksServerText = Value; }
-  const std::string& SocksPort() const { return SocksPortText; }
-  void SetSocksPort(const std::string& Value) { SocksPortText = Value; }
-  const std::string& SocksLevel() const { return SocksLevelText; }
-  void SetSocksLevel(const std::string& Value) { SocksLevelText = Value; }
-  const std::string& SocksUsercode() const { return SocksUsercodeText; }
-  void SetSocksUsercode(const std::string& Value) { SocksUsercodeText = Value; }
-  const std::string& SocksPassword() const { return SocksPasswordText; }
-  void SetSocksPassword(const std::string& Value) { SocksPasswordText = Value; }
-  bool SocksAuthentication() const { return SocksAuthenticationValue; }
-  void SetSocksAuthentication(bool Value) { SocksAuthenticationValue = Value; }
+  const std::string& SocksServer() const { return socksServer_; }
+  void SetSocksServer(const std::string& value) { socksServer_ = value; }
+  const std::string& SocksPort() const { return socksPort_; }
+  void SetSocksPort(const std::string& value) { socksPort_ = value; }
+  const std::string& SocksLevel() const { return socksLevel_; }
+  void SetSocksLevel(const std::string& value) { socksLevel_ = value; }
+  const std::string& SocksUsercode() const { return socksUsercode_; }
+  void SetSocksUsercode(const std::string& value) { socksUsercode_ = value; }
+  const std::string& SocksPassword() const { return socksPassword_; }
+  void SetSocksPassword(const std::string& value) { socksPassword_ = value; }
+  bool SocksAuthentication() const { return socksAuthentication_; }
+  void SetSocksAuthentication(bool value) { socksAuthentication_ = value; }
 
   void Connect() override;
   void Listen() override;
 
   TSessionConnected OnSocksConnected;
-  std::function<void(TComponent* Sender, uint16_t Error, const std::string& Message)> OnSocksError;
-  std::function<void(TComponent* Sender, int AuthState)> OnSocksAuthState;
+  std::function<void(TComponent* sender, uint16_t error, const std::string& message)> OnSocksError;
+  std::function<void(TComponent* sender, int authState)> OnSocksAuthState;
 
  protected:
   void ResetDefaults() override;
-  bool SocksActive() const { return !SocksServerText.empty(); }
+  bool SocksActive() const { return !socksServer_.empty(); }
   void ResetSocksDefaults();
 
-  std::string SocksServerText;
-  std::string SocksPortText;
-  std::string SocksLevelText = "5";
-  std::string SocksUsercodeText;
-  std::string SocksPasswordText;
-  bool SocksAuthenticationValue = false;
+  std::string socksServer_;
+  std::string socksPort_;
+  std::string socksLevel_;
+  std::string socksUsercode_;
+  std::string socksPassword_;
+  bool socksAuthentication_ = false;
 };
 
 // Line mode layer: its settings only; line mode stays off in the library,
 // and with it off every byte passes through untouched.
 class TCustomLineWSocket : public TCustomSocksWSocket {
  public:
-  explicit TCustomLineWSocket(TComponent* Owner = nullptr);
+  explicit TCustomLineWSocket(TComponent* owner = nullptr);
 
-  bool LineMode() const { return LineModeValue; }
-  void SetLineMode(bool Value) { LineModeValue = Value; }
-  const std::string& LineEnd() const { return LineEndText; }
-  void SetLineEnd(const std::string& Value) { LineEndText = Value; }
-  bool LineEcho() const { return LineEchoValue; }
-  void SetLineEcho(bool Value) { LineEchoValue = Value; }
-  bool LineEdit() const { return LineEditValue; }
-  void SetLineEdit(bool Value) { LineEditValue = Value; }
+  bool LineMode() const { return lineMode_; }
+  void SetLineMode(bool value) { lineMode_ = value; }
+  const std::string& LineEnd() const { return lineEnd_; }
+  void SetLineEnd(const std::string& value) { lineEnd_ = value; }
+  bool LineEcho() const { return lineEcho_; }
+  void SetLineEcho(bool value) { lineEcho_ = value; }
+  bool LineEdit() const { return lineEdit_; }
+  void SetLineEdit(bool value) { lineEdit_ = value; }
 
  protected:
-  LRESULT DispatchWindowMessage(UINT Msg, WPARAM WParam, LPARAM LParam) override;
+  LRESULT DispatchWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
-  bool LineModeValue = false;
-  std::string LineEndText = "\r\n";
-  bool LineEchoValue = false;
-  bool LineEditValue = false;
+  bool lineMode_ = false;
+  std::string lineEnd_;
+  bool lineEcho_ = false;
+  bool lineEdit_ = false;
 };
 
 // Blocking-wait layer: pumps messages until a flag turns true or a
@@ -308,7 +305,7 @@ class TCustomSyncWSocket : public TCustomLineWSocket {
   using TCustomLineWSocket::TCustomLineWSocket;
 
   // True when Flag turned true; false after TimeoutMs or a WM_QUIT.
-  bool WaitUntilSet(const bool& Flag, unsigned TimeoutMs);
+  bool WaitUntilSet(const bool& flag, unsigned timeoutMs);
 };
 
 class TWSocket : public TCustomSyncWSocket {

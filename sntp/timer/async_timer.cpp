@@ -19,13 +19,13 @@ TAsyncTimerEvent::operator bool() const {
   return handler_ != nullptr;
 }
 
-void TAsyncTimerEvent::operator()(TAsyncTimer* Sender) const {
+void TAsyncTimerEvent::operator()(TAsyncTimer* sender) const {
   std::shared_ptr<const Handler> handler;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     handler = handler_;
   }
-  if (handler) (*handler)(Sender);
+  if (handler) (*handler)(sender);
 }
 
 TAsyncTimer::TAsyncTimer(TimerClock& clock) : clock_(clock) {

@@ -34,11 +34,11 @@ class EAsyncTimerError : public std::runtime_error {
 // its own copy; firing an empty event does nothing.
 class TAsyncTimerEvent {
  public:
-  using Handler = std::function<void(TAsyncTimer* Sender)>;
+  using Handler = std::function<void(TAsyncTimer* sender)>;
 
   TAsyncTimerEvent& operator=(Handler handler);
   explicit operator bool() const;
-  void operator()(TAsyncTimer* Sender) const;
+  void operator()(TAsyncTimer* sender) const;
 
  private:
   mutable std::mutex mutex_;

@@ -1,208 +1,277 @@
-// The SNTP client against a responder in this process, on loopback: what it
-// sends, which datagrams it accepts, the round trip it measures and the
-// events it fires.
+// The SNTP client on a platform in memory: where it listens and what it
+// sends, which datagrams it takes as the reply, the round trip and the time
+// it works out, the events it fires, and how the name lookup and the timer
+// bound an exchange.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
-#include "client_under_test.h"
+#include "fake_platform.h"
 #include "reply_builder.h"
+#include "sntp/sntp_client.h"
 
 namespace sntp {
 namespace {
 
-using test::PumpUntil;
-using test::TAnswer;
-using test::TClientUnderTest;
-using test::TResponder;
+using test::ReplyBuilder;
+using test::TFakePlatform;
+using test::TFakePort;
+using Calls = std::vector<std::string>;
 
 constexpr uint32_t k2000 = 3155673600u;  // 2000-01-01 00:00:00 UTC in NTP seconds
-const TPacket kReply = test::ServerReply(k2000);
+constexpr double kOneMillisecond = 1.0 / 86400000.0;
 
-TEST(ClientExchange, SendsAStampedRequestAndComputesServerTimeFromTheReply) {
-  TResponder responder(TAnswer::Reply, kReply);
-  TClientUnderTest t(responder);
-  uint64_t stamp = 0;  // a source that gives 0 once: a request never goes out unstamped
-  t.Client.RequestStamps = [&] { return stamp++; };
-  // Twice: the second query reuses the closed sockets.
-  for (int query = 1; query <= 2; ++query) {
-    t.ScriptTicks(1000, 1100);
-    ASSERT_TRUE(t.QueryAndWaitFor(t.DataAvailable, query)) << "query " << query;
-    const std::vector<uint8_t> request = responder.LastRequest();
-    const TPacket expected = BuildRequest(1);
-    EXPECT_EQ(request, std::vector<uint8_t>(expected.begin(), expected.end())) << "query " << query;
+std::vector<uint8_t> Bytes(const TPacket& packet) { return {packet.begin(), packet.end()}; }
+
+// A synchronised server's reply to the request stamped Stamp, sent at Seconds.
+ReplyBuilder Answer(uint32_t seconds = k2000, uint64_t stamp = test::kFixedStamp) {
+  return ReplyBuilder::Good(seconds).Timestamp(pOriginateTimestamp, uint32_t(stamp >> 32), uint32_t(stamp));
+}
+
+// The client asking Server, on a host whose address is 10.0.0.5, with a
+// timeout of 4000 ms; every event is logged.
+struct TClientUnderTest {
+  TFakePlatform Platform;
+  TSNTP Client{Platform};
+  Calls Events;
+
+  explicit TClientUnderTest(const std::string& server = "10.0.0.1") {
+    Client.SetHostAddr(server);
+    Client.SetTimeout(4000);
+    Client.OnDataAvailable = [this](TComponent* s, uint16_t e) { Log(s, "data " + std::to_string(e)); };
+    Client.OnTimeout = [this](TComponent* s) { Log(s, "timeout"); };
+    Client.OnResolveError = [this](TComponent* s) { Log(s, "resolve"); };
+    Client.OnReceiveError = [this](TComponent* s) { Log(s, "receive"); };
+    Client.OnWinsockError = [this](TComponent* s, uint16_t e) { Log(s, "winsock " + std::to_string(e)); };
   }
+  void Log(TComponent* sender, const std::string& event) {
+    EXPECT_EQ(sender, &Client);
+    Events.push_back(event);
+  }
+  TFakePort& SendSocket() { return *Platform.Ports.at(0); }
+  TFakePort& ListenSocket() { return *Platform.Ports.at(1); }
+  // Delivers Datagram from Source at tick Tick on SendSocket.
+  void Receive(const std::vector<uint8_t>& datagram, const std::string& source, uint32_t tick) {
+    Platform.Tick = tick;
+    SendSocket().Deliver(datagram, source);
+  }
+};
+
+TEST(ClientExchange, ListensSendsAStampedRequestAndTakesTheReply) {
+  TClientUnderTest t;
+  t.Platform.Stamps = {0, 0};  // a source that gives 0: a request never goes out unstamped
+  // Twice: the second query reuses the closed ports.
+  for (int query = 1; query <= 2; ++query) {
+    SCOPED_TRACE(query);
+    t.Platform.Tick = 1000;
+    t.Client.Query();
+    EXPECT_EQ(t.ListenSocket().Calls.back(), "listen 123");
+    EXPECT_EQ(t.SendSocket().Calls.back(), "send");
+    EXPECT_EQ(t.SendSocket().Calls.end()[-2], "connect 10.0.0.1:123");
+    EXPECT_EQ(t.SendSocket().Sent.back(), Bytes(BuildRequest(1)));
+    t.Receive(Bytes(Answer(k2000, 1).Packet), "10.0.0.1", 1100);
+    EXPECT_EQ(t.Events, Calls(query, "data 0"));
+    EXPECT_FALSE(t.SendSocket().IsOpen() || t.ListenSocket().IsOpen());
+    EXPECT_FALSE(t.Platform.Timer->Enabled);
+  }
+  EXPECT_EQ(t.Platform.PortsMade, 2);
   EXPECT_EQ(t.Client.RoundTrip(), 100);
   EXPECT_EQ(t.Client.Reply().TransmitTimestamp, 36526.0);
-  EXPECT_NEAR(t.Client.Reply().ServerTime, 36526.0 + 0.05 / 86400, 1e-11) << "T3 + 100 ms / 2";
+  EXPECT_NEAR(t.Client.Reply().ServerTime, 36526.0 + 50 * kOneMillisecond, 1e-11) << "T3 + 100 ms / 2";
   EXPECT_FALSE(t.Client.Reply().InvalidReply);
-  EXPECT_EQ(OriginateStampOf(t.Client.RawReply()), 1u);
-  EXPECT_EQ(t.Events(), 2);
+  EXPECT_EQ(t.Client.RawReply(), Answer(k2000, 1).Packet);
 }
 
-TEST(ClientExchange, HoldsLocalPort123OnlyDuringTheExchange) {
-  if (!test::CanBindUdpPort(123)) GTEST_SKIP() << "local UDP port 123 cannot be bound here";
-  TResponder responder(TAnswer::Reply, kReply);
-  TClientUnderTest t(responder, "123");
-  t.Client.Query();
-  EXPECT_FALSE(test::CanBindUdpPort(123));
-  ASSERT_TRUE(PumpUntil([&] { return t.DataAvailable == 1; }));
-  EXPECT_TRUE(test::CanBindUdpPort(123));
-}
-
-TEST(ClientExchange, AcceptsOnlyRightSizedTimelyRepliesFromTheServer) {
-  struct Case {
-    const char* what;
-    TAnswer answer;
-    uint32_t receiveTick;  // the request leaves at 1000; Timeout is 4000
-    bool event;
-    std::string server = "127.0.0.1";
-    std::string replyTo = "";  // "": back to the request's source
-  };
+// Each datagram arrives first, then the server's good reply, a minute later.
+TEST(ClientExchange, TakesOnlyTheTimelyReplyToItsRequest) {
+  enum TOutcome { taken, late, ignored };
+  struct Case { const char* What; std::vector<uint8_t> Datagram; std::string Source; uint32_t Tick; TOutcome Outcome; };
+  std::vector<uint8_t> shorter = Bytes(Answer().Packet), longer = shorter;
+  shorter.resize(47);
+  longer.resize(68);
   const Case cases[] = {
-      {"a reply from the server", TAnswer::Reply, 1100, true},
-      {"a reply from 127.0.0.1", TAnswer::Reply, 1100, true, "127.0.0.1", "127.0.0.1"},
-      {"round trip equal to Timeout", TAnswer::Reply, 5000, true},
-      {"round trip 1 ms over Timeout", TAnswer::Reply, 5001, false},
-      {"47 bytes", TAnswer::Short47, 1100, false},
-      {"68 bytes", TAnswer::Long68, 1100, false},
-      // Server 127.0.0.2, reply from this host's network address.
-      {"from another address", TAnswer::Reply, 1100, false, "127.0.0.2", test::FirstHostAddress()},
+      {"the reply from the server", Bytes(Answer().Packet), "10.0.0.1", 1100, taken},
+      {"the reply from 127.0.0.1", Bytes(Answer().Packet), "127.0.0.1", 1100, taken},
+      {"round trip equal to Timeout", Bytes(Answer().Packet), "10.0.0.1", 5000, taken},
+      {"round trip 1 ms over Timeout", Bytes(Answer().Packet), "10.0.0.1", 5001, late},
+      {"47 bytes", shorter, "10.0.0.1", 1100, ignored},
+      {"68 bytes, too long to be read", longer, "10.0.0.1", 1100, ignored},
+      {"from another address", Bytes(Answer().Packet), "10.0.0.9", 1100, ignored},
+      {"kiss-o'-death", Bytes(ReplyBuilder().Flags(0xE4).Packet), "10.0.0.1", 1100, ignored},
+      {"an hour off, for another request", Bytes(Answer(k2000 + 3600, 7).Packet), "10.0.0.1", 1100, ignored},
+      {"our own request heard back", Bytes(BuildRequest(test::kFixedStamp)), "10.0.0.1", 1100, ignored},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    if (c.server != "127.0.0.1" && !test::HostHasNetworkAddress()) {
-      std::printf("skipped '%s': this host has no network address\n", c.what);
-      continue;
-    }
-    TResponder responder(c.answer, kReply, c.replyTo);
-    TClientUnderTest t(responder);
-    t.Client.SetHostAddr(c.server);
-    t.ScriptTicks(1000, c.receiveTick);
+    SCOPED_TRACE(c.What);
+    TClientUnderTest t;
     t.Client.Query();
-    ASSERT_TRUE(PumpUntil([&] { return t.Client.Received(); }));
-    EXPECT_EQ(t.DataAvailable, c.event ? 1 : 0);
-    t.Client.HandleTimeout(nullptr);  // a datagram was taken up: nothing fires
-    EXPECT_EQ(t.Events(), t.DataAvailable);
-  }
-}
-
-// Each refused datagram comes before the server's good reply, or alone.
-TEST(ClientExchange, RefusedRepliesAreIgnoredAndTheExchangeGoesOn) {
-  constexpr uint32_t kTenYearsLater = k2000 + 3652u * 86400u;
-  const uint64_t stamp = 0x1122334455667788ull;
-  using test::ReplyBuilder;
-  const auto good = [&](uint32_t seconds) {
-    return ReplyBuilder::Good(seconds).Timestamp(pOriginateTimestamp, uint32_t(stamp >> 32), uint32_t(stamp));
-  };
-  struct Case { const char* what; TPacket datagram; };
-  const Case cases[] = {
-      {"kiss-o'-death", ReplyBuilder().Flags(0xE4).raw},
-      {"unsynchronised, ten years off", good(kTenYearsLater).Flags(0xDC).Stratum(16).raw},
-      {"stratum 0", good(kTenYearsLater).Stratum(0).raw},
-      {"zero transmit timestamp", good(k2000).Timestamp(pTransmitTimestamp, 0, 0).raw},
-      {"an hour off, for another request", good(k2000 + 3600).Timestamp(pOriginateTimestamp, 7, 7).raw},
-      {"our own request heard back", BuildRequest(stamp)},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    for (const TAnswer answer : {TAnswer::Reply, TAnswer::Silent}) {
-      TResponder responder(answer, kReply, "", {c.datagram});
-      TClientUnderTest t(responder);
-      t.Client.RequestStamps = [&] { return stamp; };
-      t.Client.Query();
-      if (answer == TAnswer::Reply) {
-        ASSERT_TRUE(PumpUntil([&] { return t.DataAvailable == 1; }));
-        EXPECT_EQ(t.Client.Reply().TransmitTimestamp, 36526.0) << "the good reply's time";
-        EXPECT_EQ(t.Events(), 1);
-        continue;
-      }
-      ASSERT_TRUE(PumpUntil([&] { return responder.Requests() == 1; }));
-      PumpUntil([] { return false; }, 200);  // the datagram is handled
-      EXPECT_FALSE(t.Client.Received());
-      t.Client.HandleTimeout(nullptr);
-      EXPECT_EQ(t.Timeout, 1);
-      EXPECT_EQ(t.Events(), 1);
+    t.Receive(c.Datagram, c.Source, c.Tick);
+    const bool goesOn = c.Outcome == ignored;
+    EXPECT_EQ(t.Events, c.Outcome == taken ? Calls{"data 0"} : Calls{});
+    EXPECT_EQ(t.Client.Received(), !goesOn);
+    EXPECT_EQ(t.SendSocket().IsOpen() && t.Platform.Timer->Enabled, goesOn);
+    t.Receive(Bytes(Answer(k2000 + 60).Packet), "10.0.0.1", 1200);
+    t.Client.HandleTimeout(nullptr);  // the caller's deadline finds nothing left to end
+    EXPECT_EQ(t.Events, c.Outcome == late ? Calls{} : Calls{"data 0"});
+    if (goesOn) {
+      EXPECT_EQ(t.Client.Reply().TransmitTimestamp, 36526.0 + 60.0 / 86400) << "the good reply's time";
     }
   }
 }
 
-TEST(ClientExchange, TimeoutWithNothingReceivedFiresOnce) {
-  TResponder responder(TAnswer::Silent, kReply);
-  TClientUnderTest t(responder);
+TEST(ClientExchange, TimerEndsAnUnansweredExchangeOnce) {
+  TClientUnderTest t;
   t.Client.Query();
-  ASSERT_TRUE(PumpUntil([&] { return responder.Requests() > 0; }));
-  t.Client.HandleTimeout(nullptr);
-  EXPECT_EQ(t.Timeout, 1);
-  EXPECT_EQ(t.Events(), 1);
+  EXPECT_TRUE(t.Platform.Timer->Enabled);
+  t.Platform.FireTimer();
+  EXPECT_EQ(t.Events, Calls{"timeout"});
+  EXPECT_FALSE(t.Platform.Timer->Enabled);
+  EXPECT_FALSE(t.SendSocket().IsOpen() || t.ListenSocket().IsOpen());
+  t.Platform.FireTimer();
+  EXPECT_EQ(t.Events, Calls{"timeout"});
 }
 
-TEST(ClientExchange, HandlerFailureBecomesReceiveErrorAndTheClientGoesOn) {
-  TResponder responder(TAnswer::Reply, kReply);
-  TClientUnderTest t(responder);
+TEST(ClientExchange, AFailingHandlerIsAReceiveErrorAndTheClientGoesOn) {
+  TClientUnderTest t;
   t.Client.OnDataAvailable = [](TComponent*, uint16_t) { throw std::runtime_error("handler"); };
-  ASSERT_TRUE(t.QueryAndWaitFor(t.ReceiveError, 1));
-  t.Client.OnDataAvailable = [&](TComponent* s, uint16_t) { t.Count(s, t.DataAvailable); };
-  EXPECT_TRUE(t.QueryAndWaitFor(t.DataAvailable, 1));
-}
-
-TEST(ClientExchange, TakenListenPortIsAWinsockErrorAndTheExchangeGoesOn) {
-  SOCKET holder = test::BoundUdpSocket("0.0.0.0", 0);
-  TResponder responder(TAnswer::Reply, kReply);
-  TClientUnderTest t(responder, std::to_string(test::BoundPort(holder)));
   t.Client.Query();
-  EXPECT_EQ(t.WinsockErrors, std::vector<uint16_t>{10048}) << "reported inside Query";
-  EXPECT_TRUE(PumpUntil([&] { return t.DataAvailable == 1; }));
-  closesocket(holder);
+  t.Receive(Bytes(Answer().Packet), "10.0.0.1", 1100);
+  EXPECT_EQ(t.Events, Calls{"receive"});
+  EXPECT_FALSE(t.SendSocket().IsOpen() || t.ListenSocket().IsOpen());
+  t.Client.OnDataAvailable = [&](TComponent* s, uint16_t) { t.Log(s, "data"); };
+  t.Client.Query();
+  t.Receive(Bytes(Answer().Packet), "10.0.0.1", 1100);
+  EXPECT_EQ(t.Events, (Calls{"receive", "data"}));
 }
 
-TEST(ClientExchange, QueryAfterReleaseCreatesTheSocketsAgain) {
-  TResponder responder(TAnswer::Reply, kReply);
-  TClientUnderTest t(responder);
-  t.Client.ReleaseResources();  // nothing to release yet
-  ASSERT_TRUE(t.QueryAndWaitFor(t.DataAvailable, 1));
-  t.Client.ReleaseResources();
-  EXPECT_TRUE(t.QueryAndWaitFor(t.DataAvailable, 2));
+TEST(ClientExchange, APortFailureIsAWinsockErrorAndTheExchangeGoesOn) {
+  TClientUnderTest t;
+  t.Client.Query();  // makes the ports
+  t.ListenSocket().OpenError = 10048;
+  t.Client.Query();
+  EXPECT_EQ(t.Events, Calls{"winsock 10048"}) << "reported inside Query";
+  EXPECT_EQ(t.SendSocket().Sent.size(), 2u);
+  t.Receive(Bytes(Answer().Packet), "10.0.0.1", 1100);
+  EXPECT_EQ(t.Events, (Calls{"winsock 10048", "data 0"}));
 }
 
-TEST(ClientResolve, ServerTextsThatNameNoServer) {
-  // A name goes to the name service (with a network) and fails later, from
-  // the message loop; everything else fails inside Query.
-  struct Case { const char* what; std::string host; bool needsNoNetwork, isName; };
+TEST(ClientExchange, OffsetIsTheServerTimeMinusTheLocalTimeNow) {
+  struct Case { const char* What; TLocalDateTime Now; double Offset; };
   const Case cases[] = {
-      {"empty", "", false, false},
-      {"blanks", "   ", false, false},
-      {"300 characters", std::string(300, 'a'), false, false},
-      {"non-ASCII name", "\xC3\xA9t\xC3\xA9\xFF.invalid", false, true},
-      {"octet above 255", "256.1.1.1", false, false},
-      {"three parts (an address to the name service)", "1.2.3", true, false},
+      {"a correct clock one hour east of UTC", {2000, 1, 1, 1, 0, 0, 0}, -1.0 / 24},
+      {"a clock half a second slow, in UTC", {1999, 12, 31, 23, 59, 59, 500}, 500 * kOneMillisecond},
   };
-  TResponder responder(TAnswer::Reply, kReply);
-  const bool network = test::HostHasNetworkAddress();
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    if (c.needsNoNetwork && network) continue;  // would go to a real address
-    TClientUnderTest t(responder);
-    t.Client.SetHostAddr(c.host);
+    TClientUnderTest t;
     t.Client.Query();
-    EXPECT_EQ(t.ResolveError, c.isName && network ? 0 : 1) << "fired inside Query";
-    EXPECT_TRUE(PumpUntil([&] { return t.Events() > 0; }));
-    EXPECT_EQ(t.ResolveError, 1);
-    EXPECT_EQ(t.Events(), 1);
-    EXPECT_EQ(t.Client.ServerIP(), "0.0.0.0");
+    t.Receive(Bytes(Answer().Packet), "10.0.0.1", 1000);  // a round trip of 0: ServerTime is T3
+    t.Platform.Now = c.Now;
+    EXPECT_NEAR(t.Client.OffsetFromLocalTime(), c.Offset, 1e-11) << c.What;
   }
-  EXPECT_EQ(responder.Requests(), 0);
+}
+
+// With a network, a name is looked up by SendSocket and completes later;
+// every other text that names no server fails inside Query. Without one,
+// only "127.0.0.1" is asked.
+TEST(ClientResolve, ServerTextsThatNameNoServer) {
+  struct Case { const char* What; std::string Host; bool Network; Calls SendSocketCalls; };
+  const Case cases[] = {
+      {"empty", "", true, {}},
+      {"blanks", "   ", true, {}},
+      {"300 characters", std::string(300, 'a'), true, {}},
+      {"octet above 255", "256.1.1.1", true, {}},
+      {"a name not found", "no-such-host.invalid", true, {"lookup no-such-host.invalid"}},
+      {"a name, without a network", "pool.test", false, {}},
+      {"an address, without a network", "10.0.0.1", false, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    TClientUnderTest t(c.Host);
+    if (!c.Network) t.Platform.Addresses.clear();
+    t.Client.Query();
+    EXPECT_EQ(t.SendSocket().Calls, c.SendSocketCalls);
+    if (t.SendSocket().LookupPending()) {
+      EXPECT_EQ(t.Events, Calls{});
+      t.SendSocket().FinishLookup(11001, "");
+    }
+    EXPECT_EQ(t.Events, Calls{"resolve"});
+    EXPECT_EQ(t.Client.ServerIP(), "0.0.0.0");
+    EXPECT_EQ(t.ListenSocket().Calls, Calls{});
+    EXPECT_FALSE(t.Platform.Timer->Enabled);
+  }
+}
+
+TEST(ClientResolve, ANameIsLookedUpInsideTheExchangesTime) {
+  TClientUnderTest t(" pool.test ");
+  t.Client.Query();
+  EXPECT_EQ(t.SendSocket().Calls, Calls{"lookup pool.test"});
+  EXPECT_TRUE(t.Platform.Timer->Enabled) << "the time-out bounds the lookup too";
+  t.SendSocket().FinishLookup(0, "10.0.0.7");
+  EXPECT_EQ(t.SendSocket().Calls, (Calls{"lookup pool.test", "connect 10.0.0.7:123", "send"}));
+  t.Receive(Bytes(Answer().Packet), "10.0.0.7", 1100);
+  EXPECT_EQ(t.Events, Calls{"data 0"});
+
+  // Unanswered: the time-out cancels the lookup and tells a resolve error.
+  t.Client.Query();
+  t.Platform.FireTimer();
+  EXPECT_EQ(t.SendSocket().Calls.back(), "cancel");
+  EXPECT_EQ(t.Events, (Calls{"data 0", "resolve"}));
+  EXPECT_FALSE(t.SendSocket().LookupPending());
+
+  // A lookup that cannot start: its port reports, and nothing waits.
+  t.SendSocket().LookupError = 10022;
+  t.Client.Query();
+  EXPECT_EQ(t.Events, (Calls{"data 0", "resolve", "winsock 10022"}));
+  EXPECT_FALSE(t.Platform.Timer->Enabled);
 }
 
 TEST(ClientResolve, LoopbackGoesToThisHostsNetworkAddress) {
-  TResponder responder(TAnswer::Reply, kReply);
-  TClientUnderTest t(responder);
-  ASSERT_TRUE(t.QueryAndWaitFor(t.DataAvailable, 1));
-  const bool network = test::HostHasNetworkAddress();
-  EXPECT_EQ(t.Client.LocalIP(), test::FirstHostAddress());
-  EXPECT_EQ(t.Client.ServerIP(), network ? t.Client.LocalIP() : "0.0.0.0");
+  struct Case { const char* What; std::vector<std::string> Addresses; std::string Connect, ServerIp; };
+  const Case cases[] = {
+      {"with a network", {"10.0.0.5", "192.168.1.5"}, "connect 10.0.0.5:123", "10.0.0.5"},
+      {"without one", {}, "connect 127.0.0.1:123", "0.0.0.0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    TClientUnderTest t("127.0.0.1");
+    t.Platform.Addresses = c.Addresses;
+    t.Client.Query();
+    EXPECT_EQ(t.SendSocket().Calls.end()[-2], c.Connect);
+    EXPECT_EQ(t.Client.ServerIP(), c.ServerIp);
+    t.Receive(Bytes(Answer().Packet), "127.0.0.1", 1100);
+    EXPECT_EQ(t.Events, Calls{"data 0"});
+  }
+}
+
+TEST(ClientTimer, IntervalIsTheTimeoutWhenTheTimerIsMade) {
+  TClientUnderTest t;
+  t.Client.SetTimeout(1000);
+  t.Client.Query();
+  t.Client.SetTimeout(5000);
+  t.Client.Query();
+  EXPECT_EQ(t.Platform.TimerIntervals, std::vector<int32_t>{1000});
+  t.Client.ReleaseResources();
+  EXPECT_EQ(t.Platform.Timer, nullptr);
+  EXPECT_TRUE(t.Platform.Ports.empty());
+  t.Client.Query();
+  EXPECT_EQ(t.Platform.TimerIntervals, (std::vector<int32_t>{1000, 5000}));
+  EXPECT_EQ(t.Platform.PortsMade, 4);
+}
+
+TEST(ClientTimer, WithoutATimerTheExchangeStillWorks) {
+  TClientUnderTest t;
+  t.Platform.RefuseTimer = true;
+  t.Client.Query();
+  t.Receive(Bytes(Answer().Packet), "10.0.0.1", 1100);
+  EXPECT_EQ(t.Events, Calls{"data 0"});
+  t.Client.Query();
+  t.Client.HandleTimeout(nullptr);
+  EXPECT_EQ(t.Events, (Calls{"data 0", "timeout"})) << "the caller's deadline ends it";
+  t.Platform.RefuseTimer = false;
+  t.Client.Query();
+  EXPECT_NE(t.Platform.Timer, nullptr) << "the next Query makes it";
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ constexpr double kEraZeroStartDay = 2.0 + 2147483648.0 / 86400.0;  // 1968-01-20
 constexpr double kOneMillisecondDays = 1.0 / 86400000.0;
 
 TEST(Timestamp, ConvertsSecondsAndFractionWithTheEraRule) {
-  struct Case { const char* what; uint32_t seconds, fraction; double days; };
+  struct Case { const char* What; uint32_t Seconds, Fraction; double Days; };
   const Case cases[] = {
       {"2000-01-01 00:00:00 is a whole day", 3155673600u, 0, 36526.0},
       {"top bit set: first second of the range", 0x80000000u, 0, kEraZeroStartDay},
@@ -32,7 +32,7 @@ TEST(Timestamp, ConvertsSecondsAndFractionWithTheEraRule) {
       {"low fraction byte is ignored", 3155673600u, 0x000000FFu, 36526.0},
   };
   for (const Case& c : cases) {
-    EXPECT_DOUBLE_EQ(TimestampToDays(c.seconds, c.fraction), c.days) << c.what;
+    EXPECT_DOUBLE_EQ(TimestampToDays(c.Seconds, c.Fraction), c.Days) << c.What;
   }
   EXPECT_EQ(TimestampToDays(3155673600u, 0), 36526.0) << "exact, not merely close";
   // The ends of the range agree with the calendar.
@@ -41,7 +41,7 @@ TEST(Timestamp, ConvertsSecondsAndFractionWithTheEraRule) {
 }
 
 TEST(DayCount, EncodesDatesAndTimesOfDay) {
-  struct Case { TLocalDateTime time; double days; };
+  struct Case { TLocalDateTime Time; double Days; };
   const Case cases[] = {
       {{1899, 12, 30, 0, 0, 0, 0}, 0.0},
       {{1900, 1, 1, 0, 0, 0, 0}, 2.0},
@@ -51,13 +51,13 @@ TEST(DayCount, EncodesDatesAndTimesOfDay) {
       {{2100, 3, 1, 0, 0, 0, 0}, 73110.0},  // 2100 is no leap year
   };
   for (const Case& c : cases) {
-    EXPECT_NEAR(EncodeDayCount(c.time), c.days, 1e-10)
-        << c.time.Year << "-" << c.time.Month << "-" << c.time.Day;
+    EXPECT_NEAR(EncodeDayCount(c.Time), c.Days, 1e-10)
+        << c.Time.Year << "-" << c.Time.Month << "-" << c.Time.Day;
   }
 }
 
 TEST(ShortFormat, TopBitIsASignInFrontOfTheMagnitude) {
-  struct Case { uint8_t b[4]; double seconds; };
+  struct Case { uint8_t B[4]; double Seconds; };
   const Case cases[] = {
       {{0x00, 0x01, 0x00, 0x00}, 1.0},
       {{0x00, 0x00, 0x80, 0x00}, 0.5},
@@ -67,13 +67,13 @@ TEST(ShortFormat, TopBitIsASignInFrontOfTheMagnitude) {
       {{0x80, 0x00, 0x00, 0x00}, 0.0},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ReadShortFormatSeconds(std::span<const uint8_t, 4>(c.b)), c.seconds)
-        << int(c.b[0]) << " " << int(c.b[1]) << " " << int(c.b[2]) << " " << int(c.b[3]);
+    EXPECT_EQ(ReadShortFormatSeconds(std::span<const uint8_t, 4>(c.B)), c.Seconds)
+        << int(c.B[0]) << " " << int(c.B[1]) << " " << int(c.B[2]) << " " << int(c.B[3]);
   }
 }
 
 TEST(RoundTrip, CountsTicksModuloTwoToThe30) {
-  struct Case { uint32_t send, receive; int32_t expected; };
+  struct Case { uint32_t Send, Receive; int32_t Expected; };
   const Case cases[] = {
       {1000, 1100, 100},
       {5, 5, 0},
@@ -83,7 +83,7 @@ TEST(RoundTrip, CountsTicksModuloTwoToThe30) {
       {100, 50, (1 << 30) - 50},               // a receive tick "before" the send
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(RoundTripMilliseconds(c.send, c.receive), c.expected) << c.send << " -> " << c.receive;
+    EXPECT_EQ(RoundTripMilliseconds(c.Send, c.Receive), c.Expected) << c.Send << " -> " << c.Receive;
   }
 }
 
@@ -119,7 +119,7 @@ TEST(Decode, ReadsEveryFieldOfTheReply) {
   TSNTPReply reply;
   reply.ServerTime = 123.0;
   reply.InvalidReply = true;
-  DecodeReply(b.raw, reply);
+  DecodeReply(b.Packet, reply);
   EXPECT_EQ(reply.LeapIndicator, 3);
   EXPECT_EQ(reply.VersionNumber, 4);
   EXPECT_EQ(reply.Mode, 3);
@@ -137,7 +137,7 @@ TEST(Decode, ReadsEveryFieldOfTheReply) {
 }
 
 TEST(Validity, JudgesLeapStratumAndTransmitTimestampOnly) {
-  struct Case { const char* what; ReplyBuilder reply; bool invalid; };
+  struct Case { const char* What; ReplyBuilder Reply; bool Invalid; };
   const Case cases[] = {
       {"good reply", ReplyBuilder::Good(), false},
       {"leap indicator 3", ReplyBuilder::Good().Flags(0xDC), true},
@@ -148,7 +148,7 @@ TEST(Validity, JudgesLeapStratumAndTransmitTimestampOnly) {
       {"version 7", ReplyBuilder::Good().Flags(0x3C), false},
       {"mode 0", ReplyBuilder::Good().Flags(0x18), false},
   };
-  for (const Case& c : cases) EXPECT_EQ(IsInvalidReply(c.reply.raw), c.invalid) << c.what;
+  for (const Case& c : cases) EXPECT_EQ(IsInvalidReply(c.Reply.Packet), c.Invalid) << c.What;
 }
 
 constexpr uint64_t kStamp = 0x8877665544332211ull;
@@ -156,16 +156,27 @@ constexpr uint64_t kStamp = 0x8877665544332211ull;
 // A good reply to the request stamped kStamp.
 ReplyBuilder Answer() { return ReplyBuilder::Good().Timestamp(pOriginateTimestamp, 0x88776655, 0x44332211); }
 
+// The datagram comes from the server, 48 bytes long, 100 ms after the
+// request left, unless a case says otherwise.
 TEST(ReplyChecks, RefuseWhatNoClientShouldBelieve) {
-  struct Case { const char* what; ReplyBuilder reply; TReplyRefusal refusal; };
+  // 10.0.0.1, 127.0.0.1 and 10.0.0.9 in network byte order.
+  constexpr uint32_t kServer = 0x0100000A, kLoopback = 0x0100007F, kOther = 0x0900000A;
+  const TSentRequest request{kStamp, kServer, 4000};
+  struct Case { const char* What; ReplyBuilder Reply; TReplyRefusal Refusal; TArrival Arrival = {48, kServer, 100}; };
   const Case cases[] = {
       {"good reply to our request", Answer(), rrAcceptable},
+      {"from 127.0.0.1", Answer(), rrAcceptable, {48, kLoopback, 100}},
+      {"round trip equal to the time-out", Answer(), rrAcceptable, {48, kServer, 4000}},
       {"leap indicator 1, version 1 (chrony's answer)", Answer().Flags(0x4C), rrAcceptable},
       {"stratum 1", Answer().Stratum(1), rrAcceptable},
       {"stratum 15", Answer().Stratum(15), rrAcceptable},
       {"only the last transmit byte set", Answer().Timestamp(pTransmitTimestamp, 0, 1), rrAcceptable},
       {"zero receive timestamp is not judged", Answer().Timestamp(pReceiveTimestamp, 0, 0), rrAcceptable},
-      {"our own request heard back", ReplyBuilder().Raw(BuildRequest(kStamp)), rrNotServerMode},
+      {"47 bytes", Answer(), rrWrongSize, {47, kServer, 100}},
+      {"not read (too long for the buffer)", Answer(), rrWrongSize, {-1, kServer, 100}},
+      {"from another address", Answer(), rrWrongSource, {48, kOther, 100}},
+      {"another address and 47 bytes: size first", Answer(), rrWrongSize, {47, kOther, 100}},
+      {"our own request heard back", ReplyBuilder{BuildRequest(kStamp)}, rrNotServerMode},
       {"mode 5 (broadcast)", Answer().Flags(0x1D), rrNotServerMode},
       {"mode 0", Answer().Flags(0x18), rrNotServerMode},
       {"kiss-o'-death: leap 3, stratum 0, zero timestamps", ReplyBuilder().Flags(0xE4), rrNotSynchronised},
@@ -177,12 +188,15 @@ TEST(ReplyChecks, RefuseWhatNoClientShouldBelieve) {
       {"originate timestamp zero", Answer().Timestamp(pOriginateTimestamp, 0, 0), rrNotOurRequest},
       {"originate timestamp of another request", Answer().Timestamp(pOriginateTimestamp, 0x88776655, 0x44332212),
        rrNotOurRequest},
-      {"our stamp in the transmit field instead", ReplyBuilder::Good().Timestamp(pTransmitTimestamp, 0x88776655, 0x44332211),
-       rrNotOurRequest},
+      {"our stamp in the transmit field instead",
+       ReplyBuilder::Good().Timestamp(pTransmitTimestamp, 0x88776655, 0x44332211), rrNotOurRequest},
+      {"round trip 1 ms over the time-out", Answer(), rrLate, {48, kServer, 4001}},
+      {"late and for another request: ignored, not late", Answer().Timestamp(pOriginateTimestamp, 0, 7),
+       rrNotOurRequest, {48, kServer, 4001}},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(CheckReply(c.reply.raw, TSentRequest{kStamp}), c.refusal)
-        << c.what << ": " << ReplyRefusalText(CheckReply(c.reply.raw, TSentRequest{kStamp}));
+    const TReplyRefusal refusal = CheckReply(c.Reply.Packet, c.Arrival, request);
+    EXPECT_EQ(refusal, c.Refusal) << c.What << ": " << ReplyRefusalText(refusal);
   }
 }
 

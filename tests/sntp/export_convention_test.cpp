@@ -13,19 +13,19 @@
 
 namespace {
 
-int failures = 0;
-int checks = 0;
+int Failures = 0;
+int Checks = 0;
 
 void Expect(bool condition, const char* what) {
-  ++checks;
+  ++Checks;
   if (!condition) {
-    ++failures;
+    ++Failures;
     std::printf("FAILED: %s\n", what);
   }
 }
 
-void* keptPointer = nullptr;
-volatile uint32_t keptMix = 0;
+void* KeptPointer = nullptr;
+volatile uint32_t KeptMix = 0;
 
 }  // namespace
 
@@ -33,19 +33,19 @@ extern "C" {
 
 // Stand-ins with the exports' shapes. The loop keeps enough values alive to
 // make the compiler use the callee-saved registers.
-SNTP_EXPORT uint16_t QueryLike(const char* Server, double* Offset) {
+SNTP_EXPORT uint16_t QueryLike(const char* server, double* offset) {
   uint32_t a = 1, b = 2, c = 3, d = 4, e = 5;
-  for (const char* p = Server; *p; ++p) {
+  for (const char* p = server; *p; ++p) {
     a = a * 31 + *p; b ^= a >> 3; c += b * 7; d ^= c << 1; e += d ^ a;
   }
-  keptMix = a ^ b ^ c ^ d ^ e;
-  *Offset = static_cast<double>(std::strlen(Server)) / 4.0;
-  return static_cast<uint16_t>(0xA000 | std::strlen(Server));
+  KeptMix = a ^ b ^ c ^ d ^ e;
+  *offset = static_cast<double>(std::strlen(server)) / 4.0;
+  return static_cast<uint16_t>(0xA000 | std::strlen(server));
 }
 
 SNTP_EXPORT bool ConnectedLike() { return true; }
 
-SNTP_EXPORT void LoopFunctionLike(void* Function) { keptPointer = Function; }
+SNTP_EXPORT void LoopFunctionLike(void* function) { KeptPointer = function; }
 
 // Breaks EBX on purpose: the thunk must report it.
 __attribute__((naked)) void BreaksEbx() {
@@ -71,11 +71,11 @@ int main() {
   int marker = 0;
   clobbered = CallRegisterConvention(reinterpret_cast<const void*>(&LoopFunctionLike),
                                      reinterpret_cast<uintptr_t>(&marker), 0, &result);
-  Expect(clobbered == 0 && keptPointer == &marker, "a one-argument export takes EAX");
+  Expect(clobbered == 0 && KeptPointer == &marker, "a one-argument export takes EAX");
 
   clobbered = CallRegisterConvention(reinterpret_cast<const void*>(&BreaksEbx), 0, 0, &result);
   Expect(clobbered == kClobberedEbx, "the thunk reports a broken EBX");
 
-  std::printf("%d passed, %d failed\n", checks - failures, failures);
-  return failures == 0 ? 0 : 1;
+  std::printf("%d passed, %d failed\n", Checks - Failures, Failures);
+  return Failures == 0 ? 0 : 1;
 }

@@ -1,29 +1,14 @@
-// The query driver's platform-free rules: result texts, the deadline and the
+// The query driver's platform-free rules: the deadline and the
 // network-address test behind isConnected.
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 #include "sntp/query_rules.h"
 
 namespace sntp {
 namespace {
 
-TEST(ResultCodes, TextsAndFailureOffset) {
-  EXPECT_STREQ(ResultText(qrOk), "OK");
-  EXPECT_STREQ(ResultText(qrTimeout), "Timeout");
-  EXPECT_STREQ(ResultText(qrWinsockError), "Winsock Error");
-  EXPECT_STREQ(ResultText(qrResolveError), "Resolve Error");
-  EXPECT_STREQ(ResultText(4), "Unknown");
-  // The clock reads the offset's bytes: C0 8F 40 00 00 00 00 00.
-  const double offset = kFailureOffset;
-  uint64_t bits;
-  std::memcpy(&bits, &offset, sizeof bits);
-  EXPECT_EQ(bits, 0xC08F400000000000ull);
-}
-
 TEST(Deadline, PassesOnlyStrictlyAfterItsTick) {
-  struct Case { const char* what; uint32_t now, deadline; bool passed; uint32_t sleep; };
+  struct Case { const char* What; uint32_t Now, Deadline; bool Passed; uint32_t Sleep; };
   const Case cases[] = {
       {"at the start", 0, 4000, false, 4001},
       {"one before", 3999, 4000, false, 2},
@@ -37,14 +22,14 @@ TEST(Deadline, PassesOnlyStrictlyAfterItsTick) {
       {"tick wrapped and past", 0x00000EA1u, 0xFFFFFF00u + 4000, true, 0},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(DeadlinePassed(c.now, c.deadline), c.passed) << c.what;
-    EXPECT_EQ(MillisecondsUntilPast(c.now, c.deadline), c.sleep) << c.what;
+    EXPECT_EQ(DeadlinePassed(c.Now, c.Deadline), c.Passed) << c.What;
+    EXPECT_EQ(MillisecondsUntilPast(c.Now, c.Deadline), c.Sleep) << c.What;
   }
 }
 
 TEST(Connected, LastHostAddressDecides) {
   using List = std::vector<std::string>;
-  struct Case { List addresses; bool connected; };
+  struct Case { List Addresses; bool Connected; };
   const Case cases[] = {
       {List{"10.1.2.3", "127.0.0.1"}, false},
       {List{"127.0.0.1", "10.1.2.3"}, true},
@@ -54,8 +39,8 @@ TEST(Connected, LastHostAddressDecides) {
       {List{}, true},  // no host entry
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(HasNetworkAddress(c.addresses), c.connected)
-        << (c.addresses.empty() ? "(none)" : c.addresses.back());
+    EXPECT_EQ(HasNetworkAddress(c.Addresses), c.Connected)
+        << (c.Addresses.empty() ? "(none)" : c.Addresses.back());
   }
 }
 

@@ -8,18 +8,17 @@
 namespace sntp::test {
 
 struct ReplyBuilder {
-  TPacket raw{};
-  ReplyBuilder& Raw(const TPacket& v) { raw = v; return *this; }
-  ReplyBuilder& Flags(uint8_t v) { raw[pFlags] = v; return *this; }
-  ReplyBuilder& Stratum(uint8_t v) { raw[pStratum] = v; return *this; }
+  TPacket Packet{};
+  ReplyBuilder& Flags(uint8_t v) { Packet[pFlags] = v; return *this; }
+  ReplyBuilder& Stratum(uint8_t v) { Packet[pStratum] = v; return *this; }
   ReplyBuilder& Bytes(std::size_t offset, std::initializer_list<uint8_t> bytes) {
-    for (uint8_t b : bytes) raw[offset++] = b;
+    for (uint8_t b : bytes) Packet[offset++] = b;
     return *this;
   }
   ReplyBuilder& Timestamp(std::size_t offset, uint32_t seconds, uint32_t fraction) {
     for (int i = 0; i < 4; ++i) {
-      raw[offset + i] = static_cast<uint8_t>(seconds >> (24 - 8 * i));
-      raw[offset + 4 + i] = static_cast<uint8_t>(fraction >> (24 - 8 * i));
+      Packet[offset + i] = static_cast<uint8_t>(seconds >> (24 - 8 * i));
+      Packet[offset + 4 + i] = static_cast<uint8_t>(fraction >> (24 - 8 * i));
     }
     return *this;
   }

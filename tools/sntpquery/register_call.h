@@ -21,6 +21,5 @@ enum : uint32_t {
 #if defined(__i386__)
 // Loads EAX and EDX, calls Function, stores EAX in *Result. Returns the mask
 // of clobbered callee-saved registers (0 when all survived).
-extern "C" uint32_t CallRegisterConvention(const void* Function, uint32_t Eax, uint32_t Edx,
-                                           uint32_t* Result);
+extern "C" uint32_t CallRegisterConvention(const void* function, uint32_t eax, uint32_t edx, uint32_t* result);
 #endif

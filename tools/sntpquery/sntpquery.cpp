@@ -45,10 +45,10 @@ struct TOptions {
 };
 
 // Throws std::invalid_argument with the message for a usage error.
-TOptions ParseOptions(int Count, char** Arguments) {
+TOptions ParseOptions(int count, char** arguments) {
   TOptions options;
-  for (int i = 1; i < Count; ++i) {
-    const std::string argument = Arguments[i];
+  for (int i = 1; i < count; ++i) {
+    const std::string argument = arguments[i];
     if (argument == "--help" || argument == "-h") {
       options.Help = true;
     } else if (argument == "--cleanup") {
@@ -56,11 +56,11 @@ TOptions ParseOptions(int Count, char** Arguments) {
     } else if (argument == "--timing") {
       options.Timing = true;
     } else if (argument == "--repeat") {
-      if (++i == Count) throw std::invalid_argument("--repeat needs a count");
+      if (++i == count) throw std::invalid_argument("--repeat needs a count");
       char* end = nullptr;
-      options.Repeat = std::strtol(Arguments[i], &end, 10);
-      if (*Arguments[i] == '\0' || *end != '\0' || options.Repeat < 1 || options.Repeat > 1000000) {
-        throw std::invalid_argument(std::string("bad repeat count '") + Arguments[i] + "'");
+      options.Repeat = std::strtol(arguments[i], &end, 10);
+      if (*arguments[i] == '\0' || *end != '\0' || options.Repeat < 1 || options.Repeat > 1000000) {
+        throw std::invalid_argument(std::string("bad repeat count '") + arguments[i] + "'");
       }
     } else if (argument.size() > 1 && argument[0] == '-') {
       throw std::invalid_argument("unknown option '" + argument + "'");
@@ -99,23 +99,23 @@ double SystemClockSeconds() {
 
 // Runs Call; with Timing prints "NAME took T ms (system clock S to E)".
 template <typename Call>
-auto Timed(bool Timing, const std::string& Name, Call&& Run) {
+auto Timed(bool timing, const std::string& name, Call&& run) {
   const double startClock = SystemClockSeconds();
   const double start = NowMilliseconds();
-  auto result = Run();
+  auto result = run();
   const double elapsed = NowMilliseconds() - start;
-  if (Timing)
-    std::printf("%s took %.3f ms (system clock %.6f to %.6f)\n", Name.c_str(), elapsed, startClock,
+  if (timing)
+    std::printf("%s took %.3f ms (system clock %.6f to %.6f)\n", name.c_str(), elapsed, startClock,
                 SystemClockSeconds());
   return result;
 }
 
 #if defined(__i386__)
-std::string ClobberedNames(uint32_t Mask) {
+std::string ClobberedNames(uint32_t mask) {
   static const char* const kNames[] = {"EBX", "ESI", "EDI", "EBP", "ESP"};
   std::string names;
   for (int bit = 0; bit < 5; ++bit) {
-    if (Mask & (1u << bit)) names += std::string(names.empty() ? "" : ", ") + kNames[bit];
+    if (mask & (1u << bit)) names += std::string(names.empty() ? "" : ", ") + kNames[bit];
   }
   return names;
 }
@@ -144,11 +144,11 @@ class TSntpLibrary {
     return {};
   }
 
-  uint16_t QueryServer(const char* Server, double* Offset) {
+  uint16_t QueryServer(const char* server, double* offset) {
 #if defined(__i386__)
-    return static_cast<uint16_t>(Call(queryServer_, "QueryServer", Address(Server), Address(Offset)));
+    return static_cast<uint16_t>(Call(queryServer_, "QueryServer", Address(server), Address(offset)));
 #else
-    return As<uint16_t (*)(const char*, double*)>(queryServer_)(Server, Offset);
+    return As<uint16_t (*)(const char*, double*)>(queryServer_)(server, offset);
 #endif
   }
 
@@ -160,7 +160,7 @@ class TSntpLibrary {
 #endif
   }
 
-  bool isConnected() {
+  bool IsConnected() {
 #if defined(__i386__)
     return (Call(isConnected_, "isConnected", 0, 0) & 0xFF) != 0;
 #else
@@ -168,11 +168,11 @@ class TSntpLibrary {
 #endif
   }
 
-  void setLoopFunction(void* Function) {
+  void SetLoopFunction(void* function) {
 #if defined(__i386__)
-    Call(setLoopFunction_, "setLoopFunction", Address(Function), 0);
+    Call(setLoopFunction_, "setLoopFunction", Address(function), 0);
 #else
-    As<void (*)(void*)>(setLoopFunction_)(Function);
+    As<void (*)(void*)>(setLoopFunction_)(function);
 #endif
   }
 
@@ -181,18 +181,18 @@ class TSntpLibrary {
   // x86_64 test build only: no register convention exists there, the
   // exports are plain functions of the platform's one convention.
   template <typename Function>
-  static Function As(FARPROC Export) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(Export));
+  static Function As(FARPROC exported) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(exported));
   }
 #else
-  static uint32_t Address(const void* Pointer) { return reinterpret_cast<uintptr_t>(Pointer); }
+  static uint32_t Address(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
 
-  static uint32_t Call(FARPROC Function, const char* Name, uint32_t Eax, uint32_t Edx) {
+  static uint32_t Call(FARPROC function, const char* name, uint32_t eax, uint32_t edx) {
     uint32_t result = 0;
     const uint32_t clobbered =
-        CallRegisterConvention(reinterpret_cast<const void*>(Function), Eax, Edx, &result);
+        CallRegisterConvention(reinterpret_cast<const void*>(function), eax, edx, &result);
     if (clobbered != 0) {
-      throw TRegisterCheckFailed(std::string(Name) + " did not preserve " + ClobberedNames(clobbered));
+      throw TRegisterCheckFailed(std::string(name) + " did not preserve " + ClobberedNames(clobbered));
     }
     return result;
   }
@@ -209,32 +209,32 @@ class TSntpLibrary {
 void ClockLoop() {}
 
 // One query and its result line; returns the result code.
-uint16_t QueryAndPrint(TSntpLibrary& Library, const std::string& Server, bool Timing) {
+uint16_t QueryAndPrint(TSntpLibrary& library, const std::string& server, bool timing) {
   double days = 0.0;
   const uint16_t code =
-      Timed(Timing, Server + ": QueryServer", [&] { return Library.QueryServer(Server.c_str(), &days); });
-  std::printf("%s: code %u %s, offset %.10f days (%.6f s)\n", Server.c_str(), unsigned{code},
+      Timed(timing, server + ": QueryServer", [&] { return library.QueryServer(server.c_str(), &days); });
+  std::printf("%s: code %u %s, offset %.10f days (%.6f s)\n", server.c_str(), unsigned{code},
               sntp::ResultText(code), days, days * 86400.0);
   std::fflush(stdout);
   return code;
 }
 
 // The exit status: the last query's code.
-int RunQueries(TSntpLibrary& Library, const TOptions& Options) {
-  Library.setLoopFunction(reinterpret_cast<void*>(&ClockLoop));
-  const bool connected = Timed(Options.Timing, "isConnected", [&] { return Library.isConnected(); });
+int RunQueries(TSntpLibrary& library, const TOptions& options) {
+  library.SetLoopFunction(reinterpret_cast<void*>(&ClockLoop));
+  const bool connected = Timed(options.Timing, "isConnected", [&] { return library.IsConnected(); });
   std::printf("connected: %s\n", connected ? "yes" : "no");
   uint16_t lastCode = 0;
   bool first = true;
-  for (long round = 0; round < Options.Repeat; ++round) {
-    for (const std::string& server : Options.Servers) {
-      if (Options.CleanUpBetween && !first) Library.SNTPCleanUp();
+  for (long round = 0; round < options.Repeat; ++round) {
+    for (const std::string& server : options.Servers) {
+      if (options.CleanUpBetween && !first) library.SNTPCleanUp();
       first = false;
-      lastCode = QueryAndPrint(Library, server, Options.Timing);
+      lastCode = QueryAndPrint(library, server, options.Timing);
     }
   }
   // The clock releases the library's client before it unloads the library.
-  Library.SNTPCleanUp();
+  library.SNTPCleanUp();
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "sntpquery: cannot write the results\n");
     return kExitOutput;

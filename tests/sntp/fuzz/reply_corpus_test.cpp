@@ -8,7 +8,7 @@
 #include <iterator>
 #include <vector>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, std::size_t Size);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size);
 
 namespace {
 

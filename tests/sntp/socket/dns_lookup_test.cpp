@@ -4,73 +4,73 @@
 namespace sntp {
 namespace {
 
-using namespace sntp::testing;
+using namespace sntp::test;
 
 struct DnsLookup : ::testing::Test {
-  std::vector<int> done;  // outlives the socket, whose destruction may fire
-  TProbeSocket socket;
+  std::vector<int> Done;  // outlives the socket, whose destruction may fire
+  TProbeSocket Socket;
 
   void SetUp() override {
-    socket.OnDnsLookupDone = [this](TComponent*, uint16_t Error) { done.push_back(Error); };
+    Socket.OnDnsLookupDone = [this](TComponent*, uint16_t error) { Done.push_back(error); };
   }
 };
 
 TEST_F(DnsLookup, NameCompletesFromTheMessageLoop) {
-  socket.DnsLookup("localhost");
-  EXPECT_TRUE(done.empty());
-  ASSERT_TRUE(PumpUntil([&] { return !done.empty(); }));
-  EXPECT_EQ(done, std::vector<int>{0});
-  EXPECT_EQ(socket.DnsResult(), "127.0.0.1");
-  ASSERT_FALSE(socket.DnsResultList().empty());
-  EXPECT_EQ(socket.DnsResultList().front(), "127.0.0.1");
+  Socket.DnsLookup("localhost");
+  EXPECT_TRUE(Done.empty());
+  ASSERT_TRUE(PumpUntil([&] { return !Done.empty(); }));
+  EXPECT_EQ(Done, std::vector<int>{0});
+  EXPECT_EQ(Socket.DnsResult(), "127.0.0.1");
+  ASSERT_FALSE(Socket.DnsResultList().empty());
+  EXPECT_EQ(Socket.DnsResultList().front(), "127.0.0.1");
 }
 
 TEST_F(DnsLookup, DottedAddressCompletesBeforeItReturns) {
-  socket.DnsLookup("localhost");
-  ASSERT_TRUE(PumpUntil([&] { return !done.empty(); }));
-  socket.DnsLookup("10.1.2.3");
-  EXPECT_EQ(done, (std::vector<int>{0, 0}));
-  EXPECT_EQ(socket.DnsResult(), "10.1.2.3");
-  EXPECT_TRUE(socket.DnsResultList().empty()) << "the earlier lookup's list is cleared";
+  Socket.DnsLookup("localhost");
+  ASSERT_TRUE(PumpUntil([&] { return !Done.empty(); }));
+  Socket.DnsLookup("10.1.2.3");
+  EXPECT_EQ(Done, (std::vector<int>{0, 0}));
+  EXPECT_EQ(Socket.DnsResult(), "10.1.2.3");
+  EXPECT_TRUE(Socket.DnsResultList().empty()) << "the earlier lookup's list is cleared";
 }
 
 TEST_F(DnsLookup, ReverseLookupOfLoopbackGivesOneName) {
-  socket.ReverseDnsLookup("127.0.0.1");
-  ASSERT_TRUE(PumpUntil([&] { return !done.empty(); }));
-  EXPECT_EQ(done, std::vector<int>{0});
-  ASSERT_EQ(socket.DnsResultList().size(), 1u);
-  EXPECT_EQ(socket.DnsResult(), socket.DnsResultList()[0]);
-  EXPECT_FALSE(socket.DnsResult().empty());
+  Socket.ReverseDnsLookup("127.0.0.1");
+  ASSERT_TRUE(PumpUntil([&] { return !Done.empty(); }));
+  EXPECT_EQ(Done, std::vector<int>{0});
+  ASSERT_EQ(Socket.DnsResultList().size(), 1u);
+  EXPECT_EQ(Socket.DnsResult(), Socket.DnsResultList()[0]);
+  EXPECT_FALSE(Socket.DnsResult().empty());
 }
 
 TEST_F(DnsLookup, CancelTellsInterruptAndIgnoresTheStaleCompletion) {
-  socket.CancelDnsLookup();
-  EXPECT_TRUE(done.empty()) << "nothing pending, nothing told";
-  socket.DnsLookup("localhost");
-  const HANDLE cancelled = socket.LookupHandle;
+  Socket.CancelDnsLookup();
+  EXPECT_TRUE(Done.empty()) << "nothing pending, nothing told";
+  Socket.DnsLookup("localhost");
+  const HANDLE cancelled = Socket.lookupHandle_;
   ASSERT_NE(cancelled, nullptr);
-  socket.CancelDnsLookup();
-  EXPECT_EQ(done, std::vector<int>{10004});
-  PostMessageA(socket.GetWindowHandle(), WM_HOSTNAME_LOOKUP_DONE, reinterpret_cast<WPARAM>(cancelled), 0);
-  PostMessageA(socket.GetWindowHandle(), WM_HOSTADDR_LOOKUP_DONE, reinterpret_cast<WPARAM>(cancelled), 0);
+  Socket.CancelDnsLookup();
+  EXPECT_EQ(Done, std::vector<int>{10004});
+  PostMessageA(Socket.GetWindowHandle(), WM_HOSTNAME_LOOKUP_DONE, reinterpret_cast<WPARAM>(cancelled), 0);
+  PostMessageA(Socket.GetWindowHandle(), WM_HOSTADDR_LOOKUP_DONE, reinterpret_cast<WPARAM>(cancelled), 0);
   PumpPosted();
-  EXPECT_EQ(done, std::vector<int>{10004});
+  EXPECT_EQ(Done, std::vector<int>{10004});
 }
 
 TEST_F(DnsLookup, EmptyTextsAreReported) {
-  EXPECT_EQ(ErrorText([&] { socket.DnsLookup(""); }), "DNS lookup: invalid host name.");
-  EXPECT_TRUE(done.empty()) << "a raised report ends the lookup";
+  EXPECT_EQ(ErrorText([&] { Socket.DnsLookup(""); }), "DNS lookup: invalid host name.");
+  EXPECT_TRUE(Done.empty()) << "a raised report ends the lookup";
   int errors = 0;
-  socket.OnError = [&](TComponent*) { ++errors; };
-  socket.DnsLookup("");
-  socket.ReverseDnsLookup("");
+  Socket.OnError = [&](TComponent*) { ++errors; };
+  Socket.DnsLookup("");
+  Socket.ReverseDnsLookup("");
   EXPECT_EQ(errors, 2);
-  EXPECT_EQ(done, (std::vector<int>{10022, 10022}));
+  EXPECT_EQ(Done, (std::vector<int>{10022, 10022}));
 }
 
 TEST(DnsLookupLifetime, DestroyingCancelsAPendingLookup) {
   std::vector<int> done;
-  const auto record = [&](TComponent*, uint16_t Error) { done.push_back(Error); };
+  const auto record = [&](TComponent*, uint16_t error) { done.push_back(error); };
   {
     TWSocket alone;
     alone.OnDnsLookupDone = record;

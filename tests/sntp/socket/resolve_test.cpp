@@ -6,15 +6,6 @@
 namespace sntp {
 namespace {
 
-std::string MessageOf(const std::function<void()>& Call) {
-  try {
-    Call();
-  } catch (const ESocketException& E) {
-    return E.what();
-  }
-  return "(no exception)";
-}
-
 uint32_t Loopback() { return htonl(INADDR_LOOPBACK); }
 
 TEST(ResolveWinsock, HostsPortsAndProtocols) {
@@ -35,14 +26,14 @@ TEST(ResolveWinsock, FailureMessages) {
        "WSocketResolvePort: Cannot convert port 'nosuchservice'"},
       {[] { WSocketResolveProto("nosuchproto"); }, "WSocketResolveProto: Cannot convert protocol 'nosuchproto'"},
   };
-  for (const auto& [call, text] : cases) EXPECT_EQ(MessageOf(call), text);
+  for (const auto& [call, text] : cases) EXPECT_EQ(test::ErrorText(call), text);
 }
 
 TEST(ResolveWinsock, LocalNameAndAddresses) {
   const std::string name = GetLocalHostName();
   EXPECT_FALSE(name.empty());
   const std::vector<std::string>& first = GetLocalAddresses();
-  ASSERT_FALSE(first.empty()) << testing::kOwnNameMustResolve << " (" << name << ")";
+  ASSERT_FALSE(first.empty()) << test::kOwnNameMustResolve << " (" << name << ")";
   for (const std::string& address : first) EXPECT_NE(inet_addr(address.c_str()), INADDR_NONE) << address;
   const size_t count = first.size();
   const std::vector<std::string>& second = GetLocalAddresses();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_name_services.h"
 #include "sntp/socket/resolve_rules.h"
 #include "sntp/socket/send_buffer.h"
 #include "sntp/socket/socket_exception.h"
@@ -16,6 +17,8 @@
 
 namespace sntp {
 namespace {
+
+using test::TFakeServices;
 
 std::vector<uint8_t> Bytes(int count, uint8_t first = 0) {
   std::vector<uint8_t> bytes(static_cast<size_t>(count));
@@ -52,8 +55,8 @@ TEST(SendBuffer, NonPositiveSizeMeansOneFrame) {
 
 TEST(SendQueue, SplitsAcrossChunksAndKeepsByteOrder) {
   struct Case {
-    std::vector<int> sends;
-    std::vector<int> filled;
+    std::vector<int> Sends;
+    std::vector<int> Filled;
   };
   const Case cases[] = {
       {{1000, 1000}, {1514, 486}},
@@ -65,15 +68,15 @@ TEST(SendQueue, SplitsAcrossChunksAndKeepsByteOrder) {
   for (const Case& c : cases) {
     TSendQueue queue;
     std::vector<uint8_t> all;
-    for (int len : c.sends) {
+    for (int len : c.Sends) {
       const auto data = Bytes(len > 0 ? len : 0, static_cast<uint8_t>(all.size()));
       queue.QueueData(data.data(), len);
       all.insert(all.end(), data.begin(), data.end());
     }
-    ASSERT_EQ(queue.ChunkCount(), c.filled.size());
+    ASSERT_EQ(queue.ChunkCount(), c.Filled.size());
     std::vector<uint8_t> drained;
-    for (size_t i = 0; i < c.filled.size(); ++i) {
-      EXPECT_EQ(queue.At(i).Filled(), c.filled[i]);
+    for (size_t i = 0; i < c.Filled.size(); ++i) {
+      EXPECT_EQ(queue.At(i).Filled(), c.Filled[i]);
       int32_t len = 0;
       const uint8_t* p = queue.At(i).Peek(len);
       drained.insert(drained.end(), p, p + len);
@@ -113,13 +116,6 @@ TEST(WinsockErrorText, KnownCodesAndEverythingElse) {
   for (const auto& [code, text] : cases) EXPECT_EQ(WinsockErrorText(code), text) << code;
 }
 
-TEST(WinsockErrorText, EveryWinsockRangeHoleFallsBack) {
-  int known = 0;
-  for (int code = -2; code < 12000; ++code)
-    if (WinsockErrorText(code) != "Not a WinSock error") ++known;
-  EXPECT_EQ(known, 51);
-}
-
 TEST(TextRules, TrimmingDropsBlanksAndControlsOnlyAtTheEnds) {
   const std::map<std::string, std::string> cases = {
       {"", ""},
@@ -142,51 +138,9 @@ TEST(TextRules, LeadingDecimal) {
       {"2147483647", 2147483647},    {"4294967295", -1},    {"4294967296", 0},
   };
   for (const auto& [text, value] : cases) EXPECT_EQ(ParseLeadingDecimal(text), value) << text;
-  EXPECT_EQ(ParseLeadingDecimal(std::string(10000, '9')), ParseLeadingDecimal(std::string(10000, '9')));
+  // 10^10000 - 1 modulo 2^32, without overflowing on the way.
+  EXPECT_EQ(ParseLeadingDecimal(std::string(10000, '9')), -1);
 }
-
-// Name services with a fixed little database, counting the lookups.
-class TFakeServices : public TNameServices {
- public:
-  uint32_t InetAddr(const char* Text) override {
-    ++lookups;
-    unsigned a, b, c, d;
-    char tail;
-    if (std::sscanf(Text, "%3u.%3u.%3u.%3u%c", &a, &b, &c, &d, &tail) != 4 || a > 255 || b > 255 || c > 255 ||
-        d > 255)
-      return 0xFFFFFFFFu;
-    const uint8_t bytes[4] = {uint8_t(a), uint8_t(b), uint8_t(c), uint8_t(d)};
-    uint32_t value;
-    std::memcpy(&value, bytes, 4);
-    return value;
-  }
-  bool HostByName(const char* Name, uint32_t& Address) override {
-    ++lookups;
-    lastName = Name;
-    if (lastName != "localhost") return false;
-    Address = InetAddr("127.0.0.1");
-    return true;
-  }
-  bool ServiceByName(const char* Name, const char* Proto, uint16_t& Port) override {
-    ++lookups;
-    lastName = Name;
-    lastProto = Proto ? Proto : "(any)";
-    if (lastName != "ntp") return false;
-    Port = static_cast<uint16_t>((123 >> 8) | (123 << 8));  // network byte order
-    return true;
-  }
-  bool ProtocolByName(const char* Name, int16_t& Number) override {
-    ++lookups;
-    lastName = Name;
-    const std::map<std::string, int16_t> known = {{"udp", 17}, {"tcp", 6}, {"big", -2}};
-    auto it = known.find(Name);
-    if (it == known.end()) return false;
-    Number = it->second;
-    return true;
-  }
-  int lookups = 0;
-  std::string lastName, lastProto;
-};
 
 std::string MessageOf(const std::function<void()>& call) {
   try {
@@ -202,7 +156,7 @@ TEST(ResolveRules, HostTexts) {
   EXPECT_EQ(ResolveHostText("255.255.255.255", services), 0xFFFFFFFFu);
   EXPECT_EQ(ResolveHostText(" \t127.0.0.1\r\n", services), services.InetAddr("127.0.0.1"));
   EXPECT_EQ(ResolveHostText("  localhost ", services), services.InetAddr("127.0.0.1"));
-  EXPECT_EQ(services.lastName, "localhost");
+  EXPECT_EQ(services.LastName, "localhost");
   const std::string longest(256, 'a'), tooLong(257, 'a'), huge(10000, 'a');
   const std::map<std::string, std::string> failures = {
       {"", "WSocketResolveHost: '' Invalid Hostname."},
@@ -222,7 +176,7 @@ TEST(ResolveRules, HostTexts) {
 // The client looks a server up asynchronously exactly when the resolver
 // would ask the name service for a server's name.
 TEST(ResolveRules, NameLookupIsNeededForNamesOnly) {
-  struct Case { std::string host; bool lookup; };
+  struct Case { std::string Host; bool Lookup; };
   const Case cases[] = {
       {"timeserver.test", true},   {" \tlocalhost\r\n", true}, {std::string(256, 'a'), true},
       {"h\xC3\xB6st", true},        {"10.213.0.1", false},        {" 1.2.3", false},
@@ -230,11 +184,11 @@ TEST(ResolveRules, NameLookupIsNeededForNamesOnly) {
       {std::string(257, 'a'), false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(NeedsNameLookup(c.host), c.lookup) << "'" << c.host << "'";
+    EXPECT_EQ(NeedsNameLookup(c.Host), c.Lookup) << "'" << c.Host << "'";
     TFakeServices services;
-    MessageOf([&] { ResolveHostText(c.host, services); });
-    const bool askedForAServer = !services.lastName.empty();
-    EXPECT_EQ(askedForAServer, c.lookup) << "'" << c.host << "'";
+    MessageOf([&] { ResolveHostText(c.Host, services); });
+    const bool askedForAServer = !services.LastName.empty();
+    EXPECT_EQ(askedForAServer, c.Lookup) << "'" << c.Host << "'";
   }
 }
 
@@ -243,12 +197,12 @@ TEST(ResolvePortRules, NumbersNamesAndLimits) {
   EXPECT_EQ(ResolvePortText("123abc", "udp", services), 123);
   EXPECT_EQ(ResolvePortText("70000", "udp", services), 70000) << "no range check";
   EXPECT_EQ(ResolvePortText(std::string(31, '9'), "udp", services), ParseLeadingDecimal(std::string(31, '9')));
-  EXPECT_EQ(services.lookups, 0) << "numeric ports never reach the services";
+  EXPECT_EQ(services.Lookups, 0) << "numeric ports never reach the services";
   EXPECT_EQ(ResolvePortText(" ntp\t", " udp ", services), 123);
-  EXPECT_EQ(services.lastName, "ntp");
-  EXPECT_EQ(services.lastProto, "udp");
+  EXPECT_EQ(services.LastName, "ntp");
+  EXPECT_EQ(services.LastProto, "udp");
   EXPECT_EQ(ResolvePortText("ntp", "  ", services), 123);
-  EXPECT_EQ(services.lastProto, "(any)");
+  EXPECT_EQ(services.LastProto, "(any)");
   const std::map<std::string, std::string> failures = {
       {"", "WSocketResolvePort: Invalid Port."},
       {std::string(32, '1'), "WSocketResolvePort: Invalid Port."},

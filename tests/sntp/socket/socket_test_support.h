@@ -1,17 +1,15 @@
 #pragma once
-// Shared pieces of the Windows socket tests: pumping the thread's messages
-// until a condition holds (with a generous bound, never a timed assertion),
-// an event log, and a socket that exposes its queue and can refuse sends.
+// Shared pieces of the Windows socket tests: an event log, and a socket that
+// exposes its queue and can refuse sends.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "message_pump.h"
 #include "sntp/socket/wsocket.h"
 
-namespace sntp::testing {
-
-constexpr UINT kMarkerMessage = WM_APP + 77;
+namespace sntp::test {
 
 // Windows always resolves a machine's own name, and the address list is read
 // from it; a test machine must do the same (tools/guest-run names its guest
@@ -19,56 +17,34 @@ constexpr UINT kMarkerMessage = WM_APP + 77;
 constexpr const char* kOwnNameMustResolve =
     "this machine's own host name does not resolve: give it an entry in /etc/hosts";
 
-// Dispatches queued messages until Done() holds; false if it never did.
-template <class Predicate>
-bool PumpUntil(Predicate Done, int Rounds = 1000) {
-  for (int round = 0; round < Rounds && !Done(); ++round) {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-    if (!Done()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-  return Done();
-}
-
-// Handles everything posted to this thread before the call.
-inline void PumpPosted() {
-  PostThreadMessageA(GetCurrentThreadId(), kMarkerMessage, 0, 0);
-  bool seen = false;
-  MSG message;
-  while (!seen && GetMessageA(&message, nullptr, 0, 0) > 0) {
-    if (message.message == kMarkerMessage) seen = true;
-    DispatchMessageA(&message);
-  }
-}
-
-inline std::string StateName(TSocketState State) {
+inline std::string StateName(TSocketState state) {
   static const char* const names[] = {"invalid", "opened", "bound", "connecting",
                                       "connected", "accepting", "listening", "closed"};
-  return names[State];
+  return names[state];
 }
 
 // Records the events of the sockets it watches, in order.
 struct TEventLog {
-  std::vector<std::string> entries;
+  std::vector<std::string> Entries;
 
-  void Watch(TCustomWSocket& Socket, bool WithOnError = true) {
-    Socket.OnChangeState = [this](TComponent*, TSocketState Old, TSocketState New) {
-      entries.push_back(StateName(Old) + ">" + StateName(New));
+  void Watch(TCustomWSocket& socket, bool withOnError = true) {
+    socket.OnChangeState = [this](TComponent*, TSocketState oldState, TSocketState newState) {
+      Entries.push_back(StateName(oldState) + ">" + StateName(newState));
     };
-    Socket.OnSessionConnected = Add("connected");
-    Socket.OnSessionClosed = Add("closed");
-    Socket.OnDataSent = Add("sent");
-    if (WithOnError)
-      Socket.OnError = [this](TComponent* Sender) {
-        entries.push_back("error " + std::to_string(static_cast<TCustomWSocket*>(Sender)->LastError()));
+    socket.OnSessionConnected = Add("connected");
+    socket.OnSessionClosed = Add("closed");
+    socket.OnDataSent = Add("sent");
+    if (withOnError)
+      socket.OnError = [this](TComponent* sender) {
+        Entries.push_back("error " + std::to_string(static_cast<TCustomWSocket*>(sender)->LastError()));
       };
   }
-  TSocketErrorEvent Add(const std::string& Name) {
-    return [this, Name](TComponent*, uint16_t Error) { entries.push_back(Name + " " + std::to_string(Error)); };
+  TErrorCodeEvent Add(const std::string& name) {
+    return [this, name](TComponent*, uint16_t error) { Entries.push_back(name + " " + std::to_string(error)); };
   }
-  size_t Count(const std::string& Entry) const {
+  size_t Count(const std::string& entry) const {
     size_t n = 0;
-    for (const auto& e : entries) n += e == Entry;
+    for (const auto& e : Entries) n += e == entry;
     return n;
   }
 };
@@ -76,49 +52,47 @@ struct TEventLog {
 // A socket whose sends can be made to fail, and whose internals tests read.
 class TProbeSocket : public TWSocket {
  public:
-  using TWSocket::TWSocket;
-  using TCustomWSocket::AllSent;
-  using TCustomWSocket::LookupHandle;
-  using TCustomWSocket::SendQueue;
+  using TCustomWSocket::allSent_;
+  using TCustomWSocket::lookupHandle_;
 
-  int failWith = 0;         // Winsock code SendRaw fails with; 0 = real sends
-  int partialLimit = 0;     // > 0: SendRaw takes at most this many bytes
-  std::vector<int> sends;   // lengths SendRaw passed on to Winsock
+  int FailWith = 0;         // Winsock code SendRaw fails with; 0 = real sends
+  int PartialLimit = 0;     // > 0: SendRaw takes at most this many bytes
+  std::vector<int> Sends;   // lengths SendRaw passed on to Winsock
 
  protected:
-  int SendRaw(const void* Data, int Len) override {
-    if (failWith != 0) {
-      WSASetLastError(failWith);
+  int SendRaw(const void* data, int len) override {
+    if (FailWith != 0) {
+      WSASetLastError(FailWith);
       return SOCKET_ERROR;
     }
-    if (partialLimit > 0 && Len > partialLimit) Len = partialLimit;
-    sends.push_back(Len);
-    return TWSocket::SendRaw(Data, Len);
+    if (PartialLimit > 0 && len > PartialLimit) len = PartialLimit;
+    Sends.push_back(len);
+    return TWSocket::SendRaw(data, len);
   }
 };
 
 // A UDP socket listening on an ephemeral loopback port.
-inline void ListenUdp(TCustomWSocket& Socket) {
-  Socket.SetAddr("127.0.0.1");
-  Socket.SetPort("0");
-  Socket.SetProto("udp");
-  Socket.Listen();
+inline void ListenUdp(TCustomWSocket& socket) {
+  socket.SetAddr("127.0.0.1");
+  socket.SetPort("0");
+  socket.SetProto("udp");
+  socket.Listen();
 }
 
-inline void ConnectTo(TCustomWSocket& Socket, const std::string& Port, const std::string& Proto = "udp") {
-  Socket.SetAddr("127.0.0.1");
-  Socket.SetPort(Port);
-  Socket.SetProto(Proto);
-  Socket.Connect();
+inline void ConnectTo(TCustomWSocket& socket, const std::string& port, const std::string& proto = "udp") {
+  socket.SetAddr("127.0.0.1");
+  socket.SetPort(port);
+  socket.SetProto(proto);
+  socket.Connect();
 }
 
-inline std::string ErrorText(const std::function<void()>& Call) {
+inline std::string ErrorText(const std::function<void()>& call) {
   try {
-    Call();
-  } catch (const ESocketException& E) {
-    return E.what();
+    call();
+  } catch (const ESocketException& e) {
+    return e.what();
   }
   return "(no report)";
 }
 
-}  // namespace sntp::testing
+}  // namespace sntp::test

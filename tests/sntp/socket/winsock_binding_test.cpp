@@ -1,4 +1,7 @@
-// Winsock is loaded with the first call and released with the last socket.
+// Winsock is loaded and started by the first call and released with the
+// last socket. Whether it is started is read from Winsock itself: this
+// program calls no WSAStartup of its own, so a socket made directly fails
+// with WSANOTINITIALISED unless the binding holds Winsock started.
 #include "socket_test_support.h"
 #include "sntp/socket/resolve.h"
 #include "sntp/socket/winsock_api.h"
@@ -6,49 +9,48 @@
 namespace sntp {
 namespace {
 
-using namespace sntp::testing;
+using namespace sntp::test;
 
-TEST(WinsockBinding, LoadedByTheFirstCallAndReleasedWithTheLastSocket) {
-  UnloadWinsock();  // earlier tests may have loaded it without a socket
-  const TWinsockBindingCounts start = WinsockBindingCounts();
-  const auto startups = [&] { return WinsockBindingCounts().Startups - start.Startups; };
-  const auto cleanups = [&] { return WinsockBindingCounts().Cleanups - start.Cleanups; };
+bool WinsockStarted() {
+  const SOCKET probe = ::socket(AF_INET, SOCK_DGRAM, 0);
+  if (probe == INVALID_SOCKET) return ::WSAGetLastError() != WSANOTINITIALISED;
+  ::closesocket(probe);
+  return true;
+}
+
+TEST(WinsockBinding, StartedByTheFirstCallAndStoppedWithTheLastSocket) {
+  UnloadWinsock();  // earlier tests may have started it without a socket
+  ASSERT_FALSE(WinsockStarted());
   {
     TWSocket first;
-    EXPECT_FALSE(WinsockLoaded()) << "making a socket touches no Winsock";
+    EXPECT_FALSE(WinsockStarted()) << "making a socket touches no Winsock";
     {
       TWSocket second;
       ListenUdp(second);
       ListenUdp(first);
-      EXPECT_TRUE(WinsockLoaded());
-      EXPECT_EQ(startups(), 1);
+      EXPECT_TRUE(WinsockStarted());
     }
-    EXPECT_EQ(cleanups(), 0) << "one socket is still alive";
+    EXPECT_TRUE(WinsockStarted()) << "one socket is still alive";
   }
-  EXPECT_FALSE(WinsockLoaded());
-  EXPECT_EQ(cleanups(), 1);
+  EXPECT_FALSE(WinsockStarted()) << "one WSACleanup for each WSAStartup";
   {
     TWSocket again;
     ListenUdp(again);
-    EXPECT_EQ(again.State(), wsConnected);
-    EXPECT_EQ(startups(), 2);
+    EXPECT_EQ(again.State(), wsConnected) << "the first call after the unload starts it again";
   }
-  EXPECT_EQ(cleanups(), 2);
-  UnloadWinsock();
-  EXPECT_EQ(cleanups(), 2) << "nothing to release twice";
+  EXPECT_FALSE(WinsockStarted());
+  UnloadWinsock();  // nothing to release twice
+  EXPECT_FALSE(WinsockStarted());
 }
 
 TEST(WinsockBinding, ProcedureLookups) {
+  UnloadWinsock();
   EXPECT_EQ(BindWinsockProc(""), nullptr);
-  EXPECT_TRUE(WinsockLoaded()) << "even an empty name loads the library";
+  EXPECT_TRUE(WinsockStarted()) << "even an empty name loads and starts Winsock";
   EXPECT_NE(BindWinsockProc("recvfrom"), nullptr);
-  std::string message;
-  try {
-    BindWinsockProc("NoSuchProcedure");
-  } catch (const ESocketException& E) {
-    message = E.what();
-  }
-  EXPECT_EQ(message, "Procedure NoSuchProcedure not found in wsock32.dll Error #127");
+  EXPECT_EQ(ErrorText([] { BindWinsockProc("NoSuchProcedure"); }),
+            "Procedure NoSuchProcedure not found in wsock32.dll Error #127");
+  UnloadWinsock();
 }
 
 TEST(WinsockBinding, ShutdownReleasesAndTheListComesBack) {
@@ -56,7 +58,7 @@ TEST(WinsockBinding, ShutdownReleasesAndTheListComesBack) {
   const std::vector<std::string> before = GetLocalAddresses();
   ASSERT_FALSE(before.empty()) << kOwnNameMustResolve;
   SocketComponentShutdown();
-  EXPECT_FALSE(WinsockLoaded());
+  EXPECT_FALSE(WinsockStarted());
   EXPECT_EQ(GetLocalAddresses(), before) << "a late caller still gets the list";
   SocketComponentShutdown();
 }

@@ -2,71 +2,70 @@
 // dispatch, the guard around handlers, pausing and the message pump.
 #include <numeric>
 
-#include "sntp/socket/socket_window.h"
 #include "socket_test_support.h"
 
 namespace sntp {
 namespace {
 
-using namespace sntp::testing;
+using namespace sntp::test;
 
-std::vector<std::string> Without(std::vector<std::string> Entries, const std::string& Entry) {
-  std::erase(Entries, Entry);
-  return Entries;
+std::vector<std::string> Without(std::vector<std::string> entries, const std::string& entry) {
+  std::erase(entries, entry);
+  return entries;
 }
 
 struct TcpTrio : ::testing::Test {
-  TEventLog clientLog, acceptedLog;
-  TWSocket listener, client, accepted;
+  TEventLog ClientLog, AcceptedLog;
+  TWSocket Listener, Client, Accepted;
 
   void SetUp() override {
-    listener.SetAddr("127.0.0.1");
-    listener.SetPort("0");
-    listener.Listen();
-    ASSERT_EQ(listener.State(), wsListening);
-    listener.OnSessionAvailable = [this](TComponent*, uint16_t) {
-      accepted.SetLingerOnOff(wsLingerNoSet);  // a graceful close for the peer
-      accepted.Dup(listener.Accept());
+    Listener.SetAddr("127.0.0.1");
+    Listener.SetPort("0");
+    Listener.Listen();
+    ASSERT_EQ(Listener.State(), wsListening);
+    Listener.OnSessionAvailable = [this](TComponent*, uint16_t) {
+      Accepted.SetLingerOnOff(wsLingerNoSet);  // a graceful close for the peer
+      Accepted.Dup(Listener.Accept());
     };
-    clientLog.Watch(client);
-    acceptedLog.Watch(accepted);
-    ConnectTo(client, listener.BoundPort(), "tcp");
-    ASSERT_TRUE(PumpUntil([&] { return client.State() == wsConnected && accepted.State() == wsConnected; }));
+    ClientLog.Watch(Client);
+    AcceptedLog.Watch(Accepted);
+    ConnectTo(Client, Listener.BoundPort(), "tcp");
+    ASSERT_TRUE(PumpUntil([&] { return Client.State() == wsConnected && Accepted.State() == wsConnected; }));
   }
 };
 
 TEST_F(TcpTrio, ConnectsAcceptsAndNamesThePeers) {
   // FD_WRITE of a socket with nothing queued also tells "all sent".
-  EXPECT_EQ(Without(clientLog.entries, "sent 0"),
+  EXPECT_EQ(Without(ClientLog.Entries, "sent 0"),
             (std::vector<std::string>{"closed>opened", "opened>connecting", "connecting>connected", "connected 0"}));
-  EXPECT_EQ(Without(acceptedLog.entries, "sent 0"), std::vector<std::string>{"closed>connected"});
-  EXPECT_EQ(accepted.PeerAddr(), "127.0.0.1");
-  EXPECT_EQ(accepted.PeerPort(), client.BoundPort());
-  EXPECT_EQ(client.PeerPort(), listener.BoundPort());
+  EXPECT_EQ(Without(AcceptedLog.Entries, "sent 0"), std::vector<std::string>{"closed>connected"});
+  EXPECT_EQ(Accepted.PeerAddr(), "127.0.0.1");
+  EXPECT_EQ(Accepted.PeerPort(), Client.BoundPort());
+  EXPECT_EQ(Client.PeerPort(), Listener.BoundPort());
   sockaddr_in peer{};
-  EXPECT_EQ(listener.GetPeerName(peer, sizeof peer), -1) << "only a connected socket has a peer";
+  EXPECT_EQ(Listener.GetPeerName(peer, sizeof peer), -1) << "only a connected socket has a peer";
 }
 
 TEST_F(TcpTrio, ALargeSendArrivesWholeAndInOrder) {
   std::string sent(300000, '\0');
   std::iota(sent.begin(), sent.end(), '\0');
   std::string got;
-  accepted.OnDataAvailable = [&](TComponent*, uint16_t) {
+  Accepted.OnDataAvailable = [&](TComponent*, uint16_t) {
     char buffer[4096];
-    const int n = accepted.Receive(buffer, sizeof buffer);
+    const int n = Accepted.Receive(buffer, sizeof buffer);
     if (n > 0) got.append(buffer, static_cast<size_t>(n));
   };
-  EXPECT_EQ(client.Send(sent.data(), static_cast<int>(sent.size())), 300000);
-  ASSERT_TRUE(PumpUntil([&] { return got.size() == sent.size() && clientLog.Count("sent 0") > 0; }));
+  EXPECT_EQ(Client.Send(sent.data(), static_cast<int>(sent.size())), 300000);
+  ASSERT_TRUE(PumpUntil([&] { return got.size() == sent.size() && ClientLog.Count("sent 0") > 0; }));
   EXPECT_TRUE(got == sent);
-  EXPECT_EQ(accepted.ReadCount(), 300000);
+  EXPECT_EQ(Accepted.ReadCount(), 300000);
 }
 
 TEST_F(TcpTrio, ThePeersCloseIsToldOnce) {
-  clientLog.entries.clear();
-  accepted.Close();
-  ASSERT_TRUE(PumpUntil([&] { return client.State() == wsClosed; }));
-  EXPECT_EQ(clientLog.entries, (std::vector<std::string>{"closed 0", "connected>closed"}));
+  ClientLog.Entries.clear();
+  Accepted.Close();
+  ASSERT_TRUE(PumpUntil([&] { return Client.State() == wsClosed; }));
+  EXPECT_EQ(ClientLog.Entries, (std::vector<std::string>{"closed 0", "connected>closed"}));
 }
 
 TEST(TcpConnect, RefusedConnectionReportsAndCloses) {
@@ -80,7 +79,7 @@ TEST(TcpConnect, RefusedConnectionReportsAndCloses) {
   log.Watch(client);
   ConnectTo(client, port, "tcp");
   ASSERT_TRUE(PumpUntil([&] { return client.State() == wsClosed; }));
-  EXPECT_EQ(log.entries, (std::vector<std::string>{"closed>opened", "opened>connecting", "connecting>connected",
+  EXPECT_EQ(log.Entries, (std::vector<std::string>{"closed>opened", "opened>connecting", "connecting>connected",
                                                    "connected 10061", "connected>closed", "closed 0"}));
 }
 
@@ -113,27 +112,32 @@ TEST(SocketWindow, ClassAndForeignOrPausedMessages) {
 }
 
 TEST(SocketWindow, MessagesForASocketAlreadyGoneAreDropped) {
-  auto* socket = new TWSocket;
+  std::vector<std::string> events;  // outlives the socket
+  auto socket = std::make_unique<TWSocket>();
   ListenUdp(*socket);
-  PostMessageA(socket->GetWindowHandle(), WM_SOCKET_EVENT, socket->GetSocketHandle(), FD_READ | FD_CLOSE);
-  delete socket;
+  socket->OnDataAvailable = [&](TComponent*, uint16_t) { events.push_back("data"); };
+  const HWND window = socket->GetWindowHandle();
+  PostMessageA(window, WM_SOCKET_EVENT, socket->GetSocketHandle(), FD_READ | FD_CLOSE);
+  socket.reset();
   PumpPosted();
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_TRUE(events.empty());
 }
 
 TEST(SocketWindow, HandlerExceptionsGoToTheBackgroundHandler) {
-  for (const bool canClose : {true, false}) {
+  for (const bool letClose : {true, false}) {
     std::string seen;
     TWSocket socket;
     ListenUdp(socket);
     socket.OnSessionConnected = [](TComponent*, uint16_t) { throw std::runtime_error("connected went wrong"); };
-    socket.OnBgException = [&](TComponent*, const std::exception& E, bool& CanClose) {
-      seen = E.what();
-      CanClose = canClose;
+    socket.OnBgException = [&](TComponent*, const std::exception& e, bool& canClose) {
+      seen = e.what();
+      canClose = letClose;
     };
     PostMessageA(socket.GetWindowHandle(), WM_SOCKET_EVENT, socket.GetSocketHandle(), FD_CONNECT);
     PumpPosted();
     EXPECT_EQ(seen, "connected went wrong");
-    EXPECT_EQ(socket.State(), canClose ? wsClosed : wsConnected);
+    EXPECT_EQ(socket.State(), letClose ? wsClosed : wsConnected);
   }
   // Without a background handler the socket is aborted and nothing escapes.
   TWSocket socket;
@@ -147,16 +151,13 @@ TEST(SocketWindow, HandlerExceptionsGoToTheBackgroundHandler) {
 // A socket whose window could not be made.
 class TWindowlessSocket : public TWSocket {
  public:
-  TWindowlessSocket() {
-    TSocketWindow::Destroy(WindowHandle);
-    WindowHandle = nullptr;
-  }
+  TWindowlessSocket() { windowHandle_.reset(); }
 };
 
 // Nothing could ever notify it: each operation that waits for notifications
 // reports instead.
 TEST(SocketWindow, WithoutAWindowOperationsReportInsteadOfWaiting) {
-  struct Case { const char* what; std::function<void(TWSocket&)> call; std::string report; };
+  struct Case { const char* What; std::function<void(TWSocket&)> Call; std::string Report; };
   const Case cases[] = {
       {"Listen", [](TWSocket& s) { ListenUdp(s); }, "Error 10022 in function WSAASyncSelect\r\nInvalid argument"},
       {"Connect", [](TWSocket& s) { ConnectTo(s, "123"); }, "Error 10022 in function WSAAsyncSelect\r\nInvalid argument"},
@@ -166,8 +167,8 @@ TEST(SocketWindow, WithoutAWindowOperationsReportInsteadOfWaiting) {
   };
   for (const Case& c : cases) {
     TWindowlessSocket socket;
-    EXPECT_EQ(ErrorText([&] { c.call(socket); }), c.report) << c.what;
-    EXPECT_FALSE(socket.LookupPending()) << c.what;
+    EXPECT_EQ(ErrorText([&] { c.Call(socket); }), c.Report) << c.What;
+    EXPECT_FALSE(socket.LookupPending()) << c.What;
   }
 }
 

@@ -7,30 +7,30 @@
 namespace sntp {
 namespace {
 
-using namespace sntp::testing;
+using namespace sntp::test;
 
 struct UdpPair : ::testing::Test {
   // The logs outlive the sockets, whose destruction still fires events.
-  TEventLog log;
-  std::vector<std::string> received;
-  TWSocket server;
-  TProbeSocket client;
+  TEventLog Log;
+  std::vector<std::string> Received;
+  TWSocket Server;
+  TProbeSocket Client;
 
   void Open() {
-    ListenUdp(server);
-    ASSERT_EQ(server.State(), wsConnected);
-    server.OnDataAvailable = [this](TComponent*, uint16_t) {
+    ListenUdp(Server);
+    ASSERT_EQ(Server.State(), wsConnected);
+    Server.OnDataAvailable = [this](TComponent*, uint16_t) {
       char buffer[2048];
       sockaddr_in from{};
       int fromLen = sizeof from;
-      const int n = server.ReceiveFrom(buffer, sizeof buffer, from, fromLen);
-      if (n >= 0) received.emplace_back(buffer, static_cast<size_t>(n));
+      const int n = Server.ReceiveFrom(buffer, sizeof buffer, from, fromLen);
+      if (n >= 0) Received.emplace_back(buffer, static_cast<size_t>(n));
     };
-    log.Watch(client);
-    ConnectTo(client, server.BoundPort());
-    ASSERT_EQ(client.State(), wsConnected);
+    Log.Watch(Client);
+    ConnectTo(Client, Server.BoundPort());
+    ASSERT_EQ(Client.State(), wsConnected);
     PumpPosted();  // the first FD_WRITE of the new socket
-    log.entries.clear();
+    Log.Entries.clear();
   }
 };
 
@@ -40,10 +40,10 @@ TEST(UdpOpen, ListenAndConnectWalkThroughTheirStates) {
   serverLog.Watch(server);
   clientLog.Watch(client);
   ListenUdp(server);
-  EXPECT_EQ(serverLog.entries, (std::vector<std::string>{"closed>bound", "bound>listening", "listening>connected",
+  EXPECT_EQ(serverLog.Entries, (std::vector<std::string>{"closed>bound", "bound>listening", "listening>connected",
                                                          "connected 0"}));
   ConnectTo(client, server.BoundPort());
-  EXPECT_EQ(clientLog.entries, (std::vector<std::string>{"closed>opened", "opened>connected", "connected 0"}));
+  EXPECT_EQ(clientLog.Entries, (std::vector<std::string>{"closed>opened", "opened>connected", "connected 0"}));
   // LocalPort "0" bound an ephemeral port, which LocalPort now names.
   EXPECT_NE(client.LocalPort(), "0");
   EXPECT_EQ(client.LocalPort(), client.BoundPort());
@@ -99,9 +99,9 @@ TEST(UdpOpen, ReportsBeforeAnySocketIsMade) {
 
 TEST_F(UdpPair, EndpointSettersWhileOpen) {
   const struct {
-    void (TCustomWSocket::*set)(const std::string&);
-    const std::string& (TCustomWSocket::*get)() const;
-    const char* text;
+    void (TCustomWSocket::*Set)(const std::string&);
+    const std::string& (TCustomWSocket::*Get)() const;
+    const char* Text;
   } cases[] = {
       {&TCustomWSocket::SetAddr, &TCustomWSocket::Addr, "Cannot change Addr if not closed"},
       {&TCustomWSocket::SetPort, &TCustomWSocket::Port, "Cannot change Port if not closed"},
@@ -110,149 +110,146 @@ TEST_F(UdpPair, EndpointSettersWhileOpen) {
   };
   Open();
   for (const auto& c : cases) {
-    const std::string before = (client.*c.get)();
-    EXPECT_EQ(ErrorText([&] { client.OnError = nullptr; (client.*c.set)("4"); }), c.text);
-    EXPECT_EQ((client.*c.get)(), before);
-    if (c.set != &TCustomWSocket::SetLocalPort) {
-      EXPECT_EQ(ErrorText([&] { (client.*c.set)(before); }), "(no report)") << c.text;
+    const std::string before = (Client.*c.Get)();
+    EXPECT_EQ(ErrorText([&] { Client.OnError = nullptr; (Client.*c.Set)("4"); }), c.Text);
+    EXPECT_EQ((Client.*c.Get)(), before);
+    if (c.Set != &TCustomWSocket::SetLocalPort) {
+      EXPECT_EQ(ErrorText([&] { (Client.*c.Set)(before); }), "(no report)") << c.Text;
     }
   }
-  EXPECT_EQ(ErrorText([&] { client.SetLocalPort(client.LocalPort()); }), "Cannot change LocalPort if not closed");
-  EXPECT_EQ(client.State(), wsConnected);
+  EXPECT_EQ(ErrorText([&] { Client.SetLocalPort(Client.LocalPort()); }), "Cannot change LocalPort if not closed");
+  EXPECT_EQ(Client.State(), wsConnected);
 }
 
 TEST_F(UdpPair, DatagramsGoBothWaysAndAreCounted) {
   Open();
-  EXPECT_EQ(client.SendStr("hello"), 5);
-  ASSERT_TRUE(PumpUntil([&] { return received.size() == 1; }));
-  EXPECT_EQ(received[0], "hello");
-  EXPECT_EQ(server.ReadCount(), 5);
-  EXPECT_EQ(log.Count("sent 0"), 1u);
+  EXPECT_EQ(Client.SendStr("hello"), 5);
+  ASSERT_TRUE(PumpUntil([&] { return Received.size() == 1; }));
+  EXPECT_EQ(Received[0], "hello");
+  EXPECT_EQ(Server.ReadCount(), 5);
+  EXPECT_EQ(Log.Count("sent 0"), 1u);
 
   // A buffer smaller than the datagram: -1 and Winsock's code.
-  server.OnDataAvailable = nullptr;
+  Server.OnDataAvailable = nullptr;
   const std::string big(100, 'x');
-  client.SendStr(big);
-  ASSERT_TRUE(PumpUntil([&] { return server.RcvdCount() > 0; }));
+  Client.SendStr(big);
+  ASSERT_TRUE(PumpUntil([&] { return Server.RcvdCount() > 0; }));
   char small[10];
   sockaddr_in from{};
   int fromLen = sizeof from;
-  EXPECT_EQ(server.ReceiveFrom(small, sizeof small, from, fromLen), -1);
-  EXPECT_EQ(server.LastError(), WSAEMSGSIZE);
+  EXPECT_EQ(Server.ReceiveFrom(small, sizeof small, from, fromLen), -1);
+  EXPECT_EQ(Server.LastError(), WSAEMSGSIZE);
 }
 
 TEST_F(UdpPair, UnhandledDataIsDroppedAndASilentHandlerIsCalledAgain) {
   Open();
-  auto handler = server.OnDataAvailable;
-  server.OnDataAvailable = nullptr;
-  for (const char* text : {"one", "two", "three"}) client.SendStr(text);
-  ASSERT_TRUE(PumpUntil([&] { return server.RcvdCount() == 0; }));
+  auto handler = Server.OnDataAvailable;
+  Server.OnDataAvailable = nullptr;
+  for (const char* text : {"one", "two", "three"}) Client.SendStr(text);
+  ASSERT_TRUE(PumpUntil([&] { return Server.RcvdCount() == 0; }));
 
   int calls = 0;
-  server.OnDataAvailable = [&](TComponent* Sender, uint16_t Error) {
-    if (++calls == 3) handler(Sender, Error);  // reads only on the third call
+  Server.OnDataAvailable = [&](TComponent* sender, uint16_t error) {
+    if (++calls == 3) handler(sender, error);  // reads only on the third call
   };
-  client.SendStr("four");
-  ASSERT_TRUE(PumpUntil([&] { return !received.empty(); }));
-  EXPECT_EQ(received, std::vector<std::string>{"four"}) << "the earlier datagrams were dropped";
+  Client.SendStr("four");
+  ASSERT_TRUE(PumpUntil([&] { return !Received.empty(); }));
+  EXPECT_EQ(Received, std::vector<std::string>{"four"}) << "the earlier datagrams were dropped";
   EXPECT_GE(calls, 3);
 
   // A handler that raises ends the drain; the socket carries on.
-  server.OnDataAvailable = [&](TComponent* Sender, uint16_t Error) {
-    handler(Sender, Error);
+  Server.OnDataAvailable = [&](TComponent* sender, uint16_t error) {
+    handler(sender, error);
     throw std::runtime_error("handler failure");
   };
-  client.SendStr("five");
-  ASSERT_TRUE(PumpUntil([&] { return received.size() == 2; }));
-  EXPECT_EQ(server.State(), wsConnected);
+  Client.SendStr("five");
+  ASSERT_TRUE(PumpUntil([&] { return Received.size() == 2; }));
+  EXPECT_EQ(Server.State(), wsConnected);
 }
 
 TEST_F(UdpPair, QueuedSendsAreChunkedAndGoOutOnWrite) {
   Open();
-  client.failWith = WSAEWOULDBLOCK;
+  Client.FailWith = WSAEWOULDBLOCK;
   const std::string first(1000, 'a'), second(1000, 'b');
-  EXPECT_EQ(client.SendStr(first), 1000);
-  EXPECT_EQ(client.SendStr(second), 1000);
-  ASSERT_EQ(client.SendQueue.ChunkCount(), 2u);
-  EXPECT_EQ(client.SendQueue.At(0).Filled(), 1514);
-  EXPECT_EQ(client.SendQueue.At(1).Filled(), 486);
-
-  client.failWith = 0;
-  PostMessageA(client.GetWindowHandle(), WM_SOCKET_EVENT, client.GetSocketHandle(), FD_WRITE);
-  ASSERT_TRUE(PumpUntil([&] { return received.size() == 2; }));
-  EXPECT_EQ(received[0], first + second.substr(0, 514));
-  EXPECT_EQ(received[1], second.substr(514));
-  EXPECT_EQ(log.entries, std::vector<std::string>{"sent 0"});
+  EXPECT_EQ(Client.SendStr(first), 1000);
+  EXPECT_EQ(Client.SendStr(second), 1000);
+  Client.FailWith = 0;
+  PostMessageA(Client.GetWindowHandle(), WM_SOCKET_EVENT, Client.GetSocketHandle(), FD_WRITE);
+  ASSERT_TRUE(PumpUntil([&] { return Received.size() == 2; }));
+  // One datagram per chunk of 1514 bytes.
+  EXPECT_EQ(Received[0], first + second.substr(0, 514));
+  EXPECT_EQ(Received[1], second.substr(514));
+  EXPECT_EQ(Log.Entries, std::vector<std::string>{"sent 0"});
 }
 
 TEST_F(UdpPair, PartialSendsResumeOnWrite) {
   Open();
-  client.partialLimit = 600;
-  client.SendStr(std::string(1500, 'z'));
-  EXPECT_EQ(client.sends, std::vector<int>{600});
-  EXPECT_FALSE(client.AllSent);
-  client.partialLimit = 0;
-  PostMessageA(client.GetWindowHandle(), WM_SOCKET_EVENT, client.GetSocketHandle(), FD_WRITE);
-  ASSERT_TRUE(PumpUntil([&] { return log.Count("sent 0") == 1; }));
-  EXPECT_EQ(client.sends, (std::vector<int>{600, 900}));
+  Client.PartialLimit = 600;
+  Client.SendStr(std::string(1500, 'z'));
+  EXPECT_EQ(Client.Sends, std::vector<int>{600});
+  EXPECT_FALSE(Client.allSent_);
+  Client.PartialLimit = 0;
+  PostMessageA(Client.GetWindowHandle(), WM_SOCKET_EVENT, Client.GetSocketHandle(), FD_WRITE);
+  ASSERT_TRUE(PumpUntil([&] { return Log.Count("sent 0") == 1; }));
+  EXPECT_EQ(Client.Sends, (std::vector<int>{600, 900}));
 }
 
 TEST_F(UdpPair, ZeroLengthSendsAndDataSent) {
   Open();
-  EXPECT_EQ(client.Send("", 0), 0);  // no chunk yet: nothing to report as sent
+  EXPECT_EQ(Client.Send("", 0), 0);  // no chunk yet: nothing to report as sent
   PumpPosted();
-  EXPECT_EQ(log.Count("sent 0"), 0u);
-  client.SendStr("x");
+  EXPECT_EQ(Log.Count("sent 0"), 0u);
+  Client.SendStr("x");
   PumpPosted();
-  EXPECT_EQ(client.Send("", 0), 0);  // the emptied chunk counts as all sent
+  EXPECT_EQ(Client.Send("", 0), 0);  // the emptied chunk counts as all sent
   PumpPosted();
-  EXPECT_EQ(log.Count("sent 0"), 2u);
+  EXPECT_EQ(Log.Count("sent 0"), 2u);
 }
 
 TEST_F(UdpPair, SendFailures) {
   Open();
-  client.failWith = WSAENOBUFS;
-  client.SendStr("x");
-  EXPECT_EQ(log.entries, std::vector<std::string>{"error 10055"});
-  client.OnError = nullptr;
-  EXPECT_EQ(ErrorText([&] { client.SendStr("x"); }),
+  Client.FailWith = WSAENOBUFS;
+  Client.SendStr("x");
+  EXPECT_EQ(Log.Entries, std::vector<std::string>{"error 10055"});
+  Client.OnError = nullptr;
+  EXPECT_EQ(ErrorText([&] { Client.SendStr("x"); }),
             "Error 10055 in function TryToSend failed\r\nNo buffer space available");
 
   // A lost connection closes the socket and tells it once, with the code.
-  log.Watch(client);
-  log.entries.clear();
-  client.failWith = WSAECONNRESET;
-  client.SendStr("x");
-  EXPECT_EQ(log.entries, (std::vector<std::string>{"connected>closed", "closed 10054"}));
-  EXPECT_EQ(client.GetSocketHandle(), INVALID_SOCKET);
+  Log.Watch(Client);
+  Log.Entries.clear();
+  Client.FailWith = WSAECONNRESET;
+  Client.SendStr("x");
+  EXPECT_EQ(Log.Entries, (std::vector<std::string>{"connected>closed", "closed 10054"}));
+  EXPECT_EQ(Client.GetSocketHandle(), INVALID_SOCKET);
 
-  log.entries.clear();
-  EXPECT_EQ(client.Send("x", 1), -1);
-  EXPECT_EQ(log.entries, (std::vector<std::string>{"closed>closed", "error 10057"}));
-  client.OnError = nullptr;
-  EXPECT_EQ(ErrorText([&] { client.Send("x", 1); }), "Error 10057 in function Send\r\nSocket is not connected");
+  Log.Entries.clear();
+  EXPECT_EQ(Client.Send("x", 1), -1);
+  EXPECT_EQ(Log.Entries, (std::vector<std::string>{"closed>closed", "error 10057"}));
+  Client.OnError = nullptr;
+  EXPECT_EQ(ErrorText([&] { Client.Send("x", 1); }), "Error 10057 in function Send\r\nSocket is not connected");
 }
 
 TEST_F(UdpPair, CloseRules) {
   Open();
-  client.Close();
-  EXPECT_EQ(log.entries, (std::vector<std::string>{"connected>closed", "closed 0"}));
-  log.entries.clear();
-  client.Close();
-  EXPECT_TRUE(log.entries.empty()) << "closing a closed socket fires nothing";
+  Client.Close();
+  EXPECT_EQ(Log.Entries, (std::vector<std::string>{"connected>closed", "closed 0"}));
+  Log.Entries.clear();
+  Client.Close();
+  EXPECT_TRUE(Log.Entries.empty()) << "closing a closed socket fires nothing";
   // The defaults are back: Addr and Port still read, but count as unset.
-  EXPECT_EQ(client.Proto(), "tcp");
-  EXPECT_EQ(client.Addr(), "127.0.0.1");
-  EXPECT_EQ(client.LocalPort(), "0");
-  client.OnError = nullptr;
-  EXPECT_EQ(ErrorText([&] { client.Connect(); }), "Connect: No Port Specified");
+  EXPECT_EQ(Client.Proto(), "tcp");
+  EXPECT_EQ(Client.Addr(), "127.0.0.1");
+  EXPECT_EQ(Client.LocalPort(), "0");
+  Client.OnError = nullptr;
+  EXPECT_EQ(ErrorText([&] { Client.Connect(); }), "Connect: No Port Specified");
 }
 
 TEST_F(UdpPair, PeerAddressOfADatagramSocketIsNotConnected) {
   Open();
-  EXPECT_EQ(client.PeerAddr(), "error");
-  EXPECT_EQ(log.entries, (std::vector<std::string>{"connected>closed", "error 10057"}));
-  EXPECT_EQ(client.GetSocketHandle(), INVALID_SOCKET);
+  EXPECT_EQ(Client.PeerAddr(), "error");
+  EXPECT_EQ(Log.Entries, (std::vector<std::string>{"connected>closed", "error 10057"}));
+  EXPECT_EQ(Client.GetSocketHandle(), INVALID_SOCKET);
 }
 
 TEST(UdpLifetime, OnlyASocketDestroyedByItselfTellsItsClose) {
@@ -265,7 +262,7 @@ TEST(UdpLifetime, OnlyASocketDestroyedByItselfTellsItsClose) {
     ConnectTo(alone, server.BoundPort());
   }
   EXPECT_EQ(log.Count("closed 0"), 1u);
-  log.entries.clear();
+  log.Entries.clear();
   {
     TComponent owner;
     auto* owned = new TWSocket(&owner);
@@ -278,14 +275,14 @@ TEST(UdpLifetime, OnlyASocketDestroyedByItselfTellsItsClose) {
 TEST_F(UdpPair, BlockingWaitPumpsUntilTheFlagOrTheTimeOut) {
   Open();
   bool arrived = false;
-  server.OnDataAvailable = [&](TComponent*, uint16_t) {
+  Server.OnDataAvailable = [&](TComponent*, uint16_t) {
     char buffer[16];
-    arrived = server.Receive(buffer, sizeof buffer) > 0;
+    arrived = Server.Receive(buffer, sizeof buffer) > 0;
   };
-  client.SendStr("ping");
-  EXPECT_TRUE(client.WaitUntilSet(arrived, 10000));
+  Client.SendStr("ping");
+  EXPECT_TRUE(Client.WaitUntilSet(arrived, 10000));
   const bool never = false;
-  EXPECT_FALSE(client.WaitUntilSet(never, 20));
+  EXPECT_FALSE(Client.WaitUntilSet(never, 20));
 }
 
 }  // namespace

@@ -21,26 +21,26 @@ using sntp::TAsyncTimer;
 using Times = std::vector<std::int64_t>;
 
 struct HandlerBehaviour {
-  std::int64_t onTimerMs = 0;   // virtual time OnTimer takes
-  bool onTimerDisables = false;  // as the SNTP client's timeout routine does
-  bool handlersThrow = false;
+  std::int64_t OnTimerMs = 0;   // virtual time OnTimer takes
+  bool OnTimerDisables = false;  // as the SNTP client's timeout routine does
+  bool HandlersThrow = false;
 };
 
 // A timer on a manual clock whose handlers log the virtual time they start at.
 class ClockedTimer {
  public:
   explicit ClockedTimer(HandlerBehaviour behaviour = {})
-      : timer_(std::make_unique<TAsyncTimer>(clock)), self_(timer_.get()) {
-    timer_->OnTimer = [this, behaviour](TAsyncTimer* Sender) {
-      Log(Sender, ticks_);
-      clock.Sleep(behaviour.onTimerMs);
-      if (behaviour.onTimerDisables) Sender->SetEnabled(false);
+      : timer_(std::make_unique<TAsyncTimer>(Clock)), self_(timer_.get()) {
+    timer_->OnTimer = [this, behaviour](TAsyncTimer* sender) {
+      Log(sender, ticks_);
+      Clock.Sleep(behaviour.OnTimerMs);
+      if (behaviour.OnTimerDisables) sender->SetEnabled(false);
       ++finishedHandlers_;
-      if (behaviour.handlersThrow) throw std::runtime_error("handler failure");
+      if (behaviour.HandlersThrow) throw std::runtime_error("handler failure");
     };
-    timer_->OnOverrun = [this, behaviour](TAsyncTimer* Sender) {
-      Log(Sender, overruns_);
-      if (behaviour.handlersThrow) throw std::runtime_error("handler failure");
+    timer_->OnOverrun = [this, behaviour](TAsyncTimer* sender) {
+      Log(sender, overruns_);
+      if (behaviour.HandlersThrow) throw std::runtime_error("handler failure");
     };
   }
 
@@ -48,22 +48,22 @@ class ClockedTimer {
   ~ClockedTimer() {
     if (!timer_) return;
     timer_->SetEnabled(false);
-    clock.RunUntil(clock.Millis() + 1000);
+    Clock.RunUntil(Clock.Millis() + 1000);
   }
 
-  TAsyncTimer& timer() { return *timer_; }
+  TAsyncTimer& Timer() { return *timer_; }
   void Destroy() { timer_.reset(); }
   int FinishedHandlers() const { return finishedHandlers_.load(); }
   Times Ticks() const { return Copy(ticks_); }
   Times Overruns() const { return Copy(overruns_); }
 
-  ManualTimerClock clock;
+  ManualTimerClock Clock;
 
  private:
-  void Log(TAsyncTimer* Sender, Times& times) {
-    EXPECT_EQ(Sender, self_);
+  void Log(TAsyncTimer* sender, Times& times) {
+    EXPECT_EQ(sender, self_);
     std::lock_guard<std::mutex> lock(mutex_);
-    times.push_back(clock.Millis());
+    times.push_back(Clock.Millis());
   }
   Times Copy(const Times& times) const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -78,69 +78,69 @@ class ClockedTimer {
   const TAsyncTimer* self_;
 };
 
-enum class Op { Enable, Disable, Reenable, Interval };
+enum class Op { enable, disable, reenable, interval };
 struct Step {
-  std::int64_t at;
-  Op op;
-  std::int32_t value = 0;
+  std::int64_t At;
+  Op Kind;
+  std::int32_t Value = 0;
 };
 
 void RunScript(ClockedTimer& timed, const std::vector<Step>& steps) {
   for (const Step& step : steps) {
-    timed.clock.RunUntil(step.at);
-    TAsyncTimer& timer = timed.timer();
-    switch (step.op) {
-      case Op::Enable: timer.SetEnabled(true); break;
-      case Op::Disable: timer.SetEnabled(false); break;
-      case Op::Reenable: timer.SetEnabled(false); timer.SetEnabled(true); break;
-      case Op::Interval: timer.SetInterval(step.value); break;
+    timed.Clock.RunUntil(step.At);
+    TAsyncTimer& timer = timed.Timer();
+    switch (step.Kind) {
+      case Op::enable: timer.SetEnabled(true); break;
+      case Op::disable: timer.SetEnabled(false); break;
+      case Op::reenable: timer.SetEnabled(false); timer.SetEnabled(true); break;
+      case Op::interval: timer.SetInterval(step.Value); break;
     }
   }
 }
 
 struct ScheduleCase {
-  const char* name;
-  HandlerBehaviour behaviour;
-  std::vector<Step> steps;
-  std::int64_t until;
-  Times ticks, overruns;
-  bool spent = false;
+  const char* Name;
+  HandlerBehaviour Behaviour;
+  std::vector<Step> Steps;
+  std::int64_t Until;
+  Times Ticks, Overruns;
+  bool Spent = false;
 };
 
 const ScheduleCase kScheduleCases[] = {
     // OnTimer busy at a tick costs that tick; an idle one takes the next.
-    {"handler of 250 ms", {250}, {{0, Op::Enable}}, 750, {100, 400, 700}, {200, 300, 500, 600}},
-    {"handler ending between ticks", {150}, {{0, Op::Enable}}, 550, {100, 300, 500}, {200, 400}},
-    {"instant handler", {0}, {{0, Op::Enable}}, 350, {100, 200, 300}, {}},
-    {"short interval", {100}, {{0, Op::Interval, 40}, {0, Op::Enable}}, 250, {40, 160}, {80, 120, 200, 240}},
-    {"failing handlers", {150, false, true}, {{0, Op::Enable}}, 550, {100, 300, 500}, {200, 400}},
+    {"handler of 250 ms", {250}, {{0, Op::enable}}, 750, {100, 400, 700}, {200, 300, 500, 600}},
+    {"handler ending between ticks", {150}, {{0, Op::enable}}, 550, {100, 300, 500}, {200, 400}},
+    {"instant handler", {0}, {{0, Op::enable}}, 350, {100, 200, 300}, {}},
+    {"short interval", {100}, {{0, Op::interval, 40}, {0, Op::enable}}, 250, {40, 160}, {80, 120, 200, 240}},
+    {"failing handlers", {150, false, true}, {{0, Op::enable}}, 550, {100, 300, 500}, {200, 400}},
     // Enabling and disabling.
-    {"enabling an enabled timer keeps its interval", {}, {{0, Op::Enable}, {50, Op::Enable}}, 250, {100, 200}, {}},
-    {"disabling a disabled timer changes nothing", {}, {{20, Op::Disable}, {30, Op::Enable}}, 250, {130, 230}, {}},
-    {"each enabling starts a fresh interval", {}, {{0, Op::Enable}, {50, Op::Disable}, {120, Op::Enable}}, 350,
+    {"enabling an enabled timer keeps its interval", {}, {{0, Op::enable}, {50, Op::enable}}, 250, {100, 200}, {}},
+    {"disabling a disabled timer changes nothing", {}, {{20, Op::disable}, {30, Op::enable}}, 250, {130, 230}, {}},
+    {"each enabling starts a fresh interval", {}, {{0, Op::enable}, {50, Op::disable}, {120, Op::enable}}, 350,
      {220, 320}, {}},
-    {"disabling and enabling at once starts afresh", {}, {{0, Op::Enable}, {50, Op::Reenable}}, 300, {150, 250}, {}},
-    {"no tick while disabled", {}, {{0, Op::Enable}, {150, Op::Disable}}, 1000, {100}, {}},
-    {"handler disables, owner enables again", {0, true}, {{0, Op::Enable}, {500, Op::Enable}}, 1000, {100, 600}, {}},
+    {"disabling and enabling at once starts afresh", {}, {{0, Op::enable}, {50, Op::reenable}}, 300, {150, 250}, {}},
+    {"no tick while disabled", {}, {{0, Op::enable}, {150, Op::disable}}, 1000, {100}, {}},
+    {"handler disables, owner enables again", {0, true}, {{0, Op::enable}, {500, Op::enable}}, 1000, {100, 600}, {}},
     // Interval changes and the spent state.
-    {"a new interval applies from the next one", {}, {{0, Op::Enable}, {150, Op::Interval, 300}}, 600,
+    {"a new interval applies from the next one", {}, {{0, Op::enable}, {150, Op::interval, 300}}, 600,
      {100, 200, 500}, {}},
     {"interval 0 ends the ticking for good", {},
-     {{0, Op::Enable}, {150, Op::Interval, 0}, {250, Op::Interval, 100}, {260, Op::Disable}, {270, Op::Enable}},
+     {{0, Op::enable}, {150, Op::interval, 0}, {250, Op::interval, 100}, {260, Op::disable}, {270, Op::enable}},
      1000, {100}, {}, true},
     {"a negative interval before enabling spends the timer", {},
-     {{0, Op::Interval, -5}, {10, Op::Enable}, {20, Op::Interval, 100}}, 500, {}, {}, true},
+     {{0, Op::interval, -5}, {10, Op::enable}, {20, Op::interval, 100}}, 500, {}, {}, true},
 };
 
 TEST(TimerSchedule, TicksOverrunsEnablingAndSpentState) {
   for (const ScheduleCase& c : kScheduleCases) {
-    SCOPED_TRACE(c.name);
-    ClockedTimer timed(c.behaviour);
-    RunScript(timed, c.steps);
-    timed.clock.RunUntil(c.until);
-    EXPECT_EQ(timed.Ticks(), c.ticks);
-    EXPECT_EQ(timed.Overruns(), c.overruns);
-    EXPECT_EQ(timed.clock.LiveThreads(), c.spent ? 1 : 2) << "only the event-taker outlives a spent timer";
+    SCOPED_TRACE(c.Name);
+    ClockedTimer timed(c.Behaviour);
+    RunScript(timed, c.Steps);
+    timed.Clock.RunUntil(c.Until);
+    EXPECT_EQ(timed.Ticks(), c.Ticks);
+    EXPECT_EQ(timed.Overruns(), c.Overruns);
+    EXPECT_EQ(timed.Clock.LiveThreads(), c.Spent ? 1 : 2) << "only the event-taker outlives a spent timer";
   }
 }
 
@@ -150,8 +150,8 @@ TEST(TimerEvents, HandlerReplacedWhileRunningFinishesItsCall) {
   std::vector<std::string> calls;
   TAsyncTimer timer(clock);
   const std::string first(64, 'f');  // on the heap, so a freed capture shows
-  timer.OnTimer = [&, first](TAsyncTimer* Sender) {
-    Sender->OnTimer = [&](TAsyncTimer*) {
+  timer.OnTimer = [&, first](TAsyncTimer* sender) {
+    sender->OnTimer = [&](TAsyncTimer*) {
       std::lock_guard<std::mutex> lock(mutex);
       calls.push_back("second");
     };
@@ -168,62 +168,62 @@ TEST(TimerEvents, HandlerReplacedWhileRunningFinishesItsCall) {
 // current interval to run out would never return.
 TEST(TimerDestruction, EndsBothThreadsWithoutWaitingOutTheInterval) {
   struct Case {
-    const char* name;
-    std::vector<Step> steps;
-    std::int64_t destroyAt;
-    Times ticks;
+    const char* Name;
+    std::vector<Step> Steps;
+    std::int64_t DestroyAt;
+    Times Ticks;
   };
   const Case cases[] = {
       {"never enabled", {}, 50, {}},
-      {"enabled, mid-interval", {{0, Op::Enable}}, 150, {100}},
-      {"disabled after ticking", {{0, Op::Enable}, {150, Op::Disable}}, 300, {100}},
-      {"spent", {{0, Op::Enable}, {50, Op::Interval, 0}}, 300, {}},
+      {"enabled, mid-interval", {{0, Op::enable}}, 150, {100}},
+      {"disabled after ticking", {{0, Op::enable}, {150, Op::disable}}, 300, {100}},
+      {"spent", {{0, Op::enable}, {50, Op::interval, 0}}, 300, {}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.Name);
     ClockedTimer timed;
-    RunScript(timed, c.steps);
-    timed.clock.RunUntil(c.destroyAt);
+    RunScript(timed, c.Steps);
+    timed.Clock.RunUntil(c.DestroyAt);
     timed.Destroy();
-    EXPECT_EQ(timed.clock.LiveThreads(), 0);
-    EXPECT_EQ(timed.Ticks(), c.ticks);
+    EXPECT_EQ(timed.Clock.LiveThreads(), 0);
+    EXPECT_EQ(timed.Ticks(), c.Ticks);
   }
 }
 
 TEST(TimerDestruction, WaitsUntilTheRunningHandlerReturns) {
   ClockedTimer timed({250});
-  RunScript(timed, {{0, Op::Enable}});
-  timed.clock.RunUntil(150);  // OnTimer runs from 100 to 350
+  RunScript(timed, {{0, Op::enable}});
+  timed.Clock.RunUntil(150);  // OnTimer runs from 100 to 350
   std::atomic<int> finishedWhenDestroyed{-1};
   std::thread owner([&] {
     timed.Destroy();
     finishedWhenDestroyed = timed.FinishedHandlers();
   });
-  timed.clock.Settle(1);  // the ticking thread has ended, the handler still runs
+  timed.Clock.Settle(1);  // the ticking thread has ended, the handler still runs
   EXPECT_EQ(finishedWhenDestroyed.load(), -1);
-  timed.clock.RunUntil(350);
+  timed.Clock.RunUntil(350);
   owner.join();
   EXPECT_EQ(finishedWhenDestroyed.load(), 1);
-  EXPECT_EQ(timed.clock.LiveThreads(), 0);
+  EXPECT_EQ(timed.Clock.LiveThreads(), 0);
   EXPECT_EQ(timed.Ticks(), (Times{100}));
   EXPECT_EQ(timed.Overruns(), Times{});
 }
 
 TEST(TimerConstruction, ThreadCreationFailureRaisesAndLeavesNoThread) {
   struct Case {
-    int refusedStart;
-    const char* message;
+    int RefusedStart;
+    const char* Message;
   };
   const Case cases[] = {{1, "Timer event taker thread creation error"}, {2, "Thread creation error"}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.message);
+    SCOPED_TRACE(c.Message);
     ManualTimerClock clock;
-    clock.RefuseThreadStart(c.refusedStart);
+    clock.RefuseThreadStart(c.RefusedStart);
     try {
       TAsyncTimer timer(clock);
       ADD_FAILURE() << "constructed";
     } catch (const EAsyncTimerError& error) {
-      EXPECT_STREQ(error.what(), c.message);
+      EXPECT_STREQ(error.what(), c.Message);
     }
     EXPECT_EQ(clock.LiveThreads(), 0);
   }

@@ -64,8 +64,8 @@ void ManualTimerClock::Sleep(std::int64_t ms) {
 bool ManualTimerClock::AllBlocked() const {
   if (waiters_.size() != static_cast<std::size_t>(live_)) return false;
   for (const Waiter* waiter : waiters_) {
-    std::lock_guard<std::mutex> guard(*waiter->mutex);
-    if ((*waiter->ready)() || waiter->deadline <= Now()) return false;
+    std::lock_guard<std::mutex> guard(*waiter->Mutex);
+    if ((*waiter->IsReady)() || waiter->Deadline <= Now()) return false;
   }
   return true;
 }
@@ -80,7 +80,7 @@ void ManualTimerClock::Settle(int liveThreads) {
 ManualTimerClock::TimePoint ManualTimerClock::EarliestDeadline() const {
   std::lock_guard<std::mutex> guard(mutex_);
   TimePoint earliest = TimePoint::max();
-  for (const Waiter* waiter : waiters_) earliest = std::min(earliest, waiter->deadline);
+  for (const Waiter* waiter : waiters_) earliest = std::min(earliest, waiter->Deadline);
   return earliest;
 }
 
@@ -89,9 +89,9 @@ void ManualTimerClock::AdvanceTo(TimePoint when) {
   if (when <= Now()) return;
   now_.store(duration_cast<milliseconds>(when.time_since_epoch()).count());
   for (const Waiter* waiter : waiters_) {
-    if (waiter->deadline > when) continue;
-    std::lock_guard<std::mutex> waiterGuard(*waiter->mutex);
-    waiter->wake->notify_all();
+    if (waiter->Deadline > when) continue;
+    std::lock_guard<std::mutex> waiterGuard(*waiter->Mutex);
+    waiter->Wake->notify_all();
   }
 }
 

@@ -38,10 +38,10 @@ class ManualTimerClock : public sntp::TimerClock {
 
  private:
   struct Waiter {
-    std::mutex* mutex;
-    std::condition_variable* wake;
-    TimePoint deadline;
-    const Ready* ready;
+    std::mutex* Mutex;
+    std::condition_variable* Wake;
+    TimePoint Deadline;
+    const Ready* IsReady;
   };
 
   void Register(Waiter* waiter);

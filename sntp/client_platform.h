@@ -1,0 +1,94 @@
+#pragma once
+// What the SNTP client takes from the platform, behind small interfaces so
+// that the client itself makes no platform call: its two datagram ports, its
+// exchange timer, this host's addresses and the address resolver, the
+// clocks and the request stamps. The library gives it Winsock sockets and
+// the system's clocks (system_platform.h); tests give it fakes.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "sntp/ntp_time.h"
+
+namespace sntp {
+
+// One UDP endpoint of the client. An operation that fails reports through
+// OnError, with the Winsock error code, and returns; nothing is raised but
+// the failures of Winsock itself (it cannot be loaded or started). Every
+// notification arrives in the thread that made the port, while it
+// dispatches its messages.
+class TDatagramPort {
+ public:
+  virtual ~TDatagramPort() = default;
+
+  // Opens the port on local port Port of every interface.
+  virtual void Listen(const std::string& port) = 0;
+  // Opens the port on a local port the system picks, sending to Address:Port.
+  virtual void Connect(const std::string& address, const std::string& port) = 0;
+  // Sends one datagram.
+  virtual void Send(std::span<const uint8_t> datagram) = 0;
+  // Reads one waiting datagram into Buffer: returns its length, or -1 when
+  // none could be read (one longer than Buffer is read as -1 and lost);
+  // Source is its sender's IPv4 address in network byte order.
+  virtual int Receive(std::span<uint8_t> buffer, uint32_t& source) = 0;
+  virtual void Close() = 0;
+  // Opened by Listen or Connect and not closed since.
+  virtual bool IsOpen() const = 0;
+
+  // Looks Name up asynchronously; OnNameFound tells the outcome, at once for
+  // a dotted address. A lookup that cannot start reports through OnError and
+  // leaves nothing pending.
+  virtual void LookupName(const std::string& name) = 0;
+  virtual bool LookupPending() const = 0;
+  // Cancels the pending lookup, which then tells OnNameFound(10004).
+  virtual void CancelLookup() = 0;
+
+  // A datagram waits; Error comes with the notification.
+  std::function<void(uint16_t error)> OnDatagram;
+  // An operation failed with Error.
+  std::function<void(uint16_t error)> OnError;
+  // A lookup ended: Error 0 and the first address as dotted text, or the
+  // Winsock error code and an empty text.
+  std::function<void(uint16_t error, const std::string& address)> OnNameFound;
+};
+
+// The time-out of one exchange. Its handler runs in the thread that made
+// the timer, like the ports' notifications.
+class TExchangeTimer {
+ public:
+  virtual ~TExchangeTimer() = default;
+  // Starts a fresh interval: the handler runs once it has passed, and again
+  // after each further interval, until Disable.
+  virtual void Enable() = 0;
+  // No tick after this call reaches the handler.
+  virtual void Disable() = 0;
+};
+
+class TClientPlatform {
+ public:
+  virtual ~TClientPlatform() = default;
+
+  virtual std::unique_ptr<TDatagramPort> CreatePort() = 0;
+  // A disabled timer of the given interval, calling OnTimeout. Throws when
+  // the platform cannot make one.
+  virtual std::unique_ptr<TExchangeTimer> CreateTimer(int32_t intervalMs, std::function<void()> onTimeout) = 0;
+
+  // This host's IPv4 addresses as dotted text, in order; empty when its
+  // name has no host entry. Throws when its name cannot be read.
+  virtual std::vector<std::string> LocalAddresses() = 0;
+  // A dotted IPv4 address (blanks around it allowed) in network byte order.
+  // Throws ESocketException for any other text.
+  virtual uint32_t ResolveAddress(const std::string& text) = 0;
+
+  // Milliseconds since system start, wrapping at 2^32.
+  virtual uint32_t TickCount() = 0;
+  // The local calendar date and time of day.
+  virtual TLocalDateTime LocalNow() = 0;
+  // 64 unpredictable bits for a request's stamp.
+  virtual uint64_t RandomStamp() = 0;
+};
+
+}  // namespace sntp

@@ -1,0 +1,102 @@
+#include "sntp/system_platform.h"
+
+#include <winsock2.h>
+#include <windows.h>
+#include <ntsecapi.h>
+
+#include "sntp/exchange_timer.h"
+#include "sntp/socket/resolve.h"
+#include "sntp/socket/wsocket.h"
+
+namespace sntp {
+
+namespace {
+
+constexpr const char* kAllInterfaces = "0.0.0.0";
+
+// A UDP TWSocket as the client's port: its events turned into the port's,
+// with the socket's LastError as the error code of a report.
+class TSocketPort final : public TDatagramPort {
+ public:
+  TSocketPort() {
+    socket_.OnDataAvailable = [this](TComponent*, uint16_t error) {
+      if (OnDatagram) OnDatagram(error);
+    };
+    socket_.OnError = [this](TComponent*) {
+      if (OnError) OnError(static_cast<uint16_t>(socket_.LastError() & 0xFFFF));
+    };
+    socket_.OnDnsLookupDone = [this](TComponent*, uint16_t error) {
+      if (OnNameFound) OnNameFound(error, socket_.DnsResult());
+    };
+  }
+
+  void Listen(const std::string& port) override { Open(kAllInterfaces, port, &TWSocket::Listen); }
+  void Connect(const std::string& address, const std::string& port) override {
+    Open(address, port, &TWSocket::Connect);
+  }
+
+  void Send(std::span<const uint8_t> datagram) override {
+    socket_.Send(datagram.data(), static_cast<int>(datagram.size()));
+  }
+
+  int Receive(std::span<uint8_t> buffer, uint32_t& source) override {
+    sockaddr_in from{};
+    int fromLength = sizeof from;
+    const int length = socket_.ReceiveFrom(buffer.data(), static_cast<int>(buffer.size()), from, fromLength);
+    source = from.sin_addr.s_addr;
+    return length;
+  }
+
+  void Close() override { socket_.Close(); }
+  bool IsOpen() const override { return socket_.State() == wsConnected; }
+  void LookupName(const std::string& name) override { socket_.DnsLookup(name); }
+  bool LookupPending() const override { return socket_.LookupPending(); }
+  void CancelLookup() override { socket_.CancelDnsLookup(); }
+
+ private:
+  // A socket is reused across exchanges: each close restores its defaults,
+  // so the endpoint is set anew every time.
+  void Open(const std::string& address, const std::string& port, void (TWSocket::*operation)()) {
+    socket_.Close();
+    socket_.SetAddr(address);
+    socket_.SetPort(port);
+    socket_.SetProto("udp");
+    (socket_.*operation)();
+  }
+
+  TWSocket socket_;
+};
+
+}  // namespace
+
+std::unique_ptr<TDatagramPort> TSystemPlatform::CreatePort() { return std::make_unique<TSocketPort>(); }
+
+std::unique_ptr<TExchangeTimer> TSystemPlatform::CreateTimer(int32_t intervalMs, std::function<void()> onTimeout) {
+  return std::make_unique<TMessageExchangeTimer>(timerClock_, intervalMs, std::move(onTimeout));
+}
+
+std::vector<std::string> TSystemPlatform::LocalAddresses() { return GetLocalAddresses(); }
+
+uint32_t TSystemPlatform::ResolveAddress(const std::string& text) { return WSocketResolveHost(text); }
+
+uint32_t TSystemPlatform::TickCount() { return GetTickCount(); }
+
+TLocalDateTime LocalTimeNow() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return TLocalDateTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+}
+
+TLocalDateTime TSystemPlatform::LocalNow() { return LocalTimeNow(); }
+
+uint64_t TSystemPlatform::RandomStamp() {
+  uint64_t stamp = 0;
+  if (RtlGenRandom(&stamp, sizeof stamp)) return stamp;
+  // No random numbers to be had: the performance counter differs from one
+  // request to the next, which is all the matching needs.
+  LARGE_INTEGER counter{};
+  QueryPerformanceCounter(&counter);
+  return static_cast<uint64_t>(counter.QuadPart) * 0x9E3779B97F4A7C15ull;
+}
+
+}  // namespace sntp

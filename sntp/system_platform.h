@@ -1,0 +1,32 @@
+#pragma once
+// The platform the library gives its SNTP client: Winsock sockets as its
+// datagram ports, the exchange timer whose ticks come through a window, this
+// host's addresses and the resolver over Winsock, the system's tick counter,
+// local time and random numbers.
+#include "sntp/client_platform.h"
+#include "sntp/timer/timer_clock.h"
+
+namespace sntp {
+
+// The local calendar date and time of day, with milliseconds.
+TLocalDateTime LocalTimeNow();
+
+class TSystemPlatform final : public TClientPlatform {
+ public:
+  // TimerClock: what the exchange timer measures its interval with; tests
+  // give a clock of their own.
+  explicit TSystemPlatform(TimerClock& timerClock = SystemTimerClock()) : timerClock_(timerClock) {}
+
+  std::unique_ptr<TDatagramPort> CreatePort() override;
+  std::unique_ptr<TExchangeTimer> CreateTimer(int32_t intervalMs, std::function<void()> onTimeout) override;
+  std::vector<std::string> LocalAddresses() override;
+  uint32_t ResolveAddress(const std::string& text) override;
+  uint32_t TickCount() override;
+  TLocalDateTime LocalNow() override;
+  uint64_t RandomStamp() override;
+
+ private:
+  TimerClock& timerClock_;
+};
+
+}  // namespace sntp

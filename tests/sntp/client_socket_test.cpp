@@ -1,0 +1,140 @@
+// The SNTP client on the library's own platform, against a responder in this
+// process on loopback: the real sockets, name lookup and timer under the
+// client, where the tests on a platform in memory cannot reach.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "host_network.h"
+#include "reply_builder.h"
+#include "socket/message_pump.h"
+#include "sntp/sntp_client.h"
+#include "sntp/socket/wsocket.h"
+#include "sntp/system_platform.h"
+
+namespace sntp {
+namespace {
+
+using test::PumpUntil;
+using Calls = std::vector<std::string>;
+
+enum class TAnswer { reply, silent, long68 };
+
+// A time server on this host, on a socket of its own that the test's message
+// pump serves: it answers each request on its own UDP port, on every local
+// address, back to the request's source, with a synchronised server's reply
+// sent at 2000-01-01 00:00:00 UTC that carries the request's stamp. A long68
+// answer is that reply padded to 68 bytes.
+class TResponder {
+ public:
+  explicit TResponder(TAnswer answer) : answer_(answer) {
+    socket_.OnDataAvailable = [this](TComponent*, uint16_t) { Answer(); };
+    socket_.SetAddr("0.0.0.0");
+    socket_.SetPort("0");
+    socket_.SetProto("udp");
+    socket_.Listen();
+  }
+  std::string PortText() { return socket_.BoundPort(); }
+
+  int Requests = 0;
+  std::vector<uint8_t> LastRequest;
+
+ private:
+  void Answer() {
+    uint8_t request[512];
+    sockaddr_in client{};
+    int clientLength = sizeof client;
+    const int length = socket_.ReceiveFrom(request, sizeof request, client, clientLength);
+    if (length < 0) return;
+    ++Requests;
+    LastRequest.assign(request, request + length);
+    if (answer_ == TAnswer::silent) return;
+    std::vector<uint8_t> reply(68);
+    std::copy_n(test::ReplyBuilder::Good().Packet.begin(), kPacketSize, reply.begin());
+    if (length == static_cast<int>(kPacketSize))
+      std::copy_n(&request[pTransmitTimestamp], 8, &reply[pOriginateTimestamp]);
+    const int replyLength = answer_ == TAnswer::long68 ? 68 : static_cast<int>(kPacketSize);
+    socket_.SendTo(client, clientLength, reply.data(), replyLength);
+  }
+
+  const TAnswer answer_;
+  TWSocket socket_;
+};
+
+// The client asking Server at the responder's port; ListenPort "0" lets the
+// listening socket take any free port, so that most tests need no port 123.
+struct TClientOnSockets {
+  TSystemPlatform Platform;
+  TSNTP Client{Platform};
+  Calls Events;
+  const DWORD TestThread = GetCurrentThreadId();
+
+  TClientOnSockets(TResponder& responder, const std::string& server = "127.0.0.1",
+                   const std::string& listenPort = "0") {
+    Client.SetHostAddr(server);
+    Client.SetHostPort(responder.PortText());
+    Client.SetListenPort(listenPort);
+    Client.SetTimeout(4000);
+    Client.OnDataAvailable = [this](TComponent*, uint16_t) { Events.push_back("data"); };
+    Client.OnTimeout = [this](TComponent*) {
+      Events.push_back(GetCurrentThreadId() == TestThread ? "timeout in this thread" : "timeout elsewhere");
+    };
+    Client.OnResolveError = [this](TComponent*) { Events.push_back("resolve"); };
+    Client.OnWinsockError = [this](TComponent*, uint16_t e) { Events.push_back("winsock " + std::to_string(e)); };
+  }
+  bool QueryAndWaitForEvents(size_t count) {
+    Client.Query();
+    return PumpUntil([&] { return Events.size() >= count; });
+  }
+};
+
+TEST(ClientOnSockets, AsksWithAStampedRequestAndTakesTheReply) {
+  TResponder responder(TAnswer::reply);
+  TClientOnSockets t(responder);
+  ASSERT_TRUE(t.QueryAndWaitForEvents(1));
+  EXPECT_EQ(t.Events, Calls{"data"});
+  const std::vector<uint8_t> request = responder.LastRequest;
+  ASSERT_EQ(request.size(), kPacketSize);
+  EXPECT_EQ(request[0], 0x0B);
+  EXPECT_EQ(OriginateStampOf(t.Client.RawReply()), ReadBigEndian64(std::span<const uint8_t, 8>(&request[40], 8)));
+  EXPECT_EQ(t.Client.Reply().TransmitTimestamp, 36526.0);
+  const bool network = test::HostHasNetworkAddress();
+  EXPECT_EQ(t.Client.ServerIP(), network ? test::FirstHostAddress() : "0.0.0.0") << "loopback goes to this host";
+}
+
+TEST(ClientOnSockets, HoldsLocalPort123OnlyDuringTheExchange) {
+  if (!test::CanBindUdpPort(123)) GTEST_SKIP() << "local UDP port 123 cannot be bound here";
+  TResponder responder(TAnswer::reply);
+  TClientOnSockets t(responder, "127.0.0.1", "123");
+  t.Client.Query();
+  EXPECT_FALSE(test::CanBindUdpPort(123));
+  ASSERT_TRUE(PumpUntil([&] { return !t.Events.empty(); }));
+  EXPECT_TRUE(test::CanBindUdpPort(123));
+}
+
+TEST(ClientOnSockets, TakenListenPortIsAWinsockErrorAndTheExchangeGoesOn) {
+  SOCKET holder = test::BoundUdpSocket("0.0.0.0", 0);
+  TResponder responder(TAnswer::reply);
+  TClientOnSockets t(responder, "127.0.0.1", std::to_string(test::BoundPort(holder)));
+  ASSERT_TRUE(t.QueryAndWaitForEvents(2));
+  EXPECT_EQ(t.Events, (Calls{"winsock 10048", "data"}));
+  closesocket(holder);
+}
+
+// Winsock reads a datagram too long for the 48-byte buffer as a failure and
+// drops it; the exchange waits on, and its timer, on the system clock, ends
+// it in the sockets' thread.
+TEST(ClientOnSockets, TooLongADatagramIsIgnoredUntilTheTimerEndsTheExchange) {
+  TResponder responder(TAnswer::long68);
+  TClientOnSockets t(responder);
+  t.Client.SetTimeout(300);
+  ASSERT_TRUE(t.QueryAndWaitForEvents(1));
+  EXPECT_EQ(responder.Requests, 1);
+  EXPECT_EQ(t.Events, Calls{"timeout in this thread"});
+  EXPECT_FALSE(t.Client.Received());
+}
+
+}  // namespace
+}  // namespace sntp

@@ -1,0 +1,104 @@
+#pragma once
+// A platform for the SNTP client in memory: ports that log what the client
+// does with them and hand it the datagrams a test delivers, a timer the test
+// fires, this host's addresses, a tick counter and a local time the test
+// sets, and a fixed request stamp.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sntp/client_platform.h"
+#include "sntp/sntp_packet.h"
+
+namespace sntp::test {
+
+class TFakePlatform;
+
+class TFakePort final : public TDatagramPort {
+ public:
+  explicit TFakePort(TFakePlatform& platform);
+  ~TFakePort() override;
+
+  void Listen(const std::string& port) override;
+  void Connect(const std::string& address, const std::string& port) override;
+  void Send(std::span<const uint8_t> datagram) override;
+  int Receive(std::span<uint8_t> buffer, uint32_t& source) override;
+  void Close() override;
+  bool IsOpen() const override { return open_; }
+  void LookupName(const std::string& name) override;
+  bool LookupPending() const override { return pending_; }
+  void CancelLookup() override;
+
+  // Signals a datagram from Source (dotted), as the socket does, and leaves
+  // it to be read.
+  void Deliver(const std::vector<uint8_t>& datagram, const std::string& source);
+  // Ends the pending lookup.
+  void FinishLookup(uint16_t error, const std::string& address);
+
+  // What the client did, in order: "listen 123", "connect 10.0.0.1:123",
+  // "send", "close", "lookup pool.test", "cancel".
+  std::vector<std::string> Calls;
+  std::vector<std::vector<uint8_t>> Sent;
+  uint16_t OpenError = 0;    // Listen and Connect report it and leave the port closed
+  uint16_t LookupError = 0;  // LookupName reports it and starts nothing
+
+ private:
+  bool Open(const std::string& call);
+
+  TFakePlatform& platform_;
+  bool open_ = false;
+  bool pending_ = false;
+  std::deque<std::pair<std::vector<uint8_t>, uint32_t>> waiting_;
+};
+
+class TFakeTimer final : public TExchangeTimer {
+ public:
+  explicit TFakeTimer(TFakePlatform& platform) : platform_(platform) {}
+  ~TFakeTimer() override;
+  void Enable() override { Enabled = true; }
+  void Disable() override { Enabled = false; }
+  bool Enabled = false;
+
+ private:
+  TFakePlatform& platform_;
+};
+
+class TFakePlatform final : public TClientPlatform {
+ public:
+  std::unique_ptr<TDatagramPort> CreatePort() override;
+  std::unique_ptr<TExchangeTimer> CreateTimer(int32_t intervalMs, std::function<void()> onTimeout) override;
+  std::vector<std::string> LocalAddresses() override { return Addresses; }
+  uint32_t ResolveAddress(const std::string& text) override;
+  uint32_t TickCount() override { return Tick; }
+  TLocalDateTime LocalNow() override { return Now; }
+  uint64_t RandomStamp() override;
+
+  // The timer's handler, when the timer exists and is enabled.
+  void FireTimer();
+
+  std::vector<std::string> Addresses = {"10.0.0.5"};
+  uint32_t Tick = 1000;
+  TLocalDateTime Now;
+  std::deque<uint64_t> Stamps;  // handed out first, then the fixed stamp
+  bool RefuseTimer = false;
+
+  // Live ports in the order made (the client's SendSocket first), and how
+  // many were ever made; the live timer and the intervals of every timer made.
+  std::vector<TFakePort*> Ports;
+  int PortsMade = 0;
+  TFakeTimer* Timer = nullptr;
+  std::vector<int32_t> TimerIntervals;
+
+ private:
+  std::function<void()> onTimeout_;
+};
+
+// The stamp the platform hands out once its Stamps are used up.
+constexpr uint64_t kFixedStamp = 0x1122334455667788ull;
+
+// Dotted text to an address in network byte order.
+uint32_t DottedToAddress(const std::string& text);
+
+}  // namespace sntp::test
