@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the platform-free code natively under ASan, UBSan and TSan;
-# the Windows code under Wine and Xvfb, end to end against chrony included.
+# the Windows code under Wine and Xvfb, end to end against chrony included;
+# the naming style of CONTRIBUTING.md.
 # The shipped binaries are i686; where this machine cannot execute 32-bit x86
 # code, they run under 32-bit Wine in an emulated machine (tools/i686-tests.sh),
 # and the same sources built for x86_64 run the Windows tests under wine64 here
@@ -43,6 +44,18 @@ run_i686_in_guest() {
   return 1
 }
 
+# The naming style of CONTRIBUTING.md, read from the native and the x86_64
+# Windows builds' compile commands; one check in the closing line.
+check_names() {
+  echo "== names: tools/check-names.sh"
+  if tools/check-names.sh; then
+    echo "== names: 1 passed, 0 failed" | tee -a "$log"
+  else
+    echo "== names: 0 passed, 1 failed" | tee -a "$log"
+    return 1
+  fi
+}
+
 with_wine() {  # prefix dir, 32|64, then the command
   local prefix=$1 bits=$2; shift 2
   ( . tools/wine-env.sh "$prefix" "$bits"; trap zara_wine_stop EXIT; "$@" ) || status=1
@@ -51,6 +64,7 @@ with_wine() {  # prefix dir, 32|64, then the command
 build native && run_tests native || status=1
 build tsan && run_tests tsan || status=1
 build windows-x64 && with_wine "$root/build/windows-x64/wineprefix" 64 run_tests windows-x64 || status=1
+check_names || status=1
 # ZARA_I686_IN_GUEST=1 takes the emulated machine even where this one executes
 # 32-bit code, to try or measure that path.
 if build windows; then
