@@ -85,23 +85,21 @@ TEST(ClientExchange, ListensSendsAStampedRequestAndTakesTheReply) {
 }
 
 // Each datagram arrives first, then the server's good reply, a minute later.
+// The cases cover what the client hands to the reply checks (length, source,
+// round trip, its stamp) and what it does with each verdict; the checks' own
+// rules are tested in codec_test.cpp.
 TEST(ClientExchange, TakesOnlyTheTimelyReplyToItsRequest) {
   enum TOutcome { taken, late, ignored };
   struct Case { const char* What; std::vector<uint8_t> Datagram; std::string Source; uint32_t Tick; TOutcome Outcome; };
-  std::vector<uint8_t> shorter = Bytes(Answer().Packet), longer = shorter;
+  std::vector<uint8_t> shorter = Bytes(Answer().Packet);
   shorter.resize(47);
-  longer.resize(68);
   const Case cases[] = {
       {"the reply from the server", Bytes(Answer().Packet), "10.0.0.1", 1100, taken},
-      {"the reply from 127.0.0.1", Bytes(Answer().Packet), "127.0.0.1", 1100, taken},
       {"round trip equal to Timeout", Bytes(Answer().Packet), "10.0.0.1", 5000, taken},
       {"round trip 1 ms over Timeout", Bytes(Answer().Packet), "10.0.0.1", 5001, late},
       {"47 bytes", shorter, "10.0.0.1", 1100, ignored},
-      {"68 bytes, too long to be read", longer, "10.0.0.1", 1100, ignored},
       {"from another address", Bytes(Answer().Packet), "10.0.0.9", 1100, ignored},
-      {"kiss-o'-death", Bytes(ReplyBuilder().Flags(0xE4).Packet), "10.0.0.1", 1100, ignored},
       {"an hour off, for another request", Bytes(Answer(k2000 + 3600, 7).Packet), "10.0.0.1", 1100, ignored},
-      {"our own request heard back", Bytes(BuildRequest(test::kFixedStamp)), "10.0.0.1", 1100, ignored},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.What);

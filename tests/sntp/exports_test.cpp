@@ -3,6 +3,7 @@
 // and an unanswered query each end with the right code and offset, and
 // nothing escapes an export.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <cstring>
@@ -115,49 +116,25 @@ TEST(SntpLibraryLoad, EachLoadWritesTheMarkerLine) {
 }
 
 // A text that names no server fails inside the query, a name that is not
-// found fails when the lookup ends: both alike for the clock.
-TEST_F(SntpLibrary, BadServerTextsEndWithResolveError) {
-  const char* const servers[] = {nullptr, "", "256.1.1.1", "no-such-host.invalid"};
+// found fails when the lookup ends: both alike for the clock. A clean-up
+// frees the client (none yet at first), and the next query makes it anew.
+TEST_F(SntpLibrary, BadServerTextsEndWithResolveErrorAndCleanUpStartsAfresh) {
   TLogWatch log;
-  std::vector<std::string> expected = {"SNTP Object is created"};
-  for (const char* server : servers) {
+  sntpCleanUp_();
+  EXPECT_EQ(isConnected_(), HasNetworkAddress(test::HostAddresses())) << "the last address of this host decides";
+  setLoopFunction_(reinterpret_cast<void*>(static_cast<uintptr_t>(0xDEADBEEF)));  // never called
+  std::vector<std::string> expected = {"SNTP Object is destroyed", "SNTP Object is created"};
+  for (const char* server : {static_cast<const char*>(nullptr), "", "256.1.1.1", "no-such-host.invalid"}) {
     SCOPED_TRACE(server ? server : "null pointer");
     double offset = 12345.0;
     EXPECT_EQ(queryServer_(server, &offset), qrResolveError);
     EXPECT_TRUE(IsFailureOffset(offset));
     expected.push_back(std::string("Querying ") + (server ? server : ""));
   }
-  EXPECT_EQ(queryServer_("", nullptr), qrResolveError) << "a null offset pointer is not written";
-  expected.push_back("Querying ");
-  EXPECT_EQ(log.Messages(), expected);
-}
-
-TEST_F(SntpLibrary, CleanUpLogsAndTheNextQueryCreatesAClientAgain) {
-  TLogWatch log;
-  sntpCleanUp_();  // no client yet
-  EXPECT_EQ(isConnected_(), HasNetworkAddress(test::HostAddresses())) << "the last address of this host decides";
-  setLoopFunction_(reinterpret_cast<void*>(static_cast<uintptr_t>(0xDEADBEEF)));  // never called
-  double offset = 0;
-  EXPECT_EQ(queryServer_("", &offset), qrResolveError);
   sntpCleanUp_();
-  EXPECT_EQ(queryServer_("", &offset), qrResolveError);
-  EXPECT_EQ(log.Messages(), (std::vector<std::string>{
-                                "SNTP Object is destroyed", "SNTP Object is created", "Querying ",
-                                "SNTP Object is destroyed", "SNTP Object is created", "Querying "}));
-}
-
-TEST_F(SntpLibrary, UnansweredQueryTimesOutAndKeepsAQuitRequest) {
-  if (!test::CanBindUdpPort(123)) GTEST_SKIP() << "local UDP port 123 cannot be bound here";
-  // Nothing answers on this host's port 123 but the library's own listening
-  // socket, which hears the request itself and must not take it for a reply.
-  PostQuitMessage(7);
-  double offset = 0;
-  EXPECT_EQ(queryServer_("127.0.0.1", &offset), qrTimeout);
-  EXPECT_TRUE(IsFailureOffset(offset));
-  MSG message;
-  ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
-      << "the quit request taken off the queue during the wait is posted again";
-  EXPECT_EQ(message.wParam, 7u);
+  EXPECT_EQ(queryServer_("", nullptr), qrResolveError) << "a null offset pointer is not written";
+  expected.insert(expected.end(), {"SNTP Object is destroyed", "SNTP Object is created", "Querying "});
+  EXPECT_EQ(log.Messages(), expected);
 }
 
 // A window of the caller whose procedure calls back into the library while
@@ -172,8 +149,10 @@ LRESULT CALLBACK ClockWindowProcedure(HWND window, UINT message, WPARAM wParam, 
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// Runs Action from a window procedure during a wait for "127.0.0.1", which
-// only the library's own listening socket hears, so the query times out.
+// Runs Action from a window procedure during a wait for "127.0.0.1": nothing
+// answers on this host's port 123 but the library's own listening socket,
+// which hears the request itself and must not take it for a reply, so the
+// query times out.
 uint16_t QueryWhileAWindowProcedureRuns(TQueryServer queryServer, std::function<void()> action, double& offset) {
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = ClockWindowProcedure;
@@ -198,9 +177,11 @@ TEST_F(SntpLibrary, CleanUpFromAWindowProcedureDuringTheWaitEndsTheQuery) {
   EXPECT_EQ(queryServer_("", &offset), qrResolveError) << "and the next query starts afresh";
 }
 
+// A quit request taken off the queue during the outer wait is posted again.
 TEST_F(SntpLibrary, QueryFromAWindowProcedureDuringTheWaitIsRefusedAtOnce) {
   if (!test::CanBindUdpPort(123)) GTEST_SKIP() << "local UDP port 123 cannot be bound here";
   TLogWatch log;
+  PostQuitMessage(7);
   uint16_t innerCode = 0xFFFF;
   double innerOffset = 0, outerOffset = 0;
   const uint16_t outerCode = QueryWhileAWindowProcedureRuns(
@@ -211,6 +192,9 @@ TEST_F(SntpLibrary, QueryFromAWindowProcedureDuringTheWaitIsRefusedAtOnce) {
   EXPECT_TRUE(IsFailureOffset(outerOffset));
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{"SNTP Object is created", "Querying 127.0.0.1"}))
       << "the refused query is not logged";
+  MSG message;
+  ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 7u);
 }
 
 TEST_F(SntpLibrary, UnwritableLogIsSkipped) {

@@ -1,5 +1,8 @@
 #include "host_network.h"
 
+#include <winsock2.h>
+#include <windows.h>
+
 #include <cstring>
 
 namespace sntp::test {
@@ -16,30 +19,14 @@ struct TWinsockSession {
 
 }  // namespace
 
-SOCKET BoundUdpSocket(const char* address, uint16_t port) {
-  SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+bool CanBindUdpPort(uint16_t port) {
+  const SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   sockaddr_in local{};
   local.sin_family = AF_INET;
   local.sin_port = htons(port);
-  local.sin_addr.s_addr = inet_addr(address);
-  if (s != INVALID_SOCKET && bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-    closesocket(s);
-    s = INVALID_SOCKET;
-  }
-  return s;
-}
-
-uint16_t BoundPort(SOCKET socket) {
-  sockaddr_in local{};
-  int length = sizeof local;
-  getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length);
-  return ntohs(local.sin_port);
-}
-
-bool CanBindUdpPort(uint16_t port) {
-  SOCKET s = BoundUdpSocket("0.0.0.0", port);
+  const bool bound = s != INVALID_SOCKET && bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
   if (s != INVALID_SOCKET) closesocket(s);
-  return s != INVALID_SOCKET;
+  return bound;
 }
 
 std::vector<std::string> HostAddresses() {
@@ -52,11 +39,6 @@ std::vector<std::string> HostAddresses() {
     addresses.emplace_back(inet_ntoa(value));
   }
   return addresses;
-}
-
-std::string FirstHostAddress() {
-  const std::vector<std::string> addresses = HostAddresses();
-  return addresses.empty() ? "127.0.0.1" : addresses.front();
 }
 
 }  // namespace sntp::test

@@ -1,14 +1,16 @@
 #pragma once
 // Name services for tests: dotted quads parsed as inet_addr does for them,
 // and a fixed little database of one host, one service and three protocols.
-// Every lookup is counted.
+// Every lookup is counted. Also the text a call reports.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 
 #include "sntp/socket/resolve_rules.h"
+#include "sntp/socket/socket_exception.h"
 
 namespace sntp::test {
 
@@ -27,11 +29,12 @@ class TFakeServices : public TNameServices {
     std::memcpy(&value, bytes, 4);
     return value;
   }
+  // As Winsock's, the empty name is this host, 10.0.0.5.
   bool HostByName(const char* name, uint32_t& address) override {
     ++Lookups;
     LastName = name;
-    if (LastName != "localhost") return false;
-    address = InetAddr("127.0.0.1");
+    if (LastName != "localhost" && !LastName.empty()) return false;
+    address = InetAddr(LastName.empty() ? "10.0.0.5" : "127.0.0.1");
     return true;
   }
   bool ServiceByName(const char* name, const char* proto, uint16_t& port) override {
@@ -54,5 +57,15 @@ class TFakeServices : public TNameServices {
   int Lookups = 0;
   std::string LastName, LastProto;
 };
+
+// The message of the ESocketException that Call raises.
+inline std::string ErrorText(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const ESocketException& e) {
+    return e.what();
+  }
+  return "(no report)";
+}
 
 }  // namespace sntp::test

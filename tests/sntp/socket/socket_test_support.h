@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_name_services.h"
 #include "message_pump.h"
 #include "sntp/socket/wsocket.h"
 
@@ -27,17 +28,16 @@ inline std::string StateName(TSocketState state) {
 struct TEventLog {
   std::vector<std::string> Entries;
 
-  void Watch(TCustomWSocket& socket, bool withOnError = true) {
+  void Watch(TCustomWSocket& socket) {
     socket.OnChangeState = [this](TComponent*, TSocketState oldState, TSocketState newState) {
       Entries.push_back(StateName(oldState) + ">" + StateName(newState));
     };
     socket.OnSessionConnected = Add("connected");
     socket.OnSessionClosed = Add("closed");
     socket.OnDataSent = Add("sent");
-    if (withOnError)
-      socket.OnError = [this](TComponent* sender) {
-        Entries.push_back("error " + std::to_string(static_cast<TCustomWSocket*>(sender)->LastError()));
-      };
+    socket.OnError = [this](TComponent* sender) {
+      Entries.push_back("error " + std::to_string(static_cast<TCustomWSocket*>(sender)->LastError()));
+    };
   }
   TErrorCodeEvent Add(const std::string& name) {
     return [this, name](TComponent*, uint16_t error) { Entries.push_back(name + " " + std::to_string(error)); };
@@ -84,15 +84,6 @@ inline void ConnectTo(TCustomWSocket& socket, const std::string& port, const std
   socket.SetPort(port);
   socket.SetProto(proto);
   socket.Connect();
-}
-
-inline std::string ErrorText(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const ESocketException& e) {
-    return e.what();
-  }
-  return "(no report)";
 }
 
 }  // namespace sntp::test

@@ -1,7 +1,8 @@
-// Winsock is loaded and started by the first call and released with the
-// last socket. Whether it is started is read from Winsock itself: this
-// program calls no WSAStartup of its own, so a socket made directly fails
-// with WSANOTINITIALISED unless the binding holds Winsock started.
+// The binding: Winsock is loaded and started by the first call and released
+// with the last socket. Whether it is started is read from Winsock itself:
+// this program calls no WSAStartup of its own, so a socket made directly
+// fails with WSANOTINITIALISED unless the binding holds Winsock started.
+// And the resolvers over Winsock's own name services.
 #include "socket_test_support.h"
 #include "sntp/socket/resolve.h"
 #include "sntp/socket/winsock_api.h"
@@ -61,6 +62,29 @@ TEST(WinsockBinding, ShutdownReleasesAndTheListComesBack) {
   EXPECT_FALSE(WinsockStarted());
   EXPECT_EQ(GetLocalAddresses(), before) << "a late caller still gets the list";
   SocketComponentShutdown();
+}
+
+// What only Winsock's services decide: their rules are tested natively.
+TEST(ResolveWinsock, HostsPortsAndProtocols) {
+  EXPECT_EQ(WSocketResolveHost("localhost"), htonl(INADDR_LOOPBACK));
+  EXPECT_EQ(WSocketResolveHost("255.255.255.255"), 0xFFFFFFFFu);
+  EXPECT_EQ(WSocketResolvePort("ntp", "udp"), 123);
+  EXPECT_EQ(WSocketResolveProto(" tcp "), 6);
+  EXPECT_EQ(ErrorText([] { WSocketResolveHost("1.2.3.x"); }), "WSocketResolveHost: '1.2.3.x' Invalid IP address.");
+  EXPECT_EQ(ErrorText([] { WSocketResolvePort("nosuchservice", "udp"); }),
+            "WSocketResolvePort: Cannot convert port 'nosuchservice'");
+}
+
+TEST(ResolveWinsock, LocalNameAndAddresses) {
+  const std::string name = GetLocalHostName();
+  EXPECT_FALSE(name.empty());
+  const std::vector<std::string>& first = GetLocalAddresses();
+  ASSERT_FALSE(first.empty()) << kOwnNameMustResolve << " (" << name << ")";
+  for (const std::string& address : first) EXPECT_NE(inet_addr(address.c_str()), INADDR_NONE) << address;
+  const size_t count = first.size();
+  const std::vector<std::string>& second = GetLocalAddresses();
+  EXPECT_EQ(&first, &second) << "one shared list";
+  EXPECT_EQ(second.size(), count) << "replaced, not appended";
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The socket object on loopback UDP: opening, endpoints, the send queue,
 // receiving, closing and the exact texts of its reports.
-#include <cstring>
+#include <memory>
 
 #include "socket_test_support.h"
 
@@ -16,7 +16,7 @@ struct UdpPair : ::testing::Test {
   TWSocket Server;
   TProbeSocket Client;
 
-  void Open() {
+  void SetUp() override {
     ListenUdp(Server);
     ASSERT_EQ(Server.State(), wsConnected);
     Server.OnDataAvailable = [this](TComponent*, uint16_t) {
@@ -108,7 +108,6 @@ TEST_F(UdpPair, EndpointSettersWhileOpen) {
       {&TCustomWSocket::SetProto, &TCustomWSocket::Proto, "Cannot change Proto if not closed"},
       {&TCustomWSocket::SetLocalPort, &TCustomWSocket::LocalPort, "Cannot change LocalPort if not closed"},
   };
-  Open();
   for (const auto& c : cases) {
     const std::string before = (Client.*c.Get)();
     EXPECT_EQ(ErrorText([&] { Client.OnError = nullptr; (Client.*c.Set)("4"); }), c.Text);
@@ -122,7 +121,6 @@ TEST_F(UdpPair, EndpointSettersWhileOpen) {
 }
 
 TEST_F(UdpPair, DatagramsGoBothWaysAndAreCounted) {
-  Open();
   EXPECT_EQ(Client.SendStr("hello"), 5);
   ASSERT_TRUE(PumpUntil([&] { return Received.size() == 1; }));
   EXPECT_EQ(Received[0], "hello");
@@ -142,7 +140,6 @@ TEST_F(UdpPair, DatagramsGoBothWaysAndAreCounted) {
 }
 
 TEST_F(UdpPair, UnhandledDataIsDroppedAndASilentHandlerIsCalledAgain) {
-  Open();
   auto handler = Server.OnDataAvailable;
   Server.OnDataAvailable = nullptr;
   for (const char* text : {"one", "two", "three"}) Client.SendStr(text);
@@ -168,7 +165,6 @@ TEST_F(UdpPair, UnhandledDataIsDroppedAndASilentHandlerIsCalledAgain) {
 }
 
 TEST_F(UdpPair, QueuedSendsAreChunkedAndGoOutOnWrite) {
-  Open();
   Client.FailWith = WSAEWOULDBLOCK;
   const std::string first(1000, 'a'), second(1000, 'b');
   EXPECT_EQ(Client.SendStr(first), 1000);
@@ -183,7 +179,6 @@ TEST_F(UdpPair, QueuedSendsAreChunkedAndGoOutOnWrite) {
 }
 
 TEST_F(UdpPair, PartialSendsResumeOnWrite) {
-  Open();
   Client.PartialLimit = 600;
   Client.SendStr(std::string(1500, 'z'));
   EXPECT_EQ(Client.Sends, std::vector<int>{600});
@@ -195,7 +190,6 @@ TEST_F(UdpPair, PartialSendsResumeOnWrite) {
 }
 
 TEST_F(UdpPair, ZeroLengthSendsAndDataSent) {
-  Open();
   EXPECT_EQ(Client.Send("", 0), 0);  // no chunk yet: nothing to report as sent
   PumpPosted();
   EXPECT_EQ(Log.Count("sent 0"), 0u);
@@ -207,7 +201,6 @@ TEST_F(UdpPair, ZeroLengthSendsAndDataSent) {
 }
 
 TEST_F(UdpPair, SendFailures) {
-  Open();
   Client.FailWith = WSAENOBUFS;
   Client.SendStr("x");
   EXPECT_EQ(Log.Entries, std::vector<std::string>{"error 10055"});
@@ -231,7 +224,6 @@ TEST_F(UdpPair, SendFailures) {
 }
 
 TEST_F(UdpPair, CloseRules) {
-  Open();
   Client.Close();
   EXPECT_EQ(Log.Entries, (std::vector<std::string>{"connected>closed", "closed 0"}));
   Log.Entries.clear();
@@ -246,34 +238,35 @@ TEST_F(UdpPair, CloseRules) {
 }
 
 TEST_F(UdpPair, PeerAddressOfADatagramSocketIsNotConnected) {
-  Open();
   EXPECT_EQ(Client.PeerAddr(), "error");
   EXPECT_EQ(Log.Entries, (std::vector<std::string>{"connected>closed", "error 10057"}));
   EXPECT_EQ(Client.GetSocketHandle(), INVALID_SOCKET);
 }
 
-TEST(UdpLifetime, OnlyASocketDestroyedByItselfTellsItsClose) {
-  TEventLog log;
+// A socket destroyed by itself tells its close and its cancelled lookup;
+// one destroyed with its owner, which marks it as going first, tells nothing.
+TEST(SocketLifetime, OnlyASocketDestroyedByItselfTellsItsEnd) {
   TWSocket server;
   ListenUdp(server);
-  {
-    TWSocket alone;
-    log.Watch(alone);
-    ConnectTo(alone, server.BoundPort());
+  for (const bool owned : {false, true}) {
+    SCOPED_TRACE(owned ? "owned" : "alone");
+    TEventLog log;
+    std::vector<int> lookups;
+    {
+      TComponent owner;
+      std::unique_ptr<TWSocket> alone = owned ? nullptr : std::make_unique<TWSocket>();
+      TWSocket& socket = owned ? *new TWSocket(&owner) : *alone;
+      log.Watch(socket);
+      socket.OnDnsLookupDone = [&](TComponent*, uint16_t error) { lookups.push_back(error); };
+      ConnectTo(socket, server.BoundPort());
+      socket.DnsLookup("localhost");
+    }
+    EXPECT_EQ(log.Count("closed 0"), owned ? 0u : 1u);
+    EXPECT_EQ(lookups, owned ? std::vector<int>{} : std::vector<int>{10004});
   }
-  EXPECT_EQ(log.Count("closed 0"), 1u);
-  log.Entries.clear();
-  {
-    TComponent owner;
-    auto* owned = new TWSocket(&owner);
-    log.Watch(*owned);
-    ConnectTo(*owned, server.BoundPort());
-  }
-  EXPECT_EQ(log.Count("closed 0"), 0u);
 }
 
 TEST_F(UdpPair, BlockingWaitPumpsUntilTheFlagOrTheTimeOut) {
-  Open();
   bool arrived = false;
   Server.OnDataAvailable = [&](TComponent*, uint16_t) {
     char buffer[16];

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "manual_timer_clock.h"
@@ -30,16 +31,16 @@ struct HandlerBehaviour {
 class ClockedTimer {
  public:
   explicit ClockedTimer(HandlerBehaviour behaviour = {})
-      : timer_(std::make_unique<TAsyncTimer>(Clock)), self_(timer_.get()) {
+      : timer_(std::make_unique<TAsyncTimer>(Clock)) {
     timer_->OnTimer = [this, behaviour](TAsyncTimer* sender) {
-      Log(sender, ticks_);
+      Log(ticks_);
       Clock.Sleep(behaviour.OnTimerMs);
       if (behaviour.OnTimerDisables) sender->SetEnabled(false);
       ++finishedHandlers_;
       if (behaviour.HandlersThrow) throw std::runtime_error("handler failure");
     };
-    timer_->OnOverrun = [this, behaviour](TAsyncTimer* sender) {
-      Log(sender, overruns_);
+    timer_->OnOverrun = [this, behaviour](TAsyncTimer*) {
+      Log(overruns_);
       if (behaviour.HandlersThrow) throw std::runtime_error("handler failure");
     };
   }
@@ -60,8 +61,7 @@ class ClockedTimer {
   ManualTimerClock Clock;
 
  private:
-  void Log(TAsyncTimer* sender, Times& times) {
-    EXPECT_EQ(sender, self_);
+  void Log(Times& times) {
     std::lock_guard<std::mutex> lock(mutex_);
     times.push_back(Clock.Millis());
   }
@@ -75,7 +75,6 @@ class ClockedTimer {
   Times overruns_;
   std::atomic<int> finishedHandlers_{0};
   std::unique_ptr<TAsyncTimer> timer_;  // destroyed first: its threads use the rest
-  const TAsyncTimer* self_;
 };
 
 enum class Op { enable, disable, reenable, interval };
@@ -210,22 +209,18 @@ TEST(TimerDestruction, WaitsUntilTheRunningHandlerReturns) {
 }
 
 TEST(TimerConstruction, ThreadCreationFailureRaisesAndLeavesNoThread) {
-  struct Case {
-    int RefusedStart;
-    const char* Message;
-  };
-  const Case cases[] = {{1, "Timer event taker thread creation error"}, {2, "Thread creation error"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.Message);
+  const std::pair<int, const char*> cases[] = {{1, "Timer event taker thread creation error"},
+                                               {2, "Thread creation error"}};
+  for (const auto& [refusedStart, message] : cases) {
     ManualTimerClock clock;
-    clock.RefuseThreadStart(c.RefusedStart);
+    clock.RefuseThreadStart(refusedStart);
     try {
       TAsyncTimer timer(clock);
-      ADD_FAILURE() << "constructed";
+      ADD_FAILURE() << "constructed: " << message;
     } catch (const EAsyncTimerError& error) {
-      EXPECT_STREQ(error.what(), c.Message);
+      EXPECT_STREQ(error.what(), message);
     }
-    EXPECT_EQ(clock.LiveThreads(), 0);
+    EXPECT_EQ(clock.LiveThreads(), 0) << message;
   }
 }
 
