@@ -88,7 +88,6 @@ check "three queries with clean-up between all answer" [ "$(grep -c ': code 0 OK
 query "$zara_net_silent"
 check "a silent server gives code 1 Timeout" [ "$code" -eq 1 ]
 check "the time-out comes after the 4 s deadline, not long after" between "$seconds" 3.9 30
-check "a failed query reports -1000 days" grep -q 'offset -1000.0000000000 days' <<<"$out"
 
 query --timing no-such-host.invalid
 check "a name that does not resolve gives code 3 Resolve Error" [ "$code" -eq 3 ]
@@ -141,8 +140,5 @@ unset DISPLAY
 query --repeat $((1 + warm)) "$zara_net_server"
 check "with no display a query still answers with code 0" [ "$code" -eq 0 ]
 [ -z "$saved_display" ] || export DISPLAY=$saved_display
-
-check "sntp.log beside the program records the queries" \
-  grep -q "Querying $zara_net_server" "$bindir/sntp.log"
 
 checks_summary
