@@ -20,16 +20,14 @@ namespace {
 using test::PumpUntil;
 using Calls = std::vector<std::string>;
 
-enum class TAnswer { reply, long68 };
-
 // A time server on this host, on a socket of its own that the test's message
 // pump serves: it answers each request on its own UDP port, on every local
 // address, back to the request's source, with a synchronised server's reply
-// sent at 2000-01-01 00:00:00 UTC that carries the request's stamp. A long68
-// answer is that reply padded to 68 bytes.
+// sent at 2000-01-01 00:00:00 UTC that carries the request's stamp, padded
+// with zeros to ReplyLength.
 class TResponder {
  public:
-  explicit TResponder(TAnswer answer) : answer_(answer) {
+  explicit TResponder(int replyLength = static_cast<int>(kPacketSize)) : replyLength_(replyLength) {
     socket_.OnDataAvailable = [this](TComponent*, uint16_t) { Answer(); };
     socket_.SetAddr("0.0.0.0");
     socket_.SetPort("0");
@@ -50,15 +48,14 @@ class TResponder {
     if (length < 0) return;
     ++Requests;
     LastRequest.assign(request, request + length);
-    std::vector<uint8_t> reply(68);
+    std::vector<uint8_t> reply(std::max(replyLength_, static_cast<int>(kPacketSize)));
     std::copy_n(test::ReplyBuilder::Good().Packet.begin(), kPacketSize, reply.begin());
     if (length == static_cast<int>(kPacketSize))
       std::copy_n(&request[pTransmitTimestamp], 8, &reply[pOriginateTimestamp]);
-    const int replyLength = answer_ == TAnswer::long68 ? 68 : static_cast<int>(kPacketSize);
-    socket_.SendTo(client, clientLength, reply.data(), replyLength);
+    socket_.SendTo(client, clientLength, reply.data(), replyLength_);
   }
 
-  const TAnswer answer_;
+  const int replyLength_;
   TWSocket socket_;
 };
 
@@ -92,7 +89,7 @@ struct TClientOnSockets {
 // The reply is taken only when it carries the request's stamp back, so the
 // data event proves both directions of the ports.
 TEST(ClientOnSockets, AsksWithAStampedRequestAndTakesTheReply) {
-  TResponder responder(TAnswer::reply);
+  TResponder responder;
   TClientOnSockets t(responder);
   ASSERT_TRUE(t.QueryAndWaitForEvents(1));
   EXPECT_EQ(t.Events, Calls{"data"});
@@ -101,7 +98,7 @@ TEST(ClientOnSockets, AsksWithAStampedRequestAndTakesTheReply) {
 
 TEST(ClientOnSockets, HoldsLocalPort123OnlyDuringTheExchange) {
   if (!test::CanBindUdpPort(123)) GTEST_SKIP() << "local UDP port 123 cannot be bound here";
-  TResponder responder(TAnswer::reply);
+  TResponder responder;
   TClientOnSockets t(responder, "127.0.0.1", "123");
   t.Client.Query();
   EXPECT_FALSE(test::CanBindUdpPort(123));
@@ -113,7 +110,7 @@ TEST(ClientOnSockets, HoldsLocalPort123OnlyDuringTheExchange) {
 // drops it; the exchange waits on, and its timer, on the system clock, ends
 // it in the sockets' thread.
 TEST(ClientOnSockets, TooLongADatagramIsIgnoredUntilTheTimerEndsTheExchange) {
-  TResponder responder(TAnswer::long68);
+  TResponder responder(68);
   TClientOnSockets t(responder);
   t.Client.SetTimeout(300);
   ASSERT_TRUE(t.QueryAndWaitForEvents(1));

@@ -3,9 +3,6 @@
 // at arrival, the validity test and the checks that refuse a reply.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <iterator>
-
 #include "reply_builder.h"
 #include "sntp/ntp_time.h"
 #include "sntp/reply_checks.h"
@@ -99,11 +96,7 @@ TEST(ServerTime, AddsHalfTheNetworkTime) {
 
 TEST(Request, IsVersionOneClientModeCarryingOnlyItsStamp) {
   const TPacket request = BuildRequest(0x0123456789ABCDEFull);
-  TPacket expected{};
-  expected[0] = 0x0B;
-  const uint8_t stamp[8] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
-  std::copy(std::begin(stamp), std::end(stamp), expected.begin() + pTransmitTimestamp);
-  EXPECT_EQ(request, expected);
+  EXPECT_EQ(request, ReplyBuilder().Flags(0x0B).Timestamp(pTransmitTimestamp, 0x01234567, 0x89ABCDEF).Packet);
   EXPECT_EQ(TransmitStampOf(request), 0x0123456789ABCDEFull);
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// SNTP replies for tests, built from named pieces placed at their offsets.
+// SNTP packets for tests, built from named pieces placed at their offsets.
 #include <cstdint>
 #include <initializer_list>
 

@@ -71,10 +71,10 @@ class TProbeSocket : public TWSocket {
   }
 };
 
-// A UDP socket listening on an ephemeral loopback port.
-inline void ListenUdp(TCustomWSocket& socket) {
+// A UDP socket listening on a loopback port, by default an ephemeral one.
+inline void ListenUdp(TCustomWSocket& socket, const std::string& port = "0") {
   socket.SetAddr("127.0.0.1");
-  socket.SetPort("0");
+  socket.SetPort(port);
   socket.SetProto("udp");
   socket.Listen();
 }

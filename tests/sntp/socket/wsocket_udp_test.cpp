@@ -52,15 +52,12 @@ TEST(UdpOpen, ListenAndConnectWalkThroughTheirStates) {
 TEST(UdpOpen, PortTakenIsReportedAndListenStartsAfresh) {
   TWSocket holder, second;
   ListenUdp(holder);
-  second.SetAddr("127.0.0.1");
-  second.SetProto("udp");
-  second.SetPort(holder.BoundPort());
-  EXPECT_EQ(ErrorText([&] { second.Listen(); }), "Error 10048 in function Bind\r\nAddress already in use");
+  EXPECT_EQ(ErrorText([&] { ListenUdp(second, holder.BoundPort()); }),
+            "Error 10048 in function Bind\r\nAddress already in use");
   EXPECT_EQ(second.State(), wsClosed);
   EXPECT_EQ(second.LastError(), 10048);
   EXPECT_EQ(second.GetSocketHandle(), INVALID_SOCKET);
-  second.SetPort("0");
-  second.Listen();
+  ListenUdp(second);
   EXPECT_EQ(second.State(), wsConnected);
 }
 
