@@ -37,7 +37,6 @@ class TResponder {
   std::string PortText() { return socket_.BoundPort(); }
 
   int Requests = 0;
-  std::vector<uint8_t> LastRequest;
 
  private:
   void Answer() {
@@ -47,7 +46,6 @@ class TResponder {
     const int length = socket_.ReceiveFrom(request, sizeof request, client, clientLength);
     if (length < 0) return;
     ++Requests;
-    LastRequest.assign(request, request + length);
     std::vector<uint8_t> reply(std::max(replyLength_, static_cast<int>(kPacketSize)));
     std::copy_n(test::ReplyBuilder::Good().Packet.begin(), kPacketSize, reply.begin());
     if (length == static_cast<int>(kPacketSize))
@@ -86,14 +84,14 @@ struct TClientOnSockets {
   }
 };
 
-// The reply is taken only when it carries the request's stamp back, so the
-// data event proves both directions of the ports.
+// The responder stamps its reply only for a 48-byte request, and the reply
+// is taken only when it carries the request's stamp back: the data event
+// proves the request and both directions of the ports.
 TEST(ClientOnSockets, AsksWithAStampedRequestAndTakesTheReply) {
   TResponder responder;
   TClientOnSockets t(responder);
   ASSERT_TRUE(t.QueryAndWaitForEvents(1));
   EXPECT_EQ(t.Events, Calls{"data"});
-  EXPECT_EQ(responder.LastRequest.size(), kPacketSize);
 }
 
 TEST(ClientOnSockets, HoldsLocalPort123OnlyDuringTheExchange) {
