@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dib_surface.h"
 #include "quick_form.h"
 
 namespace quickintro {
@@ -132,18 +133,11 @@ class QuickFormTest : public ::testing::Test {
   // Renders a page with the window's own paint routine.
   COLORREF PagePixel(int page, int x, int y) { return RenderedPixels(page, {{x, y}}).front(); }
   std::vector<COLORREF> RenderedPixels(int page, const std::vector<POINT>& points) {
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 427, 272);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    if (page < 0) SendMessageA(Form->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-    else Form->PaintPage(memory, page);
+    DibSurface surface(427, 272, 0);
+    if (page < 0) SendMessageA(Form->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(surface.Dc()), PRF_CLIENT);
+    else Form->PaintPage(surface.Dc(), page);
     std::vector<COLORREF> pixels;
-    for (POINT p : points) pixels.push_back(GetPixel(memory, p.x, p.y));
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    for (POINT p : points) pixels.push_back(surface.At(p.x, p.y));
     return pixels;
   }
   int CountPixels(int page, RECT area, COLORREF color) {
