@@ -188,23 +188,6 @@ TEST(GifReader, TransparencyDelayAndDisposalFromGraphicControlBlocks) {
   }
 }
 
-TEST(GifReader, LocalTablesGiveTheirOwnColoursAndPlacedFramesTheirOwnSize) {
-  Outcome outcome = Parse(Cat({Header(), Screen(200, 200, 2), Palette(4), Image({}, {0, 1, 2, 3}),
-                               Image({.Left = 10, .Top = 10, .Width = 100, .Height = 50, .LocalTableBits = 3,
-                                      .PaletteShift = 50},
-                                     Bytes(5000, 5), 3)}));
-  TGIFFrame& global = outcome.Frame(0);
-  TGIFFrame& local = outcome.Frame(1);
-  EXPECT_EQ(global.PixelData->PixelBits, 2);
-  EXPECT_EQ(BitmapPixelColor(global.FrameBitmap().File(), 1, 1), PaletteColor(3));
-  EXPECT_TRUE(local.OwnTable);
-  EXPECT_EQ(local.PixelData->PixelBits, 3);
-  EXPECT_EQ(BitmapPixelColor(local.FrameBitmap().File(), 99, 49), PaletteColor(55));
-  outcome.Image->ShownFrame = 1;
-  EXPECT_EQ(outcome.Image->PixelWidth(), 100);  // not the logical screen's 200
-  EXPECT_EQ(outcome.Image->PixelHeight(), 50);
-}
-
 TEST(GifReader, StoredDataLeaveTheStreamJustBehindThePicture) {
   const struct {
     Bytes Stored;
