@@ -1,6 +1,6 @@
-// The GIF picture on Windows, under Wine: drawn pixels at every bitmap depth,
-// the picture class, the clipboard, and the wizard's pages painted with their
-// pictures, transparent ones letting the cards and the background through.
+// The GIF picture on Windows, under Wine: the picture class, the clipboard,
+// and the wizard's pages painted with their pictures, transparent ones
+// letting the cards and the background through.
 
 #include <gtest/gtest.h>
 
@@ -27,28 +27,6 @@ using gif::TGIFFrame;
 constexpr COLORREF kGreen = RGB(0, 255, 0);  // a colour no test picture has
 
 Bytes Head4() { return Cat({Header(), Screen(4, 4, 2), Palette(4)}); }
-
-TEST(GifPictureDrawing, TransparencyFollowsTheColourAtEveryDepth) {
-  for (int tableBits : {1, 2, 8}) {
-    SCOPED_TRACE(tableBits);
-    // Entry 3 has the colour of the transparent entry 1: both are left out.
-    Bytes table = Palette(1 << tableBits);
-    if (tableBits > 1) std::copy(table.begin() + 3, table.begin() + 6, table.begin() + 9);
-    const Bytes pixels = {0, 1, 0, static_cast<std::uint8_t>(tableBits > 1 ? 3 : 1), 0, 0};
-    const Bytes file = Cat({Header(), Screen(3, 2, tableBits), table, GraphicControl(true, 1),
-                            Image({.Width = 3, .Height = 2}, pixels, std::max(2, tableBits))});
-    TGIFImage image;
-    TByteViewStream stream(file);
-    image.LoadWholeStream(stream);
-    DibSurface surface(10, 6, kGreen);
-    DcCanvas canvas(surface.Dc());
-    image.DrawInto(canvas, {1, 1, 7, 5});  // stretched to twice the size
-    for (int y = 0; y < 4; ++y)
-      for (int x = 0; x < 6; ++x)
-        EXPECT_EQ(surface.At(1 + x, 1 + y), pixels[(y / 2) * 3 + x / 2] ? kGreen : PaletteColor(0)) << x << "," << y;
-    EXPECT_EQ(surface.At(7, 5), kGreen);
-  }
-}
 
 TEST(GifPictureClass, RegisteredWithTheWizardAndTheClipboard) {
   RegisterGIFImage();
