@@ -36,12 +36,7 @@ BenchFrame MakeFrame(std::string name, int width, int height, int pixelBits, boo
   BenchFrame bench{std::move(name),
                    {static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), pixelBits, interlaced},
                    std::move(pixels), {}, {}};
-  std::vector<std::uint8_t> stream;  // rows in stored order
-  const std::vector<int> rows = interlaced ? testing::InterlacedRowOrder(height) : std::vector<int>{};
-  for (int i = 0; i < height; ++i) {
-    const auto row = bench.Pixels.begin() + static_cast<std::ptrdiff_t>(interlaced ? rows[i] : i) * width;
-    stream.insert(stream.end(), row, row + width);
-  }
+  const std::vector<std::uint8_t> stream = testing::InStreamOrder(bench.Pixels, width, height, interlaced);
   bench.Compressed = testing::EncodeFrame(stream, std::max(2, pixelBits));
   bench.File = testing::Cat({testing::Header(), testing::Screen(width, height, pixelBits),
                              testing::Palette(1 << pixelBits),

@@ -1,6 +1,6 @@
-// The GIF picture on Windows, under Wine: drawn pixels at every bitmap depth,
-// the picture class, the clipboard, and the wizard's pages painted with their
-// pictures, transparent ones letting the cards and the background through.
+// The GIF picture on Windows, under Wine: the picture class, the clipboard,
+// and the wizard's pages painted with their pictures, transparent ones
+// letting the cards and the background through.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dib_surface.h"
 #include "gif_picture.h"
 #include "gif_pieces.h"
 #include "graphic_error.h"
@@ -23,60 +24,9 @@ using gif::EInvalidGraphicOperation;
 using gif::TByteViewStream;
 using gif::TGIFFrame;
 
-// A 32-bit top-down surface whose pixels read back as colour values.
-class Surface {
- public:
-  Surface(int width, int height) : width_(width), dc_(CreateCompatibleDC(nullptr)) {
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-    old_ = SelectObject(dc_, bitmap_);
-    std::fill_n(bits_, width * height, 0x0000FF00u);  // green, a colour no test picture has
-  }
-  ~Surface() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  HDC Dc() const { return dc_; }
-  std::uint32_t At(int x, int y) const {
-    GdiFlush();
-    const std::uint32_t bgra = bits_[y * width_ + x];
-    return ((bgra >> 16) & 0xFF) | (bgra & 0xFF00) | ((bgra & 0xFF) << 16);
-  }
-
- private:
-  int width_;
-  HDC dc_;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ old_ = nullptr;
-  std::uint32_t* bits_ = nullptr;
-};
-constexpr std::uint32_t kGreen = 0x00FF00;
+constexpr COLORREF kGreen = RGB(0, 255, 0);  // a colour no test picture has
 
 Bytes Head4() { return Cat({Header(), Screen(4, 4, 2), Palette(4)}); }
-
-TEST(GifPictureDrawing, TransparencyFollowsTheColourAtEveryDepth) {
-  for (int tableBits : {1, 2, 8}) {
-    SCOPED_TRACE(tableBits);
-    // Entry 3 has the colour of the transparent entry 1: both are left out.
-    Bytes table = Palette(1 << tableBits);
-    if (tableBits > 1) std::copy(table.begin() + 3, table.begin() + 6, table.begin() + 9);
-    const Bytes pixels = {0, 1, 0, static_cast<std::uint8_t>(tableBits > 1 ? 3 : 1), 0, 0};
-    const Bytes file = Cat({Header(), Screen(3, 2, tableBits), table, GraphicControl(true, 1),
-                            Image({.Width = 3, .Height = 2}, pixels, std::max(2, tableBits))});
-    TGIFImage image;
-    TByteViewStream stream(file);
-    image.LoadWholeStream(stream);
-    Surface surface(10, 6);
-    DcCanvas canvas(surface.Dc());
-    image.DrawInto(canvas, {1, 1, 7, 5});  // stretched to twice the size
-    for (int y = 0; y < 4; ++y)
-      for (int x = 0; x < 6; ++x)
-        EXPECT_EQ(surface.At(1 + x, 1 + y), pixels[(y / 2) * 3 + x / 2] ? kGreen : PaletteColor(0)) << x << "," << y;
-    EXPECT_EQ(surface.At(7, 5), kGreen);
-  }
-}
 
 TEST(GifPictureClass, RegisteredWithTheWizardAndTheClipboard) {
   RegisterGIFImage();
@@ -150,7 +100,7 @@ PixelCounts CheckPicture(TQuickForm& form, int page, FormItem& picture) {
   std::vector<FormItem*> above;
   for (auto it = std::find(stacking.begin(), stacking.end(), &picture) + 1; it < stacking.end(); ++it)
     if ((*it)->Visible) above.push_back(*it), (*it)->Visible = false;
-  Surface with(kPageWidth, kPageHeight), without(kPageWidth, kPageHeight);
+  DibSurface with(kPageWidth, kPageHeight, kGreen), without(kPageWidth, kPageHeight, kGreen);
   form.PaintPage(with.Dc(), page);
   picture.Visible = false;
   form.PaintPage(without.Dc(), page);

@@ -70,13 +70,8 @@ Bytes ImageDescriptor(const ImageShape& shape) {
 }
 
 Bytes Image(const ImageShape& shape, const Bytes& pixels, int minimumCodeSize, const EncodeOptions& options) {
-  Bytes stored = pixels.empty() ? Bytes(static_cast<std::size_t>(shape.Width * shape.Height), 0) : pixels;
-  if (shape.Interlaced) {  // rows in the order they are stored
-    Bytes reordered;
-    for (int row : InterlacedRowOrder(shape.Height))
-      reordered.insert(reordered.end(), stored.begin() + row * shape.Width, stored.begin() + (row + 1) * shape.Width);
-    stored = reordered;
-  }
+  const Bytes topDown = pixels.empty() ? Bytes(static_cast<std::size_t>(shape.Width * shape.Height), 0) : pixels;
+  const Bytes stored = InStreamOrder(topDown, shape.Width, shape.Height, shape.Interlaced);
   return Cat({ImageDescriptor(shape), EncodeFrame(stored, minimumCodeSize, options)});
 }
 

@@ -42,47 +42,25 @@ std::vector<std::uint8_t> MakePicture(const RoundTripCase& c) {
   }
 }
 
-// The rows of a top-down picture in the order the frame stores them.
-std::vector<std::uint8_t> InStreamOrder(const std::vector<std::uint8_t>& pixels, int width, int height,
-                                        bool interlaced) {
-  if (!interlaced) return pixels;
-  std::vector<std::uint8_t> stream;
-  for (int row : testing::InterlacedRowOrder(height))
-    stream.insert(stream.end(), pixels.begin() + row * width, pixels.begin() + (row + 1) * width);
-  return stream;
-}
-
-// The kinds of stream other encoders write are compared with giflib in
-// gif_differential_test.cpp (natively); these also run in the Windows builds.
+// The unusual kinds of stream (no clear code first, clear codes in a row or
+// every few codes) are compared with giflib in gif_differential_test.cpp, and
+// with the plain decoder below on every platform.
 TEST(LzwDecoder, DecodesWhatTheEncoderWrote) {
   const EncodeOptions kNoClear{.ClearWhenFull = false};
   const EncodeOptions kNoEnd{.EndCode = false};
-  const EncodeOptions kTinyBlocks{.BlockSize = 1};
-  const EncodeOptions kNoLeadingClear{.LeadingClear = false};
-  const EncodeOptions kClearEvery5{.ClearEvery = 5};
   const RoundTripCase cases[] = {
-      {"two colours, code size 2", 13, 7, 1, 2, false, pkNoise, {}},
-      {"16 colours at 4 bits", 9, 5, 4, 4, false, pkNoise, {}},
       {"photograph at 8 bits", 64, 48, 8, 8, false, pkPhoto, {}},
       {"code size 9 above the pixel bits", 40, 30, 8, 9, false, pkNoise, {}},
       {"long runs at 1 bit", 203, 61, 1, 2, false, pkFlat, {}},
       {"full table kept at 12 bits", 200, 200, 8, 8, false, pkNoise, kNoClear},
       {"full table kept at 12 bits, long runs", 640, 200, 8, 8, false, pkFlat, kNoClear},
       {"no end code after the last row", 17, 11, 8, 8, false, pkPhoto, kNoEnd},
-      {"one-byte sub-blocks", 23, 9, 2, 2, false, pkNoise, kTinyBlocks},
-      {"interlaced, height 1", 5, 1, 8, 8, true, pkNoise, {}},
-      {"interlaced, height 3", 5, 3, 8, 8, true, pkNoise, {}},
-      {"interlaced, height 5", 7, 5, 4, 4, true, pkNoise, {}},
       {"interlaced at 1 bit", 77, 29, 1, 2, true, pkFlat, {}},
-      {"no clear code first, long runs at 1 bit", 203, 61, 1, 2, false, pkFlat, kNoLeadingClear},
-      {"a clear code every 5 codes", 300, 40, 8, 8, false, pkFlat, kClearEvery5},
-      {"clear codes every 3 codes and in a row, interlaced", 90, 37, 8, 8, true, pkFlat,
-       {.ClearsInARow = 2, .ClearEvery = 3}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     const auto pixels = MakePicture(c);
-    const auto data = EncodeFrame(InStreamOrder(pixels, c.Width, c.Height, c.Interlaced), c.CodeSize, c.Options);
+    const auto data = EncodeFrame(testing::InStreamOrder(pixels, c.Width, c.Height, c.Interlaced), c.CodeSize, c.Options);
     const auto frame = DecodeThroughDib(data, {static_cast<std::uint16_t>(c.Width),
                                                static_cast<std::uint16_t>(c.Height), c.PixelBits, c.Interlaced});
     EXPECT_FALSE(frame.Corrupted);
@@ -156,41 +134,38 @@ TEST(LzwDecoder, FullTableStaysAtTwelveBits) {
   EXPECT_EQ(frame.Image, expected);
 }
 
-// Progress of a 12-byte stream: code size byte, sub-blocks of 1, 4 and 3
-// bytes. Codes are 3 bits wide, so two pixel codes come from the first
-// sub-block; the second is the first one reported.
-TEST(LzwDecoder, ReportsProgressByStreamPosition) {
-  const std::vector<std::uint8_t> data{2, 1, 0b00'001'001, 4, 0, 0, 0, 0, 3, 0, 0, 0};
-  std::vector<std::tuple<TProgressStage, int, std::string>> seen;
-  const DecodeProgressSink sink = [&](TProgressStage stage, int percent, const std::string& message) {
+using Notifications = std::vector<std::tuple<TProgressStage, int, std::string>>;
+
+DecodeProgressSink RecordInto(Notifications& seen) {
+  return [&seen](TProgressStage stage, int percent, const std::string& message) {
     seen.emplace_back(stage, percent, message);
   };
+}
+
+// Progress of a 12-byte stream: code size byte, sub-blocks of 1, 4 and 3
+// bytes. Codes are 3 bits wide, so two pixel codes come from the first
+// sub-block; the second is the first one reported. (Order and range of
+// every notification are checked by the fuzz target's corpus.)
+TEST(LzwDecoder, ReportsProgressByStreamPosition) {
+  const std::vector<std::uint8_t> data{2, 1, 0b00'001'001, 4, 0, 0, 0, 0, 3, 0, 0, 0};
+  Notifications seen;
   CompressedSource source(data);
   std::vector<std::uint8_t> pixels(8 * 20);
-  DecodeFrameBits(source, {13, 20, 2, false}, 4, sink, pixels);
+  DecodeFrameBits(source, {13, 20, 2, false}, 4, RecordInto(seen), pixels);
   ASSERT_GE(seen.size(), 4u);
   EXPECT_EQ(seen.front(), std::make_tuple(psStarting, 0, std::string()));
   EXPECT_EQ(seen[1], std::make_tuple(psRunning, 25, std::string()));  // 3 of 12 bytes read
   EXPECT_EQ(seen[2], std::make_tuple(psRunning, 66, std::string()));  // 8 of 12: truncated
   EXPECT_EQ(seen.back(), std::make_tuple(psEnding, 100, std::string()));
-  for (std::size_t i = 1; i + 1 < seen.size(); ++i) {
-    EXPECT_EQ(std::get<0>(seen[i]), psRunning);
-    EXPECT_LE(std::get<1>(seen[i]), 100);
-    EXPECT_GE(std::get<1>(seen[i]), std::get<1>(seen[i - 1]));
-  }
 }
 
 TEST(LzwDecoder, EndNotificationCarriesTheFailure) {
   const std::vector<std::uint8_t> data{10, 1, 0, 0};
-  std::vector<std::tuple<TProgressStage, int, std::string>> seen;
-  const DecodeProgressSink sink = [&](TProgressStage stage, int percent, const std::string& message) {
-    seen.emplace_back(stage, percent, message);
-  };
+  Notifications seen;
   CompressedSource source(data);
   std::vector<std::uint8_t> pixels(4);
-  EXPECT_THROW(DecodeFrameBits(source, {1, 1, 8, false}, 8, sink, pixels), EInvalidGraphicOperation);
-  const decltype(seen) expected{{psStarting, 0, ""}, {psEnding, 0, kCodeSizeRangeMessage}};
-  EXPECT_EQ(seen, expected);
+  EXPECT_THROW(DecodeFrameBits(source, {1, 1, 8, false}, 8, RecordInto(seen), pixels), EInvalidGraphicOperation);
+  EXPECT_EQ(seen, (Notifications{{psStarting, 0, ""}, {psEnding, 0, kCodeSizeRangeMessage}}));
 }
 
 // Valid streams of every kind (no leading clear code, clear codes in a row or

@@ -6,63 +6,66 @@
 
 namespace quickintro::gif::testing {
 
-CodeWriter::CodeWriter(int minimumCodeSize)
-    : minimumCodeSize_(minimumCodeSize), width_(minimumCodeSize + 1),
-      nextFree_((1 << minimumCodeSize) + 2) {}
+namespace {
 
-void CodeWriter::Put(int code) {
-  pending_ |= static_cast<std::uint32_t>(code & ((1 << width_) - 1)) << pendingBits_;
-  pendingBits_ += width_;
-  while (pendingBits_ >= 8) {
-    bytes_.push_back(static_cast<std::uint8_t>(pending_));
-    pending_ >>= 8;
-    pendingBits_ -= 8;
-  }
-  const int clear = 1 << minimumCodeSize_;
-  if (code == clear) {
-    width_ = minimumCodeSize_ + 1;
-    nextFree_ = clear + 2;
-    tableFull_ = false;
-    afterClear_ = true;
-    return;
-  }
-  if (afterClear_ || tableFull_) {
-    afterClear_ = false;
-    return;
-  }
-  if (++nextFree_ < (1 << width_)) return;
-  if (width_ < 12)
-    ++width_;
-  else
-    tableFull_ = true;
-}
+// Packs codes least significant bit first, growing the width exactly as a
+// decoder does: every code but a clear code and the code after it (or the
+// first code) adds a table entry until 4096 entries exist.
+class CodeWriter {
+ public:
+  explicit CodeWriter(int minimumCodeSize)
+      : minimumCodeSize_(minimumCodeSize), width_(minimumCodeSize + 1), nextFree_((1 << minimumCodeSize) + 2) {}
 
-std::vector<std::uint8_t> CodeWriter::Bytes() const {
-  std::vector<std::uint8_t> bytes = bytes_;
-  if (pendingBits_ > 0) bytes.push_back(static_cast<std::uint8_t>(pending_));
-  return bytes;
-}
-
-std::vector<std::uint8_t> SubBlocks(std::span<const std::uint8_t> bytes, std::size_t blockSize,
-                                    bool terminator) {
-  std::vector<std::uint8_t> out;
-  for (std::size_t at = 0; at < bytes.size(); at += blockSize) {
-    const std::size_t length = std::min(blockSize, bytes.size() - at);
-    out.push_back(static_cast<std::uint8_t>(length));
-    out.insert(out.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
-               bytes.begin() + static_cast<std::ptrdiff_t>(at + length));
+  void Put(int code) {
+    pending_ |= static_cast<std::uint32_t>(code & ((1 << width_) - 1)) << pendingBits_;
+    for (pendingBits_ += width_; pendingBits_ >= 8; pendingBits_ -= 8, pending_ >>= 8)
+      bytes_.push_back(static_cast<std::uint8_t>(pending_));
+    const int clear = 1 << minimumCodeSize_;
+    if (code == clear) {
+      width_ = minimumCodeSize_ + 1;
+      nextFree_ = clear + 2;
+      tableFull_ = false;
+      afterClear_ = true;
+    } else if (afterClear_ || tableFull_) {
+      afterClear_ = false;
+    } else if (++nextFree_ == (1 << width_)) {
+      if (width_ < 12) ++width_;
+      else tableFull_ = true;
+    }
   }
-  if (terminator) out.push_back(0);
-  return out;
-}
+
+  std::vector<std::uint8_t> Bytes() const {  // the last byte padded with zeros
+    std::vector<std::uint8_t> bytes = bytes_;
+    if (pendingBits_ > 0) bytes.push_back(static_cast<std::uint8_t>(pending_));
+    return bytes;
+  }
+
+ private:
+  int minimumCodeSize_;
+  int width_;
+  int nextFree_;
+  bool tableFull_ = false;
+  bool afterClear_ = true;  // data start as if after a clear code
+  std::vector<std::uint8_t> bytes_;
+  std::uint32_t pending_ = 0;
+  int pendingBits_ = 0;
+};
+
+}  // namespace
 
 std::vector<std::uint8_t> FrameData(int minimumCodeSize, std::span<const int> codes,
                                     std::size_t blockSize, bool terminator) {
   CodeWriter writer(minimumCodeSize);
   for (int code : codes) writer.Put(code);
+  const std::vector<std::uint8_t> bytes = writer.Bytes();
   std::vector<std::uint8_t> data{static_cast<std::uint8_t>(minimumCodeSize)};
-  const auto blocks = SubBlocks(writer.Bytes(), blockSize, terminator);
-  data.insert(data.end(), blocks.begin(), blocks.end());
+  for (std::size_t at = 0; at < bytes.size(); at += blockSize) {
+    const std::size_t length = std::min(blockSize, bytes.size() - at);
+    data.push_back(static_cast<std::uint8_t>(length));
+    data.insert(data.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                bytes.begin() + static_cast<std::ptrdiff_t>(at + length));
+  }
+  if (terminator) data.push_back(0);
   return data;
 }
 

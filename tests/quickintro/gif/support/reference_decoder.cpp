@@ -108,6 +108,15 @@ std::vector<int> InterlacedRowOrder(int height) {
   return rows;
 }
 
+std::vector<std::uint8_t> InStreamOrder(std::span<const std::uint8_t> image, int width, int height,
+                                        bool interlaced) {
+  if (!interlaced) return {image.begin(), image.end()};
+  std::vector<std::uint8_t> stream;
+  for (int row : InterlacedRowOrder(height))
+    stream.insert(stream.end(), image.begin() + row * width, image.begin() + (row + 1) * width);
+  return stream;
+}
+
 std::vector<std::uint8_t> PlaceRows(std::span<const std::uint8_t> decoded, int width, int height,
                                     bool interlaced) {
   std::vector<int> order(static_cast<std::size_t>(height));

@@ -25,6 +25,10 @@ ReferenceResult ReferenceDecode(std::span<const std::uint8_t> data, int pixelBit
 // Rows in the order an interlaced frame stores them.
 std::vector<int> InterlacedRowOrder(int height);
 
+// The rows of a top-down image in the order the frame stores them.
+std::vector<std::uint8_t> InStreamOrder(std::span<const std::uint8_t> image, int width, int height,
+                                        bool interlaced);
+
 // Top-down image, one byte per pixel, from pixels in decoding order; pixels
 // not reached are 0.
 std::vector<std::uint8_t> PlaceRows(std::span<const std::uint8_t> decoded, int width, int height,
