@@ -35,16 +35,20 @@ bin=$root/build/$run_preset/bin
 stop_all() { zara_net_down; zara_wine_stop; }
 trap stop_all EXIT
 
+# The query's failure does not stop the wizard's pages from being rendered,
+# but the demo ends with it.
+query_status=0
 echo "== asking the embedded time server (chrony at $zara_net_server) through SNTP.dll"
 if why=$(zara_net_usable); then
   zara_net_up "$root/build/demo-net"
-  ZARA_NET_WINEARCH=win$bits zara_net_wine_start "$loader"
+  export ZARA_NET_WINEARCH=win$bits  # for the prefix and for every program run in it
+  zara_net_wine_start "$loader"
   sleep 1
-  zara_net_wine tools/wine-run "$bin/sntpquery.exe" "$zara_net_server" timeserver.test || true
+  zara_net_wine tools/wine-run "$bin/sntpquery.exe" "$zara_net_server" timeserver.test || query_status=$?
   zara_net_down
 else
   echo "no private network here ($why): asking 127.0.0.1 instead"
-  tools/wine-run "$bin/sntpquery.exe" 127.0.0.1 || true
+  tools/wine-run "$bin/sntpquery.exe" 127.0.0.1 || query_status=$?
 fi
 echo "log: $bin/sntp.log"
 
@@ -52,4 +56,9 @@ if [ -x tools/wizard-screenshots.sh ] && [ -f "$bin/quickintro.exe" ]; then
   echo "== rendering the wizard's pages"
   tools/wizard-screenshots.sh "$root/build/screenshots" "$bin/quickintro.exe"
   echo "screenshots: $root/build/screenshots"
+fi
+
+if [ "$query_status" -ne 0 ]; then
+  echo "demo: the time query failed: sntpquery.exe exited with status $query_status (see README, Querying a real server)" >&2
+  exit 1
 fi
