@@ -4,17 +4,16 @@
 
 namespace sntp {
 
-namespace {
-
-constexpr uint8_t kLoopbackBytes[4] = {127, 0, 0, 1};
-
-bool IsLoopback(uint32_t address) { return std::memcmp(&address, kLoopbackBytes, sizeof address) == 0; }
-
-}  // namespace
+uint32_t LoopbackAddress() {
+  constexpr uint8_t kLoopbackBytes[4] = {127, 0, 0, 1};
+  uint32_t address;
+  std::memcpy(&address, kLoopbackBytes, sizeof address);
+  return address;
+}
 
 TReplyRefusal CheckReply(const TPacket& raw, const TArrival& arrival, const TSentRequest& request) {
   if (arrival.Length != static_cast<int>(kPacketSize)) return rrWrongSize;
-  if (arrival.Source != request.ServerAddress && !IsLoopback(arrival.Source)) return rrWrongSource;
+  if (arrival.Source != request.ServerAddress && arrival.Source != LoopbackAddress()) return rrWrongSource;
   if (ModeOf(raw[pFlags]) != kModeServer) return rrNotServerMode;
   if (IsNotSynchronised(raw)) return rrNotSynchronised;
   if (HasStratumOutOfRange(raw)) return rrStratumOutOfRange;

@@ -37,6 +37,10 @@ struct TArrival {
   int32_t RoundTripMs = 0;  // from the request's sending to this datagram's notification
 };
 
+// 127.0.0.1 in network byte order: a reply from it is taken as the server's,
+// since a query of this host may be answered from either address.
+uint32_t LoopbackAddress();
+
 TReplyRefusal CheckReply(const TPacket& raw, const TArrival& arrival, const TSentRequest& request);
 
 // A short text for the client's trace, e.g. "stratum out of range".

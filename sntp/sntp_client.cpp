@@ -14,7 +14,6 @@ namespace {
 
 constexpr const char* kLoopback = "127.0.0.1";
 constexpr const char* kNoAddress = "0.0.0.0";
-constexpr uint8_t kLoopbackBytes[4] = {127, 0, 0, 1};
 
 // Trace texts of the client; nothing reads them.
 void DebugTrace(std::string_view text, std::string_view detail = {}) {}
@@ -34,12 +33,6 @@ std::string DottedAddress(uint32_t networkOrder) {
     text += std::to_string(bytes[i]);
   }
   return text;
-}
-
-uint32_t LoopbackAddress() {
-  uint32_t address;
-  std::memcpy(&address, kLoopbackBytes, sizeof address);
-  return address;
 }
 
 }  // namespace
