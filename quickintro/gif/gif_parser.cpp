@@ -127,7 +127,8 @@ std::vector<TExtension> GifParser::ReadExtensionRun(std::uint8_t& ch) {
     if (extension.Kind == PlainTextKind || extension.Kind == ApplicationKind) {
       if (IsLoopBlock(extension)) {
         const std::string& first = extension.SubBlocks->front();
-        const int count = static_cast<std::uint8_t>(first[1]) | (static_cast<std::uint8_t>(first[2]) << 8);
+        const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(first.data()), first.size());
+        const int count = ReadLe16(bytes, 1);
         image_.HasLoopBlock = true;
         image_.LoopCount = static_cast<std::int16_t>(std::min<int>(count, kLoopCountLimit));
       }
