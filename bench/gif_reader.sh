@@ -72,7 +72,7 @@ median_per_set() {
   local times=() cpu
   for ((t = 0; t < trials; ++t)); do
     cpu=$( { TIMEFORMAT='%U %S'; time "$@" >/dev/null 2>&1; } 2>&1 | tail -n 1)
-    times+=($(echo "$cpu" | awk -v rounds="$rounds" '{ printf "%d", ($1 + $2) * 1000000 / rounds }'))
+    times+=("$(awk -v rounds="$rounds" '{ printf "%d", ($1 + $2) * 1000000 / rounds }' <<<"$cpu")")
   done
   printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((trials + 1) / 2))p"
 }

@@ -11,16 +11,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 bin=${1:-$root/build/windows-x64/bin}
+# shellcheck source=tools/testnet.sh
 . tools/testnet.sh
 why=$(zara_net_usable) || { echo "cannot measure: $why"; exit 1; }
 
-bits=$(tools/pe-bits "$bin/sntpquery.exe")
-loader=/usr/lib/wine/wine; [ "$bits" = 64 ] && loader=/usr/lib/wine/wine64
+read -r bits _ < <(tools/wine-loader "$bin/sntpquery.exe")
+# shellcheck source=tools/wine-env.sh
 . tools/wine-env.sh "$root/build/bench-wineprefix" "$bits"
 zara_net_up "$root/build/bench-net"
 trap 'zara_net_down; zara_wine_stop' EXIT
-export ZARA_NET_WINEARCH=win$bits  # every Wine call in the namespace, not only its start
-zara_net_wine_start "$loader"
+zara_net_wine_start "$bin/sntpquery.exe"
 
 # chrony answers within a second or two of its start.
 for _ in 1 2 3 4 5; do

@@ -18,10 +18,11 @@ runs=${2:-7}
 scripted=$(dirname "$exe")/quickintro_scripted.exe
 [ -f "$scripted" ] || { echo "no $scripted: build it first (cmake --build --preset windows-x64)" >&2; exit 1; }
 
-if [ "$("$root/tools/pe-bits" "$exe")" = 64 ]; then bits=64 loader=/usr/lib/wine/wine64 strip=x86_64-w64-mingw32-strip
-else bits=32 loader=/usr/lib/wine/wine strip=i686-w64-mingw32-strip; fi
+read -r bits loader < <("$root/tools/wine-loader" "$exe")
+if [ "$bits" = 64 ]; then strip=x86_64-w64-mingw32-strip; else strip=i686-w64-mingw32-strip; fi
 
 if [ -z "${DISPLAY:-}" ] || [ -z "${WINEPREFIX:-}" ]; then
+  # shellcheck source=tools/wine-env.sh
   . "$root/tools/wine-env.sh" "$root/build/bench-wizard-wineprefix-$bits" "$bits"
   trap zara_wine_stop EXIT
 fi
@@ -34,12 +35,14 @@ report=$(mktemp -d)/painted
 
 measure() {  # prints: ms from launch, from process creation, from the program's start
   rm -f "$report"
-  local launched=$(date +%s%3N)
+  local launched
+  launched=$(date +%s%3N)
   "$loader" "$scripted" --report-painted "Z:${report//\//\\}" </dev/null >/dev/null 2>&1 &
   local pid=$!
   until [ -f "$report" ]; do kill -0 "$pid" 2>/dev/null || return 1; sleep 0.01; done
-  local painted since_creation since_start rest
-  read -r painted since_creation since_start rest <"$report"
+  local painted since_creation since_start
+  # A Windows text file: its line ends in CR LF.
+  read -r painted since_creation since_start _ < <(tr -d '\r' <"$report")
   rm -f "$report"
   wait "$pid" || true
   echo "$((painted - launched)) $since_creation $since_start"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the shell tests: "check DESCRIPTION COMMAND..." runs the command
 # as one check and prints "ok: ..." or "FAILED: ..."; checks_summary prints
 # "N passed, N failed" and fails when any check did.

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The release zip of a Windows build holds the deliverables and the read-me,
 # nothing else.  release_zip_test.sh BUILDDIR
-set -eu
+set -euo pipefail
 build=$1
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 cpack -G ZIP --config "$build/CPackConfig.cmake" -B "$out" >/dev/null
-zip=$(ls "$out"/*.zip)
+zips=("$out"/*.zip)
+zip=${zips[0]}
 listing=$(/usr/bin/python3 -c 'import sys, zipfile; print("\n".join(sorted(zipfile.ZipFile(sys.argv[1]).namelist())))' "$zip")
 echo "$listing"
 expected=$(printf '%s\n' README.txt SNTP.dll quickintro.exe sntpquery.exe | sort)

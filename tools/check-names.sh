@@ -5,7 +5,7 @@
 #   tools/check-names.sh [PATH...]   only sources below these paths
 # Needs the presets native and windows-x64 configured. Exit 0 when every name
 # keeps the style, 1 with one line per name that does not.
-set -uo pipefail
+set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 native=build/native/compile_commands.json
@@ -33,7 +33,8 @@ PY
 }
 
 # The mingw C++ headers, which clang does not find by itself.
-gcc_dir=$(ls -d /usr/lib/gcc/x86_64-w64-mingw32/*-posix | head -n 1)
+gcc_dirs=(/usr/lib/gcc/x86_64-w64-mingw32/*-posix)
+gcc_dir=${gcc_dirs[0]}
 windows_args=(--extra-arg=--target=x86_64-w64-mingw32
               "--extra-arg=-isystem$gcc_dir/include/c++"
               "--extra-arg=-isystem$gcc_dir/include/c++/x86_64-w64-mingw32")
@@ -45,9 +46,10 @@ windows_sources=$(comm -13 <(sort <<<"$native_sources") <(sources_of "$windows" 
 # Only names in this repository's files count: clang-tidy also reports, with
 # no file at all, a name it makes up inside the standard headers.
 findings=$( {
-  [ -z "$native_sources" ] || xargs -P 2 -n 8 clang-tidy -quiet -p build/native <<<"$native_sources"
-  [ -z "$windows_sources" ] || xargs -P 2 -n 8 clang-tidy -quiet -p build/windows-x64 "${windows_args[@]}" <<<"$windows_sources"
-} 2>/dev/null | grep -F '[readability-identifier-naming]' | grep "^$root/" | sed "s|^$root/||" | sort -u)
+  [ -z "$native_sources" ] || xargs -P 2 -n 8 clang-tidy -quiet -p build/native <<<"$native_sources" || true
+  [ -z "$windows_sources" ] || xargs -P 2 -n 8 clang-tidy -quiet -p build/windows-x64 "${windows_args[@]}" <<<"$windows_sources" || true
+} 2>/dev/null | { grep -F '[readability-identifier-naming]' || true; } | { grep "^$root/" || true; } |
+  sed "s|^$root/||" | sort -u)
 
 if [ -n "$findings" ]; then
   echo "$findings"

@@ -9,10 +9,10 @@
 # screenshots, which go to RESULTS-DIR/screenshots. A booted 32-bit prefix is
 # kept in RESULTS-DIR as a tar, named after the Wine version, and unpacked
 # instead of made anew when it is there. Exit 0 only if everything passed.
-set -uo pipefail
+set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 case ${1:-} in
-  -h|--help) sed -n '2,/^set -uo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+  -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
   "") echo "usage: tools/i686-tests-guest.sh RESULTS-DIR" >&2; exit 64 ;;
 esac
 results=$1
@@ -31,11 +31,8 @@ copy_programs_to_memory() {
 }
 
 make_prefix_template() {
-  (
-    export WINEPREFIX=$template WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=;winedbg.exe=d"
-    /usr/lib/wine/wine wineboot -i </dev/null >/tmp/zara-wineboot.log 2>&1
-    wineserver -w
-  )
+  WINEPREFIX=$template WINEARCH=win32 WINEDLLOVERRIDES="mscoree=;mshtml=;winedbg.exe=d" \
+    "$root/tools/wine-make-prefix" 1800
 }
 
 # A booted 32-bit prefix in $template: unpacked from the kept tar, or made
@@ -49,8 +46,7 @@ prepare_prefix_template() {
     return 0
   fi
   rm -rf "$template"
-  make_prefix_template || { echo "== i686 guest: making the 32-bit prefix failed"; tail -n 20 /tmp/zara-wineboot.log; return 1; }
-  [ -f "$template/system.reg" ] || { echo "== i686 guest: wineboot made no prefix"; tail -n 20 /tmp/zara-wineboot.log; return 1; }
+  make_prefix_template || { echo "== i686 guest: making the 32-bit prefix failed"; tail -n 20 "$template.wineboot.log"; return 1; }
   stage_done "32-bit prefix made"
   rm -f "$results"/wineprefix-win32-*.tar.zst
   tar -cf - -C "$template" . | zstd -q -1 -T2 -o "$cache.part" && mv "$cache.part" "$cache"
@@ -73,6 +69,7 @@ prepare_prefix_template || exit 1
 cp -a "$template" /tmp/zara-wineprefix
 
 export ZARA_DISPLAY_NUMBER=1 ZARA_WIN32_PREFIX_TEMPLATE=$template ZARA_E2E_EMULATED=1
+# shellcheck source=tools/wine-env.sh
 . "$root/tools/wine-env.sh" /tmp/zara-wineprefix 32
 trap zara_wine_stop EXIT
 stage_done "wineserver and Xvfb started"
@@ -81,9 +78,9 @@ stage_done "wineserver and Xvfb started"
 "$root/tools/wine-keep-desktop" "$bin/wine_desktop_keeper.exe" || status=1
 stage_done "Wine's desktop held"
 
-cd "$root"
+cd "$root" || exit 1
 ctest --preset windows -LE static || status=1
-cp build/windows/Testing/Temporary/LastTest.log "$results/LastTest.log" 2>/dev/null
+cp build/windows/Testing/Temporary/LastTest.log "$results/LastTest.log" 2>/dev/null || true
 stage_done "CTest of the windows preset"
 
 take_screenshots

@@ -10,11 +10,11 @@
 # --preset windows). Results (screenshots, CTest's log, the kept 32-bit
 # prefix) go to build/windows/guest. Exit 0 only if every test passed; a guest
 # that cannot boot or a run that hangs fails too.
-set -uo pipefail
+set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 timeout=2400
 case ${1:-} in
-  -h|--help) sed -n '2,/^set -uo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+  -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
   --timeout) timeout=${2:?}; shift 2 ;;
   "") ;;
   *) echo "i686-tests: unknown argument $1 (see --help)" >&2; exit 64 ;;
@@ -28,7 +28,7 @@ fi
 results=$build/guest
 mkdir -p "$results"
 
-cd "$root"
+cd "$root" || exit 1
 # Three prefixes of ~600 MB live in the guest's memory at the end-to-end test.
 exec tools/guest-run --share "$results" --timeout "$timeout" --memory 6144 -- \
   tools/i686-tests-guest.sh "$results"

@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 wine32:i386 xvfb xauth x11-apps x11-utils imagemagick
-  chrony iproute2 procps
+  chrony iproute2 procps shellcheck
   # the emulated machine of tools/guest-run, for the i686 binaries
   qemu-system-x86 linux-image-amd64 busybox-static cpio zstd
   fonts-liberation fonts-dejavu-core fonts-wine

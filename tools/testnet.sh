@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced, not run: a private test network for end-to-end runs of SNTP.dll.
 #
 #   zara_net_up WORKDIR     two network namespaces joined by a veth pair:
@@ -10,10 +11,11 @@
 #                                          it reads and never answers
 #                             client ns: 10.213.0.2, its host name resolves there,
 #                                        "timeserver.test" resolves to 10.213.0.1
-#   zara_net_wine CMD...    runs CMD in the client ns under Wine, with a wineserver
+#   zara_net_wine_start EXE makes the client ns's Wine prefix for programs of EXE's
+#                           bits and starts its wineserver
+#   zara_net_wine CMD...    runs CMD in the client ns under Wine, with that wineserver
 #                           and prefix of its own (sockets are made by the wineserver,
-#                           so it must live inside the namespace); ZARA_NET_WINEARCH
-#                           says win32 or win64 (the default)
+#                           so it must live inside the namespace)
 #   zara_net_down           removes all of it
 #
 # Nothing leaves the machine: the subnet gets an unreachable route in the root
@@ -120,16 +122,22 @@ zara_net_wine() {
     WINEARCH="${ZARA_NET_WINEARCH:-win64}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=;winedbg.exe=d" "$@"
 }
 
-# Starts the namespace's own wineserver and boots its prefix. A booted 32-bit
-# prefix in ZARA_WIN32_PREFIX_TEMPLATE is copied rather than made anew, which
-# under emulation saves minutes.
+# Starts the namespace's own wineserver, once its prefix is made and its
+# first start has ended (tools/wine-make-prefix). A booted 32-bit prefix in
+# ZARA_WIN32_PREFIX_TEMPLATE is copied rather than made anew, which under
+# emulation saves minutes.
 zara_net_wine_start() {
+  local tools bits loader
+  tools=$(dirname "${BASH_SOURCE[0]}")
+  read -r bits loader < <("$tools/wine-loader" "$1") || return 1
+  export ZARA_NET_WINEARCH=win$bits
   mkdir -p "$zara_net_dir/wineprefix"
-  if [ "${ZARA_NET_WINEARCH:-}" = win32 ] && [ -d "${ZARA_WIN32_PREFIX_TEMPLATE:-}" ]; then
+  if [ "$bits" = 32 ] && [ -d "${ZARA_WIN32_PREFIX_TEMPLATE:-}" ]; then
     cp -a "$ZARA_WIN32_PREFIX_TEMPLATE/." "$zara_net_dir/wineprefix"
   fi
-  zara_net_wine wineserver -p </dev/null >/dev/null 2>&1
-  zara_net_wine "${1:-/usr/lib/wine/wine64}" wineboot </dev/null >"$zara_net_dir/wineboot.log" 2>&1 || true
+  zara_net_wine "$tools/wine-make-prefix" || return 1
+  zara_net_wine wineserver -p </dev/null >/dev/null 2>&1 || true
+  zara_net_wine "$loader" wineboot </dev/null >"$zara_net_dir/wineboot.log" 2>&1 || true
 }
 
 zara_net_down() {

@@ -13,7 +13,9 @@
 # Each page is one run of the wizard: "--press-next N" walks it to the page
 # and "--report-painted FILE" tells when the page is painted and where the
 # window lies; the window is cut from the screen with ImageMagick's import,
-# and deleting FILE closes the wizard without storing anything.
+# and deleting FILE closes the wizard without storing anything. A page that
+# is not painted within ZARA_PAINT_SECONDS (default 180) fails the run, and
+# so does a wizard that exits before it paints; the message tells which.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:?usage: tools/wizard-screenshots.sh OUTDIR [QUICKINTRO-EXE]}
@@ -24,17 +26,19 @@ if [ -z "$exe" ]; then
     if [ -f "$candidate" ]; then exe=$candidate; break; fi
   done
 fi
-[ -n "$exe" ] && [ -f "$exe" ] || { echo "no quickintro.exe: build it first (cmake --build --preset windows-x64)" >&2; exit 1; }
+if [ -z "$exe" ] || [ ! -f "$exe" ]; then
+  echo "no quickintro.exe: build it first (cmake --build --preset windows-x64)" >&2; exit 1
+fi
 exe=$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")
 [ "$(basename "$exe")" = quickintro_scripted.exe ] || exe=$(dirname "$exe")/quickintro_scripted.exe
 [ -f "$exe" ] || { echo "no $exe: build the wizard's scripted test build first" >&2; exit 1; }
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
-# The loader follows the executable: 64-bit PE runs under wine64.
-if [ "$("$root/tools/pe-bits" "$exe")" = 64 ]; then bits=64 loader=/usr/lib/wine/wine64; else bits=32 loader=/usr/lib/wine/wine; fi
+read -r bits loader < <("$root/tools/wine-loader" "$exe")
 
 if [ -z "${DISPLAY:-}" ] || [ -z "${WINEPREFIX:-}" ]; then
+  # shellcheck source=tools/wine-env.sh
   . "$root/tools/wine-env.sh" "$root/build/screenshots-wineprefix-$bits" "$bits"
   trap zara_wine_stop EXIT
 fi
@@ -46,22 +50,36 @@ export WINEDEBUG=-all
 pages=(welcome select-tray open-preferences hide run-at-startup download-skins drag-n-drop critical-days)
 report=$out/.painted
 
-# shoot MODE-ARGUMENT NAME PRESSES: one page of one run, saved as NAME.png.
-shoot() {
-  local mode=$1 name=$2 presses=$3
-  rm -f "$report"
-  "$loader" "$exe" $mode --press-next "$presses" --report-painted "Z:${report//\//\\}" </dev/null >/dev/null 2>&1 &
-  local pid=$! tries=0
+# wait_for_paint PID NAME: waits until the wizard of PID reports its page
+# painted; fails, saying why, when it exits first or the time runs out.
+wait_for_paint() {
+  local pid=$1 name=$2 limit=${ZARA_PAINT_SECONDS:-180} started=$SECONDS status=0
   until [ -f "$report" ]; do
-    if [ $((tries += 1)) -gt 600 ] || ! kill -0 "$pid" 2>/dev/null; then
-      echo "the wizard did not paint $name" >&2
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid" || status=$?
+      [ -f "$report" ] && return 0
+      echo "wizard-screenshots: $name: the wizard exited with status $status before it painted the page" >&2
+      return 1
+    fi
+    if [ $((SECONDS - started)) -ge "$limit" ]; then
+      echo "wizard-screenshots: $name: no page painted within $limit s (the wizard still runs; stopped)" >&2
       kill "$pid" 2>/dev/null || true
       return 1
     fi
     sleep 0.1
   done
-  local painted since_creation since_start left top width height
-  read -r painted since_creation since_start left top width height <"$report"
+}
+
+# shoot NAME PRESSES [MODE-ARGUMENT]: one page of one run, saved as NAME.png.
+shoot() {
+  local name=$1 presses=$2 pid left top width height
+  rm -f "$report"
+  "$loader" "$exe" "${@:3}" --press-next "$presses" --report-painted "Z:${report//\//\\}" </dev/null >/dev/null 2>&1 &
+  pid=$!
+  wait_for_paint "$pid" "$name" || exit 1
+  # The report is a Windows text file: its line ends in CR LF. Its first
+  # three fields are timings, which only the start-up benchmark reads.
+  read -r _ _ _ left top width height < <(tr -d '\r' <"$report")
   import -window root -crop "${width}x${height}+${left}+${top}" +repage "$out/$name.png"
   rm -f "$report"
   wait "$pid" || true
@@ -69,9 +87,9 @@ shoot() {
 }
 
 for presses in 0 1 2 3 4 5 6 7; do
-  shoot init "first-run-$((presses + 1))of8-${pages[$presses]}" "$presses"
+  shoot "first-run-$((presses + 1))of8-${pages[$presses]}" "$presses" init
 done
 normal_pages=(0 2 3 4 5 6)
 for presses in 0 1 2 3 4 5; do
-  shoot "" "normal-$((presses + 1))of6-${pages[${normal_pages[$presses]}]}" "$presses"
+  shoot "normal-$((presses + 1))of6-${pages[${normal_pages[$presses]}]}" "$presses"
 done

@@ -4,10 +4,11 @@
 #   sntp_e2e.sh BINDIR WORKDIR
 # BINDIR holds sntpquery.exe and SNTP.dll. Exit 0 all passed, 1 a failure,
 # 77 skipped (no root or no namespaces here).
-set -u
+set -euo pipefail
 bindir=$1
 work=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=tools/testnet.sh
 . "$root/tools/testnet.sh"
 
 why=$(zara_net_usable) || { echo "SKIP: end-to-end test needs a private network: $why"; exit 77; }
@@ -15,12 +16,8 @@ why=$(zara_net_usable) || { echo "SKIP: end-to-end test needs a private network:
 rm -rf "$work" && mkdir -p "$work"
 zara_net_up "$work"
 trap zara_net_down EXIT
-# The namespace's prefix and loader follow the program's bitness.
-if [ "$("$root/tools/pe-bits" "$bindir/sntpquery.exe")" = 64 ]; then
-  export ZARA_NET_WINEARCH=win64; zara_net_wine_start /usr/lib/wine/wine64
-else
-  export ZARA_NET_WINEARCH=win32; zara_net_wine_start /usr/lib/wine/wine
-fi
+# The namespace's prefix and loader follow the program's bits.
+zara_net_wine_start "$bindir/sntpquery.exe"
 
 # An emulated machine (ZARA_E2E_EMULATED=1) is many times slower. Wine's
 # desktop process is held open there, as its start can outlast Wine's own wait
@@ -35,20 +32,21 @@ if [ "${ZARA_E2E_EMULATED:-}" = 1 ]; then
   zara_net_wine "$root/tools/wine-keep-desktop" "$bindir/wine_desktop_keeper.exe" || exit 1
 fi
 
+# shellcheck source=tests/checks.sh
 . "$root/tests/checks.sh"
 
 # Runs sntpquery with the given arguments; sets out, code and seconds.
 query() {
   local start end
   start=$(date +%s.%N)
+  code=0
   # Windows programs end their lines with CR LF.
-  out=$(zara_net_wine "$root/tools/wine-run" "$bindir/sntpquery.exe" "$@" 2>"$work/stderr")
-  code=$?
+  out=$(zara_net_wine "$root/tools/wine-run" "$bindir/sntpquery.exe" "$@" 2>"$work/stderr") || code=$?
   out=${out//$'\r'/}
   end=$(date +%s.%N)
   seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }')
   echo "  \$ sntpquery $* -> exit $code in ${seconds}s"
-  [ -z "$out" ] || sed 's/^/  | /' <<<"$out"
+  [ -z "$out" ] || echo "  | ${out//$'\n'/$'\n'  | }"
 }
 
 # Offset in seconds of the last result line that has the given code.
@@ -130,7 +128,8 @@ time.sleep(60)
 holder=$!
 sleep 0.5
 query "$zara_net_server"
-kill $holder 2>/dev/null; wait $holder 2>/dev/null
+kill "$holder" 2>/dev/null || true
+wait "$holder" 2>/dev/null || true
 check "local port 123 taken gives code 2 Winsock Error" [ "$code" -eq 2 ]
 
 # Without a display Wine makes no windows but message-only ones, which are

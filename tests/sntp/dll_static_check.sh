@@ -1,9 +1,10 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Static checks of the shipped binaries, run without executing them:
 # SNTP.dll and sntpquery.exe import system DLLs only (the C++ runtime, libgcc
 # and winpthread are linked in), and SNTP.dll exports exactly QueryServer @1,
 # SNTPCleanUp @2, isConnected @3 and setLoopFunction @4.
 #   dll_static_check.sh OBJDUMP SNTP.dll sntpquery.exe
+set -euo pipefail
 objdump=$1
 dll=$2
 exe=$3
@@ -17,7 +18,7 @@ for binary in "$dll" "$exe"; do
   imports=$("$objdump" -p "$binary" | sed -n 's/^[[:space:]]*DLL Name: //p')
   [ -n "$imports" ] || fail "$(basename "$binary"): no import table found"
   for name in $imports; do
-    if echo "$name" | tr 'a-z' 'A-Z' | grep -Eq "$system_dlls"; then
+    if grep -Eq "$system_dlls" <<<"${name^^}"; then
       echo "ok: $(basename "$binary") imports $name"
     else
       fail "$(basename "$binary") imports $name, not a system DLL"

@@ -3,7 +3,7 @@
 # and runs it: natively where this machine executes 32-bit code, else under
 # qemu-i386. Exit 77 (skipped) when neither a 32-bit compiler nor a way to run
 # the result is at hand.   export_convention_test.sh WORKDIR
-set -u
+set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$1
 mkdir -p "$work"

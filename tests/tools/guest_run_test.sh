@@ -4,20 +4,21 @@
 # guest gets its output, status, shared folder and host name through.
 #   guest_run_test.sh WORKDIR
 # Exit 0 all passed, 1 a failure, 77 skipped (no QEMU here).
-set -u
+set -euo pipefail
 work=$1
 guest_run=$(cd "$(dirname "$0")/../../tools" && pwd)/guest-run
 command -v qemu-system-x86_64 >/dev/null || { echo "SKIP: no qemu-system-x86_64 (tools/setup.sh installs it)"; exit 77; }
 
 rm -rf "$work" && mkdir -p "$work/tmp" "$work/share"
 export TMPDIR=$work/tmp
+# shellcheck source=tests/checks.sh
 . "$(dirname "$0")/../checks.sh"
 
 # Runs guest-run with the arguments; sets out, err, code and seconds.
 run() {
   local start=$SECONDS
-  "$guest_run" "$@" >"$work/out" 2>"$work/err" </dev/null
-  code=$?
+  code=0
+  "$guest_run" "$@" >"$work/out" 2>"$work/err" </dev/null || code=$?
   seconds=$((SECONDS - start))
   out=$(cat "$work/out") err=$(cat "$work/err")
   echo "  \$ guest-run $* -> exit $code in ${seconds}s"
@@ -57,6 +58,7 @@ echo "from the host" >"$probe"
   echo changed >probe.txt; hostname; getent hosts \"\$(hostname)\" >/dev/null && echo resolves
   [ -e '$hidden' ] && echo 'host /tmp shows'; exit 3"
  declare -p code out >"$work/run.vars")
+# shellcheck source=/dev/null
 . "$work/run.vars"
 hidden_stays_hidden() { ! grep -q "host /tmp shows" <<<"$out"; }
 check "the command's status is guest-run's" [ "$code" -eq 3 ]
