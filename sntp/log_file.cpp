@@ -13,14 +13,16 @@ namespace sntp {
 
 namespace {
 
-// The full path of the process's main executable, not of this library.
-std::string ExecutablePath() {
-  std::vector<char> buffer(MAX_PATH);
+// The full path of the process's main executable, not of this library. Read
+// wide: the ANSI form turns a folder name outside the ANSI code page into
+// '?' and names a file that cannot be opened.
+std::u16string ExecutablePath() {
+  std::vector<wchar_t> buffer(MAX_PATH);
   for (;;) {
     const DWORD size = static_cast<DWORD>(buffer.size());
-    const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), size);
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), size);
     if (length == 0) return {};
-    if (length < size) return std::string(buffer.data(), length);
+    if (length < size) return std::u16string(buffer.data(), buffer.data() + length);
     if (buffer.size() >= 32768) return {};
     buffer.resize(buffer.size() * 2);
   }
@@ -32,8 +34,9 @@ std::string LocaleTimeSeparator() {
   return separator;
 }
 
-void AppendToFile(const std::string& path, const std::string& text) {
-  const TKernelHandle file = OwnKernelHandle(CreateFileA(path.c_str(), FILE_APPEND_DATA,
+void AppendToFile(const std::u16string& path, const std::string& text) {
+  const std::wstring widePath(path.begin(), path.end());
+  const TKernelHandle file = OwnKernelHandle(CreateFileW(widePath.c_str(), FILE_APPEND_DATA,
                                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                                         FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;

@@ -32,13 +32,13 @@ std::string FormatLogLine(const TLocalDateTime& now, std::string_view timeSepara
   return line;
 }
 
-std::string LogFilePathFor(std::string_view executablePath) {
-  const std::size_t separator = executablePath.find_last_of("\\:");
-  const std::string_view directory = separator == std::string_view::npos
-                                         ? std::string_view{}
-                                         : executablePath.substr(0, separator + 1);
-  std::string path(directory);
-  path += "sntp.log";
+std::u16string LogFilePathFor(std::u16string_view executablePath) {
+  const std::size_t separator = executablePath.find_last_of(u"\\:");
+  const std::u16string_view directory = separator == std::u16string_view::npos
+                                            ? std::u16string_view{}
+                                            : executablePath.substr(0, separator + 1);
+  std::u16string path(directory);
+  path += u"sntp.log";
   return path;
 }
 

@@ -17,7 +17,8 @@ std::string FormatLogLine(const TLocalDateTime& now, std::string_view timeSepara
                           std::string_view message);
 
 // "sntp.log" in the directory of the executable: the path up to and
-// including its last '\' or ':' (none: the bare file name).
-std::string LogFilePathFor(std::string_view executablePath);
+// including its last '\' or ':' (none: the bare file name). UTF-16, as the
+// system gives it, so that any folder name survives.
+std::u16string LogFilePathFor(std::u16string_view executablePath);
 
 }  // namespace sntp

@@ -140,4 +140,32 @@ query --repeat $((1 + warm)) "$zara_net_server"
 check "with no display a query still answers with code 0" [ "$code" -eq 0 ]
 [ -z "$saved_display" ] || export DISPLAY=$saved_display
 
+# A clock installed in a folder whose name the ANSI code page cannot spell
+# (Greek and Cyrillic; Windows-1252 has neither) still gets its sntp.log. Wine
+# takes its ANSI code page from the locale: C.UTF-8, present on every Debian,
+# gives 1252 and keeps file names UTF-8 on the Linux side. The working folder
+# is another one, so only the executable's path can lead the log there.
+installed="$work/Ρολόι-Часы"
+mkdir -p "$installed"
+cp "$bindir/sntpquery.exe" "$bindir/SNTP.dll" "$installed/"
+loader=/usr/lib/wine/wine
+[ "$("$root/tools/pe-bits" "$installed/sntpquery.exe")" = 64 ] && loader=/usr/lib/wine/wine64
+ansi_code_page=$(LC_ALL=C.UTF-8 zara_net_wine "$loader" reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' \
+  /v ACP 2>/dev/null | sed -n 's/^.*REG_SZ *\([0-9]*\).*$/\1/p')
+check "Wine's ANSI code page under C.UTF-8 is 1252 (it is '$ansi_code_page')" [ "$ansi_code_page" = 1252 ]
+(cd "$work" && LC_ALL=C.UTF-8 zara_net_wine "$root/tools/wine-run" "$installed/sntpquery.exe" \
+  --repeat $((1 + warm)) "$zara_net_server" >"$work/installed.out" 2>&1)
+code=$?
+sed 's/^/  | /' "$work/installed.out"
+check "from a Greek and Cyrillic folder a query answers with code 0" [ "$code" -eq 0 ]
+# Each line: "dd.mm hh:nn:ss", three blanks, the message, CR LF; a line not so
+# made is kept whole, so that it shows in the comparison.
+log_messages() {
+  sed -E 's/^[0-9]{2}\.[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}   (.*)\r$/\1/' "$1"
+}
+expected_log=$(printf -- '-%.0s' $(seq 53); echo; echo "SNTP Object is created"
+  for _ in $(seq $((1 + warm))); do echo "Querying $zara_net_server"; done; echo "SNTP Object is destroyed")
+check "... and its sntp.log beside it holds the load marker, the queries and the clean-up" \
+  [ "$(log_messages "$installed/sntp.log" 2>&1)" = "$expected_log" ]
+
 checks_summary

@@ -4,7 +4,9 @@ also hold for the shipped i686 build on machines that cannot run it:
 
     check_quickintro_binary.py QUICKINTRO-EXE COMPILED-LAYOUT
 
-- a GUI program that imports system DLLs only;
+- a GUI program that imports system DLLs only, declares Windows Vista (6.0)
+  as the oldest system it runs on and imports nothing newer (the list in
+  tests/support/newer_than_vista_imports.txt);
 - its resources: "TQUICKFORM" (byte for byte the compiled layout), the
   cursor group "VIDUVIDIVA" with its one 32 x 32 cursor and hot spot 7, 0,
   the icon group "MAINICON" with its one 32 x 32 256-colour icon, a manifest
@@ -19,6 +21,8 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comct
                "shell32.dll", "ole32.dll", "msimg32.dll"}
 RT_CURSOR, RT_ICON, RT_RCDATA, RT_GROUP_CURSOR, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 1, 3, 10, 12, 14, 16, 24
 GUI_SUBSYSTEM = 2
+VISTA = (6, 0)
+NEWER_THAN_VISTA = Path(__file__).resolve().parent.parent / "support" / "newer_than_vista_imports.txt"
 
 
 class PeFile:
@@ -32,6 +36,8 @@ class PeFile:
         magic = struct.unpack_from("<H", data, self.optional)[0]
         self.plus = magic == 0x20B
         self.subsystem = struct.unpack_from("<H", data, self.optional + 68)[0]
+        versions = struct.unpack_from("<HH4xHH", data, self.optional + 40)
+        self.os_version, self.subsystem_version = versions[:2], versions[2:]
         directories = self.optional + (112 if self.plus else 96)
         self.directories = [struct.unpack_from("<II", data, directories + 8 * i) for i in range(16)]
         table = self.optional + optional_size
@@ -47,15 +53,27 @@ class PeFile:
         start = self.offset(rva)
         return self.data[start:self.data.index(b"\0", start)].decode("ascii")
 
-    def imported_dlls(self):
+    def imports(self):
+        """{dll (lower case): [function imported by name]}"""
         rva, _ = self.directories[1]
-        names, at = [], self.offset(rva)
+        found, at = {}, self.offset(rva)
         while True:
-            name_rva = struct.unpack_from("<12xI", self.data, at)[0]
+            lookup_rva, name_rva, address_rva = struct.unpack_from("<I8xII", self.data, at)
             if name_rva == 0:
-                return names
-            names.append(self.string_at(name_rva).lower())
+                return found
+            found[self.string_at(name_rva).lower()] = self.functions_named(lookup_rva or address_rva)
             at += 20
+
+    def functions_named(self, lookup_rva):
+        entry_format, by_ordinal = ("<Q", 1 << 63) if self.plus else ("<I", 1 << 31)
+        names, at = [], self.offset(lookup_rva)
+        while True:
+            entry = struct.unpack_from(entry_format, self.data, at)[0]
+            if entry == 0:
+                return names
+            if not entry & by_ordinal:
+                names.append(self.string_at(entry + 2))  # after the 16-bit hint
+            at += struct.calcsize(entry_format)
 
     def resources(self):
         """{(type, name): data}, type and name as int ids or upper-case strings."""
@@ -96,8 +114,17 @@ def check(exe, layout):
     for option in (b"--press-next", b"--report-painted"):
         expect(option not in data, f"carries the test option {option.decode()}")
     expect(pe.subsystem == GUI_SUBSYSTEM, f"subsystem {pe.subsystem}, not a GUI program")
-    for dll in pe.imported_dlls():
+    expect((pe.os_version, pe.subsystem_version) == (VISTA, VISTA),
+           f"declares os {pe.os_version[0]}.{pe.os_version[1]} subsystem {pe.subsystem_version[0]}."
+           f"{pe.subsystem_version[1]}, not 6.0 (Windows Vista)")
+    newer_than_vista = {line.split()[0] for line in NEWER_THAN_VISTA.read_text().splitlines()
+                        if line.strip() and not line.startswith("#")}
+    imports = pe.imports()
+    expect(any(imports.values()), "no imported functions found")
+    for dll, functions in imports.items():
         expect(dll in SYSTEM_DLLS or dll.startswith("api-ms-win-crt-"), f"imports {dll}, not a system DLL")
+        newer = sorted(newer_than_vista.intersection(functions))
+        expect(not newer, f"imports from {dll} functions newer than Windows Vista: {' '.join(newer)}")
     found = pe.resources()
     expect(found.get((RT_RCDATA, "TQUICKFORM")) == Path(layout).read_bytes(),
            "TQUICKFORM differs from the compiled layout")

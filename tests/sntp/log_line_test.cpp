@@ -18,16 +18,22 @@ TEST(LogLine, DayMonthTimeThreeBlanksMessageCrLf) {
 }
 
 TEST(LogFile, LivesBesideTheExecutable) {
-  struct Case { const char* Executable; const char* Log; };
+  struct Case { const char16_t* Executable; const char16_t* Log; };
   const Case cases[] = {
-      {"C:\\Program Files\\Clock\\clock.exe", "C:\\Program Files\\Clock\\sntp.log"},
-      {"C:\\clock.exe", "C:\\sntp.log"},
-      {"C:clock.exe", "C:sntp.log"},
-      {"\\\\server\\share\\clock.v2\\clock.exe", "\\\\server\\share\\clock.v2\\sntp.log"},
-      {"clock.exe", "sntp.log"},
-      {"", "sntp.log"},
+      {u"C:\\Program Files\\Clock\\clock.exe", u"C:\\Program Files\\Clock\\sntp.log"},
+      {u"C:\\clock.exe", u"C:\\sntp.log"},
+      {u"C:clock.exe", u"C:sntp.log"},
+      {u"\\\\server\\share\\clock.v2\\clock.exe", u"\\\\server\\share\\clock.v2\\sntp.log"},
+      {u"\\\\?\\C:\\Clock\\clock.exe", u"\\\\?\\C:\\Clock\\sntp.log"},
+      {u"clock.exe", u"sntp.log"},
+      {u"", u"sntp.log"},
+      // Greek and Cyrillic, which Windows-1252 lacks, a character beyond the
+      // BMP, and one whose Shift-JIS trail byte is '\' (U+8868) stay whole.
+      {u"D:\\\u038F\u03C1\u03B1-\u0427\u0430\u0441\u044B\\clock.exe",
+       u"D:\\\u038F\u03C1\u03B1-\u0427\u0430\u0441\u044B\\sntp.log"},
+      {u"D:\\\U0001F570\u8868\\clock.exe", u"D:\\\U0001F570\u8868\\sntp.log"},
   };
-  for (const Case& c : cases) EXPECT_EQ(LogFilePathFor(c.Executable), c.Log) << c.Executable;
+  for (const Case& c : cases) EXPECT_EQ(LogFilePathFor(c.Executable), std::u16string(c.Log));
 }
 
 }  // namespace
