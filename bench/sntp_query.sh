@@ -5,11 +5,17 @@
 # after it); QueryServer's time with a name server that never answers; wall
 # time per query (median of 20 separate runs, and 20 queries in one process),
 # the process's CPU time, and the CPU time spent waiting 4 s for a silent
-# server. Run as root after a Windows build:
-#   bench/sntp_query.sh [BINDIR]      (default: build/windows-x64/bin)
+# server; and what the log says of one query. Run as root after a Windows
+# build:
+#   bench/sntp_query.sh [--hold-port-123] [BINDIR]   (default: build/windows-x64/bin)
+# With --hold-port-123 another program holds local UDP port 123 of the
+# client throughout, as Windows' time service does, and the library asks
+# without its listener.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+hold=0
+if [ "${1:-}" = --hold-port-123 ]; then hold=1; shift; fi
 bin=${1:-$root/build/windows-x64/bin}
 # shellcheck source=tools/testnet.sh
 . tools/testnet.sh
@@ -21,6 +27,12 @@ read -r bits _ < <(tools/wine-loader "$bin/sntpquery.exe")
 zara_net_up "$root/build/bench-net"
 trap 'zara_net_down; zara_wine_stop' EXIT
 zara_net_wine_start "$bin/sntpquery.exe"
+if [ "$hold" = 1 ]; then
+  zara_net_hold_port_123
+  echo "local UDP port 123: held by another program (the library asks without its listener)"
+else
+  echo "local UDP port 123: free (the library listens there during each query)"
+fi
 
 # chrony answers within a second or two of its start.
 for _ in 1 2 3 4 5; do
@@ -84,3 +96,9 @@ awk -v w="$wall" -v u="$user" -v s="$sys" -v p="$((p1 - p0))" -v sv="$((s1 - s0)
   printf "silent server: code 1 after %.2f s wall, CPU %.3f s in all (Wine start-up included)\n", w, u + s
   printf "while waiting: %.1f%% of one core for the process, %.1f%% for its wineserver (target: under 2%%)\n",
          100 * p / hz / 2, 100 * sv / hz / 2 }'
+
+# What the log says of one query.
+log_size=$(stat -c %s "$bin/sntp.log" 2>/dev/null || echo 0)
+zara_net_wine tools/wine-run "$bin/sntpquery.exe" "$zara_net_server" >/dev/null 2>&1 || true
+echo "log of one query:"
+tail -c +$((log_size + 1)) "$bin/sntp.log" | tr -d '\r' | sed 's/^/  /'

@@ -2,7 +2,7 @@
 // What the SNTP client takes from the platform, behind small interfaces so
 // that the client itself makes no platform call: its two datagram ports, its
 // exchange timer, this host's addresses and the address resolver, the
-// clocks and the request stamps. The library gives it Winsock sockets and
+// counter and the clock, and the request stamps. The library gives it Winsock sockets and
 // the system's clocks (system_platform.h); tests give it fakes.
 #include <cstdint>
 #include <functional>
@@ -83,9 +83,11 @@ class TClientPlatform {
   // Throws ESocketException for any other text.
   virtual uint32_t ResolveAddress(const std::string& text) = 0;
 
-  // Milliseconds since system start, wrapping at 2^32.
-  virtual uint32_t TickCount() = 0;
-  // The local calendar date and time of day.
+  // A monotonic count of microseconds, finer than the millisecond: the round
+  // trip is read on it. A desktop's tick count moves in steps of 10-16 ms.
+  virtual int64_t CounterMicroseconds() = 0;
+  // The local calendar date and time of day, below the millisecond where the
+  // system's clock allows.
   virtual TLocalDateTime LocalNow() = 0;
   // 64 unpredictable bits for a request's stamp.
   virtual uint64_t RandomStamp() = 0;

@@ -6,8 +6,6 @@ namespace {
 
 constexpr double kTwoPow32 = 4294967296.0;
 constexpr uint32_t kEraZeroBit = 0x80000000u;
-constexpr uint32_t kTickMask = 0x3fffffffu;
-constexpr int32_t kTickModulus = 0x40000000;
 
 // Days from 1970-01-01 to a proleptic Gregorian date (civil-from-days inverse).
 int64_t DaysFromUnixEpoch(int64_t year, int month, int day) {
@@ -44,15 +42,13 @@ double SignMagnitudeToSeconds(uint32_t raw) {
   return (raw & 0x80000000u) ? -magnitude : magnitude;
 }
 
-int32_t RoundTripMilliseconds(uint32_t sendTick, uint32_t receiveTick) {
-  int32_t difference = static_cast<int32_t>(receiveTick & kTickMask) -
-                       static_cast<int32_t>(sendTick & kTickMask);
-  if (difference < 0) difference += kTickModulus;
-  return difference;
+double RoundTripMilliseconds(int64_t sendMicroseconds, int64_t receiveMicroseconds) {
+  if (receiveMicroseconds <= sendMicroseconds) return 0.0;
+  return static_cast<double>(receiveMicroseconds - sendMicroseconds) / 1000.0;
 }
 
 double ServerTimeAtArrival(double receiveTimestamp, double transmitTimestamp,
-                           int32_t roundTripMs) {
+                           double roundTripMs) {
   const double roundTripDays = roundTripMs / kMillisecondsPerDay;
   const double serverHoldDays = transmitTimestamp - receiveTimestamp;
   return transmitTimestamp + (roundTripDays - serverHoldDays) * 0.5;
@@ -62,7 +58,8 @@ double EncodeDayCount(const TLocalDateTime& time) {
   const int64_t date = DaysFromUnixEpoch(time.Year, time.Month, time.Day) + kUnixEpochDay;
   const int64_t milliseconds = ((time.Hour * 60LL + time.Minute) * 60 + time.Second) * 1000 +
                                time.Milliseconds;
-  return static_cast<double>(date) + milliseconds / kMillisecondsPerDay;
+  const double microseconds = static_cast<double>(milliseconds * 1000 + time.Microseconds);
+  return static_cast<double>(date) + microseconds / (kMillisecondsPerDay * 1000.0);
 }
 
 }  // namespace sntp

@@ -1,7 +1,7 @@
 #pragma once
 // Time arithmetic of the time query library, free of any platform call:
 // NTP timestamps and fixed-point fields to numbers, day counts, and the
-// tick-count rules of the round trip and of the query deadline.
+// round trip read on a monotonic counter.
 //
 // A day count is a double holding days since 1899-12-30 00:00: the integer
 // part is the date, the fraction the time of day. Day 2.0 is 1900-01-01 00:00,
@@ -21,20 +21,22 @@ double TimestampToDays(uint32_t seconds, uint32_t fraction);
 // front of a 31-bit magnitude in units of 2^-16 s. Not two's complement.
 double SignMagnitudeToSeconds(uint32_t raw);
 
-// Milliseconds from SendTick to ReceiveTick, counted modulo 2^30 so that a
-// tick counter wrapping between the two still gives a small positive number.
-int32_t RoundTripMilliseconds(uint32_t sendTick, uint32_t receiveTick);
+// Milliseconds, with their fraction, from Send to Receive on a monotonic
+// microsecond counter; a counter read out of order gives 0, never less.
+double RoundTripMilliseconds(int64_t sendMicroseconds, int64_t receiveMicroseconds);
 
 // The server's time when its reply arrived: its send time T3 plus half of the
 // time the exchange spent on the network (the round trip less the time the
 // server held the request, T3 - T2). All times are day counts.
 double ServerTimeAtArrival(double receiveTimestamp, double transmitTimestamp,
-                           int32_t roundTripMs);
+                           double roundTripMs);
 
 // A calendar date and time of day, as the platform's local clock gives it.
+// Microseconds is the part below the millisecond (0-999), where the clock
+// has one.
 struct TLocalDateTime {
   int Year = 1899, Month = 12, Day = 30;
-  int Hour = 0, Minute = 0, Second = 0, Milliseconds = 0;
+  int Hour = 0, Minute = 0, Second = 0, Milliseconds = 0, Microseconds = 0;
 };
 
 // Date plus time of day as a day count.

@@ -3,11 +3,14 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <string>
 
 #include "sntp/log_file.h"
 #include "sntp/log_line.h"
 #include "sntp/query_rules.h"
+#include "sntp/server_hold_back.h"
 #include "sntp/sntp_client.h"
 #include "sntp/socket/message_window.h"
 #include "sntp/socket/resolve.h"
@@ -24,6 +27,10 @@ namespace {
 // seen false.
 struct TLibraryState {
   TSystemPlatform Platform;
+  // The servers that asked, by kiss-o'-death, not to be asked (so often):
+  // kept for as long as the library is loaded, clean-ups included, so that
+  // a caller that cleans up between queries still obeys them.
+  TServerHoldBack HoldBack{[] { return std::chrono::steady_clock::now(); }};
   std::unique_ptr<TSNTP> Client;
   std::atomic<uint16_t> QueryResult{qrOk};
   std::atomic<double> QueryOffset{0.0};
@@ -62,8 +69,21 @@ void ReportTimeout(TComponent*) { StoreResult(qrTimeout, kFailureOffset); }
 void ReportWinsockError(TComponent*, uint16_t) { StoreResult(qrWinsockError, kFailureOffset); }
 void ReportResolveError(TComponent*) { StoreResult(qrResolveError, kFailureOffset); }
 
+// The server asks not to be asked now: no believable answer, and none to
+// wait for, so the query times out at once rather than at its deadline.
+void ReportHeldBack(TComponent*, const std::string& reason) {
+  WriteLog(reason);
+  StoreResult(qrTimeout, kFailureOffset);
+}
+
+void LogListenUnavailable(TComponent* sender, uint16_t error) {
+  const auto* client = static_cast<const TSNTPClient*>(sender);
+  WriteLog("Listening port " + client->ListenPort() + " not available (Winsock error " + std::to_string(error) +
+           "): the reply is awaited on the sending port alone");
+}
+
 TSNTP& CreateClient() {
-  auto client = std::make_unique<TSNTP>(State().Platform);
+  auto client = std::make_unique<TSNTP>(State().Platform, State().HoldBack);
   client->SetHostPort("123");
   client->SetTimeout(kQueryTimeoutMs);
   client->OnDataAvailable = ReportOk;
@@ -71,6 +91,8 @@ TSNTP& CreateClient() {
   client->OnReceiveError = ReportResolveError;
   client->OnTimeout = ReportTimeout;
   client->OnWinsockError = ReportWinsockError;
+  client->OnHeldBack = ReportHeldBack;
+  client->OnListenUnavailable = LogListenUnavailable;
   State().Client = std::move(client);
   WriteLog("SNTP Object is created");
   return *State().Client;

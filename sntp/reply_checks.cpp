@@ -1,6 +1,7 @@
 #include "sntp/reply_checks.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace sntp {
 
@@ -11,10 +12,32 @@ uint32_t LoopbackAddress() {
   return address;
 }
 
+TKissCode KissCodeOf(const TPacket& raw) {
+  if (raw[pStratum] != 0) return kcNone;
+  const std::string_view code(reinterpret_cast<const char*>(&raw[pReferenceId]), 4);
+  for (TKissCode kiss : {kcDeny, kcRestrict, kcRate}) {
+    if (code == KissCodeText(kiss)) return kiss;
+  }
+  return kcNone;
+}
+
+const char* KissCodeText(TKissCode code) {
+  switch (code) {
+    case kcDeny: return "DENY";
+    case kcRestrict: return "RSTR";
+    case kcRate: return "RATE";
+    case kcNone: break;
+  }
+  return "";
+}
+
 TReplyRefusal CheckReply(const TPacket& raw, const TArrival& arrival, const TSentRequest& request) {
   if (arrival.Length != static_cast<int>(kPacketSize)) return rrWrongSize;
   if (arrival.Source != request.ServerAddress && arrival.Source != LoopbackAddress()) return rrWrongSource;
   if (ModeOf(raw[pFlags]) != kModeServer) return rrNotServerMode;
+  // Only a kiss that answers our request is obeyed: a forged one must not
+  // silence a server.
+  if (KissCodeOf(raw) != kcNone && OriginateStampOf(raw) == request.Stamp) return rrKissOfDeath;
   if (IsNotSynchronised(raw)) return rrNotSynchronised;
   if (HasStratumOutOfRange(raw)) return rrStratumOutOfRange;
   if (HasZeroTransmitTimestamp(raw)) return rrNoTransmitTime;
@@ -29,6 +52,7 @@ const char* ReplyRefusalText(TReplyRefusal refusal) {
     case rrWrongSize: return "not 48 bytes";
     case rrWrongSource: return "not from the server";
     case rrNotServerMode: return "not a server's reply";
+    case rrKissOfDeath: return "kiss-o'-death";
     case rrNotSynchronised: return "server not synchronised";
     case rrStratumOutOfRange: return "stratum out of range";
     case rrNoTransmitTime: return "no transmit timestamp";

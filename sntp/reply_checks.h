@@ -2,8 +2,9 @@
 // Which datagrams the client takes as the reply to its request. One that a
 // check here refuses is ignored: the exchange goes on, so that a later good
 // reply is still taken, and a stray or bogus datagram can never end a query
-// with a wrong time. Only a late reply ends the exchange, without a result.
-// Free of any platform call.
+// with a wrong time. Only a late reply ends the exchange, without a result,
+// and so does a kiss-o'-death that answers the request: the server asks not
+// to be asked (so often), which the client obeys. Free of any platform call.
 #include <cstdint>
 
 #include "sntp/sntp_packet.h"
@@ -16,12 +17,27 @@ enum TReplyRefusal : uint8_t {
   rrWrongSize,          // not 48 bytes, or it could not be read
   rrWrongSource,        // from neither the server nor 127.0.0.1
   rrNotServerMode,      // not mode 4: a request (our own, heard back), a broadcast, noise
+  rrKissOfDeath,        // stratum 0 with DENY, RSTR or RATE, answering our request
   rrNotSynchronised,    // leap indicator 3: the server's clock is not set (kiss-o'-death too)
   rrStratumOutOfRange,  // stratum 0 (kiss-o'-death) or above 15 (unsynchronised)
   rrNoTransmitTime,     // transmit timestamp all zero: no time to take
   rrNotOurRequest,      // originate timestamp is not our request's stamp: late, duplicate or forged
   rrLate,               // a good reply, but its round trip exceeds the time-out
 };
+
+// What a kiss-o'-death (stratum 0, the code in the reference identifier)
+// asks of the client. Other codes ask nothing: such a reply is refused like
+// any unsynchronised one.
+enum TKissCode : uint8_t {
+  kcNone,
+  kcDeny,      // "DENY": access denied, ask no more
+  kcRestrict,  // "RSTR": access restricted, ask no more
+  kcRate,      // "RATE": asked too often, ask less often
+};
+
+TKissCode KissCodeOf(const TPacket& raw);
+// "DENY", "RSTR", "RATE"; empty for kcNone.
+const char* KissCodeText(TKissCode code);
 
 // What the client remembers of the request it sent, to judge replies by.
 struct TSentRequest {

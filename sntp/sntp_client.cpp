@@ -1,6 +1,10 @@
 #include "sntp/sntp_client.h"
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -35,9 +39,15 @@ std::string DottedAddress(uint32_t networkOrder) {
   return text;
 }
 
+// The round trip as the reply checks and RoundTrip count it.
+int32_t WholeMilliseconds(double milliseconds) {
+  return static_cast<int32_t>(std::min(std::floor(milliseconds), double{INT32_MAX}));
+}
+
 }  // namespace
 
-TSNTPClient::TSNTPClient(TClientPlatform& platform, TComponent* owner) : TComponent(owner), platform_(platform) {}
+TSNTPClient::TSNTPClient(TClientPlatform& platform, TServerHoldBack& holdBack, TComponent* owner)
+    : TComponent(owner), platform_(platform), holdBack_(holdBack) {}
 
 TSNTPClient::~TSNTPClient() {
   // The ports and the timer belong to no other component, so they go with
@@ -78,8 +88,9 @@ void TSNTPClient::PreparePorts() {
   listenSocket_ = platform_.CreatePort();
   for (TDatagramPort* port : {sendSocket_.get(), listenSocket_.get()}) {
     port->OnDatagram = [this, port](uint16_t error) { HandleDatagram(*port, error); };
-    port->OnError = [this](uint16_t error) { HandleSocketError(error); };
   }
+  sendSocket_->OnError = [this](uint16_t error) { HandleSocketError(error); };
+  listenSocket_->OnError = [this](uint16_t error) { HandleListenError(error); };
   sendSocket_->OnNameFound = [this](uint16_t error, const std::string& address) { HandleNameFound(error, address); };
   CreateTimer();
   DisableTimer();
@@ -162,13 +173,25 @@ void TSNTPClient::StartExchange() {
     received_ = false;
     return;
   }
+  destination_ = serverIp_ != kNoAddress ? serverIp_ : hostAddr_;
+  if (HoldsBack()) return;
   DebugTrace("SNTP > listening");
+  listenerLost_ = false;
   listenSocket_->Listen(listenPort_);
-  const std::string& destination = serverIp_ != kNoAddress ? serverIp_ : hostAddr_;
-  DebugTrace("SNTP > connecting ", destination);
-  sendSocket_->Connect(destination, hostPort_);
+  DebugTrace("SNTP > connecting ", destination_);
+  sendSocket_->Connect(destination_, hostPort_);
   DebugTrace("SNTP > sending");
   SendRequest();
+}
+
+// A server that asked not to be asked now is sent nothing: the exchange
+// ends at once rather than at its time-out.
+bool TSNTPClient::HoldsBack() {
+  const std::optional<std::string> reason = holdBack_.Refusal(destination_);
+  if (!reason) return false;
+  DisableTimer();
+  Fire(OnHeldBack, static_cast<TComponent*>(this), *reason);
+  return true;
 }
 
 void TSNTPClient::SendRequest() {
@@ -177,7 +200,7 @@ void TSNTPClient::SendRequest() {
   sentRequest_.ServerAddress = serverAddress_;
   sentRequest_.TimeoutMs = timeout_;
   const TPacket request = BuildRequest(sentRequest_.Stamp);
-  sendTick_ = platform_.TickCount();
+  sendMicroseconds_ = platform_.CounterMicroseconds();
   sendSocket_->Send(request);
 }
 
@@ -195,13 +218,15 @@ void TSNTPClient::HandleDatagram(TDatagramPort& sender, uint16_t error) {
 }
 
 void TSNTPClient::ReadDatagram(TDatagramPort& port, uint16_t error) {
-  const uint32_t receiveTick = platform_.TickCount();
+  const int64_t receiveMicroseconds = platform_.CounterMicroseconds();
   if (!port.IsOpen()) return;
   TPacket raw{};
   TArrival arrival;
   arrival.Length = port.Receive(raw, arrival.Source);
-  arrival.RoundTripMs = RoundTripMilliseconds(sendTick_, receiveTick);
+  const double roundTripMs = RoundTripMilliseconds(sendMicroseconds_, receiveMicroseconds);
+  arrival.RoundTripMs = WholeMilliseconds(roundTripMs);
   const TReplyRefusal refusal = CheckReply(raw, arrival, sentRequest_);
+  if (refusal == rrKissOfDeath) return TakeKissOfDeath(raw);
   if (refusal != rrAcceptable && refusal != rrLate) {
     // Asked on this host, ListenSocket hears the request itself: refused
     // like any datagram that is no answer to it.
@@ -209,21 +234,36 @@ void TSNTPClient::ReadDatagram(TDatagramPort& port, uint16_t error) {
     return;
   }
   roundTrip_ = arrival.RoundTripMs;
-  TakeReply(raw, refusal, error);
+  TakeReply(raw, refusal, roundTripMs, error);
 }
 
-// A late reply ends the exchange too, but fires no event.
-void TSNTPClient::TakeReply(const TPacket& raw, TReplyRefusal refusal, uint16_t error) {
+void TSNTPClient::EndExchangeOn(const TPacket& raw) {
   DisableTimer();
   received_ = true;
   DebugTrace("SNTP > received");
   rawReply_ = raw;
   DecodeReply(raw, reply_);
   ClosePorts();
+}
+
+// A late reply ends the exchange too, but fires no event.
+void TSNTPClient::TakeReply(const TPacket& raw, TReplyRefusal refusal, double roundTripMs, uint16_t error) {
+  EndExchangeOn(raw);
   if (refusal == rrLate) return;
-  reply_.ServerTime = ServerTimeAtArrival(reply_.ReceiveTimestamp, reply_.TransmitTimestamp, roundTrip_);
+  // The round trip as measured, below the millisecond: in whole milliseconds
+  // it would put the server's time up to half of one off.
+  reply_.ServerTime = ServerTimeAtArrival(reply_.ReceiveTimestamp, reply_.TransmitTimestamp, roundTripMs);
   reply_.InvalidReply = IsInvalidReply(raw);
+  holdBack_.TakeGoodReply(destination_);
   Fire(OnDataAvailable, static_cast<TComponent*>(this), error);
+}
+
+// The server answered, but asks not to be asked (so often): no time to take,
+// and nothing more to wait for.
+void TSNTPClient::TakeKissOfDeath(const TPacket& raw) {
+  EndExchangeOn(raw);
+  const std::string reason = holdBack_.TakeKiss(destination_, KissCodeOf(raw));
+  Fire(OnHeldBack, static_cast<TComponent*>(this), reason);
 }
 
 void TSNTPClient::HandleTimeout(TComponent* sender) {
@@ -240,6 +280,15 @@ void TSNTPClient::HandleTimeout(TComponent* sender) {
 }
 
 void TSNTPClient::HandleSocketError(uint16_t error) { Fire(OnWinsockError, static_cast<TComponent*>(this), error); }
+
+// The reply comes to SendSocket's own port anyway: a listener that cannot be
+// had (its port held by another program, or refused) costs nothing but the
+// second way in.
+void TSNTPClient::HandleListenError(uint16_t error) {
+  if (listenerLost_) return;
+  listenerLost_ = true;
+  Fire(OnListenUnavailable, static_cast<TComponent*>(this), error);
+}
 
 void TSNTPClient::ReleaseResources() {
   DebugTrace("SNTP > unload winsock...");

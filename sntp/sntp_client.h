@@ -7,8 +7,15 @@
 // Two ports take part: SendSocket sends the request and receives the reply
 // on a port the system picks; ListenSocket listens on local port ListenPort
 // ("123") of all interfaces during the exchange. A datagram on either one is
-// handled the same way. The ports, the timer and the clocks come from the
-// platform the client is given, so the client makes no platform call.
+// handled the same way. The listener is a second way in, never a condition:
+// where another program holds the port (Windows' time service does) the
+// exchange goes on over SendSocket alone. The ports, the timer and the
+// clocks come from the platform the client is given, so the client makes no
+// platform call.
+//
+// A kiss-o'-death that answers the request ends the exchange, and the
+// hold-back record the client is given keeps the server from being asked
+// again too soon, or at all; a server held back is not sent anything.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,15 +23,19 @@
 #include "sntp/client_platform.h"
 #include "sntp/component.h"
 #include "sntp/reply_checks.h"
+#include "sntp/server_hold_back.h"
 #include "sntp/sntp_packet.h"
 
 namespace sntp {
 
 using TSNTPError = TErrorCodeEvent;
+// The client's reason, as the log says it.
+using THeldBackEvent = std::function<void(TComponent* sender, const std::string& reason)>;
 
 class TSNTPClient : public TComponent {
  public:
-  explicit TSNTPClient(TClientPlatform& platform, TComponent* owner = nullptr);
+  // Platform and HoldBack outlive the client.
+  TSNTPClient(TClientPlatform& platform, TServerHoldBack& holdBack, TComponent* owner = nullptr);
   ~TSNTPClient() override;
 
   // The server: a dotted IPv4 address or a host name.
@@ -68,11 +79,18 @@ class TSNTPClient : public TComponent {
   TSNTPError OnWinsockError;       // a port reported a failure
   TNotifyEvent OnResolveError;     // the server's address was not found in time
   TNotifyEvent OnReceiveError;     // handling a datagram failed
+  // The server asks not to be asked: nothing was sent to it, or its
+  // kiss-o'-death ended the exchange.
+  THeldBackEvent OnHeldBack;
+  // ListenSocket could not be opened (Error): the exchange goes on over
+  // SendSocket alone. Told once per exchange.
+  TSNTPError OnListenUnavailable;
 
  protected:
   // The handlers of both ports' notifications.
   void HandleDatagram(TDatagramPort& sender, uint16_t error);
   void HandleSocketError(uint16_t error);
+  void HandleListenError(uint16_t error);
 
  private:
   void PreparePorts();
@@ -84,9 +102,12 @@ class TSNTPClient : public TComponent {
   void TakeServerAddress(uint32_t address);
   void StartExchangeIfResolved();
   void StartExchange();
+  bool HoldsBack();
   void SendRequest();
   void ReadDatagram(TDatagramPort& port, uint16_t error);
-  void TakeReply(const TPacket& raw, TReplyRefusal refusal, uint16_t error);
+  void EndExchangeOn(const TPacket& raw);
+  void TakeReply(const TPacket& raw, TReplyRefusal refusal, double roundTripMs, uint16_t error);
+  void TakeKissOfDeath(const TPacket& raw);
 
   // The exchange's timer. Without one (it could not be made) the client
   // still works: a caller's own deadline calls HandleTimeout, which ends an
@@ -96,6 +117,7 @@ class TSNTPClient : public TComponent {
   void DisableTimer();
 
   TClientPlatform& platform_;
+  TServerHoldBack& holdBack_;
   TSNTPReply reply_;
   TPacket rawReply_{};
   int32_t roundTrip_ = 0;
@@ -103,7 +125,11 @@ class TSNTPClient : public TComponent {
   // The server's name is being looked up: no request has gone out yet.
   bool resolving_ = false;
   TSentRequest sentRequest_;
-  uint32_t sendTick_ = 0;
+  int64_t sendMicroseconds_ = 0;
+  // Where this exchange's request goes, dotted: the server it holds back.
+  std::string destination_;
+  // ListenSocket reported a failure in this exchange.
+  bool listenerLost_ = false;
   std::string hostAddr_;
   std::string hostPort_ = "123";
   std::string listenPort_ = "123";

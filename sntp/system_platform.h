@@ -1,14 +1,16 @@
 #pragma once
 // The platform the library gives its SNTP client: Winsock sockets as its
 // datagram ports, the exchange timer whose ticks come through a window, this
-// host's addresses and the resolver over Winsock, the system's tick counter,
-// local time and random numbers.
+// host's addresses and the resolver over Winsock, the performance counter,
+// the most precise local time the system gives, and random numbers.
 #include "sntp/client_platform.h"
 #include "sntp/timer/timer_clock.h"
 
 namespace sntp {
 
-// The local calendar date and time of day, with milliseconds.
+// The local calendar date and time of day, below the millisecond: the
+// system's precise time where it has one (Windows 8 and later), converted
+// with the time zone's rules for that instant.
 TLocalDateTime LocalTimeNow();
 
 class TSystemPlatform final : public TClientPlatform {
@@ -21,7 +23,7 @@ class TSystemPlatform final : public TClientPlatform {
   std::unique_ptr<TExchangeTimer> CreateTimer(int32_t intervalMs, std::function<void()> onTimeout) override;
   std::vector<std::string> LocalAddresses() override;
   uint32_t ResolveAddress(const std::string& text) override;
-  uint32_t TickCount() override;
+  int64_t CounterMicroseconds() override;
   TLocalDateTime LocalNow() override;
   uint64_t RandomStamp() override;
 

@@ -5,7 +5,8 @@
 #                             server ns: 10.213.0.1 chrony serving time on UDP 123
 #                                        10.213.0.3 a silent host: reads requests, never answers
 #                                        10.213.0.10-15 scripted replies (zara_net_scripted_*,
-#                                          tools/testnet/scripted_ntp.py)
+#                                          tools/testnet/scripted_ntp.py); zara_net_scripted_received
+#                                          ADDRESS counts the datagrams one of them got
 #                                        10.213.0.53 the name server: says "no such name" at
 #                                          once, except for names under silent.test, which
 #                                          it reads and never answers
@@ -16,6 +17,8 @@
 #   zara_net_wine CMD...    runs CMD in the client ns under Wine, with that wineserver
 #                           and prefix of its own (sockets are made by the wineserver,
 #                           so it must live inside the namespace)
+#   zara_net_hold_port_123  another program holds UDP port 123 of the client ns, as
+#                           Windows' time service does, until zara_net_release_port_123
 #   zara_net_down           removes all of it
 #
 # Nothing leaves the machine: the subnet gets an unreachable route in the root
@@ -91,6 +94,35 @@ zara_net_start_scripted() {
   zara_net_name_server_pid=$!
 }
 
+zara_net_scripted_received() {
+  grep -c "^$1 received " "$zara_net_dir/scripted_ntp.log" || true
+}
+
+zara_net_hold_port_123() {
+  ip netns exec "$zara_net_cli" /usr/bin/python3 -c "
+import socket, time
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.bind(('0.0.0.0', 123))
+print('held', flush=True)
+time.sleep(3600)
+" </dev/null >"$zara_net_dir/port_123_holder.log" 2>&1 &
+  zara_net_holder_pid=$!
+  local _
+  for _ in $(seq 50); do
+    grep -q held "$zara_net_dir/port_123_holder.log" && return 0
+    sleep 0.1
+  done
+  echo "zara_net_hold_port_123: port 123 could not be held" >&2
+  return 1
+}
+
+zara_net_release_port_123() {
+  [ -n "${zara_net_holder_pid:-}" ] || return 0
+  kill "$zara_net_holder_pid" 2>/dev/null || true
+  wait "$zara_net_holder_pid" 2>/dev/null || true
+  zara_net_holder_pid=
+}
+
 zara_net_start_chrony() {
   cat >"$zara_net_dir/chrony.conf" <<CONF
 local stratum 8
@@ -142,6 +174,7 @@ zara_net_wine_start() {
 
 zara_net_down() {
   [ -n "${zara_net_dir:-}" ] || return 0
+  zara_net_release_port_123
   zara_net_wine wineserver -k </dev/null >/dev/null 2>&1 || true
   local pids="${zara_net_chrony_pid:-} ${zara_net_silent_pid:-} ${zara_net_scripted_pid:-} ${zara_net_name_server_pid:-}"
   # shellcheck disable=SC2086

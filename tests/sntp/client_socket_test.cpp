@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -61,7 +62,8 @@ class TResponder {
 // listening socket take any free port, so that most tests need no port 123.
 struct TClientOnSockets {
   TSystemPlatform Platform;
-  TSNTP Client{Platform};
+  TServerHoldBack HoldBack{[] { return std::chrono::steady_clock::now(); }};
+  TSNTP Client{Platform, HoldBack};
   Calls Events;
   const DWORD TestThread = GetCurrentThreadId();
 
@@ -77,6 +79,7 @@ struct TClientOnSockets {
     };
     Client.OnResolveError = [this](TComponent*) { Events.push_back("resolve"); };
     Client.OnWinsockError = [this](TComponent*, uint16_t e) { Events.push_back("winsock " + std::to_string(e)); };
+    Client.OnListenUnavailable = [this](TComponent*, uint16_t e) { Events.push_back("no listener " + std::to_string(e)); };
   }
   bool QueryAndWaitForEvents(size_t count) {
     Client.Query();
@@ -102,6 +105,17 @@ TEST(ClientOnSockets, HoldsLocalPort123OnlyDuringTheExchange) {
   EXPECT_FALSE(test::CanBindUdpPort(123));
   ASSERT_TRUE(PumpUntil([&] { return !t.Events.empty(); }));
   EXPECT_TRUE(test::CanBindUdpPort(123));
+}
+
+// Another program holds the listening port, as Windows' time service holds
+// 123: Winsock refuses the bind, and the reply comes to the sending socket.
+TEST(ClientOnSockets, ListeningPortHeldByAnotherProgramStillGetsTheReply) {
+  const test::TUdpPortHolder holder;
+  ASSERT_TRUE(holder.Held());
+  TResponder responder;
+  TClientOnSockets t(responder, "127.0.0.1", std::to_string(holder.Port()));
+  ASSERT_TRUE(t.QueryAndWaitForEvents(2));
+  EXPECT_EQ(t.Events, (Calls{"no listener 10048", "data"}));
 }
 
 // Winsock reads a datagram too long for the 48-byte buffer as a failure and

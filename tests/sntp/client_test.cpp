@@ -1,9 +1,12 @@
 // The SNTP client on a platform in memory: where it listens and what it
 // sends, which datagrams it takes as the reply, the round trip and the time
-// it works out, the events it fires, and how the name lookup and the timer
-// bound an exchange.
+// it works out, the events it fires, how it obeys a kiss-o'-death, and how
+// the name lookup and the timer bound an exchange.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -30,11 +33,24 @@ ReplyBuilder Answer(uint32_t seconds = k2000, uint64_t stamp = test::kFixedStamp
   return ReplyBuilder::Good(seconds).Timestamp(pOriginateTimestamp, uint32_t(stamp >> 32), uint32_t(stamp));
 }
 
+// A kiss-o'-death with Code (leap indicator 3, stratum 0, no timestamps)
+// answering the request stamped Stamp.
+ReplyBuilder Kiss(const char* code, uint64_t stamp = test::kFixedStamp) {
+  const auto byte = [code](int i) { return static_cast<uint8_t>(code[i]); };
+  return ReplyBuilder()
+      .Flags(0xE4)
+      .Bytes(pReferenceId, {byte(0), byte(1), byte(2), byte(3)})
+      .Timestamp(pOriginateTimestamp, uint32_t(stamp >> 32), uint32_t(stamp));
+}
+
 // The client asking Server, on a host whose address is 10.0.0.5, with a
-// timeout of 4000 ms; every event is logged.
+// timeout of 4000 ms; every event is logged. The hold-back record runs on
+// a clock the test moves.
 struct TClientUnderTest {
   TFakePlatform Platform;
-  TSNTP Client{Platform};
+  std::chrono::steady_clock::time_point Monotonic{};
+  TServerHoldBack HoldBack{[this] { return Monotonic; }};
+  TSNTP Client{Platform, HoldBack};
   Calls Events;
 
   explicit TClientUnderTest(const std::string& server = "10.0.0.1") {
@@ -45,6 +61,8 @@ struct TClientUnderTest {
     Client.OnResolveError = [this](TComponent* s) { Log(s, "resolve"); };
     Client.OnReceiveError = [this](TComponent* s) { Log(s, "receive"); };
     Client.OnWinsockError = [this](TComponent* s, uint16_t e) { Log(s, "winsock " + std::to_string(e)); };
+    Client.OnHeldBack = [this](TComponent* s, const std::string& reason) { Log(s, "held back: " + reason); };
+    Client.OnListenUnavailable = [this](TComponent* s, uint16_t e) { Log(s, "no listener " + std::to_string(e)); };
   }
   void Log(TComponent* sender, const std::string& event) {
     EXPECT_EQ(sender, &Client);
@@ -52,9 +70,10 @@ struct TClientUnderTest {
   }
   TFakePort& SendSocket() { return *Platform.Ports.at(0); }
   TFakePort& ListenSocket() { return *Platform.Ports.at(1); }
-  // Delivers Datagram from Source at tick Tick on SendSocket.
-  void Receive(const std::vector<uint8_t>& datagram, const std::string& source, uint32_t tick) {
-    Platform.Tick = tick;
+  // Delivers Datagram from Source on SendSocket when the counter reads
+  // Milliseconds (a query sent at once reads 1000).
+  void Receive(const std::vector<uint8_t>& datagram, const std::string& source, double milliseconds) {
+    Platform.Counter = std::llround(milliseconds * 1000);
     SendSocket().Deliver(datagram, source);
   }
 };
@@ -65,7 +84,7 @@ TEST(ClientExchange, ListensSendsAStampedRequestAndTakesTheReply) {
   // Twice: the second query reuses the closed ports.
   for (int query = 1; query <= 2; ++query) {
     SCOPED_TRACE(query);
-    t.Platform.Tick = 1000;
+    t.Platform.Counter = 1000000;
     t.Client.Query();
     EXPECT_EQ(t.ListenSocket().Calls.back(), "listen 123");
     EXPECT_EQ(t.SendSocket().Calls.back(), "send");
@@ -90,12 +109,13 @@ TEST(ClientExchange, ListensSendsAStampedRequestAndTakesTheReply) {
 // rules are tested in codec_test.cpp.
 TEST(ClientExchange, TakesOnlyTheTimelyReplyToItsRequest) {
   enum TOutcome { taken, late, ignored };
-  struct Case { const char* What; std::vector<uint8_t> Datagram; std::string Source; uint32_t Tick; TOutcome Outcome; };
+  struct Case { const char* What; std::vector<uint8_t> Datagram; std::string Source; double Ms; TOutcome Outcome; };
   std::vector<uint8_t> shorter = Bytes(Answer().Packet);
   shorter.resize(47);
   const Case cases[] = {
       {"the reply from the server", Bytes(Answer().Packet), "10.0.0.1", 1100, taken},
       {"round trip equal to Timeout", Bytes(Answer().Packet), "10.0.0.1", 5000, taken},
+      {"round trip under 1 ms over Timeout", Bytes(Answer().Packet), "10.0.0.1", 5000.999, taken},
       {"round trip 1 ms over Timeout", Bytes(Answer().Packet), "10.0.0.1", 5001, late},
       {"47 bytes", shorter, "10.0.0.1", 1100, ignored},
       {"from another address", Bytes(Answer().Packet), "10.0.0.9", 1100, ignored},
@@ -105,7 +125,7 @@ TEST(ClientExchange, TakesOnlyTheTimelyReplyToItsRequest) {
     SCOPED_TRACE(c.What);
     TClientUnderTest t;
     t.Client.Query();
-    t.Receive(c.Datagram, c.Source, c.Tick);
+    t.Receive(c.Datagram, c.Source, c.Ms);
     const bool goesOn = c.Outcome == ignored;
     EXPECT_EQ(t.Events, c.Outcome == taken ? Calls{"data 0"} : Calls{});
     EXPECT_EQ(t.Client.Received(), !goesOn);
@@ -144,15 +164,32 @@ TEST(ClientExchange, AFailingHandlerIsAReceiveErrorAndTheClientGoesOn) {
   EXPECT_EQ(t.Events, (Calls{"receive", "data"}));
 }
 
-TEST(ClientExchange, APortFailureIsAWinsockErrorAndTheExchangeGoesOn) {
-  TClientUnderTest t;
-  t.Client.Query();  // makes the ports
-  t.ListenSocket().OpenError = 10048;
-  t.Client.Query();
-  EXPECT_EQ(t.Events, Calls{"winsock 10048"}) << "reported inside Query";
-  EXPECT_EQ(t.SendSocket().Sent.size(), 2u);
-  t.Receive(Bytes(Answer().Packet), "10.0.0.1", 1100);
-  EXPECT_EQ(t.Events, (Calls{"winsock 10048", "data 0"}));
+// The listener is only a second way in: where its port is held or refused
+// the reply still comes to SendSocket's own port, so the query goes on, and
+// the listener's later failures are not told again. A failure of SendSocket
+// is the caller's to report.
+TEST(ClientExchange, WithoutItsListenerTheExchangeGoesOnOverSendSocket) {
+  struct Case { const char* What; bool ListenerFails; uint16_t SendSocketError; Calls Events; };
+  const Case cases[] = {
+      {"listening port held", true, 0, {"no listener 10048", "data 0"}},
+      {"sending port fails", false, 10049, {"winsock 10049"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    TClientUnderTest t;
+    t.Client.Query();  // makes the ports
+    t.Client.HandleTimeout(nullptr);
+    if (c.ListenerFails) t.ListenSocket().OpenError = 10048;
+    t.SendSocket().OpenError = c.SendSocketError;
+    for (size_t query = 2; query <= 3; ++query) {  // told in each query
+      t.Events.clear();
+      t.Client.Query();
+      EXPECT_EQ(t.SendSocket().Sent.size(), query);
+      if (c.ListenerFails) t.ListenSocket().OnError(10054);
+      t.Receive(Bytes(Answer().Packet), "10.0.0.1", 1100);
+      EXPECT_EQ(t.Events, c.Events);
+    }
+  }
 }
 
 TEST(ClientExchange, OffsetIsTheServerTimeMinusTheLocalTimeNow) {
@@ -168,6 +205,101 @@ TEST(ClientExchange, OffsetIsTheServerTimeMinusTheLocalTimeNow) {
     t.Platform.Now = c.Now;
     EXPECT_NEAR(t.Client.OffsetFromLocalTime(), c.Offset, 1e-11) << c.What;
   }
+}
+
+// On a desktop the tick count and the local time move in steps of 15.6 ms,
+// which would put the offset 8 to 23 ms off. The client reads the counter
+// and the precise clock instead, and keeps their microseconds: here the
+// request leaves just before such a step and the reply comes 20.847 ms
+// later, between two others, to a correct clock one hour east of UTC.
+TEST(ClientTiming, OffsetIsRightBelowTheMillisecondWhereTheCoarseClocksStep) {
+  const auto fraction = [](double seconds) { return static_cast<uint32_t>(seconds * 4294967296.0); };
+  TClientUnderTest t;
+  t.Platform.Counter = 7777015550;  // 00:00:00.015550 UTC
+  t.Client.Query();
+  // 10.2735 ms each way, and 0.3 ms in the server.
+  const ReplyBuilder reply = Answer()
+                                 .Timestamp(pReceiveTimestamp, k2000, fraction(0.0258235))
+                                 .Timestamp(pTransmitTimestamp, k2000, fraction(0.0261235));
+  t.Receive(Bytes(reply.Packet), "10.0.0.1", 7777036.397);
+  t.Platform.Now = {2000, 1, 1, 1, 0, 0, 36, 397};
+  ASSERT_EQ(t.Events, Calls{"data 0"});
+  EXPECT_EQ(t.Client.RoundTrip(), 20) << "whole milliseconds";
+  EXPECT_NEAR((t.Client.OffsetFromLocalTime() + 1.0 / 24) * 86400000.0, 0.0, 0.01) << "ms off";
+}
+
+// A kiss that answers the request ends the exchange at once. The server is
+// then not asked again, for a while (RATE) or at all; other servers are.
+TEST(ClientKissOfDeath, EndsTheExchangeAndHoldsTheServerBack) {
+  struct Case { const char* Code; Calls Events; size_t SentAfterAnHour; };
+  const Case cases[] = {
+      {"RATE",
+       {"held back: 10.0.0.1 sent kiss-o'-death RATE: it is not asked again for 64 s",
+        "held back: Not asking 10.0.0.1 for another 64 s: it sent kiss-o'-death RATE"},
+       3},
+      {"DENY",
+       {"held back: 10.0.0.1 sent kiss-o'-death DENY: it is not asked again",
+        "held back: Not asking 10.0.0.1: it sent kiss-o'-death DENY"},
+       2},
+      {"RSTR",
+       {"held back: 10.0.0.1 sent kiss-o'-death RSTR: it is not asked again",
+        "held back: Not asking 10.0.0.1: it sent kiss-o'-death RSTR"},
+       2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Code);
+    TClientUnderTest t;
+    t.Client.Query();
+    t.Receive(Bytes(Kiss(c.Code).Packet), "10.0.0.1", 1100);
+    EXPECT_FALSE(t.Platform.Timer->Enabled || t.SendSocket().IsOpen() || t.ListenSocket().IsOpen());
+    t.Client.Query();
+    EXPECT_EQ(t.Events, c.Events);
+    EXPECT_EQ(t.SendSocket().Sent.size(), 1u) << "nothing sent to it";
+    EXPECT_EQ(std::count(t.ListenSocket().Calls.begin(), t.ListenSocket().Calls.end(), "listen 123"), 1);
+    EXPECT_FALSE(t.Platform.Timer->Enabled);
+    t.Client.SetHostAddr("10.0.0.2");
+    t.Client.Query();
+    EXPECT_EQ(t.SendSocket().Sent.size(), 2u) << "another server is asked";
+    t.Monotonic += std::chrono::hours(1);
+    t.Client.SetHostAddr("10.0.0.1");
+    t.Client.Query();
+    EXPECT_EQ(t.SendSocket().Sent.size(), c.SentAfterAnHour);
+  }
+}
+
+// Only a kiss that answers the request is obeyed, and only one that asks
+// something: any other is ignored like every unsynchronised reply, and the
+// good reply after it is taken.
+TEST(ClientKissOfDeath, OneForAnotherRequestOrOfAnotherCodeIsIgnored) {
+  struct Case { const char* What; ReplyBuilder Reply; std::string Source; };
+  const Case cases[] = {
+      {"RATE for another request", Kiss("RATE", 7), "10.0.0.1"},
+      {"DENY from another address", Kiss("DENY"), "10.0.0.9"},
+      {"a code that asks nothing", Kiss("INIT"), "10.0.0.1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    TClientUnderTest t;
+    t.Client.Query();
+    t.Receive(Bytes(c.Reply.Packet), c.Source, 1050);
+    t.Receive(Bytes(Answer().Packet), "10.0.0.1", 1100);
+    t.Client.Query();
+    EXPECT_EQ(t.Events, Calls{"data 0"});
+    EXPECT_EQ(t.SendSocket().Sent.size(), 2u);
+  }
+}
+
+TEST(ClientKissOfDeath, AGoodReplyStartsTheRateWaitAfresh) {
+  TClientUnderTest t;
+  for (int round = 0; round < 2; ++round) {
+    t.Client.Query();
+    t.Receive(Bytes(Kiss("RATE").Packet), "10.0.0.1", 1100);
+    t.Monotonic += std::chrono::seconds(64);
+    t.Client.Query();
+    t.Receive(Bytes(Answer().Packet), "10.0.0.1", 1100);
+  }
+  const std::string rate = "held back: 10.0.0.1 sent kiss-o'-death RATE: it is not asked again for 64 s";
+  EXPECT_EQ(t.Events, (Calls{rate, "data 0", rate, "data 0"}));
 }
 
 // With a network, a name is looked up by SendSocket and completes later;

@@ -1,6 +1,6 @@
 // The reply codec and the timestamp arithmetic: field extraction, the era
-// rule, sign-magnitude fields, the round trip modulo 2^30, the server time
-// at arrival, the validity test and the checks that refuse a reply.
+// rule, sign-magnitude fields, the server time at arrival, the validity
+// test, and the checks that refuse a reply or find a kiss-o'-death.
 #include <gtest/gtest.h>
 
 #include "reply_builder.h"
@@ -45,6 +45,7 @@ TEST(DayCount, EncodesDatesAndTimesOfDay) {
       {{2000, 1, 1, 12, 0, 0, 0}, 36526.5},
       {{2024, 2, 29, 0, 0, 0, 0}, 45351.0},
       {{2024, 3, 1, 6, 0, 0, 500}, 45352.25 + 500 * kOneMillisecondDays},
+      {{2024, 3, 1, 6, 0, 0, 500, 250}, 45352.25 + 500.25 * kOneMillisecondDays},
       {{2100, 3, 1, 0, 0, 0, 0}, 73110.0},  // 2100 is no leap year
   };
   for (const Case& c : cases) {
@@ -69,21 +70,6 @@ TEST(ShortFormat, TopBitIsASignInFrontOfTheMagnitude) {
   }
 }
 
-TEST(RoundTrip, CountsTicksModuloTwoToThe30) {
-  struct Case { uint32_t Send, Receive; int32_t Expected; };
-  const Case cases[] = {
-      {1000, 1100, 100},
-      {5, 5, 0},
-      {(1u << 30) - 16, (1u << 30) + 16, 32},  // crossing 2^30
-      {0xFFFFFFF0u, 0x00000010u, 32},          // the 32-bit counter wraps
-      {0x7FFFFFFFu, 0x80000063u, 100},         // crossing 2^31
-      {100, 50, (1 << 30) - 50},               // a receive tick "before" the send
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(RoundTripMilliseconds(c.Send, c.Receive), c.Expected) << c.Send << " -> " << c.Receive;
-  }
-}
-
 TEST(ServerTime, AddsHalfTheNetworkTime) {
   const double t2 = 45000.25;
   // T2 = T3 and a round trip of 100 ms: T3 + 50 ms.
@@ -92,6 +78,7 @@ TEST(ServerTime, AddsHalfTheNetworkTime) {
   const double t3 = t2 + 10 * kOneMillisecondDays;
   EXPECT_NEAR(ServerTimeAtArrival(t2, t3, 100), t3 + 45 * kOneMillisecondDays, 1e-11);
   EXPECT_NEAR(ServerTimeAtArrival(t2, t2, 0), t2, 1e-11);
+  EXPECT_NEAR(ServerTimeAtArrival(t2, t2, 0.5), t2 + 0.25 * kOneMillisecondDays, 1e-13) << "below the millisecond";
 }
 
 TEST(Request, IsVersionOneClientModeCarryingOnlyItsStamp) {
@@ -145,6 +132,15 @@ constexpr uint64_t kStamp = 0x8877665544332211ull;
 // A good reply to the request stamped kStamp.
 ReplyBuilder Answer() { return ReplyBuilder::Good().Timestamp(pOriginateTimestamp, 0x88776655, 0x44332211); }
 
+// A kiss-o'-death with Code (leap indicator 3, stratum 0, no timestamps)
+// answering the request stamped kStamp.
+ReplyBuilder Kiss(const char (&code)[5]) {
+  return ReplyBuilder()
+      .Flags(0xE4)
+      .Bytes(pReferenceId, {uint8_t(code[0]), uint8_t(code[1]), uint8_t(code[2]), uint8_t(code[3])})
+      .Timestamp(pOriginateTimestamp, 0x88776655, 0x44332211);
+}
+
 // The datagram comes from the server, 48 bytes long, 100 ms after the
 // request left, unless a case says otherwise.
 TEST(ReplyChecks, RefuseWhatNoClientShouldBelieve) {
@@ -168,7 +164,15 @@ TEST(ReplyChecks, RefuseWhatNoClientShouldBelieve) {
       {"our own request heard back", ReplyBuilder{BuildRequest(kStamp)}, rrNotServerMode},
       {"mode 5 (broadcast)", Answer().Flags(0x1D), rrNotServerMode},
       {"mode 0", Answer().Flags(0x18), rrNotServerMode},
-      {"kiss-o'-death: leap 3, stratum 0, zero timestamps", ReplyBuilder().Flags(0xE4), rrNotSynchronised},
+      {"kiss-o'-death RATE", Kiss("RATE"), rrKissOfDeath},
+      {"kiss-o'-death DENY, late", Kiss("DENY"), rrKissOfDeath, {48, kServer, 4001}},
+      {"kiss-o'-death RSTR, leap indicator 0", Kiss("RSTR").Flags(0x24), rrKissOfDeath},
+      {"kiss-o'-death from another address", Kiss("RATE"), rrWrongSource, {48, kOther, 100}},
+      {"kiss-o'-death in a request", Kiss("DENY").Flags(0xE3), rrNotServerMode},
+      {"kiss-o'-death for another request", Kiss("RATE").Timestamp(pOriginateTimestamp, 0, 0), rrNotSynchronised},
+      {"kiss code that asks nothing (INIT)", Kiss("INIT"), rrNotSynchronised},
+      {"kiss code in lower case", Kiss("rate"), rrNotSynchronised},
+      {"RATE at stratum 2 is no kiss", Answer().Bytes(pReferenceId, {'R', 'A', 'T', 'E'}), rrAcceptable},
       {"unsynchronised: leap 3, stratum 16", Answer().Flags(0xDC).Stratum(16), rrNotSynchronised},
       {"stratum 0", Answer().Stratum(0), rrStratumOutOfRange},
       {"stratum 16", Answer().Stratum(16), rrStratumOutOfRange},

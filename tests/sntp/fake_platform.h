@@ -1,8 +1,8 @@
 #pragma once
 // A platform for the SNTP client in memory: ports that log what the client
 // does with them and hand it the datagrams a test delivers, a timer the test
-// fires, this host's addresses, a tick counter and a local time the test
-// sets, and a fixed request stamp.
+// fires, this host's addresses, a microsecond counter and a local time the
+// test sets, and a fixed request stamp.
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -71,7 +71,7 @@ class TFakePlatform final : public TClientPlatform {
   std::unique_ptr<TExchangeTimer> CreateTimer(int32_t intervalMs, std::function<void()> onTimeout) override;
   std::vector<std::string> LocalAddresses() override { return Addresses; }
   uint32_t ResolveAddress(const std::string& text) override;
-  uint32_t TickCount() override { return Tick; }
+  int64_t CounterMicroseconds() override { return Counter; }
   TLocalDateTime LocalNow() override { return Now; }
   uint64_t RandomStamp() override;
 
@@ -79,7 +79,7 @@ class TFakePlatform final : public TClientPlatform {
   void FireTimer();
 
   std::vector<std::string> Addresses = {"10.0.0.5"};
-  uint32_t Tick = 1000;
+  int64_t Counter = 1000000;
   TLocalDateTime Now;
   std::deque<uint64_t> Stamps;  // handed out first, then the fixed stamp
   bool RefuseTimer = false;

@@ -29,6 +29,21 @@ bool CanBindUdpPort(uint16_t port) {
   return bound;
 }
 
+TUdpPortHolder::TUdpPortHolder(uint16_t port) : socket_(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) {
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_port = htons(port);
+  int length = sizeof local;
+  if (socket_ == INVALID_SOCKET || bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
+      getsockname(socket_, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+    return;
+  port_ = ntohs(local.sin_port);
+}
+
+TUdpPortHolder::~TUdpPortHolder() {
+  if (socket_ != INVALID_SOCKET) closesocket(socket_);
+}
+
 std::vector<std::string> HostAddresses() {
   char name[256] = {};
   const hostent* entry = gethostname(name, sizeof name) == 0 ? gethostbyname(name) : nullptr;

@@ -8,6 +8,25 @@
 namespace sntp::test {
 
 bool CanBindUdpPort(uint16_t port);
+
+// A UDP socket on Port of every interface (0: one the system picks), held
+// for its lifetime, as another program holds a port: Windows' time service
+// holds 123.
+class TUdpPortHolder {
+ public:
+  explicit TUdpPortHolder(uint16_t port = 0);
+  ~TUdpPortHolder();
+  TUdpPortHolder(const TUdpPortHolder&) = delete;
+  TUdpPortHolder& operator=(const TUdpPortHolder&) = delete;
+
+  // False when the port could not be bound (held, or refused).
+  bool Held() const { return port_ != 0; }
+  uint16_t Port() const { return port_; }
+
+ private:
+  uintptr_t socket_;
+  uint16_t port_ = 0;
+};
 // This host's addresses, from its name's host entry.
 std::vector<std::string> HostAddresses();
 

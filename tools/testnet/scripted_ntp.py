@@ -4,16 +4,20 @@
     scripted_ntp.py ADDRESS=SCRIPT...
 
 Scripts (every reply carries the request's version and mode 4, server):
-  kiss-o-death      leap indicator 3, stratum 0, zero timestamps ("RATE")
+  kiss-o-death      leap indicator 3, stratum 0, zero timestamps ("RATE"),
+                    answering the request
   unsynchronised    leap indicator 3, stratum 16, ten years off
   zero-transmit     a good reply whose transmit timestamp is zero
   wrong-origin      a good reply an hour off, for some other request
-  ignored-then-good a kiss-o'-death, then 50 ms later a good reply
+  ignored-then-good a kiss-o'-death for some other request, then 50 ms later
+                    a good reply
   stale-then-good   the previous request's reply again, an hour off, then
                     50 ms later the good reply (the first request gets only
                     the good one)
 A good reply copies the request's transmit timestamp into its originate
-timestamp and carries this machine's time. Runs until killed.
+timestamp and carries this machine's time. Each datagram received is logged
+on standard output, one "ADDRESS received N bytes from CLIENT" line each.
+Runs until killed.
 """
 import selectors
 import socket
@@ -59,6 +63,7 @@ class Server:
         kiss = reply(request, leap=3, stratum=0, reference_id=b"RATE")
         if self.script == "kiss-o-death":
             return [(0, kiss)]
+        forged_kiss = reply(request, leap=3, stratum=0, reference_id=b"RATE", origin=stamp ^ 0x5A5A5A5A5A5A5A5A)
         if self.script == "unsynchronised":
             return [(0, now_reply(request, TEN_YEARS, leap=3, stratum=16))]
         if self.script == "zero-transmit":
@@ -66,7 +71,7 @@ class Server:
         if self.script == "wrong-origin":
             return [(0, now_reply(request, AN_HOUR, origin=stamp ^ 0x5A5A5A5A5A5A5A5A))]
         if self.script == "ignored-then-good":
-            return [(0, kiss), (0.05, None)]
+            return [(0, forged_kiss), (0.05, None)]
         if self.script == "stale-then-good":
             stale = [] if previous is None else [(0, now_reply(request, AN_HOUR, origin=previous))]
             return stale + [(0.05, None)]
@@ -84,6 +89,7 @@ def main():
         for key, _ in selector.select():
             request, client = key.fileobj.recvfrom(2048)
             arrival = time.time()
+            print(f"{key.fileobj.getsockname()[0]} received {len(request)} bytes from {client[0]}", flush=True)
             if len(request) < 48:
                 continue
             for delay, datagram in key.data.answers(request):

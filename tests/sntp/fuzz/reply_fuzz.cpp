@@ -31,9 +31,18 @@ bool AllZero(const uint8_t* bytes, std::size_t count) {
   return std::all_of(bytes, bytes + count, [](uint8_t b) { return b == 0; });
 }
 
+bool IsKissThatAsks(const TPacket& raw) {
+  if (raw[1] != 0) return false;
+  for (const char* code : {"DENY", "RSTR", "RATE"}) {
+    if (std::memcmp(raw.data() + 12, code, 4) == 0) return true;
+  }
+  return false;
+}
+
 // The checks as a reader of the wire format would state them.
 TReplyRefusal ExpectedVerdict(const TPacket& raw, const uint8_t (&stamp)[8]) {
   if ((raw[0] & 7) != 4) return rrNotServerMode;
+  if (IsKissThatAsks(raw) && std::memcmp(raw.data() + 24, stamp, 8) == 0) return rrKissOfDeath;
   if ((raw[0] >> 6) == 3) return rrNotSynchronised;
   if (raw[1] == 0 || raw[1] > 15) return rrStratumOutOfRange;
   if (AllZero(raw.data() + 40, 8)) return rrNoTransmitTime;
