@@ -81,4 +81,8 @@ void UnloadWinsock() {
 #undef SNTP_WINSOCK_FORGET
 }
 
+void ReleaseWinsockIfUnused() {
+  if (SocketCount() <= 0) UnloadWinsock();
+}
+
 }  // namespace sntp

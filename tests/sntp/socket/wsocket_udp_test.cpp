@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "socket_test_support.h"
+#include "sntp/socket/win32_handles.h"
 
 namespace sntp {
 namespace {
@@ -300,6 +301,31 @@ TEST(SocketLifetime, OnlyASocketDestroyedByItselfTellsItsEnd) {
     EXPECT_EQ(log.Count("closed 0"), owned ? 0u : 1u);
     EXPECT_EQ(lookups, owned ? std::vector<int>{} : std::vector<int>{10004});
   }
+}
+
+// The hidden windows' class goes with the last of them, so that none is
+// left behind when the library is unloaded, and comes back with the next.
+TEST(SocketLifetime, TheWindowClassGoesWithTheLastWindow) {
+  const auto registered = [] {
+    WNDCLASSA found;
+    return GetClassInfoA(ThisModule(), "XSocketWindowClass", &found) != FALSE;
+  };
+  {
+    auto first = std::make_unique<TWSocket>();
+    TWSocket second;
+    EXPECT_TRUE(registered());
+    first.reset();
+    EXPECT_TRUE(registered()) << "a window of the class lives on";
+    std::vector<int> done;
+    second.OnDnsLookupDone = [&](TComponent*, uint16_t error) { done.push_back(error); };
+    second.DnsLookup("localhost");
+    ASSERT_TRUE(PumpUntil([&] { return !done.empty(); }));
+    EXPECT_EQ(done, std::vector<int>{0}) << "and is served";
+  }
+  EXPECT_FALSE(registered());
+  TWSocket again;
+  EXPECT_TRUE(registered());
+  EXPECT_NE(again.GetWindowHandle(), nullptr);
 }
 
 TEST_F(UdpPair, BlockingWaitPumpsUntilTheFlagOrTheTimeOut) {
