@@ -14,8 +14,7 @@ constexpr UINT WM_TIMER_TICK = WM_USER + 1;
 }  // namespace
 
 TMessageExchangeTimer::TMessageExchangeTimer(TimerClock& clock, int32_t interval, TTimeoutHandler onTimeout)
-    : libraryHold_(ReferenceThisModule()),
-      clock_(clock),
+    : clock_(clock),
       interval_(interval),
       onTimeout_(std::move(onTimeout)),
       window_(CreateMessageWindow(kWindowClassName, &TMessageExchangeTimer::WindowProc, this)) {

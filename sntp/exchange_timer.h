@@ -11,7 +11,9 @@
 // it is dispatched, so a timeout is never taken twice, nor by the next
 // exchange.
 //
-// Everything here but the tick's posting runs in the creating thread.
+// Everything here but the tick's posting runs in the creating thread. The
+// timer's threads run this module's code, so whoever makes a timer keeps the
+// module loaded until it is destroyed (the library does, for its client).
 #include <windows.h>
 
 #include <cstdint>
@@ -20,7 +22,6 @@
 
 #include "sntp/client_platform.h"
 #include "sntp/socket/message_window.h"
-#include "sntp/socket/win32_handles.h"
 #include "sntp/timer/async_timer.h"
 #include "sntp/timer/timer_clock.h"
 
@@ -50,13 +51,6 @@ class TMessageExchangeTimer final : public TExchangeTimer {
   static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
   void TakeTick(WPARAM tickSerial);
 
-  // The timer's threads run this module's code: were the library unloaded
-  // by a caller that skipped its clean-up, they would be left running in
-  // unmapped code, and ending them from the unload itself would wait on the
-  // loader lock that the unload holds. So a library with a live exchange
-  // timer stays loaded. Declared first, released last: after the threads
-  // have ended.
-  TModuleReference libraryHold_;
   TimerClock& clock_;
   const int32_t interval_;
   const TTimeoutHandler onTimeout_;

@@ -1,5 +1,6 @@
 #include "sntp/query_driver.h"
 
+#include <winsock2.h>
 #include <windows.h>
 
 #include <atomic>
@@ -15,6 +16,7 @@
 #include "sntp/socket/message_window.h"
 #include "sntp/socket/resolve.h"
 #include "sntp/socket/win32_handles.h"
+#include "sntp/socket/winsock_api.h"
 #include "sntp/system_platform.h"
 
 namespace sntp {
@@ -41,6 +43,11 @@ struct TLibraryState {
   void* LoopFunction = nullptr;
   // Set after every result, so that the wait ends at once.
   TKernelHandle ResultEvent{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
+  // Held while there is a client: its windows' procedures and its timer's
+  // threads run this library's code. A caller that unloads the library
+  // without the clean-up leaves it loaded, rather than have the unload tear
+  // them down under Windows' loader lock, where joining the threads hangs.
+  TModuleReference ClientHold;
 };
 
 // Made at load and freed at unload, but never by the C runtime's own
@@ -94,6 +101,7 @@ TSNTP& CreateClient() {
   client->OnHeldBack = ReportHeldBack;
   client->OnListenUnavailable = LogListenUnavailable;
   State().Client = std::move(client);
+  State().ClientHold = ReferenceThisModule();
   WriteLog("SNTP Object is created");
   return *State().Client;
 }
@@ -158,13 +166,17 @@ class TRunningQuery {
   bool& running_;
 };
 
+// Its sockets gone, Winsock is released too; the library's hold goes last,
+// after everything that runs its code.
 void ReleaseClient() noexcept {
+  TLibraryState& state = State();
   try {
-    TLibraryState& state = State();
     if (state.Client) state.Client->ReleaseResources();
     state.Client.reset();
+    ReleaseWinsockIfUnused();
   } catch (...) {
   }
+  state.ClientHold.reset();
 }
 
 }  // namespace
@@ -190,14 +202,21 @@ void CleanUp() noexcept {
   WriteLog("SNTP Object is destroyed");
 }
 
+// Winsock is started for the call and released after it, unless a client's
+// sockets use it.
 bool IsConnected() noexcept {
+  bool connected = true;
   try {
-    return HasNetworkAddress(GetLocalAddresses());
+    connected = HasNetworkAddress(GetLocalAddresses());
   } catch (...) {
     // Winsock cannot be had, or this host's name cannot be read: no host
     // entry, which counts as connected.
-    return true;
   }
+  try {
+    ReleaseWinsockIfUnused();
+  } catch (...) {
+  }
+  return connected;
 }
 
 void SetLoopFunction(void* function) noexcept { State().LoopFunction = function; }
@@ -213,21 +232,19 @@ bool LibraryLoaded() noexcept {
   return true;
 }
 
+// Runs under Windows' loader lock: nothing here waits, joins a thread, or
+// calls Winsock or the window manager.
 void LibraryUnloading(bool processEnding) noexcept {
   if (!Library) return;
-  if (processEnding) {
-    // The process's other threads are gone: nothing is torn down.
+  // A client holds the library loaded, so one is found here only when the
+  // process is ending, its other threads gone, or when the hold could not
+  // be had: it is left as it is.
+  if (processEnding || Library->Client) {
     static_cast<void>(Library.release());
     return;
   }
-  // A client left by a caller that skipped the clean-up still has windows
-  // whose procedure lives in this library: take them down before it goes.
-  ReleaseClient();
   Library.reset();
-  try {
-    SocketComponentShutdown();
-  } catch (...) {
-  }
+  SocketComponentShutdown();
 }
 
 }  // namespace sntp

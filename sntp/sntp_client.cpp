@@ -64,6 +64,9 @@ double TSNTPClient::OffsetFromLocalTime() const {
 
 void TSNTPClient::Query() {
   PreparePorts();
+  // Nothing of the previous query's server is kept: a reply from it would
+  // pass for this one's.
+  serverAddress_ = 0;
   serverIp_ = kNoAddress;
   received_ = false;
   const std::vector<std::string> addresses = platform_.LocalAddresses();

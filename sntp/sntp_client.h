@@ -55,7 +55,8 @@ class TSNTPClient : public TComponent {
   const TPacket& RawReply() const { return rawReply_; }
   int32_t RoundTrip() const { return roundTrip_; }
   bool Received() const { return received_; }
-  // The resolved server; ServerIP "0.0.0.0" means not resolved.
+  // The server this query resolved; ServerAddress 0 and ServerIP "0.0.0.0"
+  // mean not resolved.
   uint32_t ServerAddress() const { return serverAddress_; }
   const std::string& ServerIP() const { return serverIp_; }
   // This host's first address, or "127.0.0.1" with no network.

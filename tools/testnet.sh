@@ -148,10 +148,12 @@ while True:
   zara_net_silent_pid=$!
 }
 
-# Runs a command in the client namespace under Wine (prefix in WORKDIR).
+# Runs a command in the client namespace under Wine (prefix in WORKDIR); DLL
+# overrides in ZARA_NET_DLL_OVERRIDES are added to the usual ones.
 zara_net_wine() {
   ip netns exec "$zara_net_cli" env WINEPREFIX="$zara_net_dir/wineprefix" \
-    WINEARCH="${ZARA_NET_WINEARCH:-win64}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=;winedbg.exe=d" "$@"
+    WINEARCH="${ZARA_NET_WINEARCH:-win64}" WINEDEBUG=-all \
+    WINEDLLOVERRIDES="mscoree=;mshtml=;winedbg.exe=d${ZARA_NET_DLL_OVERRIDES:+;$ZARA_NET_DLL_OVERRIDES}" "$@"
 }
 
 # Starts the namespace's own wineserver, once its prefix is made and its

@@ -6,6 +6,9 @@ namespace sntp {
 
 namespace {
 
+// Window class names are at most 256 characters.
+constexpr int kLongestClassName = 256;
+
 // The class belongs to the module that registers it, not to the program
 // that loaded the library.
 bool EnsureClassRegistered(HINSTANCE instance, const char* className, WNDPROC procedure) {
@@ -19,11 +22,21 @@ bool EnsureClassRegistered(HINSTANCE instance, const char* className, WNDPROC pr
   return RegisterClassA(&windowClass) != 0;
 }
 
+// Windows keeps a library's classes registered after the library is
+// unloaded, their procedures pointing into it: a class goes with its last
+// window instead. While other windows of the class live, Windows refuses
+// and nothing changes.
+void UnregisterUnusedClass(const char* className, HINSTANCE instance) { UnregisterClassA(className, instance); }
+
 }  // namespace
 
 void TWindowDestroyer::operator()(HWND window) const {
+  char className[kLongestClassName + 1] = {};
+  const bool named = GetClassNameA(window, className, sizeof className) > 0;
+  const auto instance = reinterpret_cast<HINSTANCE>(GetClassLongPtrA(window, GCLP_HMODULE));
   SetWindowLongPtrA(window, 0, 0);
   DestroyWindow(window);
+  if (named) UnregisterUnusedClass(className, instance);
 }
 
 TWindowHandle CreateMessageWindow(const char* className, WNDPROC procedure, void* owner) {
@@ -31,7 +44,11 @@ TWindowHandle CreateMessageWindow(const char* className, WNDPROC procedure, void
   if (!EnsureClassRegistered(instance, className, procedure)) return nullptr;
   TWindowHandle window(
       CreateWindowExA(WS_EX_TOOLWINDOW, className, "", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr));
-  if (window) SetWindowLongPtrA(window.get(), 0, reinterpret_cast<LONG_PTR>(owner));
+  if (!window) {
+    UnregisterUnusedClass(className, instance);
+    return nullptr;
+  }
+  SetWindowLongPtrA(window.get(), 0, reinterpret_cast<LONG_PTR>(owner));
   return window;
 }
 

@@ -12,15 +12,16 @@
 namespace sntp {
 
 // Destroys a window; the object its procedure serves is forgotten first, so
-// that a message dispatched while it goes finds none.
+// that a message dispatched while it goes finds none. The last window of a
+// class takes the class with it.
 struct TWindowDestroyer {
   void operator()(HWND window) const;
 };
 using TWindowHandle = std::unique_ptr<std::remove_pointer_t<HWND>, TWindowDestroyer>;
 
-// A message-only window of ClassName, registered with Procedure on first
-// use in the module holding this code, serving Owner. Empty when the class
-// cannot be registered or the window made.
+// A message-only window of ClassName, registered with Procedure in the
+// module holding this code while any window of it lives, serving Owner.
+// Empty when the class cannot be registered or the window made.
 TWindowHandle CreateMessageWindow(const char* className, WNDPROC procedure, void* owner);
 
 // The object Window serves, or nullptr.

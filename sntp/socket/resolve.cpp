@@ -100,9 +100,6 @@ namespace sntp {
 
 void SocketComponentStartup() { LocalAddressList(); }
 
-void SocketComponentShutdown() {
-  SharedLocalAddresses.reset();
-  UnloadWinsock();
-}
+void SocketComponentShutdown() { SharedLocalAddresses.reset(); }
 
 }  // namespace sntp

@@ -41,8 +41,10 @@ hostent* LookupHostEntry(const std::string& name);
 void AddHostAddresses(const hostent* entry, std::vector<std::string>& list);
 
 // The time query library's initialisation and finalisation: the shared
-// address list is made, and at the end freed with Winsock unloaded. Any
-// reference from GetLocalAddresses is void after the shut-down.
+// address list is made, and at the end freed. Any reference from
+// GetLocalAddresses is void after the shut-down. Winsock is not touched
+// here: the shut-down runs while the library is unloaded, under Windows'
+// loader lock, and Winsock was released where the library's calls ended.
 void SocketComponentStartup();
 void SocketComponentShutdown();
 

@@ -44,4 +44,10 @@ void TSendQueue::QueueData(const void* data, int32_t len) {
   }
 }
 
+void TSendQueue::QueueDatagram(const void* data, int32_t len) {
+  if (len <= 0 || data == nullptr) return;
+  chunks_.push_back(std::make_unique<TBuffer>(len));
+  chunks_.back()->Write(data, len);
+}
+
 }  // namespace sntp

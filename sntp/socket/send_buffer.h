@@ -41,12 +41,17 @@ class TBuffer {
 };
 
 // Ordered chunks; new bytes go into the last chunk, sends take from the first.
+// A datagram socket's queue holds one datagram per chunk instead, so that
+// each goes out whole and alone.
 class TSendQueue {
  public:
   explicit TSendQueue(int32_t chunkSize = kDefaultSendChunkSize) : chunkSize_(chunkSize) {}
 
-  // Appends Len bytes, filling the last chunk first, then new chunks.
+  // Appends Len bytes of a stream, filling the last chunk first, then new
+  // chunks.
   void QueueData(const void* data, int32_t len);
+  // Appends one datagram of Len bytes as a chunk of its own size.
+  void QueueDatagram(const void* data, int32_t len);
   bool Empty() const { return chunks_.empty(); }
   size_t ChunkCount() const { return chunks_.size(); }
   TBuffer& First() { return *chunks_.front(); }

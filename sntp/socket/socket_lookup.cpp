@@ -20,7 +20,10 @@ bool TCustomWSocket::StartLookup(const std::string& text) {
     return false;
   }
   if (lookupHandle_ != nullptr) {
+    // Replaced: the cancelled lookup is no longer pending, whatever the new
+    // one turns out to be.
     wsapi::WSACancelAsyncRequest(lookupHandle_);
+    lookupHandle_ = nullptr;
     AbandonLookupBuffer();
   }
   dnsResult_.clear();

@@ -22,8 +22,19 @@ constexpr WORD kWinsockVersion = 0x0101;
 TModuleReference WinsockLibrary;
 WSADATA WinsockStartupData;
 
+// The system's own copy, by its full path: loaded by name, the search would
+// try the program's folder first, and a wsock32.dll put there would be
+// loaded into the clock instead.
+std::string SystemWinsockPath() {
+  char directory[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::string(directory, length) + "\\" + kWinsockLibraryName;
+}
+
 void LoadAndStartWinsock() {
-  WinsockLibrary.reset(LoadLibraryA(kWinsockLibraryName));
+  const std::string path = SystemWinsockPath();
+  if (!path.empty()) WinsockLibrary.reset(LoadLibraryA(path.c_str()));
   if (!WinsockLibrary)
     throw ESocketException(std::string("Unable to load ") + kWinsockLibraryName + " Error #" +
                            std::to_string(GetLastError()));
@@ -31,7 +42,8 @@ void LoadAndStartWinsock() {
   // its code after the last socket has gone: the module stays mapped for the
   // life of the process, and unloading only stops Winsock.
   HMODULE pinned = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_PIN, kWinsockLibraryName, &pinned);
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                     reinterpret_cast<LPCSTR>(WinsockLibrary.get()), &pinned);
   // The library stays held even when the start-up fails: later calls reach
   // Winsock, which then reports WSANOTINITIALISED itself.
   const int result = wsapi::WSAStartup(kWinsockVersion, &WinsockStartupData);
@@ -67,6 +79,10 @@ void UnloadWinsock() {
 #define SNTP_WINSOCK_FORGET(Name) wsapi::Name.Forget();
   SNTP_WINSOCK_FUNCTIONS(SNTP_WINSOCK_FORGET)
 #undef SNTP_WINSOCK_FORGET
+}
+
+void ReleaseWinsockIfUnused() {
+  if (SocketCount() <= 0) UnloadWinsock();
 }
 
 }  // namespace sntp

@@ -1,9 +1,11 @@
 #pragma once
 // Every Winsock call of the library goes through this binding: the first
-// call of any Winsock function loads "wsock32.dll" and starts Winsock 1.1,
-// and each function is fetched by name on its own first call. UnloadWinsock,
-// run when the last socket object goes and when the library is unloaded,
-// stops and releases Winsock again.
+// call of any Winsock function loads the system's "wsock32.dll", from the
+// system directory, and starts Winsock 1.1, and each function is fetched by
+// name on its own first call. UnloadWinsock, run when the last socket object
+// goes and when an export that used Winsock without a socket ends, stops and
+// releases Winsock again; never while the library is being unloaded, where
+// Windows holds its loader lock.
 //
 // Each function is named once, in SNTP_WINSOCK_FUNCTIONS. The list gives
 // wsapi:: one table entry per function, of Winsock's own name and type and
@@ -35,6 +37,9 @@ FARPROC BindWinsockProc(const std::string& name);
 // WSACleanup and release of the library when it is held; every table entry
 // is emptied, so the next call loads and starts Winsock again.
 void UnloadWinsock();
+
+// UnloadWinsock unless a socket object still uses Winsock.
+void ReleaseWinsockIfUnused();
 
 // One entry of the table: called like the Winsock function Procedure, whose
 // exact type (calling convention included) the call goes through.

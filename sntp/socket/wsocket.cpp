@@ -3,6 +3,7 @@
 // dispatch are in socket_window.cpp, the name lookups in socket_lookup.cpp.
 #include "sntp/socket/wsocket.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -20,6 +21,10 @@ constexpr int kDrainPieceSize = 1024;
 constexpr int kSockaddrInSize = sizeof(sockaddr_in);
 // Flush and WaitForClose sleep between passes instead of spinning.
 constexpr DWORD kWaitSliceMs = 100;
+// A lingering close is tried again this often, for at most the linger time
+// and never longer than kLongestLingerWaitMs.
+constexpr DWORD kCloseRetryMs = 50;
+constexpr int kLongestLingerWaitMs = 10000;
 
 }  // namespace
 
@@ -239,7 +244,7 @@ void TCustomWSocket::Connect() {
 }
 
 bool TCustomWSocket::PrepareDatagramConnect() {
-  BindLocal();
+  if (!BindLocal()) return false;
   if (remoteAddress_.sin_addr.s_addr != INADDR_BROADCAST) return true;
   const int on = 1;
   if (wsapi::setsockopt(socketHandle_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) == 0)
@@ -249,7 +254,7 @@ bool TCustomWSocket::PrepareDatagramConnect() {
 }
 
 bool TCustomWSocket::PrepareStreamConnect() {
-  if (localPortNumber_ != 0) BindLocal();
+  if (localPortNumber_ != 0 && !BindLocal()) return false;
   SetLinger();
   const int allBits = -1;
   const char* value = reinterpret_cast<const char*>(&allBits);
@@ -264,18 +269,27 @@ bool TCustomWSocket::PrepareStreamConnect() {
   return true;
 }
 
-void TCustomWSocket::BindLocal() {
+// A socket that could not be bound is not used: Connect ends in wsOpened,
+// with LastError telling why.
+bool TCustomWSocket::BindLocal() {
   sockaddr_in local{};
   local.sin_family = AF_INET;
   local.sin_port = wsapi::htons(static_cast<u_short>(localPortNumber_));
   local.sin_addr.s_addr = INADDR_ANY;
-  if (wsapi::bind(socketHandle_, reinterpret_cast<const sockaddr*>(&local), kSockaddrInSize) != 0)
-    return ReportErrorFmt("winsock.bind failed, error #%d", wsapi::WSAGetLastError());
+  if (wsapi::bind(socketHandle_, reinterpret_cast<const sockaddr*>(&local), kSockaddrInSize) != 0) {
+    lastError_ = wsapi::WSAGetLastError();
+    ReportErrorFmt("winsock.bind failed, error #%d", lastError_);
+    return false;
+  }
   int length = kSockaddrInSize;
-  if (wsapi::getsockname(socketHandle_, reinterpret_cast<sockaddr*>(&local), &length) != 0)
-    return ReportErrorFmt("winsock.getsockname failed, error #%d", wsapi::WSAGetLastError());
+  if (wsapi::getsockname(socketHandle_, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+    lastError_ = wsapi::WSAGetLastError();
+    ReportErrorFmt("winsock.getsockname failed, error #%d", lastError_);
+    return false;
+  }
   localPortNumber_ = wsapi::ntohs(local.sin_port);
   localPort_ = std::to_string(localPortNumber_);
+  return true;
 }
 
 void TCustomWSocket::Listen() {
@@ -402,23 +416,51 @@ void TCustomWSocket::CloseWithError(bool shutdownFirst, uint16_t error) {
   }
 }
 
+// A non-blocking socket whose close lingers answers WSAEWOULDBLOCK until its
+// data have gone. The close is tried again between waits for messages, for
+// at most the linger time, and then made abortive, which never waits. False
+// when the close was reported, or made by a handler those messages reached.
 bool TCustomWSocket::CloseSocketHandle() {
+  const SOCKET handle = socketHandle_;
+  const DWORD start = GetTickCount();
+  bool abortive = false;
   for (;;) {
-    if (wsapi::closesocket(socketHandle_) == 0) break;
+    if (socketHandle_ != handle) return false;
+    if (CloseRaw(handle) == 0) break;
     const int code = wsapi::WSAGetLastError();
     if (code == WSANOTINITIALISED) break;
-    if (code != WSAEWOULDBLOCK) {
+    if (code != WSAEWOULDBLOCK || abortive) {
       lastError_ = code;
       socketHandle_ = INVALID_SOCKET;
       ReportSocketError("Disconnect (closesocket)");
       return false;
     }
     lastError_ = WSAEWOULDBLOCK;
-    PumpMessages();
+    if (GetTickCount() - start >= LingerWaitMs()) {
+      abortive = true;
+      SetAbortiveLinger();
+    } else {
+      PumpMessages();
+      WaitForMessages(kCloseRetryMs);
+    }
   }
   socketHandle_ = INVALID_SOCKET;
   return true;
 }
+
+DWORD TCustomWSocket::LingerWaitMs() const {
+  return static_cast<DWORD>(std::clamp(lingerTimeout_, 0, kLongestLingerWaitMs / 1000) * 1000);
+}
+
+// Linger on with a time of zero: the close resets the connection at once.
+void TCustomWSocket::SetAbortiveLinger() {
+  linger value{};
+  value.l_onoff = 1;
+  value.l_linger = 0;
+  wsapi::setsockopt(socketHandle_, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+int TCustomWSocket::CloseRaw(SOCKET handle) { return wsapi::closesocket(handle); }
 
 void TCustomWSocket::Abort() {
   CancelDnsLookup();
@@ -473,7 +515,10 @@ int TCustomWSocket::Send(const void* data, int len) {
   allSent_ = false;
   int result = 0;
   if (len > 0) {
-    sendQueue_.QueueData(data, len);
+    if (IsStream())
+      sendQueue_.QueueData(data, len);
+    else
+      sendQueue_.QueueDatagram(data, len);
     result = len;
   }
   TryToSend();
@@ -488,8 +533,10 @@ int TCustomWSocket::SendStr(const std::string& text) { return Send(text.data(), 
 
 int TCustomWSocket::SendTo(const sockaddr_in& dest, int destLen, const void* data, int len) {
   const sockaddr_in destination = dest;
-  return wsapi::sendto(socketHandle_, static_cast<const char*>(data), len, sendFlags_,
-                       reinterpret_cast<const sockaddr*>(&destination), destLen);
+  const int result = wsapi::sendto(socketHandle_, static_cast<const char*>(data), len, sendFlags_,
+                                   reinterpret_cast<const sockaddr*>(&destination), destLen);
+  if (result == SOCKET_ERROR) lastError_ = wsapi::WSAGetLastError();
+  return result;
 }
 
 int TCustomWSocket::SendRaw(const void* data, int len) {
@@ -513,11 +560,26 @@ void TCustomWSocket::TryToSend() {
       continue;
     }
     const int sent = SendRaw(data, length);
-    if (sent == 0) return;
     if (sent == SOCKET_ERROR) return HandleSendFailure();
+    if (!IsStream()) {
+      if (!TakeSentDatagram(sent, length)) return;
+      continue;
+    }
+    if (sent == 0) return;
     sendQueue_.First().Remove(sent);
     if (sent < length) return;  // FD_WRITE resumes
   }
+}
+
+// Winsock sends a datagram whole or not at all. A shorter count means it
+// did not go out as given: that is reported, and the rest is never sent as
+// a datagram of its own.
+bool TCustomWSocket::TakeSentDatagram(int sent, int32_t length) {
+  sendQueue_.First().Remove(length);
+  if (sent == length) return true;
+  wsapi::WSASetLastError(WSAEMSGSIZE);
+  ReportSocketError("TryToSend failed");
+  return false;
 }
 
 void TCustomWSocket::HandleSendFailure() {
@@ -535,6 +597,9 @@ void TCustomWSocket::HandleSendFailure() {
     case WSAEWOULDBLOCK:
       return;  // FD_WRITE resumes
     default:
+      // A datagram Winsock refused is dropped: kept, it would fail again
+      // ahead of every later one.
+      if (!IsStream()) sendQueue_.First().Remove(sendQueue_.First().Filled());
       ReportSocketError("TryToSend failed");
   }
 }

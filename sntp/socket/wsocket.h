@@ -99,9 +99,10 @@ class TCustomWSocket : public TComponent {
   virtual std::string ReceiveStr();
   virtual int ReceiveFrom(void* buffer, int bufferSize, sockaddr_in& from, int& fromLen);
   // Queues Len bytes and sends what Winsock takes now; returns Len, 0 for a
-  // length of 0 or less, -1 when not connected.
+  // length of 0 or less, -1 when not connected. On a datagram socket the
+  // bytes are one datagram, sent whole or reported as failed.
   virtual int Send(const void* data, int len);
-  // One sendto to Dest, bypassing the queue.
+  // One sendto to Dest, bypassing the queue; -1 with LastError on failure.
   virtual int SendTo(const sockaddr_in& dest, int destLen, const void* data, int len);
   virtual int SendStr(const std::string& text);
   virtual void DnsLookup(const std::string& hostName);
@@ -140,7 +141,8 @@ class TCustomWSocket : public TComponent {
   virtual LRESULT DispatchWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   virtual void ResetDefaults();
   virtual void CloseWithError(bool shutdownFirst, uint16_t error);
-  virtual void BindLocal();
+  // False after a report.
+  virtual bool BindLocal();
   virtual int SendRaw(const void* data, int len);
   // Reports Format filled printf-style.
   virtual void ReportErrorFmt(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -158,6 +160,7 @@ class TCustomWSocket : public TComponent {
   virtual void FireError();
   virtual int RecvRaw(void* buffer, int bufferSize, int flags);
   virtual int RecvFromRaw(SOCKET handle, void* buffer, int bufferSize, int flags, sockaddr_in& from, int& fromLen);
+  virtual int CloseRaw(SOCKET handle);
 
   // "Error N in function F" CR LF description; 10054 and 10057 also drop
   // the socket.
@@ -180,7 +183,10 @@ class TCustomWSocket : public TComponent {
   bool PrepareStreamConnect();
   void ReportInvalidListen(const char* functionName);
   bool CloseSocketHandle();
+  DWORD LingerWaitMs() const;
+  void SetAbortiveLinger();
   void HandleSendFailure();
+  bool TakeSentDatagram(int sent, int32_t length);
   int CountReceived(int result);
   bool DiscardWaitingPiece();
   // Winsock posts every notification to the window: without one, false with

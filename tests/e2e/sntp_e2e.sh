@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # End to end: sntpquery.exe loads SNTP.dll under Wine and queries chrony in a
 # private network of namespaces (tools/testnet.sh).
-#   sntp_e2e.sh BINDIR WORKDIR
-# BINDIR holds sntpquery.exe and SNTP.dll. Exit 0 all passed, 1 a failure,
-# 77 skipped (no root or no namespaces here).
+#   sntp_e2e.sh BINDIR WORKDIR PLANTED_WSOCK32
+# BINDIR holds sntpquery.exe and SNTP.dll; PLANTED_WSOCK32 is a wsock32.dll
+# that leaves the file wsock32.loaded beside itself when it is loaded. Exit 0
+# all passed, 1 a failure, 77 skipped (no root or no namespaces here).
 set -euo pipefail
 bindir=$1
 work=$2
+planted_wsock32=$3
 root=$(cd "$(dirname "$0")/../.." && pwd)
 # shellcheck source=tools/testnet.sh
 . "$root/tools/testnet.sh"
@@ -35,13 +37,14 @@ fi
 # shellcheck source=tests/checks.sh
 . "$root/tests/checks.sh"
 
-# Runs sntpquery with the given arguments; sets out, code and seconds.
+# Runs sntpquery (of the folder in $program_dir, BINDIR by default) with the
+# given arguments; sets out, code and seconds.
 query() {
   local start end
   start=$(date +%s.%N)
   code=0
   # Windows programs end their lines with CR LF.
-  out=$(zara_net_wine "$root/tools/wine-run" "$bindir/sntpquery.exe" "$@" 2>"$work/stderr") || code=$?
+  out=$(zara_net_wine "$root/tools/wine-run" "${program_dir:-$bindir}/sntpquery.exe" "$@" 2>"$work/stderr") || code=$?
   out=${out//$'\r'/}
   end=$(date +%s.%N)
   seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }')
@@ -159,6 +162,16 @@ check "local port 123 held by another program: chrony still answers with code 0"
 check "... with the right offset" within "$(offset_of 0)" "$true_offset" "$tolerance"
 check "... and the log says once per query that the listening port was not available" \
   [ "$(log_count "Listening port 123 not available (Winsock error 10048)")" -eq $((1 + warm)) ]
+
+# A wsock32.dll put beside the program: Windows looks for a DLL loaded by name
+# in the program's folder first, as Wine does when told to prefer native DLLs.
+# The library loads the system's own copy by its full path.
+planted="$work/planted"
+mkdir -p "$planted"
+cp "$bindir/sntpquery.exe" "$bindir/SNTP.dll" "$planted_wsock32" "$planted/"
+program_dir=$planted ZARA_NET_DLL_OVERRIDES="wsock32=n,b" query --repeat $((1 + warm)) "$zara_net_server"
+check "with a wsock32.dll planted beside the program a query answers with code 0" [ "$code" -eq 0 ]
+check "... and the planted wsock32.dll is never loaded" [ ! -e "$planted/wsock32.loaded" ]
 
 # Without a display Wine makes no windows but message-only ones, which are
 # all the library needs.

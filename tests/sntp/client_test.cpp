@@ -375,6 +375,27 @@ TEST(ClientResolve, LoopbackGoesToThisHostsNetworkAddress) {
   }
 }
 
+// A query that resolves no server keeps nothing of the previous one's: a
+// datagram from that server is no reply to it.
+TEST(ClientResolve, ServerAddressIsThisQuerysOnly) {
+  TClientUnderTest t;
+  t.Client.Query();
+  EXPECT_EQ(t.Client.ServerAddress(), test::DottedToAddress("10.0.0.1"));
+  t.Receive(Bytes(Answer().Packet), "10.0.0.1", 1100);
+  t.Client.SetHostAddr("256.1.1.1");
+  t.Client.Query();
+  EXPECT_EQ(t.Client.ServerAddress(), 0u);
+  // Without a network "127.0.0.1" is asked as it stands, resolving nothing.
+  t.Platform.Addresses.clear();
+  t.Client.SetHostAddr("127.0.0.1");
+  t.Client.Query();
+  EXPECT_EQ(t.Client.ServerAddress(), 0u);
+  t.Receive(Bytes(Answer().Packet), "10.0.0.1", 1100);
+  EXPECT_EQ(t.Events, (Calls{"data 0", "resolve"})) << "the earlier server's datagram is ignored";
+  t.Receive(Bytes(Answer().Packet), "127.0.0.1", 1200);
+  EXPECT_EQ(t.Events, (Calls{"data 0", "resolve", "data 0"}));
+}
+
 TEST(ClientTimer, IntervalIsTheTimeoutWhenTheTimerIsMade) {
   TClientUnderTest t;
   t.Client.SetTimeout(1000);

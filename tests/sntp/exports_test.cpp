@@ -12,6 +12,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "host_network.h"
 #include "sntp/query_rules.h"
@@ -222,18 +223,61 @@ TEST(SntpLibraryLoad, LeftoverClientKeepsTheLibraryLoadedUntilItsCleanUp) {
   double offset = 0;
   EXPECT_EQ(queryServer("", &offset), qrResolveError) << "the client, its sockets and its timer are made";
   EXPECT_TRUE(FreeLibrary(module));
-  EXPECT_EQ(GetModuleHandleA("SNTP.dll"), module) << "held by the client's timer";
+  EXPECT_EQ(GetModuleHandleA("SNTP.dll"), module) << "held by the client";
 
   ASSERT_EQ(LoadLibraryA(path.c_str()), module);
   EXPECT_EQ(queryServer("", &offset), qrResolveError) << "the same client serves on";
   sntpCleanUp();
   EXPECT_TRUE(FreeLibrary(module));
-  EXPECT_EQ(GetModuleHandleA("SNTP.dll"), nullptr) << "unloaded once the clean-up freed the timer";
+  EXPECT_EQ(GetModuleHandleA("SNTP.dll"), nullptr) << "unloaded once the clean-up freed the client";
   ASSERT_NE(module = LoadLibraryA(path.c_str()), nullptr);
   EXPECT_TRUE(FreeLibrary(module));
   const std::string marker(53, '-');
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{marker, "SNTP Object is created", "Querying ", "Querying ",
                                                       "SNTP Object is destroyed", marker}));
+}
+
+// The window classes the library registers, by the instance that owns them.
+std::vector<std::string> RegisteredClasses(HMODULE library) {
+  std::vector<std::string> registered;
+  for (const char* name : {"XSocketWindowClass", "SNTPTimerWindowClass"}) {
+    WNDCLASSA found;
+    if (GetClassInfoA(library, name, &found)) registered.emplace_back(name);
+  }
+  return registered;
+}
+
+// Unloading runs under Windows' loader lock, where Winsock must not be
+// stopped: so the library stops it where its own calls end, and an unload
+// finds nothing to stop. Windows leaves a library's window classes behind
+// when it is unloaded: they go with their last window, and a reload
+// registers them anew.
+TEST(SntpLibraryLoad, NeitherWinsockNorWindowClassesOutliveTheCallsThatMadeThem) {
+  const std::string path = ProgramDirectory() + "SNTP.dll";
+  const std::vector<std::string> none, both = {"XSocketWindowClass", "SNTPTimerWindowClass"};
+  ASSERT_FALSE(test::WinsockStarted()) << "this program holds Winsock started itself";
+  for (int load = 1; load <= 3; ++load) {
+    SCOPED_TRACE("load " + std::to_string(load));
+    const HMODULE module = LoadLibraryA(path.c_str());
+    ASSERT_NE(module, nullptr);
+    const auto queryServer = Export<TQueryServer>(module, "QueryServer");
+    const auto sntpCleanUp = Export<TSNTPCleanUp>(module, "SNTPCleanUp");
+    const auto isConnected = Export<TIsConnected>(module, "isConnected");
+    isConnected();
+    EXPECT_FALSE(test::WinsockStarted()) << "isConnected stops what it started";
+    double offset = 0;
+    EXPECT_EQ(queryServer("no-such-host.invalid", &offset), qrResolveError);
+    EXPECT_EQ(RegisteredClasses(module), both) << "the client's sockets and timer have windows";
+    isConnected();
+    EXPECT_TRUE(test::WinsockStarted()) << "the client's sockets still use it";
+    sntpCleanUp();
+    EXPECT_FALSE(test::WinsockStarted()) << "the clean-up stops it";
+    EXPECT_EQ(RegisteredClasses(module), none) << "the clean-up destroyed the last windows";
+    EXPECT_TRUE(FreeLibrary(module));
+    EXPECT_EQ(GetModuleHandleA("SNTP.dll"), nullptr);
+    EXPECT_FALSE(test::WinsockStarted());
+    EXPECT_EQ(RegisteredClasses(module), none);
+  }
 }
 
 }  // namespace

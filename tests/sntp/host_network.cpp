@@ -9,17 +9,20 @@ namespace sntp::test {
 
 namespace {
 
+// Winsock is started for each call and released after it, so that a test
+// can tell whether the library left Winsock started.
 struct TWinsockSession {
   TWinsockSession() {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
   }
   ~TWinsockSession() { WSACleanup(); }
-} WinsockSession;
+};
 
 }  // namespace
 
 bool CanBindUdpPort(uint16_t port) {
+  const TWinsockSession session;
   const SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   sockaddr_in local{};
   local.sin_family = AF_INET;
@@ -45,6 +48,7 @@ TUdpPortHolder::~TUdpPortHolder() {
 }
 
 std::vector<std::string> HostAddresses() {
+  const TWinsockSession session;
   char name[256] = {};
   const hostent* entry = gethostname(name, sizeof name) == 0 ? gethostbyname(name) : nullptr;
   std::vector<std::string> addresses;
@@ -54,6 +58,13 @@ std::vector<std::string> HostAddresses() {
     addresses.emplace_back(inet_ntoa(value));
   }
   return addresses;
+}
+
+bool WinsockStarted() {
+  const SOCKET probe = socket(AF_INET, SOCK_DGRAM, 0);
+  if (probe == INVALID_SOCKET) return WSAGetLastError() != WSANOTINITIALISED;
+  closesocket(probe);
+  return true;
 }
 
 }  // namespace sntp::test

@@ -54,6 +54,22 @@ TEST_F(DnsLookup, CancelTellsInterruptAndIgnoresTheStaleCompletion) {
   EXPECT_EQ(Done, std::vector<int>{10004});
 }
 
+// A lookup replaced by one of a dotted address is cancelled: nothing is
+// pending any more, and its completion, come before the cancellation took,
+// is not taken for the new one's.
+TEST_F(DnsLookup, AReplacedLookupIsNoLongerPending) {
+  Socket.DnsLookup("localhost");
+  const HANDLE replaced = Socket.lookupHandle_;
+  ASSERT_TRUE(Socket.LookupPending());
+  Socket.DnsLookup("10.1.2.3");
+  EXPECT_EQ(Done, std::vector<int>{0});
+  EXPECT_FALSE(Socket.LookupPending());
+  PostMessageA(Socket.GetWindowHandle(), WM_HOSTNAME_LOOKUP_DONE, reinterpret_cast<WPARAM>(replaced), 0);
+  PumpPosted();
+  EXPECT_EQ(Done, std::vector<int>{0});
+  EXPECT_EQ(Socket.DnsResult(), "10.1.2.3");
+}
+
 TEST_F(DnsLookup, EmptyTextsAreReported) {
   EXPECT_EQ(ErrorText([&] { Socket.DnsLookup(""); }), "DNS lookup: invalid host name.");
   EXPECT_TRUE(Done.empty()) << "a raised report ends the lookup";

@@ -84,6 +84,37 @@ TEST(SendQueue, SplitsAcrossChunksAndKeepsByteOrder) {
   }
 }
 
+// Datagrams are never merged nor split: one chunk each, of its own size.
+TEST(SendQueue, DatagramsTakeAChunkEach) {
+  struct Case {
+    std::vector<int> Sends;
+    std::vector<int> Filled;
+  };
+  const Case cases[] = {
+      {{1000, 1000}, {1000, 1000}},
+      {{1}, {1}},
+      {{1515}, {1515}},
+      {{65507, 3}, {65507, 3}},
+      {{0, -3, 7}, {7}},
+  };
+  for (const Case& c : cases) {
+    TSendQueue queue;
+    std::vector<std::vector<uint8_t>> datagrams;
+    for (int len : c.Sends) {
+      const auto data = Bytes(len > 0 ? len : 0, static_cast<uint8_t>(datagrams.size()));
+      queue.QueueDatagram(data.data(), len);
+      if (len > 0) datagrams.push_back(data);
+    }
+    ASSERT_EQ(queue.ChunkCount(), c.Filled.size());
+    for (size_t i = 0; i < c.Filled.size(); ++i) {
+      EXPECT_EQ(queue.At(i).Filled(), c.Filled[i]);
+      int32_t len = 0;
+      const uint8_t* p = queue.At(i).Peek(len);
+      EXPECT_EQ(std::vector<uint8_t>(p, p + len), datagrams[i]);
+    }
+  }
+}
+
 TEST(WinsockErrorText, KnownCodesAndEverythingElse) {
   const std::map<int, std::string> cases = {
       {0, "No Error"},

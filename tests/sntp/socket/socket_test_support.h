@@ -49,17 +49,35 @@ struct TEventLog {
   }
 };
 
-// A socket whose sends can be made to fail, and whose internals tests read.
+// A socket whose sends can be made to fail, whose close can linger, and
+// whose internals tests read.
 class TProbeSocket : public TWSocket {
  public:
-  using TCustomWSocket::allSent_;
   using TCustomWSocket::lookupHandle_;
 
   int FailWith = 0;         // Winsock code SendRaw fails with; 0 = real sends
   int PartialLimit = 0;     // > 0: SendRaw takes at most this many bytes
   std::vector<int> Sends;   // lengths SendRaw passed on to Winsock
+  // The first LingeringCloses tries of a close answer WSAEWOULDBLOCK while
+  // the socket's linger time is not zero, as Windows answers for a
+  // non-blocking socket whose close lingers (Wine never lingers).
+  int LingeringCloses = 0;
+  int CloseTries = 0;
 
  protected:
+  int CloseRaw(SOCKET handle) override {
+    if (++CloseTries <= LingeringCloses && Lingers(handle)) {
+      WSASetLastError(WSAEWOULDBLOCK);
+      return SOCKET_ERROR;
+    }
+    return TWSocket::CloseRaw(handle);
+  }
+  static bool Lingers(SOCKET handle) {
+    linger value{};
+    int length = sizeof value;
+    return getsockopt(handle, SOL_SOCKET, SO_LINGER, reinterpret_cast<char*>(&value), &length) == 0 &&
+           value.l_onoff != 0 && value.l_linger > 0;
+  }
   int SendRaw(const void* data, int len) override {
     if (FailWith != 0) {
       WSASetLastError(FailWith);

@@ -68,6 +68,41 @@ TEST_F(TcpTrio, ThePeersCloseIsToldOnce) {
   EXPECT_EQ(ClientLog.Entries, (std::vector<std::string>{"closed 0", "connected>closed"}));
 }
 
+// A close that lingers is tried again between waits for messages, for at
+// most the linger time, and then made abortive, which never waits (the
+// probe lets a close through only then). When a peer closes meanwhile, its
+// close reaches the socket through those messages and closes it there; the
+// first close then ends without telling it again.
+TEST(TcpClose, ALingeringCloseIsWaitedForThenMadeAbortive) {
+  struct Case { const char* What; bool PeerAnswers; std::vector<std::string> Told; };
+  const Case cases[] = {
+      {"a silent peer", false, {"connected>closed", "closed 0"}},
+      {"a peer that closes too", true, {"closed 0", "connected>closed"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    TEventLog clientLog;
+    TWSocket listener, accepted;
+    TProbeSocket client;
+    listener.SetAddr("127.0.0.1");
+    listener.SetPort("0");
+    listener.Listen();
+    listener.OnSessionAvailable = [&](TComponent*, uint16_t) {
+      accepted.Dup(listener.Accept());
+      if (!c.PeerAnswers) accepted.Pause();
+    };
+    client.SetLingerTimeout(1);
+    client.LingeringCloses = 10000;
+    ConnectTo(client, listener.BoundPort(), "tcp");
+    ASSERT_TRUE(PumpUntil([&] { return client.State() == wsConnected && accepted.State() == wsConnected; }));
+    clientLog.Watch(client);
+    client.Close();
+    EXPECT_EQ(clientLog.Entries, c.Told);
+    EXPECT_EQ(client.GetSocketHandle(), INVALID_SOCKET);
+    EXPECT_LT(client.CloseTries, 100) << "tried again between waits, not in a spin";
+  }
+}
+
 TEST(TcpConnect, RefusedConnectionReportsAndCloses) {
   TEventLog log;
   TWSocket probe, client;

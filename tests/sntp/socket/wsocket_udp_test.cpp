@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "socket_test_support.h"
+#include "sntp/socket/win32_handles.h"
 
 namespace sntp {
 namespace {
@@ -59,6 +60,27 @@ TEST(UdpOpen, PortTakenIsReportedAndListenStartsAfresh) {
   EXPECT_EQ(second.GetSocketHandle(), INVALID_SOCKET);
   ListenUdp(second);
   EXPECT_EQ(second.State(), wsConnected);
+}
+
+// A socket that cannot be bound is not connected: Connect stops in wsOpened
+// with the code in LastError.
+TEST(UdpOpen, ALocalPortTakenEndsConnectWithItsCode) {
+  TWSocket holder;
+  holder.SetAddr("0.0.0.0");
+  holder.SetPort("0");
+  holder.SetProto("udp");
+  holder.Listen();
+  TEventLog log;
+  TWSocket socket, silent;
+  log.Watch(socket);
+  socket.SetLocalPort(holder.BoundPort());
+  ConnectTo(socket, "9");
+  EXPECT_EQ(log.Entries, (std::vector<std::string>{"closed>opened", "error 10048"}));
+  EXPECT_EQ(socket.State(), wsOpened);
+  EXPECT_EQ(socket.LastError(), 10048);
+  silent.SetLocalPort(holder.BoundPort());
+  EXPECT_EQ(ErrorText([&] { ConnectTo(silent, "9"); }), "winsock.bind failed, error #10048");
+  EXPECT_EQ(silent.State(), wsOpened);
 }
 
 TEST(UdpOpen, BroadcastOptionOnlyForTheBroadcastAddress) {
@@ -134,6 +156,10 @@ TEST_F(UdpPair, DatagramsGoBothWaysAndAreCounted) {
   int fromLen = sizeof from;
   EXPECT_EQ(Server.ReceiveFrom(small, sizeof small, from, fromLen), -1);
   EXPECT_EQ(Server.LastError(), WSAEMSGSIZE);
+
+  // SendTo's failure is told by LastError too.
+  EXPECT_EQ(Client.SendTo(from, 0, "x", 1), -1);
+  EXPECT_EQ(Client.LastError(), WSAEFAULT);
 }
 
 TEST_F(UdpPair, UnhandledDataIsDroppedAndASilentHandlerIsCalledAgain) {
@@ -161,29 +187,43 @@ TEST_F(UdpPair, UnhandledDataIsDroppedAndASilentHandlerIsCalledAgain) {
   EXPECT_EQ(Server.State(), wsConnected);
 }
 
-TEST_F(UdpPair, QueuedSendsAreChunkedAndGoOutOnWrite) {
+// Each Send is one datagram, queued or not: never merged with the next, nor
+// split at the queue's chunk size.
+TEST_F(UdpPair, QueuedDatagramsGoOutWholeAndAloneOnWrite) {
   Client.FailWith = WSAEWOULDBLOCK;
-  const std::string first(1000, 'a'), second(1000, 'b');
-  EXPECT_EQ(Client.SendStr(first), 1000);
-  EXPECT_EQ(Client.SendStr(second), 1000);
+  const std::vector<std::string> datagrams = {std::string(1000, 'a'), std::string(1000, 'b'),
+                                              std::string(1800, 'c')};
+  for (const std::string& datagram : datagrams) EXPECT_EQ(Client.SendStr(datagram), int(datagram.size()));
   Client.FailWith = 0;
   PostMessageA(Client.GetWindowHandle(), WM_SOCKET_EVENT, Client.GetSocketHandle(), FD_WRITE);
-  ASSERT_TRUE(PumpUntil([&] { return Received.size() == 2; }));
-  // One datagram per chunk of 1514 bytes.
-  EXPECT_EQ(Received[0], first + second.substr(0, 514));
-  EXPECT_EQ(Received[1], second.substr(514));
-  EXPECT_EQ(Log.Entries, std::vector<std::string>{"sent 0"});
+  ASSERT_TRUE(PumpUntil([&] { return Log.Count("sent 0") == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return Received.size() >= datagrams.size(); }));
+  EXPECT_EQ(Client.Sends, (std::vector<int>{1000, 1000, 1800}));
+  EXPECT_TRUE(Received == datagrams) << "each arrives as it was sent";
 }
 
-TEST_F(UdpPair, PartialSendsResumeOnWrite) {
-  Client.PartialLimit = 600;
-  Client.SendStr(std::string(1500, 'z'));
-  EXPECT_EQ(Client.Sends, std::vector<int>{600});
-  EXPECT_FALSE(Client.allSent_);
-  Client.PartialLimit = 0;
-  PostMessageA(Client.GetWindowHandle(), WM_SOCKET_EVENT, Client.GetSocketHandle(), FD_WRITE);
-  ASSERT_TRUE(PumpUntil([&] { return Log.Count("sent 0") == 1; }));
-  EXPECT_EQ(Client.Sends, (std::vector<int>{600, 900}));
+// A datagram that did not go out whole is reported and dropped: it is not
+// sent again ahead of the next one, nor its rest as a datagram of its own.
+TEST_F(UdpPair, AFailedDatagramIsReportedAndNeverResent) {
+  struct Case { const char* What; int FailWith; int PartialLimit; std::vector<int> Sends; };
+  const Case cases[] = {
+      {"refused by Winsock", WSAEMSGSIZE, 0, {5}},
+      {"sent in part", 0, 3, {3, 5}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.What);
+    Client.Sends.clear();
+    Log.Entries.clear();
+    Client.FailWith = c.FailWith;
+    Client.PartialLimit = c.PartialLimit;
+    Client.SendStr("datagram");
+    EXPECT_EQ(Log.Entries, std::vector<std::string>{"error 10040"});
+    Client.FailWith = Client.PartialLimit = 0;
+    Client.SendStr("after");
+    ASSERT_TRUE(PumpUntil([&] { return !Received.empty() && Received.back() == "after"; }));
+    EXPECT_EQ(Client.Sends, c.Sends);
+    PumpPosted();
+  }
 }
 
 TEST_F(UdpPair, ZeroLengthSendsAndDataSent) {
@@ -261,6 +301,31 @@ TEST(SocketLifetime, OnlyASocketDestroyedByItselfTellsItsEnd) {
     EXPECT_EQ(log.Count("closed 0"), owned ? 0u : 1u);
     EXPECT_EQ(lookups, owned ? std::vector<int>{} : std::vector<int>{10004});
   }
+}
+
+// The hidden windows' class goes with the last of them, so that none is
+// left behind when the library is unloaded, and comes back with the next.
+TEST(SocketLifetime, TheWindowClassGoesWithTheLastWindow) {
+  const auto registered = [] {
+    WNDCLASSA found;
+    return GetClassInfoA(ThisModule(), "XSocketWindowClass", &found) != FALSE;
+  };
+  {
+    auto first = std::make_unique<TWSocket>();
+    TWSocket second;
+    EXPECT_TRUE(registered());
+    first.reset();
+    EXPECT_TRUE(registered()) << "a window of the class lives on";
+    std::vector<int> done;
+    second.OnDnsLookupDone = [&](TComponent*, uint16_t error) { done.push_back(error); };
+    second.DnsLookup("localhost");
+    ASSERT_TRUE(PumpUntil([&] { return !done.empty(); }));
+    EXPECT_EQ(done, std::vector<int>{0}) << "and is served";
+  }
+  EXPECT_FALSE(registered());
+  TWSocket again;
+  EXPECT_TRUE(registered());
+  EXPECT_NE(again.GetWindowHandle(), nullptr);
 }
 
 TEST_F(UdpPair, BlockingWaitPumpsUntilTheFlagOrTheTimeOut) {
