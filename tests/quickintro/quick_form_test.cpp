@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,24 @@ std::string WindowText(HWND window) {
   return text;
 }
 
+// The stored choice as the clock application reads it.
+class RegistryValue {
+ public:
+  static std::string Read() {
+    char value[16] = {};
+    DWORD size = sizeof value, type = 0;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kOptionsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
+    LONG status = RegQueryValueExA(key, kChangeTrayClockValue, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) return "<no value>";
+    if (type != REG_SZ || size != strlen(value) + 1) return "<wrong type or size>";
+    return value;
+  }
+  static void Write(const char* value) { Win32RegistryWriter().SetString(kOptionsKey, kChangeTrayClockValue, value); }
+  static void Remove() { RegDeleteKeyA(HKEY_CURRENT_USER, kOptionsKey); }
+};
+
 std::string CaptionEnding(const char* number) { return std::string("Quick Introduction to Zaradada Clock ") + number; }
 
 class QuickFormTest : public ::testing::Test {
@@ -70,11 +89,21 @@ class QuickFormTest : public ::testing::Test {
     SendMessageA(Window(name), BM_CLICK, 0, 0);
     Pump();
   }
-  void PressKey(WPARAM key) {
+  // A key as the user types it: down and up to the focused control, through
+  // the message loop; Shift held down for it when asked.
+  void PressKey(WPARAM key, bool shift = false) {
+    HoldShift(shift);
     HWND focus = GetFocus();
     PostMessageA(focus ? focus : Form->Handle(), WM_KEYDOWN, key, 0);
     PostMessageA(focus ? focus : Form->Handle(), WM_KEYUP, key, 0xC0000000);
     Pump();
+    HoldShift(false);
+  }
+  static void HoldShift(bool down) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
   }
   // A mouse click on a page, in page coordinates.
   void ClickPageAt(int page, int x, int y) {
@@ -95,6 +124,14 @@ class QuickFormTest : public ::testing::Test {
   bool Checked(const char* name) { return SendMessageA(Window(name), BM_GETCHECK, 0, 0) == BST_CHECKED; }
   bool Enabled(const char* name) { return IsWindowEnabled(Window(name)) != FALSE; }
   bool Visible(const char* name) { return Form->Find(name)->Visible; }
+  // Exactly one clock chosen: its radio checked and its card framed, the
+  // other neither.
+  void ExpectChoice(bool trayClock) {
+    const char* radios[] = {"uiDesktopClock", "uiTrayClock"};
+    const char* frames[] = {"DBevel", "TrBevel"};
+    EXPECT_TRUE(Checked(radios[trayClock]) && Visible(frames[trayClock])) << radios[trayClock];
+    EXPECT_FALSE(Checked(radios[!trayClock]) || Visible(frames[!trayClock])) << radios[!trayClock];
+  }
 
   struct Visit {
     int Page;
@@ -345,17 +382,51 @@ TEST_F(QuickFormTest, EscapeAndEveryCloseRouteCloseAndStore) {
   }
 }
 
+// On the choice page the keys move the focus as in a dialog: Tab enters the
+// two clocks at the chosen one, the arrow keys move within them, and the
+// choice and its frame follow the focus there.
+TEST_F(QuickFormTest, KeysOnTheChoicePage) {
+  Open(kFirstRun);
+  Click("NextBtn");
+  ASSERT_EQ(GetFocus(), Window("NextBtn"));
+  const struct {
+    WPARAM Key;
+    bool Shift;
+    const char* Focus;
+    bool TrayClock;
+  } kSteps[] = {
+      {VK_TAB, false, "CloseButton", true},     {VK_TAB, false, "uiTrayClock", true},
+      {VK_RIGHT, false, "uiDesktopClock", false}, {VK_RIGHT, false, "uiTrayClock", true},
+      {VK_DOWN, false, "uiDesktopClock", false},  {VK_LEFT, false, "uiTrayClock", true},
+      {VK_UP, false, "uiDesktopClock", false},    {VK_TAB, false, "BackBtn", false},
+      {VK_TAB, true, "uiDesktopClock", false},    {VK_TAB, true, "CloseButton", false},
+      {VK_LEFT, false, "CloseButton", false},     {VK_RIGHT, false, "CloseButton", false},
+  };
+  for (size_t i = 0; i < std::size(kSteps); ++i) {
+    SCOPED_TRACE("step " + std::to_string(i));
+    PressKey(kSteps[i].Key, kSteps[i].Shift);
+    EXPECT_EQ(GetFocus(), Window(kSteps[i].Focus)) << "focus on " << kSteps[i].Focus;
+    ExpectChoice(kSteps[i].TrayClock);
+  }
+}
+
+// A first run without a mouse: Enter to the choice, Tab into it, an arrow to
+// the floating clock, Escape to close; the clock application reads "0".
+TEST_F(QuickFormTest, FirstRunByKeyboardAloneStoresTheFloatingClock) {
+  Win32RegistryWriter registry;
+  RegistryValue::Write("7");
+  Open(kFirstRun, &registry);
+  for (WPARAM key : {VK_RETURN, VK_TAB, VK_TAB, VK_LEFT, VK_ESCAPE}) PressKey(key);
+  EXPECT_EQ(Form->Handle(), nullptr);
+  EXPECT_EQ(RegistryValue::Read(), "0");
+  RegistryValue::Remove();
+}
+
 // ---- The clock-mode choice ----
 
 TEST_F(QuickFormTest, PicturesAndRadioButtonsChooseAndTheFramesFollow) {
-  // The chosen radio checked and its card framed, the other neither.
-  const auto expectChosen = [this](const char* radio, const char* frame, const char* otherRadio,
-                                   const char* otherFrame) {
-    EXPECT_TRUE(Checked(radio) && Visible(frame));
-    EXPECT_FALSE(Checked(otherRadio) || Visible(otherFrame));
-  };
-  const auto expectTray = [&] { expectChosen("uiTrayClock", "TrBevel", "uiDesktopClock", "DBevel"); };
-  const auto expectFloating = [&] { expectChosen("uiDesktopClock", "DBevel", "uiTrayClock", "TrBevel"); };
+  const auto expectTray = [this] { ExpectChoice(true); };
+  const auto expectFloating = [this] { ExpectChoice(false); };
   Open(kFirstRun);
   Click("NextBtn");
   expectTray();
@@ -393,23 +464,6 @@ TEST_F(QuickFormTest, ChoiceItemsShowThePointingHand) {
 }
 
 // ---- The registry ----
-
-class RegistryValue {
- public:
-  static std::string Read() {
-    char value[16] = {};
-    DWORD size = sizeof value, type = 0;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kOptionsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
-    LONG status = RegQueryValueExA(key, kChangeTrayClockValue, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS) return "<no value>";
-    if (type != REG_SZ || size != strlen(value) + 1) return "<wrong type or size>";
-    return value;
-  }
-  static void Write(const char* value) { Win32RegistryWriter().SetString(kOptionsKey, kChangeTrayClockValue, value); }
-  static void Remove() { RegDeleteKeyA(HKEY_CURRENT_USER, kOptionsKey); }
-};
 
 TEST_F(QuickFormTest, ClosingStoresTheChoiceInFirstRunMode) {
   Win32RegistryWriter registry;
