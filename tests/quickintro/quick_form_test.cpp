@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -666,6 +667,45 @@ TEST_F(QuickFormTest, APictureThatCannotBeReadStopsTheWindow) {
   EXPECT_THROW(TQuickForm(instance, LoadLayoutResource(instance), std::move(options)), std::runtime_error);
   EXPECT_EQ(FindWindowA("TQuickForm", nullptr), nullptr);
   UnregisterGraphicClass("TGIFImage");
+}
+
+// ---- The manifest, as Windows reads it ----
+
+// This program carries the wizard's resources and so its manifest: Windows
+// finds GDI scaling and the five supported versions where it looks for them.
+TEST(QuickIntroManifest, WindowsReadsItsDeclarations) {
+  using QuerySettings = BOOL(WINAPI*)(DWORD, HANDLE, PCWSTR, PCWSTR, PWSTR, SIZE_T, SIZE_T*);
+  const auto querySettings = reinterpret_cast<QuerySettings>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryActCtxSettingsW")));
+  ASSERT_NE(querySettings, nullptr);
+  wchar_t value[16] = {};
+  SIZE_T written = 0;
+  ASSERT_TRUE(querySettings(0, nullptr, L"http://schemas.microsoft.com/SMI/2017/WindowsSettings", L"gdiScaling",
+                            value, std::size(value), &written));
+  EXPECT_STREQ(value, L"true");
+
+  // The process's own context; its elements grew a field in later versions,
+  // so each version is looked for by its bytes.
+  BYTE info[1024] = {};
+  SIZE_T size = 0;
+  ASSERT_TRUE(QueryActCtxW(0, nullptr, nullptr, CompatibilityInformationInActivationContext, info, sizeof info, &size));
+  DWORD count = 0;
+  memcpy(&count, info, sizeof count);
+  EXPECT_EQ(count, 5u);
+  const struct {
+    const char* Version;
+    GUID Id;
+  } kVersions[] = {
+      {"Vista", {0xe2011457, 0x1546, 0x43c5, {0xa5, 0xfe, 0x00, 0x8d, 0xee, 0xe3, 0xd3, 0xf0}}},
+      {"7", {0x35138b9a, 0x5d96, 0x4fbd, {0x8e, 0x2d, 0xa2, 0x44, 0x02, 0x25, 0xf9, 0x3a}}},
+      {"8", {0x4a2f28e3, 0x53b9, 0x4441, {0xba, 0x9c, 0xd6, 0x9d, 0x4a, 0x4a, 0x6e, 0x38}}},
+      {"8.1", {0x1f676c76, 0x80e1, 0x4239, {0x95, 0xbb, 0x83, 0xd0, 0xf6, 0xd0, 0xda, 0x78}}},
+      {"10 and 11", {0x8e0f7a12, 0xbfb3, 0x4fe8, {0xb9, 0xa5, 0x48, 0xfd, 0x50, 0xa1, 0x5a, 0x9a}}},
+  };
+  for (const auto& v : kVersions) {
+    const auto* id = reinterpret_cast<const BYTE*>(&v.Id);
+    EXPECT_NE(std::search(info, info + size, id, id + sizeof v.Id), info + size) << "Windows " << v.Version;
+  }
 }
 
 }  // namespace
