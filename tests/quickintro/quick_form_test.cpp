@@ -396,12 +396,18 @@ TEST_F(QuickFormTest, KeysOnTheChoicePage) {
     const char* Focus;
     bool TrayClock;
   } kSteps[] = {
-      {VK_TAB, false, "CloseButton", true},     {VK_TAB, false, "uiTrayClock", true},
-      {VK_RIGHT, false, "uiDesktopClock", false}, {VK_RIGHT, false, "uiTrayClock", true},
-      {VK_DOWN, false, "uiDesktopClock", false},  {VK_LEFT, false, "uiTrayClock", true},
-      {VK_UP, false, "uiDesktopClock", false},    {VK_TAB, false, "BackBtn", false},
-      {VK_TAB, true, "uiDesktopClock", false},    {VK_TAB, true, "CloseButton", false},
-      {VK_LEFT, false, "CloseButton", false},     {VK_RIGHT, false, "CloseButton", false},
+      {VK_TAB, false, "CloseButton", true},
+      {VK_TAB, false, "uiTrayClock", true},  // the group's tab stop: the chosen clock
+      {VK_RIGHT, false, "uiDesktopClock", false},
+      {VK_RIGHT, false, "uiTrayClock", true},  // round within the group
+      {VK_DOWN, false, "uiDesktopClock", false},
+      {VK_LEFT, false, "uiTrayClock", true},
+      {VK_UP, false, "uiDesktopClock", false},
+      {VK_TAB, false, "BackBtn", false},
+      {VK_TAB, true, "uiDesktopClock", false},  // Shift+Tab back in at the new choice
+      {VK_TAB, true, "CloseButton", false},
+      {VK_LEFT, false, "CloseButton", false},  // the arrows never carry a button's focus
+      {VK_RIGHT, false, "CloseButton", false},  // into the clock choice
   };
   for (size_t i = 0; i < std::size(kSteps); ++i) {
     SCOPED_TRACE("step " + std::to_string(i));
@@ -409,6 +415,22 @@ TEST_F(QuickFormTest, KeysOnTheChoicePage) {
     EXPECT_EQ(GetFocus(), Window(kSteps[i].Focus)) << "focus on " << kSteps[i].Focus;
     ExpectChoice(kSteps[i].TrayClock);
   }
+}
+
+BOOL CALLBACK NoteWindowInGroup(HWND child, LPARAM continuing) {
+  auto* windows = reinterpret_cast<std::vector<HWND>*>(continuing);
+  if (!(GetWindowLongPtrA(child, GWL_STYLE) & WS_GROUP)) windows->push_back(child);
+  return TRUE;
+}
+
+// Windows ends a group at the next window that starts one, in whatever order
+// it walks the pages; so every window but the second clock starts a group,
+// and the two clocks are a group of their own however the walk goes.
+TEST_F(QuickFormTest, OnlyTheTwoClocksShareAGroup) {
+  Open(kFirstRun);
+  std::vector<HWND> continuing;
+  EnumChildWindows(Form->Handle(), NoteWindowInGroup, reinterpret_cast<LPARAM>(&continuing));
+  EXPECT_EQ(continuing, std::vector<HWND>{Window("uiTrayClock")});
 }
 
 // A first run without a mouse: Enter to the choice, Tab into it, an arrow to
