@@ -33,6 +33,14 @@ void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC proc) {
   if (!RegisterClassExA(&windowClass)) throw std::runtime_error(std::string("Cannot register the window class ") + name);
 }
 
+// Consecutive radio buttons of one parent form a group, within which the
+// arrow keys move the focus; every other window starts a group of its own,
+// so the arrow keys neither leave the group nor enter it.
+DWORD GroupStyle(const FormItem& item, const FormItem* previousWindow) {
+  bool continues = item.Kind() == ikRadioButton && previousWindow && previousWindow->Kind() == ikRadioButton;
+  return continues ? 0 : WS_GROUP;
+}
+
 HWND CheckedWindow(HWND window, const std::string& name) {
   if (!window) throw std::runtime_error("Cannot create the window of " + name);
   return window;
@@ -180,19 +188,21 @@ void TQuickForm::CreateChildWindows(int parent) {
     return key(a) < key(b);
   });
   HWND parentWindow = items_[parent]->Window;
+  const FormItem* previousWindow = nullptr;
   for (int child : children) {
     FormItem& item = *items_[child];
-    if (item.IsControl()) CreateControl(item, parentWindow);
+    if (item.IsControl()) CreateControl(item, parentWindow, GroupStyle(item, previousWindow));
     if (item.Kind() == ikNotebook || item.Kind() == ikPage) {
       CreatePageWindow(item, parentWindow);
       CreateChildWindows(child);
     }
+    if (item.Window) previousWindow = &item;
   }
 }
 
 void TQuickForm::CreatePageWindow(FormItem& item, HWND parent) {
   bool notebook = item.Kind() == ikNotebook;
-  DWORD style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (item.Visible ? WS_VISIBLE : 0);
+  DWORD style = WS_CHILD | WS_GROUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (item.Visible ? WS_VISIBLE : 0);
   const RECT& r = item.Bounds;
   item.Window = CheckedWindow(CreateWindowExA(WS_EX_CONTROLPARENT, notebook ? kNotebookClass : kPageClass,
                                               item.Name().c_str(), style, r.left, r.top, r.right - r.left,
@@ -200,9 +210,9 @@ void TQuickForm::CreatePageWindow(FormItem& item, HWND parent) {
                               item.Name());
 }
 
-void TQuickForm::CreateControl(FormItem& item, HWND parent) {
+void TQuickForm::CreateControl(FormItem& item, HWND parent, DWORD groupStyle) {
   const LayoutItem& layout = *item.Layout;
-  DWORD style = WS_CHILD;
+  DWORD style = WS_CHILD | groupStyle;
   if (item.Kind() == ikButton) style |= layout.Has(ifDefault) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
   else style |= BS_RADIOBUTTON;
   if (item.Visible) style |= WS_VISIBLE;
@@ -249,7 +259,11 @@ void TQuickForm::Show() {
 }
 
 bool TQuickForm::TranslateDialogMessage(MSG& message) {
-  return hwnd_ && IsDialogMessageA(hwnd_, &message) != FALSE;
+  if (!hwnd_ || !IsDialogMessageA(hwnd_, &message)) return false;
+  // The arrow keys move the focus within the clock choice but check nothing;
+  // the choice follows the focus, as in any dialog's group of radio buttons.
+  if (message.message == WM_KEYDOWN) CheckFocusedRadio();
+  return true;
 }
 
 }  // namespace quickintro

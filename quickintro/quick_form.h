@@ -50,7 +50,8 @@ class TQuickForm {
   // The window that stands for the program on the taskbar, titled with the
   // application title; it owns the wizard's window.
   HWND TaskbarWindow() const { return taskbarWindow_.Get(); }
-  // Lets the window's keys work (Tab, Enter, Escape); true when consumed.
+  // Lets the window's keys work (Tab, Enter, Escape, the arrow keys within
+  // the clock choice); true when consumed.
   bool TranslateDialogMessage(MSG& message);
 
   // Handlers, bound by name in the layout.
@@ -98,7 +99,7 @@ class TQuickForm {
   void CreateFormWindow();
   void CreateChildWindows(int parent);
   void CreatePageWindow(FormItem& item, HWND parent);
-  void CreateControl(FormItem& item, HWND parent);
+  void CreateControl(FormItem& item, HWND parent, DWORD groupStyle);
   void SetWindowIcon();
   void DestroyOwnWindow();
   FormItem& Require(std::string_view name);
@@ -116,6 +117,7 @@ class TQuickForm {
   void MoveMainBkgTo(int pageIndex);
   void SetItemVisible(FormItem& item, bool visible);
   void SetRadioChecked(FormItem& radio);
+  void CheckFocusedRadio();
   void OnCommand(WPARAM wParam, LPARAM lParam);
   FormItem* ItemAt(const Page& page, POINT point) const;
   void OnPageMouse(Page& page, UINT message, LPARAM lParam);

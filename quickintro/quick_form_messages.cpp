@@ -189,6 +189,13 @@ void TQuickForm::OnCommand(WPARAM wParam, LPARAM lParam) {
   });
 }
 
+void TQuickForm::CheckFocusedRadio() {
+  HWND focus = GetFocus();
+  if (!focus) return;
+  for (auto& item : items_)
+    if (item->Window == focus && item->Kind() == ikRadioButton) Guarded([&] { SetRadioChecked(*item); });
+}
+
 // Enter presses the focused push button, else the default one.
 LRESULT TQuickForm::DefaultButtonId() const {
   HWND focus = GetFocus();

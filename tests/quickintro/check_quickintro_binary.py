@@ -10,11 +10,17 @@ also hold for the shipped i686 build on machines that cannot run it:
 - its resources: "TQUICKFORM" (byte for byte the compiled layout), the
   cursor group "VIDUVIDIVA" with its one 32 x 32 cursor and hot spot 7, 0,
   the icon group "MAINICON" with its one 32 x 32 256-colour icon, a manifest
-  asking for the version 6 common controls, and a version resource;
+  and a version resource;
+- the manifest: well-formed (Windows refuses to start a program whose
+  manifest is not), asking for the version 6 common controls, naming the
+  supported Windows versions from Vista to 10 and 11, and asking for GDI
+  scaling while declaring no DPI awareness (GDI scaling serves programs
+  unaware of it);
 - no test scaffolding: the options of the scripted test build are not in it.
 """
 import struct
 import sys
+import xml.etree.ElementTree as ElementTree
 from pathlib import Path
 
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "comctl32.dll", "msvcrt.dll",
@@ -23,6 +29,17 @@ RT_CURSOR, RT_ICON, RT_RCDATA, RT_GROUP_CURSOR, RT_GROUP_ICON, RT_VERSION, RT_MA
 GUI_SUBSYSTEM = 2
 VISTA = (6, 0)
 NEWER_THAN_VISTA = Path(__file__).resolve().parent.parent / "support" / "newer_than_vista_imports.txt"
+
+ASM_V1, ASM_V3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
+COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
+WINDOWS_SETTINGS_2017 = "{http://schemas.microsoft.com/SMI/2017/WindowsSettings}"
+SUPPORTED_OS = [
+    "{e2011457-1546-43c5-a5fe-008deee3d3f0}",  # Vista
+    "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  # 7
+    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  # 8
+    "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  # 8.1
+    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  # 10 and 11
+]
 
 
 class PeFile:
@@ -102,6 +119,29 @@ class PeFile:
         return found
 
 
+def manifest_problems(manifest):
+    """What keeps Windows from reading the manifest as the wizard needs it."""
+    try:
+        root = ElementTree.fromstring(manifest)
+    except ElementTree.ParseError as error:
+        return [f"the manifest is not well-formed XML: {error}"]
+    problems = []
+    if root.tag != ASM_V1 + "assembly":
+        problems.append(f"the manifest's root is {root.tag}, not an assembly")
+    ids = [entry.get("Id", "").lower()
+           for entry in root.findall(f"{COMPATIBILITY}compatibility/{COMPATIBILITY}application/{COMPATIBILITY}supportedOS")]
+    if ids != SUPPORTED_OS:
+        problems.append(f"supported Windows versions {ids}, not Vista to 10 and 11")
+    settings = root.findall(f"{ASM_V3}application/{ASM_V3}windowsSettings/{WINDOWS_SETTINGS_2017}gdiScaling")
+    if [(setting.text or "").strip() for setting in settings] != ["true"]:
+        problems.append("no GDI scaling asked for")
+    for element in root.iter():
+        name, value = element.tag.rsplit("}", 1)[-1], (element.text or "").strip()
+        if name in ("dpiAware", "dpiAwareness") and value.lower() not in ("false", "unaware"):
+            problems.append(f"declares DPI awareness ({name} {value}), which turns GDI scaling off")
+    return problems
+
+
 def check(exe, layout):
     failures = []
 
@@ -143,6 +183,7 @@ def check(exe, layout):
     manifest = found.get((RT_MANIFEST, 1), b"")
     expect(b"Microsoft.Windows.Common-Controls" in manifest and b'version="6.0.0.0"' in manifest,
            "no manifest for the version 6 common controls")
+    failures.extend(manifest_problems(manifest))
     expect(any(kind == RT_VERSION for kind, _ in found), "no version resource")
     return failures
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +41,24 @@ std::string WindowText(HWND window) {
   return text;
 }
 
+// The stored choice as the clock application reads it.
+class RegistryValue {
+ public:
+  static std::string Read() {
+    char value[16] = {};
+    DWORD size = sizeof value, type = 0;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kOptionsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
+    LONG status = RegQueryValueExA(key, kChangeTrayClockValue, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) return "<no value>";
+    if (type != REG_SZ || size != strlen(value) + 1) return "<wrong type or size>";
+    return value;
+  }
+  static void Write(const char* value) { Win32RegistryWriter().SetString(kOptionsKey, kChangeTrayClockValue, value); }
+  static void Remove() { RegDeleteKeyA(HKEY_CURRENT_USER, kOptionsKey); }
+};
+
 std::string CaptionEnding(const char* number) { return std::string("Quick Introduction to Zaradada Clock ") + number; }
 
 class QuickFormTest : public ::testing::Test {
@@ -70,11 +90,21 @@ class QuickFormTest : public ::testing::Test {
     SendMessageA(Window(name), BM_CLICK, 0, 0);
     Pump();
   }
-  void PressKey(WPARAM key) {
+  // A key as the user types it: down and up to the focused control, through
+  // the message loop; Shift held down for it when asked.
+  void PressKey(WPARAM key, bool shift = false) {
+    HoldShift(shift);
     HWND focus = GetFocus();
     PostMessageA(focus ? focus : Form->Handle(), WM_KEYDOWN, key, 0);
     PostMessageA(focus ? focus : Form->Handle(), WM_KEYUP, key, 0xC0000000);
     Pump();
+    HoldShift(false);
+  }
+  static void HoldShift(bool down) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
   }
   // A mouse click on a page, in page coordinates.
   void ClickPageAt(int page, int x, int y) {
@@ -95,6 +125,14 @@ class QuickFormTest : public ::testing::Test {
   bool Checked(const char* name) { return SendMessageA(Window(name), BM_GETCHECK, 0, 0) == BST_CHECKED; }
   bool Enabled(const char* name) { return IsWindowEnabled(Window(name)) != FALSE; }
   bool Visible(const char* name) { return Form->Find(name)->Visible; }
+  // Exactly one clock chosen: its radio checked and its card framed, the
+  // other neither.
+  void ExpectChoice(bool trayClock) {
+    const char* radios[] = {"uiDesktopClock", "uiTrayClock"};
+    const char* frames[] = {"DBevel", "TrBevel"};
+    EXPECT_TRUE(Checked(radios[trayClock]) && Visible(frames[trayClock])) << radios[trayClock];
+    EXPECT_FALSE(Checked(radios[!trayClock]) || Visible(frames[!trayClock])) << radios[!trayClock];
+  }
 
   struct Visit {
     int Page;
@@ -345,17 +383,73 @@ TEST_F(QuickFormTest, EscapeAndEveryCloseRouteCloseAndStore) {
   }
 }
 
+// On the choice page the keys move the focus as in a dialog: Tab enters the
+// two clocks at the chosen one, the arrow keys move within them, and the
+// choice and its frame follow the focus there.
+TEST_F(QuickFormTest, KeysOnTheChoicePage) {
+  Open(kFirstRun);
+  Click("NextBtn");
+  ASSERT_EQ(GetFocus(), Window("NextBtn"));
+  const struct {
+    WPARAM Key;
+    bool Shift;
+    const char* Focus;
+    bool TrayClock;
+  } kSteps[] = {
+      {VK_TAB, false, "CloseButton", true},
+      {VK_TAB, false, "uiTrayClock", true},  // the group's tab stop: the chosen clock
+      {VK_RIGHT, false, "uiDesktopClock", false},
+      {VK_RIGHT, false, "uiTrayClock", true},  // round within the group
+      {VK_DOWN, false, "uiDesktopClock", false},
+      {VK_LEFT, false, "uiTrayClock", true},
+      {VK_UP, false, "uiDesktopClock", false},
+      {VK_TAB, false, "BackBtn", false},
+      {VK_TAB, true, "uiDesktopClock", false},  // Shift+Tab back in at the new choice
+      {VK_TAB, true, "CloseButton", false},
+      {VK_LEFT, false, "CloseButton", false},  // the arrows never carry a button's focus
+      {VK_RIGHT, false, "CloseButton", false},  // into the clock choice
+  };
+  for (size_t i = 0; i < std::size(kSteps); ++i) {
+    SCOPED_TRACE("step " + std::to_string(i));
+    PressKey(kSteps[i].Key, kSteps[i].Shift);
+    EXPECT_EQ(GetFocus(), Window(kSteps[i].Focus)) << "focus on " << kSteps[i].Focus;
+    ExpectChoice(kSteps[i].TrayClock);
+  }
+}
+
+BOOL CALLBACK NoteWindowInGroup(HWND child, LPARAM continuing) {
+  auto* windows = reinterpret_cast<std::vector<HWND>*>(continuing);
+  if (!(GetWindowLongPtrA(child, GWL_STYLE) & WS_GROUP)) windows->push_back(child);
+  return TRUE;
+}
+
+// Windows ends a group at the next window that starts one, in whatever order
+// it walks the pages; so every window but the second clock starts a group,
+// and the two clocks are a group of their own however the walk goes.
+TEST_F(QuickFormTest, OnlyTheTwoClocksShareAGroup) {
+  Open(kFirstRun);
+  std::vector<HWND> continuing;
+  EnumChildWindows(Form->Handle(), NoteWindowInGroup, reinterpret_cast<LPARAM>(&continuing));
+  EXPECT_EQ(continuing, std::vector<HWND>{Window("uiTrayClock")});
+}
+
+// A first run without a mouse: Enter to the choice, Tab into it, an arrow to
+// the floating clock, Escape to close; the clock application reads "0".
+TEST_F(QuickFormTest, FirstRunByKeyboardAloneStoresTheFloatingClock) {
+  Win32RegistryWriter registry;
+  RegistryValue::Write("7");
+  Open(kFirstRun, &registry);
+  for (WPARAM key : {VK_RETURN, VK_TAB, VK_TAB, VK_LEFT, VK_ESCAPE}) PressKey(key);
+  EXPECT_EQ(Form->Handle(), nullptr);
+  EXPECT_EQ(RegistryValue::Read(), "0");
+  RegistryValue::Remove();
+}
+
 // ---- The clock-mode choice ----
 
 TEST_F(QuickFormTest, PicturesAndRadioButtonsChooseAndTheFramesFollow) {
-  // The chosen radio checked and its card framed, the other neither.
-  const auto expectChosen = [this](const char* radio, const char* frame, const char* otherRadio,
-                                   const char* otherFrame) {
-    EXPECT_TRUE(Checked(radio) && Visible(frame));
-    EXPECT_FALSE(Checked(otherRadio) || Visible(otherFrame));
-  };
-  const auto expectTray = [&] { expectChosen("uiTrayClock", "TrBevel", "uiDesktopClock", "DBevel"); };
-  const auto expectFloating = [&] { expectChosen("uiDesktopClock", "DBevel", "uiTrayClock", "TrBevel"); };
+  const auto expectTray = [this] { ExpectChoice(true); };
+  const auto expectFloating = [this] { ExpectChoice(false); };
   Open(kFirstRun);
   Click("NextBtn");
   expectTray();
@@ -393,23 +487,6 @@ TEST_F(QuickFormTest, ChoiceItemsShowThePointingHand) {
 }
 
 // ---- The registry ----
-
-class RegistryValue {
- public:
-  static std::string Read() {
-    char value[16] = {};
-    DWORD size = sizeof value, type = 0;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kOptionsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
-    LONG status = RegQueryValueExA(key, kChangeTrayClockValue, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS) return "<no value>";
-    if (type != REG_SZ || size != strlen(value) + 1) return "<wrong type or size>";
-    return value;
-  }
-  static void Write(const char* value) { Win32RegistryWriter().SetString(kOptionsKey, kChangeTrayClockValue, value); }
-  static void Remove() { RegDeleteKeyA(HKEY_CURRENT_USER, kOptionsKey); }
-};
 
 TEST_F(QuickFormTest, ClosingStoresTheChoiceInFirstRunMode) {
   Win32RegistryWriter registry;
@@ -612,6 +689,45 @@ TEST_F(QuickFormTest, APictureThatCannotBeReadStopsTheWindow) {
   EXPECT_THROW(TQuickForm(instance, LoadLayoutResource(instance), std::move(options)), std::runtime_error);
   EXPECT_EQ(FindWindowA("TQuickForm", nullptr), nullptr);
   UnregisterGraphicClass("TGIFImage");
+}
+
+// ---- The manifest, as Windows reads it ----
+
+// This program carries the wizard's resources and so its manifest: Windows
+// finds GDI scaling and the five supported versions where it looks for them.
+TEST(QuickIntroManifest, WindowsReadsItsDeclarations) {
+  using QuerySettings = BOOL(WINAPI*)(DWORD, HANDLE, PCWSTR, PCWSTR, PWSTR, SIZE_T, SIZE_T*);
+  const auto querySettings = reinterpret_cast<QuerySettings>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryActCtxSettingsW")));
+  ASSERT_NE(querySettings, nullptr);
+  wchar_t value[16] = {};
+  SIZE_T written = 0;
+  ASSERT_TRUE(querySettings(0, nullptr, L"http://schemas.microsoft.com/SMI/2017/WindowsSettings", L"gdiScaling",
+                            value, std::size(value), &written));
+  EXPECT_STREQ(value, L"true");
+
+  // The process's own context; its elements grew a field in later versions,
+  // so each version is looked for by its bytes.
+  BYTE info[1024] = {};
+  SIZE_T size = 0;
+  ASSERT_TRUE(QueryActCtxW(0, nullptr, nullptr, CompatibilityInformationInActivationContext, info, sizeof info, &size));
+  DWORD count = 0;
+  memcpy(&count, info, sizeof count);
+  EXPECT_EQ(count, 5u);
+  const struct {
+    const char* Version;
+    GUID Id;
+  } kVersions[] = {
+      {"Vista", {0xe2011457, 0x1546, 0x43c5, {0xa5, 0xfe, 0x00, 0x8d, 0xee, 0xe3, 0xd3, 0xf0}}},
+      {"7", {0x35138b9a, 0x5d96, 0x4fbd, {0x8e, 0x2d, 0xa2, 0x44, 0x02, 0x25, 0xf9, 0x3a}}},
+      {"8", {0x4a2f28e3, 0x53b9, 0x4441, {0xba, 0x9c, 0xd6, 0x9d, 0x4a, 0x4a, 0x6e, 0x38}}},
+      {"8.1", {0x1f676c76, 0x80e1, 0x4239, {0x95, 0xbb, 0x83, 0xd0, 0xf6, 0xd0, 0xda, 0x78}}},
+      {"10 and 11", {0x8e0f7a12, 0xbfb3, 0x4fe8, {0xb9, 0xa5, 0x48, 0xfd, 0x50, 0xa1, 0x5a, 0x9a}}},
+  };
+  for (const auto& v : kVersions) {
+    const auto* id = reinterpret_cast<const BYTE*>(&v.Id);
+    EXPECT_NE(std::search(info, info + size, id, id + sizeof v.Id), info + size) << "Windows " << v.Version;
+  }
 }
 
 }  // namespace
