@@ -39,7 +39,7 @@ for binary in "$dll" "$exe"; do
   fi
   functions=$(imported_functions "$binary")
   [ -n "$functions" ] || fail "$(basename "$binary"): no imported functions found"
-  newer=$(echo "$functions" | grep -Fx -e "$newer_than_vista" | tr '\n' ' ')
+  newer=$(grep -Fx -e "$newer_than_vista" <<<"$functions" | tr "\n" " ") || true
   if [ -z "$newer" ]; then
     echo "ok: $(basename "$binary") imports nothing newer than Windows Vista"
   else

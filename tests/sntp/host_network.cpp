@@ -32,7 +32,11 @@ bool CanBindUdpPort(uint16_t port) {
   return bound;
 }
 
-TUdpPortHolder::TUdpPortHolder(uint16_t port) : socket_(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) {
+// Winsock stays started for as long as the port is held.
+TUdpPortHolder::TUdpPortHolder(uint16_t port) {
+  WSADATA data;
+  WSAStartup(MAKEWORD(2, 2), &data);
+  socket_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   sockaddr_in local{};
   local.sin_family = AF_INET;
   local.sin_port = htons(port);
@@ -45,6 +49,7 @@ TUdpPortHolder::TUdpPortHolder(uint16_t port) : socket_(socket(AF_INET, SOCK_DGR
 
 TUdpPortHolder::~TUdpPortHolder() {
   if (socket_ != INVALID_SOCKET) closesocket(socket_);
+  WSACleanup();
 }
 
 std::vector<std::string> HostAddresses() {

@@ -25,7 +25,7 @@ class TUdpPortHolder {
   uint16_t Port() const { return port_; }
 
  private:
-  uintptr_t socket_;
+  uintptr_t socket_ = ~uintptr_t{0};
   uint16_t port_ = 0;
 };
 // This host's addresses, from its name's host entry.
