@@ -56,7 +56,7 @@ echo "from the host" >"$probe"
 (cd "$start_dir" && run --share "$work/share" -- sh -c "
   cat probe.txt; echo written >'$work/share/result'
   echo changed >probe.txt; hostname; getent hosts \"\$(hostname)\" >/dev/null && echo resolves
-  [ -e '$hidden' ] && echo 'host /tmp shows'; exit 3"
+  [ -e '$hidden' ] && echo 'host /tmp shows'; bash -c 'cat < <(echo process substitution)'; exit 3"
  declare -p code out >"$work/run.vars")
 # shellcheck source=/dev/null
 . "$work/run.vars"
@@ -68,6 +68,7 @@ check "other writes stay in the guest" grep -qx "from the host" "$probe"
 check "the guest has this machine's host name, and it resolves" \
   [ "$(sed -n 2,3p <<<"$out")" = "$(hostname)"$'\n'resolves ]
 check "nothing else of the host's /tmp shows" hidden_stays_hidden
+check "bash's process substitution works (/dev/fd)" grep -qx "process substitution" <<<"$out"
 check "a finished run leaves nothing behind" left_nothing
 rm -rf "$start_dir" "$hidden"
 
