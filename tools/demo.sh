@@ -13,11 +13,9 @@ tools/setup.sh
 
 build() {
   echo "== building $1"
-  cmake --preset "$1" >"build/$1-configure.log" 2>&1 || { tail -n 40 "build/$1-configure.log"; exit 1; }
-  cmake --build --preset "$1" >"build/$1-build.log" 2>&1 || { tail -n 60 "build/$1-build.log"; exit 1; }
+  tools/build-preset "$1"
 }
 
-mkdir -p build
 build windows
 (cd build/windows && cpack -G ZIP >/dev/null)
 echo "release zip: $(ls build/windows/*.zip)"

@@ -59,14 +59,8 @@ check() {
 # build PRESET: configures and builds; a failure is one failed check, and
 # the caller skips the preset's tests.
 build() {
-  local preset=$1
-  echo "== $preset: configure and build"
-  if ! cmake --preset "$preset" >"build/$preset-configure.log" 2>&1; then
-    tail -n 40 "build/$preset-configure.log"; record "$preset build" 0 1; return 1
-  fi
-  if ! cmake --build --preset "$preset" >"build/$preset-build.log" 2>&1; then
-    tail -n 60 "build/$preset-build.log"; record "$preset build" 0 1; return 1
-  fi
+  echo "== $1: configure and build"
+  tools/build-preset "$1" || { record "$1 build" 0 1; return 1; }
 }
 
 # with_wine PREFIX-DIR 32|64 COMMAND...: the command with Xvfb and a wineserver
@@ -88,6 +82,7 @@ if build windows-x64; then
   suite windows-x64 with_wine "$root/build/windows-x64/wineprefix" 64 ctest --preset windows-x64
 fi
 check names tools/check-names.sh
+check platform tools/check-platform.sh
 check shellcheck tools/check-scripts.sh
 if build windows; then
   if tools/can-run-x86-32 && [ "${ZARA_I686_IN_GUEST:-}" != 1 ]; then
