@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "dib_writer.h"
-#include "gif_pieces.h"
-#include "giflib_reader.h"
-#include "lzw_test_encoder.h"
-#include "reference_decoder.h"
-#include "test_images.h"
+#include "quickintro/gif/dib_writer.h"
+#include "tests/quickintro/gif/gif_pieces.h"
+#include "tests/quickintro/gif/support/giflib_reader.h"
+#include "tests/quickintro/gif/support/lzw_test_encoder.h"
+#include "tests/quickintro/gif/support/reference_decoder.h"
+#include "tests/quickintro/gif/support/test_images.h"
 
 namespace {
 

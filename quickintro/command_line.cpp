@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "quickintro/command_line.h"
 
 namespace quickintro {
 namespace {

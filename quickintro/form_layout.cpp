@@ -1,9 +1,9 @@
-#include "form_layout.h"
+#include "quickintro/form_layout.h"
 
 #include <array>
 #include <cstring>
 
-#include "little_endian.h"
+#include "quickintro/gif/little_endian.h"
 
 namespace quickintro {
 namespace {

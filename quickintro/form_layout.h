@@ -39,7 +39,7 @@
 #include <string_view>
 #include <vector>
 
-#include "color_value.h"
+#include "quickintro/gif/color_value.h"
 
 namespace quickintro {
 

@@ -1,8 +1,8 @@
-#include "icon_file.h"
+#include "quickintro/icon_file.h"
 
 #include <cstdlib>
 
-#include "little_endian.h"
+#include "quickintro/gif/little_endian.h"
 
 namespace quickintro {
 namespace {

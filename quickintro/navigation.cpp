@@ -1,4 +1,4 @@
-#include "navigation.h"
+#include "quickintro/navigation.h"
 
 namespace quickintro {
 

@@ -1,6 +1,6 @@
-#include "bitmap_file.h"
+#include "quickintro/gif/bitmap_file.h"
 
-#include "little_endian.h"
+#include "quickintro/gif/little_endian.h"
 
 namespace quickintro::gif {
 namespace {

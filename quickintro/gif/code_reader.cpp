@@ -1,4 +1,4 @@
-#include "code_reader.h"
+#include "quickintro/gif/code_reader.h"
 
 #include <cstring>
 

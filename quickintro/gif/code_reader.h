@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "compressed_source.h"
+#include "quickintro/gif/compressed_source.h"
 
 namespace quickintro::gif {
 

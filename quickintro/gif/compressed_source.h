@@ -7,7 +7,7 @@
 #include <cstring>
 #include <span>
 
-#include "graphic_error.h"
+#include "quickintro/gif/graphic_error.h"
 
 namespace quickintro::gif {
 

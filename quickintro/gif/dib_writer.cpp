@@ -1,11 +1,11 @@
-#include "dib_writer.h"
+#include "quickintro/gif/dib_writer.h"
 
 #include <algorithm>
 #include <span>
 #include <string>
 
-#include "graphic_error.h"
-#include "lzw_decoder.h"
+#include "quickintro/gif/graphic_error.h"
+#include "quickintro/gif/lzw_decoder.h"
 
 namespace quickintro::gif {
 namespace {

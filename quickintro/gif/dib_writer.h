@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "bitmap_file.h"
-#include "compressed_source.h"
-#include "decode_progress.h"
-#include "frame_format.h"
+#include "quickintro/gif/bitmap_file.h"
+#include "quickintro/gif/compressed_source.h"
+#include "quickintro/gif/decode_progress.h"
+#include "quickintro/gif/frame_format.h"
 
 namespace quickintro::gif {
 

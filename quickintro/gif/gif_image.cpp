@@ -1,13 +1,13 @@
-#include "gif_image.h"
+#include "quickintro/gif/gif_image.h"
 
 #include <algorithm>
 
-#include "compressed_source.h"
-#include "dib_writer.h"
-#include "file_reader.h"
-#include "gif_parser.h"
-#include "graphic_error.h"
-#include "little_endian.h"
+#include "quickintro/gif/compressed_source.h"
+#include "quickintro/gif/dib_writer.h"
+#include "quickintro/gif/file_reader.h"
+#include "quickintro/gif/gif_parser.h"
+#include "quickintro/gif/graphic_error.h"
+#include "quickintro/gif/little_endian.h"
 
 namespace quickintro::gif {
 namespace {

@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "bitmap_file.h"
-#include "color_value.h"
-#include "decode_progress.h"
-#include "frame_format.h"
-#include "gif_stream.h"
+#include "quickintro/gif/bitmap_file.h"
+#include "quickintro/gif/color_value.h"
+#include "quickintro/gif/decode_progress.h"
+#include "quickintro/gif/frame_format.h"
+#include "quickintro/gif/gif_stream.h"
 
 namespace quickintro::gif {
 

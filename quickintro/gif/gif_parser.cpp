@@ -1,12 +1,12 @@
-#include "gif_parser.h"
+#include "quickintro/gif/gif_parser.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 
-#include "graphic_error.h"
-#include "little_endian.h"
+#include "quickintro/gif/graphic_error.h"
+#include "quickintro/gif/little_endian.h"
 
 namespace quickintro::gif {
 namespace {

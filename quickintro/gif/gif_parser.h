@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "gif_image.h"
-#include "gif_stream.h"
+#include "quickintro/gif/gif_image.h"
+#include "quickintro/gif/gif_stream.h"
 
 namespace quickintro::gif {
 

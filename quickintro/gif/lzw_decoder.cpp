@@ -1,4 +1,4 @@
-#include "lzw_decoder.h"
+#include "quickintro/gif/lzw_decoder.h"
 
 #include <algorithm>
 #include <array>
@@ -7,10 +7,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "code_reader.h"
-#include "dib_writer.h"
-#include "graphic_error.h"
-#include "pixel_writer.h"
+#include "quickintro/gif/code_reader.h"
+#include "quickintro/gif/dib_writer.h"
+#include "quickintro/gif/graphic_error.h"
+#include "quickintro/gif/pixel_writer.h"
 
 namespace quickintro::gif {
 namespace {

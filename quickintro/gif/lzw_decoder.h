@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <span>
 
-#include "compressed_source.h"
-#include "decode_progress.h"
-#include "frame_format.h"
+#include "quickintro/gif/compressed_source.h"
+#include "quickintro/gif/decode_progress.h"
+#include "quickintro/gif/frame_format.h"
 
 namespace quickintro::gif {
 

@@ -1,4 +1,4 @@
-#include "pixel_writer.h"
+#include "quickintro/gif/pixel_writer.h"
 
 #include <cstring>
 #include <stdexcept>

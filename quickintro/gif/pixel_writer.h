@@ -14,8 +14,8 @@
 #include <span>
 #include <vector>
 
-#include "bitmap_file.h"
-#include "frame_format.h"
+#include "quickintro/gif/bitmap_file.h"
+#include "quickintro/gif/frame_format.h"
 
 namespace quickintro::gif {
 

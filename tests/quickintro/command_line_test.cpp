@@ -2,7 +2,7 @@
 // selects first-run mode; blanks separate arguments, quotes group them.
 #include <gtest/gtest.h>
 
-#include "command_line.h"
+#include "quickintro/command_line.h"
 
 namespace quickintro {
 namespace {

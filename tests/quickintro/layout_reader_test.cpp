@@ -9,8 +9,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "form_layout.h"
-#include "icon_file.h"
+#include "quickintro/form_layout.h"
+#include "quickintro/icon_file.h"
 
 namespace quickintro {
 namespace {

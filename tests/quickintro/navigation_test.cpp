@@ -3,7 +3,7 @@
 // walked in the window (quick_form_test.cpp).
 #include <gtest/gtest.h>
 
-#include "navigation.h"
+#include "quickintro/navigation.h"
 
 namespace quickintro {
 namespace {

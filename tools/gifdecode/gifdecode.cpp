@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "file_reader.h"
-#include "gif_image.h"
+#include "quickintro/gif/file_reader.h"
+#include "quickintro/gif/gif_image.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "command_line.h"
-#include "wizard_program.h"
+#include "quickintro/command_line.h"
+#include "quickintro/win32/wizard_program.h"
 
 namespace {
 

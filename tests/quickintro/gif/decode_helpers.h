@@ -6,9 +6,9 @@
 #include <span>
 #include <vector>
 
-#include "compressed_source.h"
-#include "dib_writer.h"
-#include "reference_decoder.h"
+#include "quickintro/gif/compressed_source.h"
+#include "quickintro/gif/dib_writer.h"
+#include "tests/quickintro/gif/support/reference_decoder.h"
 
 namespace quickintro::gif::testing {
 

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "decode_helpers.h"
-#include "graphic_error.h"
-#include "lzw_test_encoder.h"
-#include "test_images.h"
+#include "tests/quickintro/gif/decode_helpers.h"
+#include "quickintro/gif/graphic_error.h"
+#include "tests/quickintro/gif/support/lzw_test_encoder.h"
+#include "tests/quickintro/gif/support/test_images.h"
 
 namespace quickintro::gif {
 namespace {

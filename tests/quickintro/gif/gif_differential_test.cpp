@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "gif_image.h"
-#include "gif_pieces.h"
-#include "giflib_reader.h"
-#include "test_images.h"
+#include "quickintro/gif/gif_image.h"
+#include "tests/quickintro/gif/gif_pieces.h"
+#include "tests/quickintro/gif/support/giflib_reader.h"
+#include "tests/quickintro/gif/support/test_images.h"
 
 namespace quickintro::gif {
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "gif_image.h"
-#include "gif_pieces.h"
-#include "graphic_error.h"
+#include "quickintro/gif/gif_image.h"
+#include "tests/quickintro/gif/gif_pieces.h"
+#include "quickintro/gif/graphic_error.h"
 
 namespace quickintro::gif {
 namespace {

@@ -1,8 +1,8 @@
-#include "gif_pieces.h"
+#include "tests/quickintro/gif/gif_pieces.h"
 
-#include "bitmap_file.h"
-#include "lzw_test_encoder.h"
-#include "reference_decoder.h"
+#include "quickintro/gif/bitmap_file.h"
+#include "tests/quickintro/gif/support/lzw_test_encoder.h"
+#include "tests/quickintro/gif/support/reference_decoder.h"
 
 namespace quickintro::gif::testing {
 namespace {

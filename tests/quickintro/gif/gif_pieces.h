@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "lzw_test_encoder.h"
+#include "tests/quickintro/gif/support/lzw_test_encoder.h"
 
 namespace quickintro::gif::testing {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "decode_helpers.h"
-#include "graphic_error.h"
+#include "tests/quickintro/gif/decode_helpers.h"
+#include "quickintro/gif/graphic_error.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <span>
 
-#include "gif_image.h"
-#include "graphic_error.h"
+#include "quickintro/gif/gif_image.h"
+#include "quickintro/gif/graphic_error.h"
 
 namespace {
 

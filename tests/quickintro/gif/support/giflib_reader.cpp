@@ -1,4 +1,4 @@
-#include "giflib_reader.h"
+#include "tests/quickintro/gif/support/giflib_reader.h"
 
 #include <algorithm>
 #include <cstring>

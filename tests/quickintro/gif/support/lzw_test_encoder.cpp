@@ -1,4 +1,4 @@
-#include "lzw_test_encoder.h"
+#include "tests/quickintro/gif/support/lzw_test_encoder.h"
 
 #include <algorithm>
 #include <array>

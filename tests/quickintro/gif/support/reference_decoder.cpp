@@ -1,8 +1,8 @@
-#include "reference_decoder.h"
+#include "tests/quickintro/gif/support/reference_decoder.h"
 
 #include <stdexcept>
 
-#include "bitmap_file.h"
+#include "quickintro/gif/bitmap_file.h"
 
 namespace quickintro::gif::testing {
 namespace {

@@ -1,11 +1,11 @@
-#include "wizard_program.h"
+#include "quickintro/win32/wizard_program.h"
 
 #include <commctrl.h>
 
 #include <cstring>
 
-#include "command_line.h"
-#include "gif_picture.h"
+#include "quickintro/command_line.h"
+#include "quickintro/win32/gif_picture.h"
 
 namespace quickintro {
 namespace {

@@ -1,14 +1,14 @@
-#include "gif_picture.h"
+#include "quickintro/win32/gif_picture.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
-#include "bitmap_file.h"
-#include "graphic_error.h"
-#include "little_endian.h"
-#include "transparent_stretch.h"
-#include "win32_handles.h"
+#include "quickintro/gif/bitmap_file.h"
+#include "quickintro/gif/graphic_error.h"
+#include "quickintro/gif/little_endian.h"
+#include "quickintro/win32/transparent_stretch.h"
+#include "quickintro/win32/win32_handles.h"
 
 namespace quickintro {
 namespace {

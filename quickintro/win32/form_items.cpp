@@ -1,4 +1,4 @@
-#include "form_items.h"
+#include "quickintro/win32/form_items.h"
 
 #include <array>
 

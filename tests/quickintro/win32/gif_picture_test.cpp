@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "dib_surface.h"
-#include "gif_picture.h"
-#include "gif_pieces.h"
-#include "graphic_error.h"
-#include "quick_form.h"
+#include "tests/quickintro/win32/dib_surface.h"
+#include "quickintro/win32/gif_picture.h"
+#include "tests/quickintro/gif/gif_pieces.h"
+#include "quickintro/gif/graphic_error.h"
+#include "quickintro/win32/quick_form.h"
 
 namespace quickintro {
 namespace {

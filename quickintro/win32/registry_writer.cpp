@@ -1,6 +1,6 @@
-#include "registry_writer.h"
+#include "quickintro/win32/registry_writer.h"
 
-#include "win32_handles.h"
+#include "quickintro/win32/win32_handles.h"
 
 namespace quickintro {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "dib_surface.h"
-#include "quick_form.h"
+#include "tests/quickintro/win32/dib_surface.h"
+#include "quickintro/win32/quick_form.h"
 
 namespace quickintro {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "gif_image.h"
-#include "graphic.h"
+#include "quickintro/gif/gif_image.h"
+#include "quickintro/win32/graphic.h"
 
 namespace quickintro {
 

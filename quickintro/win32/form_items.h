@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "form_layout.h"
-#include "graphic.h"
-#include "win32_handles.h"
+#include "quickintro/form_layout.h"
+#include "quickintro/win32/graphic.h"
+#include "quickintro/win32/win32_handles.h"
 
 namespace quickintro {
 

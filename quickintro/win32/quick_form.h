@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "form_items.h"
-#include "form_layout.h"
-#include "navigation.h"
-#include "registry_writer.h"
+#include "quickintro/win32/form_items.h"
+#include "quickintro/form_layout.h"
+#include "quickintro/navigation.h"
+#include "quickintro/win32/registry_writer.h"
 
 namespace quickintro {
 

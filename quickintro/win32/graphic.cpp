@@ -1,4 +1,4 @@
-#include "graphic.h"
+#include "quickintro/win32/graphic.h"
 
 #include <map>
 

@@ -1,8 +1,8 @@
-#include "quick_form.h"
+#include "quickintro/win32/quick_form.h"
 
 #include <algorithm>
 
-#include "icon_file.h"
+#include "quickintro/icon_file.h"
 
 namespace quickintro {
 namespace {

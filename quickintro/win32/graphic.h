@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "form_layout.h"
+#include "quickintro/form_layout.h"
 
 namespace quickintro {
 

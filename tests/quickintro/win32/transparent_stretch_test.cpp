@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "dib_surface.h"
-#include "gif_picture.h"
-#include "gif_pieces.h"
-#include "transparent_stretch.h"
+#include "tests/quickintro/win32/dib_surface.h"
+#include "quickintro/win32/gif_picture.h"
+#include "tests/quickintro/gif/gif_pieces.h"
+#include "quickintro/win32/transparent_stretch.h"
 
 namespace quickintro {
 namespace {

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "quick_form.h"
+#include "quickintro/win32/quick_form.h"
 
 namespace quickintro {
 

@@ -1,7 +1,7 @@
-#include "transparent_stretch.h"
+#include "quickintro/win32/transparent_stretch.h"
 
-#include "form_items.h"
-#include "win32_handles.h"
+#include "quickintro/win32/form_items.h"
+#include "quickintro/win32/win32_handles.h"
 
 namespace quickintro {
 namespace {

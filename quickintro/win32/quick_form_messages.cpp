@@ -1,7 +1,7 @@
 // The wizard window's messages: the window procedures, clicks, keys, cursors
 // and painting. Every procedure catches what its handlers throw: nothing may
 // unwind through the system's frames.
-#include "quick_form.h"
+#include "quickintro/win32/quick_form.h"
 
 #include <windowsx.h>
 

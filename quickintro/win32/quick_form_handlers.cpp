@@ -1,8 +1,8 @@
 // The handlers of the wizard window and the state changes they make.
 #include <algorithm>
 
-#include "command_line.h"
-#include "quick_form.h"
+#include "quickintro/command_line.h"
+#include "quickintro/win32/quick_form.h"
 
 namespace quickintro {
 namespace {
