@@ -35,17 +35,6 @@ TBitmap::TBitmap(std::vector<std::uint8_t> file) : file_(std::move(file)) {
   layout_ = *layout;
 }
 
-TBitmap::TBitmap(const TBitmap& other) : file_(other.file_), layout_(other.layout_) {}
-
-TBitmap& TBitmap::operator=(const TBitmap& other) {
-  if (this != &other) {
-    file_ = other.file_;
-    layout_ = other.layout_;
-    device_.reset();
-  }
-  return *this;
-}
-
 // ---- TGIFFrame ----
 
 TGIFFrame::TGIFFrame(TGIFImage* parentImage) : ParentImage(parentImage) { ResetFrame(); }
@@ -72,7 +61,7 @@ const TBitmap& TGIFFrame::FrameBitmap() {
   DecodeProgressSink progress;
   if (TGIFImage* parent = ParentImage; parent && parent->OnDecodeProgress) {
     progress = [parent](TProgressStage stage, int percent, const std::string& message) {
-      parent->Progress(stage, percent, false, DrawRect{}, message);
+      parent->Progress(stage, percent, message);
     };
   }
   std::vector<std::uint8_t> file;
@@ -89,12 +78,6 @@ std::int32_t TGIFFrame::FrameWidth() {
 std::int32_t TGIFFrame::FrameHeight() {
   if (!BitmapCache && !HasEncodedData()) return 0;
   return FrameBitmap().Height();
-}
-
-void TGIFFrame::DrawFrame(TCanvas& canvas, const DrawRect& rect, bool transparencyAllowed) {
-  const TBitmap& bitmap = FrameBitmap();
-  if (transparencyAllowed && TransparentRGB != clNone) canvas.TransparentStretchDraw(rect, bitmap, TransparentRGB);
-  else canvas.StretchDraw(rect, bitmap);
 }
 
 const std::vector<std::string>* TGIFFrame::FrameComment() const {
@@ -256,9 +239,11 @@ std::int32_t TGIFImage::PixelHeight() {
   return FrameList[static_cast<std::size_t>(ShownFrame)]->FrameBitmap().Height();
 }
 
-void TGIFImage::DrawInto(TCanvas& canvas, const DrawRect& rect) {
-  if (ShownFrame < 0 || ShownFrame >= std::ssize(FrameList)) return;
-  FrameList[static_cast<std::size_t>(ShownFrame)]->DrawFrame(canvas, rect, HasTransparentFrame());
+TShownFrame TGIFImage::FrameToDraw() {
+  if (ShownFrame < 0 || ShownFrame >= std::ssize(FrameList)) return {};
+  TGIFFrame& frame = *FrameList[static_cast<std::size_t>(ShownFrame)];
+  // A frame with a transparent colour is drawn with that colour left out.
+  return {&frame.FrameBitmap(), frame.TransparentRGB};
 }
 
 const TBitmap& TGIFImage::CurrentBitmap() {
@@ -268,11 +253,6 @@ const TBitmap& TGIFImage::CurrentBitmap() {
     ShownFrame = 0;
   }
   return FrameAtOrFirst(ShownFrame)->FrameBitmap();
-}
-
-bool TGIFImage::HasTransparentFrame() const {
-  return std::any_of(FrameList.begin(), FrameList.end(),
-                     [](const auto& frame) { return frame->TransparentRGB != clNone; });
 }
 
 void TGIFImage::UpdateLogicalSize() {
@@ -345,17 +325,8 @@ void TGIFImage::CopyInto(TBitmap& target) {
 
 void TGIFImage::ResizeTo(Dimension, std::int32_t) { throw EInvalidGraphicOperation(kResizeRefusedMessage); }
 
-void TGIFImage::WriteStoredData(TStream&) const { throw EInvalidGraphicOperation(kEncodingRefusedMessage); }
-void TGIFImage::SaveToStream(TStream&) const { throw EInvalidGraphicOperation(kEncodingRefusedMessage); }
-void TGIFImage::SaveToFile(const std::string&) const { throw EInvalidGraphicOperation(kEncodingRefusedMessage); }
-void TGIFImage::SaveToClipboardData(std::vector<std::uint8_t>&) const {
-  throw EInvalidGraphicOperation(kEncodingRefusedMessage);
-}
-void TGIFImage::AddFrameFrom(const TBitmap&) { throw EInvalidGraphicOperation(kEncodingRefusedMessage); }
-
-void TGIFImage::Progress(TProgressStage stage, int percentDone, bool redrawNow, const DrawRect& rect,
-                         const std::string& message) {
-  if (OnDecodeProgress) OnDecodeProgress(*this, stage, percentDone, redrawNow, rect, message);
+void TGIFImage::Progress(TProgressStage stage, int percentDone, const std::string& message) {
+  if (OnDecodeProgress) OnDecodeProgress(*this, stage, percentDone, message);
 }
 
 void TGIFImage::Changed() {

@@ -1,5 +1,7 @@
 #include "quickintro/win32/form_items.h"
 
+#include "quickintro/win32/system_colors.h"
+
 #include <array>
 
 namespace quickintro {
@@ -139,11 +141,6 @@ HFONT FontCache::Get(const LayoutFont& font) {
   HFONT handle = created.Get();
   fonts_.emplace_back(font, std::move(created));
   return handle;
-}
-
-COLORREF ResolveColor(uint32_t color) {
-  if (IsSystemColor(color)) return GetSysColor(static_cast<int>(color & 0xFF));
-  return static_cast<COLORREF>(color & 0x00FFFFFF);
 }
 
 void PaintDrawnItem(HDC dc, const FormItem& item, FontCache& fonts) {

@@ -45,9 +45,6 @@ class FontCache {
 // The face used for a layout face name.
 std::string FaceOnThisSystem(const std::string& face);
 
-// A stored colour value as a GDI colour (system colours resolved).
-COLORREF ResolveColor(uint32_t color);
-
 // Paints one drawn item onto its parent's device context.
 void PaintDrawnItem(HDC dc, const FormItem& item, FontCache& fonts);
 

@@ -19,16 +19,6 @@ using gif::SharedBytes;
 // Larger system bitmaps are not made: a damaged size must not take all memory.
 constexpr std::int64_t kMostDevicePixels = std::int64_t{1} << 26;
 
-// The system bitmap kept with a decoded frame.
-class GdiImage final : public TBitmap::DeviceImage {
- public:
-  explicit GdiImage(HBITMAP handle) : handle_(handle) {}
-  HBITMAP Get() const { return handle_.Get(); }
-
- private:
-  UniqueBitmap handle_;
-};
-
 class ClipboardSession {
  public:
   explicit ClipboardSession(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
@@ -64,6 +54,17 @@ std::vector<std::uint32_t> AlignedBitmapInfo(const TBitmap& bitmap) {
   return info;
 }
 
+// A frame without a transparent colour: stretched into target as it is.
+void StretchOpaque(HDC dc, const RECT& target, HBITMAP frame, const RECT& source) {
+  UniqueMemoryDc picture(CreateCompatibleDC(dc));
+  if (!picture) return;
+  SelectedObject selection(picture.Get(), frame);
+  const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
+  StretchBlt(dc, target.left, target.top, target.right - target.left, target.bottom - target.top, picture.Get(),
+             source.left, source.top, source.right - source.left, source.bottom - source.top, SRCCOPY);
+  if (oldMode) SetStretchBltMode(dc, oldMode);
+}
+
 std::vector<PictureFileFormat>& PictureFormatList() {
   static std::vector<PictureFileFormat> formats;
   return formats;
@@ -71,25 +72,22 @@ std::vector<PictureFileFormat>& PictureFormatList() {
 
 }  // namespace
 
-HBITMAP DeviceBitmapOf(const TBitmap& bitmap) {
-  if (bitmap.Empty() || bitmap.Width() <= 0 || bitmap.Height() <= 0) return nullptr;
-  if (std::int64_t{bitmap.Width()} * bitmap.Height() > kMostDevicePixels) return nullptr;
-  if (const auto* kept = dynamic_cast<const GdiImage*>(bitmap.Device())) return kept->Get();
+UniqueBitmap MakeDeviceBitmap(const TBitmap& bitmap) {
+  if (bitmap.Empty() || bitmap.Width() <= 0 || bitmap.Height() <= 0) return {};
+  if (std::int64_t{bitmap.Width()} * bitmap.Height() > kMostDevicePixels) return {};
   const std::vector<std::uint32_t> info = AlignedBitmapInfo(bitmap);
   // True colour, so that every pixel of the transparent colour is left out
   // whatever index it came from, and drawing needs no palette.
   const BITMAPINFO target = TrueColorInfo(bitmap.Width(), bitmap.Height());
   void* bits = nullptr;
-  HBITMAP handle = CreateDIBSection(nullptr, &target, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!handle) return nullptr;
-  auto image = std::make_unique<GdiImage>(handle);
+  UniqueBitmap handle(CreateDIBSection(nullptr, &target, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!handle) return {};
   UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
   const std::uint8_t* pixels = bitmap.File().data() + bitmap.Layout().PixelOffset;
-  if (!dc || SetDIBits(dc.Get(), handle, 0, static_cast<UINT>(bitmap.Height()), pixels,
-                reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS) == 0)
-    return nullptr;
+  if (!dc || SetDIBits(dc.Get(), handle.Get(), 0, static_cast<UINT>(bitmap.Height()), pixels,
+                       reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS) == 0)
+    return {};
   GdiFlush();
-  bitmap.AttachDevice(std::move(image));
   return handle;
 }
 
@@ -109,26 +107,6 @@ TBitmap BitmapFromHandle(HBITMAP handle) {
   return TBitmap(std::move(file));
 }
 
-void DcCanvas::StretchDraw(const DrawRect& rect, const TBitmap& bitmap) {
-  HBITMAP handle = DeviceBitmapOf(bitmap);
-  if (!handle) return;
-  UniqueMemoryDc source(CreateCompatibleDC(dc_));
-  if (!source) return;
-  SelectedObject selection(source.Get(), handle);
-  const int oldMode = SetStretchBltMode(dc_, COLORONCOLOR);
-  StretchBlt(dc_, rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top, source.Get(), 0, 0,
-             bitmap.Width(), bitmap.Height(), SRCCOPY);
-  if (oldMode) SetStretchBltMode(dc_, oldMode);
-}
-
-void DcCanvas::TransparentStretchDraw(const DrawRect& rect, const TBitmap& bitmap, std::uint32_t transparentColor) {
-  HBITMAP handle = DeviceBitmapOf(bitmap);
-  if (!handle) return;
-  const RECT destination{rect.Left, rect.Top, rect.Right, rect.Bottom};
-  const RECT source{0, 0, bitmap.Width(), bitmap.Height()};
-  TransparentStretch(dc_, destination, handle, nullptr, source, transparentColor);
-}
-
 GifGraphic::GifGraphic(const StoredPicture& picture) {
   SharedBytes data = picture.Data ? picture.Data : std::make_shared<const std::vector<std::uint8_t>>();
   std::span<const std::uint8_t> file(*data);
@@ -142,10 +120,22 @@ void GifGraphic::DrawInto(HDC dc, const RECT& target) {
   // Called while a window paints: a picture that cannot be drawn shows
   // nothing rather than ending the program.
   try {
-    DcCanvas canvas(dc);
-    image_.DrawInto(canvas, DrawRect{target.left, target.top, target.right, target.bottom});
+    const gif::TShownFrame shown = image_.FrameToDraw();
+    HBITMAP frame = shown.Bitmap ? DeviceBitmap(*shown.Bitmap) : nullptr;
+    if (!frame) return;
+    const RECT source{0, 0, shown.Bitmap->Width(), shown.Bitmap->Height()};
+    if (shown.TransparentColor == clNone) StretchOpaque(dc, target, frame, source);
+    else TransparentStretch(dc, target, frame, nullptr, source, shown.TransparentColor);
   } catch (const std::exception&) {
   }
+}
+
+HBITMAP GifGraphic::DeviceBitmap(const TBitmap& frame) {
+  if (deviceOf_ != &frame || !device_) {
+    device_ = MakeDeviceBitmap(frame);
+    deviceOf_ = &frame;
+  }
+  return device_.Get();
 }
 
 const std::vector<PictureFileFormat>& RegisteredPictureFormats() { return PictureFormatList(); }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "quickintro/icon_file.h"
+#include "quickintro/win32/system_colors.h"
 
 namespace quickintro {
 namespace {

@@ -7,6 +7,8 @@
 
 #include <utility>
 
+#include "quickintro/win32/system_colors.h"
+
 namespace quickintro {
 namespace {
 

@@ -1,6 +1,6 @@
 #include "quickintro/win32/transparent_stretch.h"
 
-#include "quickintro/win32/form_items.h"
+#include "quickintro/win32/system_colors.h"
 #include "quickintro/win32/win32_handles.h"
 
 namespace quickintro {

@@ -51,16 +51,6 @@ Outcome Parse(const Bytes& file, bool decodeAtOnce = true) {
   return outcome;
 }
 
-class RecordingCanvas final : public TCanvas {
- public:
-  void StretchDraw(const DrawRect& rect, const TBitmap&) override { Colors.push_back(clNone), Rects.push_back(rect); }
-  void TransparentStretchDraw(const DrawRect& rect, const TBitmap&, std::uint32_t color) override {
-    Colors.push_back(color), Rects.push_back(rect);
-  }
-  std::vector<std::uint32_t> Colors;
-  std::vector<DrawRect> Rects;
-};
-
 TEST(GifReader, BlockSequencesGiveTheirFramesOrTheirFailure) {
   const Bytes local = Image({.LocalTableBits = 2});
   const std::string readError = "EReadError: Stream read error";
@@ -115,11 +105,9 @@ TEST(GifReader, EmptyStoredPictureIsBlankAndDrawsNothing) {
   TByteViewStream stream(stored);
   TGIFImage image;
   image.ReadStoredData(stream);
-  RecordingCanvas canvas;
-  image.DrawInto(canvas, {0, 0, 9, 9});
   EXPECT_TRUE(image.IsBlank());
   EXPECT_EQ(image.PixelWidth() + image.PixelHeight(), 0);
-  EXPECT_TRUE(canvas.Rects.empty());
+  EXPECT_EQ(image.FrameToDraw().Bitmap, nullptr);
 }
 
 TEST(GifReader, DamagedDataNeverFailBeyondTheKnownMessages) {
@@ -222,8 +210,9 @@ TEST(GifPicture, DecodesTheShownFrameOnceAtLoadAndDrawsItTransparentlyOnlyWhereI
   const Bytes file = Cat({Head(), Small(), GraphicControl(true, 2), Small(), Trailer()});
   TGIFImage image;
   std::vector<int> stages;
-  image.OnDecodeProgress = [&](TGIFImage& sender, TProgressStage stage, int percent, bool, const DrawRect&,
-                               const std::string&) { stages.push_back(&sender == &image ? stage * 1000 + percent : -1); };
+  image.OnDecodeProgress = [&](TGIFImage& sender, TProgressStage stage, int percent, const std::string&) {
+    stages.push_back(&sender == &image ? stage * 1000 + percent : -1);
+  };
   TByteViewStream stream(file);
   image.LoadWholeStream(stream);
   EXPECT_EQ(image.FrameList[1]->BitmapCache, nullptr);  // still compressed
@@ -236,12 +225,11 @@ TEST(GifPicture, DecodesTheShownFrameOnceAtLoadAndDrawsItTransparentlyOnlyWhereI
   EXPECT_EQ(&image.FrameList[0]->FrameBitmap(), decoded);
   EXPECT_EQ(stages.size(), notified);
 
-  RecordingCanvas canvas;
-  image.DrawInto(canvas, {3, 4, 30, 40});
+  EXPECT_EQ(image.FrameToDraw().Bitmap, decoded);
+  EXPECT_EQ(image.FrameToDraw().TransparentColor, clNone);
   image.ShownFrame = 1;
-  image.DrawInto(canvas, {3, 4, 30, 40});
-  EXPECT_EQ(canvas.Colors, (std::vector<std::uint32_t>{clNone, PaletteColor(2)}));
-  EXPECT_EQ(canvas.Rects[1], (DrawRect{3, 4, 30, 40}));
+  EXPECT_EQ(image.FrameToDraw().Bitmap, &image.FrameList[1]->FrameBitmap());
+  EXPECT_EQ(image.FrameToDraw().TransparentColor, PaletteColor(2));
 }
 
 TEST(GifPicture, CopiesShareTheDataAndAreTheSame) {

@@ -72,7 +72,8 @@ TEST(TransparentStretch, TransparentColourKeepsTheDestination) {
   };
   for (int tableBits : {1, 2, 8}) {
     const Frame frame = FourByTwo(tableBits);
-    HBITMAP bitmap = DeviceBitmapOf(frame.Picture->FrameList.at(0)->FrameBitmap());
+    const UniqueBitmap device = MakeDeviceBitmap(frame.Picture->FrameList.at(0)->FrameBitmap());
+    HBITMAP bitmap = device.Get();
     ASSERT_NE(bitmap, nullptr);
     for (const auto& c : cases) {
       SCOPED_TRACE(std::string(c.Name) + ", table of " + std::to_string(1 << tableBits));
