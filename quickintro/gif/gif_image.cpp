@@ -30,7 +30,7 @@ std::uint16_t ClampTo16(std::int64_t value) {
 // ---- TBitmap ----
 
 TBitmap::TBitmap(std::vector<std::uint8_t> file) : file_(std::move(file)) {
-  const std::optional<BitmapLayout> layout = ReadBitmapLayout(file_);
+  const std::optional<TBitmapLayout> layout = ReadBitmapLayout(file_);
   if (!layout) throw EInvalidGraphicOperation(kInvalidBitmapMessage);
   layout_ = *layout;
 }
@@ -55,9 +55,9 @@ const TBitmap& TGIFFrame::FrameBitmap() {
   BitmapCache = std::make_unique<TBitmap>();
   if (!HasEncodedData()) return *BitmapCache;
   const TGIFItem& item = *PixelData;
-  CompressedSource source(*item.EncodedData);
-  const FrameFormat format{ClampTo16(item.FrameWidth), ClampTo16(item.FrameHeight), item.PixelBits,
-                           IsInterlaced};
+  TCompressedSource source(*item.EncodedData);
+  const TFrameFormat format{ClampTo16(item.FrameWidth), ClampTo16(item.FrameHeight), item.PixelBits,
+                            IsInterlaced};
   DecodeProgressSink progress;
   if (TGIFImage* parent = ParentImage; parent && parent->OnDecodeProgress) {
     progress = [parent](TProgressStage stage, int percent, const std::string& message) {
@@ -187,7 +187,7 @@ void TGIFImage::ParseGif(TStream& stream, std::size_t length, bool decodeAtOnce)
 void TGIFImage::ParseGif(SharedBytes owner, std::span<const std::uint8_t> file, bool decodeAtOnce) {
   ResetImage();
   TByteViewStream data(file);
-  if (!file.empty()) GifParser(*this, data, std::move(owner)).ParseBlocks();
+  if (!file.empty()) TGifParser(*this, data, std::move(owner)).ParseBlocks();
   if (!FrameList.empty()) {
     ShownFrame = 0;
     if (decodeAtOnce) {
@@ -323,7 +323,7 @@ void TGIFImage::CopyInto(TBitmap& target) {
   else FrameAtOrFirst(ShownFrame)->CopyInto(target);
 }
 
-void TGIFImage::ResizeTo(Dimension, std::int32_t) { throw EInvalidGraphicOperation(kResizeRefusedMessage); }
+void TGIFImage::ResizeTo(TDimension, std::int32_t) { throw EInvalidGraphicOperation(kResizeRefusedMessage); }
 
 void TGIFImage::Progress(TProgressStage stage, int percentDone, const std::string& message) {
   if (OnDecodeProgress) OnDecodeProgress(*this, stage, percentDone, message);

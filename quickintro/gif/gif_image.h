@@ -43,11 +43,11 @@ class TBitmap {
   std::int32_t Width() const { return layout_.Width; }
   std::int32_t Height() const { return layout_.Height; }
   const std::vector<std::uint8_t>& File() const { return file_; }
-  const BitmapLayout& Layout() const { return layout_; }
+  const TBitmapLayout& Layout() const { return layout_; }
 
  private:
   std::vector<std::uint8_t> file_;
-  BitmapLayout layout_;
+  TBitmapLayout layout_;
 };
 
 // What drawing a picture shows: the shown frame's bitmap, stretched whole
@@ -64,7 +64,7 @@ struct TGIFData {
   std::uint8_t AspectByte = 0;
   std::uint8_t TableBits = 0;  // global table entries = 2 ^ TableBits
   std::uint8_t ColorBits = 0;  // colour resolution
-  ColorTableRec GlobalTable;
+  TColorTableRec GlobalTable;
 };
 
 // The bytes of a GIF file, held once and shared by the frames read from it.
@@ -81,7 +81,7 @@ struct TGIFItem {
   std::int32_t FrameHeight = 0;
   std::uint8_t DescriptorFlags = 0;
   std::uint8_t PixelBits = 0;  // 1 to 8; 0 when the file gives no colour table
-  ColorTableRec FrameTable;    // the local table, or a copy of the global one
+  TColorTableRec FrameTable;   // the local table, or a copy of the global one
 };
 
 enum TExtensionKind : std::uint8_t {
@@ -152,7 +152,7 @@ class TGIFFrame {
 
 class TGIFImage {
  public:
-  enum class Dimension { dmWidth, dmHeight };
+  enum class TDimension { dmWidth, dmHeight };
 
   TGIFImage();
   TGIFImage(const TGIFImage&) = delete;
@@ -197,7 +197,7 @@ class TGIFImage {
   void CopyInto(TBitmap& target);
 
   // Refused: a GIF picture keeps the size its data give.
-  [[noreturn]] void ResizeTo(Dimension dimension, std::int32_t newSize);
+  [[noreturn]] void ResizeTo(TDimension dimension, std::int32_t newSize);
 
   void ResetImage();
   void UpdateLogicalSize();

@@ -19,14 +19,14 @@ using gif::SharedBytes;
 // Larger system bitmaps are not made: a damaged size must not take all memory.
 constexpr std::int64_t kMostDevicePixels = std::int64_t{1} << 26;
 
-class ClipboardSession {
+class TClipboardSession {
  public:
-  explicit ClipboardSession(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
-  ~ClipboardSession() {
+  explicit TClipboardSession(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+  ~TClipboardSession() {
     if (open_) CloseClipboard();
   }
-  ClipboardSession(const ClipboardSession&) = delete;
-  ClipboardSession& operator=(const ClipboardSession&) = delete;
+  TClipboardSession(const TClipboardSession&) = delete;
+  TClipboardSession& operator=(const TClipboardSession&) = delete;
   bool IsOpen() const { return open_; }
 
  private:
@@ -47,7 +47,7 @@ BITMAPINFO TrueColorInfo(LONG width, LONG height) {
 // The information header and colour table of a bitmap's file, copied to
 // storage aligned for BITMAPINFO.
 std::vector<std::uint32_t> AlignedBitmapInfo(const TBitmap& bitmap) {
-  const gif::BitmapLayout& layout = bitmap.Layout();
+  const gif::TBitmapLayout& layout = bitmap.Layout();
   const std::size_t size = layout.PixelOffset - layout.InfoOffset;
   std::vector<std::uint32_t> info((size + 3) / 4);
   std::memcpy(info.data(), bitmap.File().data() + layout.InfoOffset, size);
@@ -58,15 +58,15 @@ std::vector<std::uint32_t> AlignedBitmapInfo(const TBitmap& bitmap) {
 void StretchOpaque(HDC dc, const RECT& target, HBITMAP frame, const RECT& source) {
   UniqueMemoryDc picture(CreateCompatibleDC(dc));
   if (!picture) return;
-  SelectedObject selection(picture.Get(), frame);
+  TSelectedObject selection(picture.Get(), frame);
   const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
   StretchBlt(dc, target.left, target.top, target.right - target.left, target.bottom - target.top, picture.Get(),
              source.left, source.top, source.right - source.left, source.bottom - source.top, SRCCOPY);
   if (oldMode) SetStretchBltMode(dc, oldMode);
 }
 
-std::vector<PictureFileFormat>& PictureFormatList() {
-  static std::vector<PictureFileFormat> formats;
+std::vector<TPictureFileFormat>& PictureFormatList() {
+  static std::vector<TPictureFileFormat> formats;
   return formats;
 }
 
@@ -107,7 +107,7 @@ TBitmap BitmapFromHandle(HBITMAP handle) {
   return TBitmap(std::move(file));
 }
 
-GifGraphic::GifGraphic(const StoredPicture& picture) {
+TGifGraphic::TGifGraphic(const TStoredPicture& picture) {
   SharedBytes data = picture.Data ? picture.Data : std::make_shared<const std::vector<std::uint8_t>>();
   std::span<const std::uint8_t> file(*data);
   // The layout reader may hand over the stored form (the length, then the
@@ -116,7 +116,7 @@ GifGraphic::GifGraphic(const StoredPicture& picture) {
   image_.ParseGif(std::move(data), file, true);
 }
 
-void GifGraphic::DrawInto(HDC dc, const RECT& target) {
+void TGifGraphic::DrawInto(HDC dc, const RECT& target) {
   // Called while a window paints: a picture that cannot be drawn shows
   // nothing rather than ending the program.
   try {
@@ -130,7 +130,7 @@ void GifGraphic::DrawInto(HDC dc, const RECT& target) {
   }
 }
 
-HBITMAP GifGraphic::DeviceBitmap(const TBitmap& frame) {
+HBITMAP TGifGraphic::DeviceBitmap(const TBitmap& frame) {
   if (deviceOf_ != &frame || !device_) {
     device_ = MakeDeviceBitmap(frame);
     deviceOf_ = &frame;
@@ -138,7 +138,7 @@ HBITMAP GifGraphic::DeviceBitmap(const TBitmap& frame) {
   return device_.Get();
 }
 
-const std::vector<PictureFileFormat>& RegisteredPictureFormats() { return PictureFormatList(); }
+const std::vector<TPictureFileFormat>& RegisteredPictureFormats() { return PictureFormatList(); }
 
 UINT GifClipboardFormat() {
   static const UINT format = RegisterClipboardFormatA(kGifClipboardFormatName);
@@ -147,10 +147,10 @@ UINT GifClipboardFormat() {
 
 void RegisterGIFImage() {
   RegisterGraphicClass(kGifClassName,
-                       [](const StoredPicture& picture) { return std::make_unique<GifGraphic>(picture); });
+                       [](const TStoredPicture& picture) { return std::make_unique<TGifGraphic>(picture); });
   auto& formats = PictureFormatList();
   const bool known = std::any_of(formats.begin(), formats.end(),
-                                 [](const PictureFileFormat& format) { return format.Extension == kGifFileExtension; });
+                                 [](const TPictureFileFormat& format) { return format.Extension == kGifFileExtension; });
   if (!known) formats.push_back({kGifFileExtension, kGifFormatDescription, kGifClassName});
   GifClipboardFormat();
 }
@@ -173,7 +173,7 @@ void LoadFromClipboardFormat(TGIFImage& image, UINT format, HANDLE data, HPALETT
 }
 
 bool LoadFromClipboard(TGIFImage& image, HWND owner) {
-  ClipboardSession clipboard(owner);
+  TClipboardSession clipboard(owner);
   if (!clipboard.IsOpen()) return false;
   HANDLE bitmap = IsClipboardFormatAvailable(CF_BITMAP) ? GetClipboardData(CF_BITMAP) : nullptr;
   LoadFromClipboardFormat(image, CF_BITMAP, bitmap, nullptr);

@@ -25,7 +25,7 @@ inline constexpr const char* kGifClipboardFormatName = "GIF Image";
 
 // A picture file format the program can read: its file name extension, its
 // description and the picture class that reads it.
-struct PictureFileFormat {
+struct TPictureFileFormat {
   std::string Extension;
   std::string Description;
   std::string ClassName;
@@ -35,7 +35,7 @@ struct PictureFileFormat {
 // format "gif" and the clipboard format "GIF Image". Done once at program
 // start, before the window is created.
 void RegisterGIFImage();
-const std::vector<PictureFileFormat>& RegisteredPictureFormats();
+const std::vector<TPictureFileFormat>& RegisteredPictureFormats();
 // The system's number for "GIF Image"; 0 when it could not be registered.
 UINT GifClipboardFormat();
 
@@ -53,9 +53,9 @@ TBitmap BitmapFromHandle(HBITMAP handle);
 // Drawing asks the picture for that frame and draws it, through
 // TransparentStretch where it has a transparent colour; the frame's system
 // bitmap is made on the first draw and kept.
-class GifGraphic final : public TGraphic {
+class TGifGraphic final : public TGraphic {
  public:
-  explicit GifGraphic(const StoredPicture& picture);
+  explicit TGifGraphic(const TStoredPicture& picture);
   int PixelWidth() const override { return image_.PixelWidth(); }
   int PixelHeight() const override { return image_.PixelHeight(); }
   void DrawInto(HDC dc, const RECT& target) override;

@@ -4,7 +4,7 @@
 
 namespace quickintro {
 
-bool Win32RegistryWriter::SetString(const std::string& key, const std::string& valueName, const std::string& value) {
+bool TWin32RegistryWriter::SetString(const std::string& key, const std::string& valueName, const std::string& value) {
   HKEY opened = nullptr;
   // A key that cannot be opened makes the write below fail, which is what
   // gets reported.

@@ -8,18 +8,18 @@ namespace quickintro {
 
 // Owns a handle and releases it with Release when it goes.
 template <typename Handle, auto Release>
-class UniqueHandle {
+class TUniqueHandle {
  public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(Handle handle) : handle_(handle) {}
-  UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+  TUniqueHandle() = default;
+  explicit TUniqueHandle(Handle handle) : handle_(handle) {}
+  TUniqueHandle(TUniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+  TUniqueHandle& operator=(TUniqueHandle&& other) noexcept {
     if (this != &other) Reset(std::exchange(other.handle_, nullptr));
     return *this;
   }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  ~UniqueHandle() { Reset(nullptr); }
+  TUniqueHandle(const TUniqueHandle&) = delete;
+  TUniqueHandle& operator=(const TUniqueHandle&) = delete;
+  ~TUniqueHandle() { Reset(nullptr); }
 
   Handle Get() const { return handle_; }
   explicit operator bool() const { return handle_ != nullptr; }
@@ -38,22 +38,22 @@ inline void DestroyIconHandle(HICON icon) { DestroyIcon(icon); }
 inline void CloseRegistryKey(HKEY key) { RegCloseKey(key); }
 inline void DestroyWindowHandle(HWND window) { DestroyWindow(window); }
 
-using UniqueFont = UniqueHandle<HFONT, DeleteGdiObject>;
-using UniqueBrush = UniqueHandle<HBRUSH, DeleteGdiObject>;
-using UniqueBitmap = UniqueHandle<HBITMAP, DeleteGdiObject>;
-using UniqueMemoryDc = UniqueHandle<HDC, DeleteMemoryDc>;
-using UniqueIcon = UniqueHandle<HICON, DestroyIconHandle>;
-using UniqueRegistryKey = UniqueHandle<HKEY, CloseRegistryKey>;
-using UniqueWindow = UniqueHandle<HWND, DestroyWindowHandle>;
+using UniqueFont = TUniqueHandle<HFONT, DeleteGdiObject>;
+using UniqueBrush = TUniqueHandle<HBRUSH, DeleteGdiObject>;
+using UniqueBitmap = TUniqueHandle<HBITMAP, DeleteGdiObject>;
+using UniqueMemoryDc = TUniqueHandle<HDC, DeleteMemoryDc>;
+using UniqueIcon = TUniqueHandle<HICON, DestroyIconHandle>;
+using UniqueRegistryKey = TUniqueHandle<HKEY, CloseRegistryKey>;
+using UniqueWindow = TUniqueHandle<HWND, DestroyWindowHandle>;
 
 // Selects an object into a device context for one scope and restores the
 // previous one after.
-class SelectedObject {
+class TSelectedObject {
  public:
-  SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-  ~SelectedObject() { SelectObject(dc_, previous_); }
-  SelectedObject(const SelectedObject&) = delete;
-  SelectedObject& operator=(const SelectedObject&) = delete;
+  TSelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+  ~TSelectedObject() { SelectObject(dc_, previous_); }
+  TSelectedObject(const TSelectedObject&) = delete;
+  TSelectedObject& operator=(const TSelectedObject&) = delete;
 
  private:
   HDC dc_;
@@ -61,12 +61,12 @@ class SelectedObject {
 };
 
 // Saves a device context's state (clipping, modes, colours) for one scope.
-class SavedDcState {
+class TSavedDcState {
  public:
-  explicit SavedDcState(HDC dc) : dc_(dc), saved_(SaveDC(dc)) {}
-  ~SavedDcState() { RestoreDC(dc_, saved_); }
-  SavedDcState(const SavedDcState&) = delete;
-  SavedDcState& operator=(const SavedDcState&) = delete;
+  explicit TSavedDcState(HDC dc) : dc_(dc), saved_(SaveDC(dc)) {}
+  ~TSavedDcState() { RestoreDC(dc_, saved_); }
+  TSavedDcState(const TSavedDcState&) = delete;
+  TSavedDcState& operator=(const TSavedDcState&) = delete;
 
  private:
   HDC dc_;

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-namespace quickintro::gif::testing {
+namespace quickintro::test {
 
 // The minimum code size byte followed by the codes in sub-blocks of at most
 // blockSize (1..255) bytes, with the zero-length terminator unless told
@@ -16,7 +16,7 @@ std::vector<std::uint8_t> FrameData(int minimumCodeSize, std::span<const int> co
                                     std::size_t blockSize = 255, bool terminator = true);
 
 // Every stream these options give is valid.
-struct EncodeOptions {
+struct TEncodeOptions {
   bool ClearWhenFull = true;// else the table stays full at 12 bits
   bool EndCode = true;
   std::size_t BlockSize = 255;
@@ -28,9 +28,9 @@ struct EncodeOptions {
 
 // Greedy LZW codes of pixels (each below 2^minimumCodeSize).
 std::vector<int> EncodeCodes(std::span<const std::uint8_t> pixels, int minimumCodeSize,
-                             const EncodeOptions& options = {});
+                             const TEncodeOptions& options = {});
 
 std::vector<std::uint8_t> EncodeFrame(std::span<const std::uint8_t> pixels, int minimumCodeSize,
-                                      const EncodeOptions& options = {});
+                                      const TEncodeOptions& options = {});
 
-}  // namespace quickintro::gif::testing
+}  // namespace quickintro::test
