@@ -143,7 +143,9 @@ TEST(DibWriter, FailuresLeaveWhatTheyShould) {
     }
     EXPECT_EQ(message, c.Message);
     EXPECT_EQ(file.size(), c.Left);
-    if (c.Left == 3) EXPECT_EQ(file, (std::vector<std::uint8_t>{1, 2, 3}));
+    if (c.Left == 3) {
+      EXPECT_EQ(file, (std::vector<std::uint8_t>{1, 2, 3}));
+    }
   }
 }
 
