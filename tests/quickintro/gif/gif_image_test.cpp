@@ -26,7 +26,7 @@ Bytes Descriptor(std::uint8_t codeSize) { return {',', 0, 0, 0, 0, 2, 0, 2, 0, 0
 
 struct TOutcome {
   std::unique_ptr<TGIFImage> Image = std::make_unique<TGIFImage>();
-  std::string Failure;// "EReadError: ..." or "EInvalidGraphicOperation: ..."
+  std::string Failure;  // "EReadError: ..." or "EInvalidGraphicOperation: ..."
   TGIFFrame& Frame(std::size_t i) { return *Image->FrameList.at(i); }
 };
 
@@ -187,7 +187,7 @@ TEST(GifReader, TransparencyDelayAndDisposalFromGraphicControlBlocks) {
 TEST(GifReader, StoredDataLeaveTheStreamJustBehindThePicture) {
   const struct {
     Bytes Stored;
-    std::size_t Position;// 0: just behind the stored bytes
+    std::size_t Position;  // 0: just behind the stored bytes
     bool Fails;
   } cases[] = {
       {Stored(Cat({Head(), Small(), Trailer(), {'j', 'u', 'n', 'k'}})), 0, false},
@@ -266,15 +266,6 @@ TEST(GifPicture, FrameCopyDoesNotKeepABitmapOfItsOldData) {
   EXPECT_EQ(a.Frame(0).FrameBitmap().Width(), 2);
   a.Frame(0).CopyFrom(a.Frame(1));
   EXPECT_EQ(a.Frame(0).FrameBitmap().Width(), 3);
-}
-
-TEST(GifPicture, ResizingAndEncodingAreRefused) {
-  TOutcome a = Parse(Cat({Head(), Small()}));
-  for (const auto dimension : {TGIFImage::TDimension::dmWidth, TGIFImage::TDimension::dmHeight})
-    EXPECT_EQ(FailureOf([&] { a.Image->ResizeTo(dimension, 5); }),
-              "EInvalidGraphicOperation: Cannot change the Size of a GIF image");
-  EXPECT_THROW(a.Image->CopyFrom(a.Frame(0).FrameBitmap()), EInvalidGraphicOperation);
-  EXPECT_EQ(a.Image->PixelWidth(), 2);
 }
 
 // A file is read whole when it is a regular file, and refused with the

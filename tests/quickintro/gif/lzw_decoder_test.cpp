@@ -72,7 +72,7 @@ struct TCodeCase {
   const char* Name;
   int CodeSize, PixelBits, Width;
   std::vector<int> Codes;
-  std::vector<std::uint8_t> Expected;// the row, pixels not reached 0
+  std::vector<std::uint8_t> Expected;  // the row, pixels not reached 0
   bool Corrupted;
 };
 

@@ -138,7 +138,7 @@ class TQuickFormTest : public ::testing::Test {
     int Page;
     const char* Number;
     bool BackEnabled, NextEnabled;
-    const char* Focus;// the focused button, or null where the focus stays
+    const char* Focus;  // the focused button, or null where the focus stays
   };
   void ExpectAt(const TVisit& v) {
     EXPECT_EQ(ShownPage(), v.Page);
@@ -559,8 +559,8 @@ TEST_F(TQuickFormTest, NoteBoxesCastTheirShadow) {
   Open(kFirstRun);
   const struct {
     int Page;
-    RECT Box;// Shape1 and friends, right and bottom exclusive
-    RECT Shadow;// their black shapes
+    RECT Box;  // Shape1 and friends, right and bottom exclusive
+    RECT Shadow;  // their black shapes
   } kNotes[] = {
       {2, {9, 9, 301, 60}, {12, 12, 303, 63}},     {3, {137, 9, 376, 58}, {143, 11, 378, 61}},
       {4, {15, 131, 261, 189}, {18, 135, 263, 192}}, {5, {153, 113, 383, 194}, {156, 117, 385, 197}},

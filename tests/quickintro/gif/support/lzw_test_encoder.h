@@ -17,13 +17,13 @@ std::vector<std::uint8_t> FrameData(int minimumCodeSize, std::span<const int> co
 
 // Every stream these options give is valid.
 struct TEncodeOptions {
-  bool ClearWhenFull = true;// else the table stays full at 12 bits
+  bool ClearWhenFull = true;  // else the table stays full at 12 bits
   bool EndCode = true;
   std::size_t BlockSize = 255;
-  bool LeadingClear = true;// else the first code is a pixel value
-  int ClearsInARow = 1;// clear codes written each time the table is cleared
-  int ClearEvery = 0;// also clear after this many codes (0: only when full)
-  bool ClearBeforeEnd = false;// clear codes right before the end code
+  bool LeadingClear = true;  // else the first code is a pixel value
+  int ClearsInARow = 1;  // clear codes written each time the table is cleared
+  int ClearEvery = 0;  // also clear after this many codes (0: only when full)
+  bool ClearBeforeEnd = false;  // clear codes right before the end code
 };
 
 // Greedy LZW codes of pixels (each below 2^minimumCodeSize).
