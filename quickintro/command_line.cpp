@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "quickintro/command_line.h"
 
 namespace quickintro {
 namespace {
@@ -39,7 +39,7 @@ bool IsFirstRunCommandLine(std::string_view commandLine) {
   return CommandLineArgument(commandLine, 1) == "init";
 }
 
-StartMode StartModeOf(std::string_view commandLine) {
+TStartMode StartModeOf(std::string_view commandLine) {
   const std::string first = CommandLineArgument(commandLine, 1);
   if (first == "--help") return smUsage;
   return first == "init" ? smFirstRun : smNormal;

@@ -18,7 +18,7 @@ bool IsFirstRunCommandLine(std::string_view commandLine);
 
 // What the program does: only the first argument counts, and everything
 // after it is ignored.
-enum StartMode : std::uint8_t { smNormal, smFirstRun, smUsage };
-StartMode StartModeOf(std::string_view commandLine);
+enum TStartMode : std::uint8_t { smNormal, smFirstRun, smUsage };
+TStartMode StartModeOf(std::string_view commandLine);
 
 }  // namespace quickintro

@@ -1,9 +1,9 @@
-#include "form_layout.h"
+#include "quickintro/form_layout.h"
 
 #include <array>
 #include <cstring>
 
-#include "little_endian.h"
+#include "quickintro/gif/little_endian.h"
 
 namespace quickintro {
 namespace {
@@ -14,9 +14,9 @@ constexpr std::array<std::string_view, kItemKindCount> kKindNames = {
 
 // Reads little-endian fields from the resource; the length left is checked
 // before every read and the position moves only on success.
-class LayoutCursor {
+class TLayoutCursor {
  public:
-  explicit LayoutCursor(std::span<const uint8_t> data) : data_(data) {}
+  explicit TLayoutCursor(std::span<const uint8_t> data) : data_(data) {}
 
   size_t Left() const { return data_.size() - pos_; }
 
@@ -47,8 +47,8 @@ class LayoutCursor {
   size_t pos_ = 0;
 };
 
-LayoutFont ReadFont(LayoutCursor& in) {
-  LayoutFont font;
+TLayoutFont ReadFont(TLayoutCursor& in) {
+  TLayoutFont font;
   font.Face = in.Str8("a font name");
   font.Height = in.U8("a font");
   font.Style = in.U8("a font");
@@ -56,17 +56,17 @@ LayoutFont ReadFont(LayoutCursor& in) {
   return font;
 }
 
-std::vector<EventBinding> ReadBindings(LayoutCursor& in) {
-  std::vector<EventBinding> bindings(in.U8("the handler bindings"));
-  for (EventBinding& binding : bindings) {
+std::vector<TEventBinding> ReadBindings(TLayoutCursor& in) {
+  std::vector<TEventBinding> bindings(in.U8("the handler bindings"));
+  for (TEventBinding& binding : bindings) {
     binding.Event = in.Str8("an event name");
     binding.Handler = in.Str8("a handler name");
   }
   return bindings;
 }
 
-StoredPicture ReadPicture(LayoutCursor& in) {
-  StoredPicture picture;
+TStoredPicture ReadPicture(TLayoutCursor& in) {
+  TStoredPicture picture;
   picture.ClassName = in.Str8("a picture class name");
   uint32_t count = in.U32("a picture length");
   std::span<const uint8_t> bytes = in.Bytes(count, "a picture");
@@ -74,7 +74,7 @@ StoredPicture ReadPicture(LayoutCursor& in) {
   return picture;
 }
 
-int ReadParent(LayoutCursor& in, size_t ownIndex) {
+int ReadParent(TLayoutCursor& in, size_t ownIndex) {
   uint16_t parent = in.U16("an item's parent");
   if (ownIndex == 0) {
     if (parent != kNoParent) throw ELayoutError("the form has a parent");
@@ -84,11 +84,11 @@ int ReadParent(LayoutCursor& in, size_t ownIndex) {
   return parent;
 }
 
-LayoutItem ReadItem(LayoutCursor& in, size_t ownIndex) {
-  LayoutItem item;
+TLayoutItem ReadItem(TLayoutCursor& in, size_t ownIndex) {
+  TLayoutItem item;
   uint8_t kind = in.U8("an item kind");
   if (kind >= kItemKindCount) throw ELayoutError("unknown item kind " + std::to_string(kind));
-  item.Kind = static_cast<ItemKind>(kind);
+  item.Kind = static_cast<TItemKind>(kind);
   if ((item.Kind == ikForm) != (ownIndex == 0)) throw ELayoutError("the form must come first, once");
   item.Name = in.Str8("an item name");
   item.Parent = ReadParent(in, ownIndex);
@@ -100,7 +100,7 @@ LayoutItem ReadItem(LayoutCursor& in, size_t ownIndex) {
   item.TabOrder = in.I16("an item's tab order");
   uint8_t alignment = in.U8("an item's alignment");
   if (alignment > static_cast<uint8_t>(alRight)) throw ELayoutError("unknown alignment");
-  item.Align = static_cast<Alignment>(alignment);
+  item.Align = static_cast<TAlignment>(alignment);
   item.Style = in.U8("an item's style");
   item.Color = in.U32("an item's colour");
   item.Font = ReadFont(in);
@@ -113,48 +113,48 @@ LayoutItem ReadItem(LayoutCursor& in, size_t ownIndex) {
 
 }  // namespace
 
-std::string_view KindName(ItemKind kind) {
+std::string_view KindName(TItemKind kind) {
   auto index = static_cast<size_t>(kind);
   return index < kKindNames.size() ? kKindNames[index] : std::string_view("?");
 }
 
-std::string_view LayoutItem::HandlerFor(std::string_view event) const {
-  for (const EventBinding& binding : Bindings)
+std::string_view TLayoutItem::HandlerFor(std::string_view event) const {
+  for (const TEventBinding& binding : Bindings)
     if (binding.Event == event) return binding.Handler;
   return {};
 }
 
-int FormLayout::IndexOf(std::string_view name) const {
+int TFormLayout::IndexOf(std::string_view name) const {
   for (size_t i = 0; i < Items.size(); ++i)
     if (Items[i].Name == name) return static_cast<int>(i);
   return -1;
 }
 
-const LayoutItem& FormLayout::Get(std::string_view name) const {
+const TLayoutItem& TFormLayout::Get(std::string_view name) const {
   int index = IndexOf(name);
   if (index < 0) throw ELayoutError("the layout has no item " + std::string(name));
   return Items[static_cast<size_t>(index)];
 }
 
-std::vector<int> FormLayout::ChildrenOf(int parent) const {
+std::vector<int> TFormLayout::ChildrenOf(int parent) const {
   std::vector<int> children;
   for (size_t i = 0; i < Items.size(); ++i)
     if (Items[i].Parent == parent) children.push_back(static_cast<int>(i));
   return children;
 }
 
-std::vector<int> FormLayout::Pages() const {
+std::vector<int> TFormLayout::Pages() const {
   std::vector<int> pages;
   for (size_t i = 0; i < Items.size(); ++i)
     if (Items[i].Kind == ikPage) pages.push_back(static_cast<int>(i));
   return pages;
 }
 
-FormLayout ReadFormLayout(std::span<const uint8_t> data) {
-  LayoutCursor in(data);
+TFormLayout ReadFormLayout(std::span<const uint8_t> data) {
+  TLayoutCursor in(data);
   std::span<const uint8_t> magic = in.Bytes(4, "the signature");
   if (std::memcmp(magic.data(), "QFL1", 4) != 0) throw ELayoutError("not a layout: bad signature");
-  FormLayout layout;
+  TFormLayout layout;
   size_t count = in.U16("the item count");
   if (count == 0) throw ELayoutError("the layout has no form");
   layout.Items.reserve(count);

@@ -5,17 +5,17 @@
 // Resource format (all integers little-endian):
 //
 //   layout   := magic "QFL1", u16 item count, item records
-//   item     := u8 kind (ItemKind)
+//   item     := u8 kind (TItemKind)
 //               str8 name
 //               u16 parent (index of an earlier item; 0xFFFF for the form,
 //                   which is the first item and the only one without parent)
 //               i16 left, i16 top, i16 width, i16 height
-//               u32 flags (ItemFlag bits)
+//               u32 flags (TItemFlag bits)
 //               i16 tab order (-1: none)
-//               u8 alignment (Alignment)
-//               u8 style (shapes: ShapeStyle; frames: BevelStyle; else 0)
+//               u8 alignment (TAlignment)
+//               u8 style (shapes: TShapeStyle; frames: TBevelStyle; else 0)
 //               u32 colour
-//               font := str8 face, u8 height in pixels, u8 FontStyle bits,
+//               font := str8 face, u8 height in pixels, u8 TFontStyle bits,
 //                       u32 colour
 //               str16 text (captions and label texts; CR LF breaks lines)
 //               u8 binding count, then per binding: str8 event, str8 handler
@@ -39,11 +39,11 @@
 #include <string_view>
 #include <vector>
 
-#include "color_value.h"
+#include "quickintro/gif/color_value.h"
 
 namespace quickintro {
 
-enum ItemKind : uint8_t {
+enum TItemKind : uint8_t {
   ikForm = 0,
   ikNotebook = 1,  // TNotebook, the page container
   ikPage = 2,      // TPage
@@ -57,9 +57,9 @@ enum ItemKind : uint8_t {
 constexpr uint8_t kItemKindCount = 9;
 
 // Layout kind names as used in the layout text.
-std::string_view KindName(ItemKind kind);
+std::string_view KindName(TItemKind kind);
 
-enum ItemFlag : uint32_t {
+enum TItemFlag : uint32_t {
   ifVisible = 1u << 0,
   ifEnabled = 1u << 1,
   ifAutoSize = 1u << 2,
@@ -74,60 +74,60 @@ enum ItemFlag : uint32_t {
   ifScreenCenter = 1u << 11,  // form: centred when shown
 };
 
-enum Alignment : uint8_t { alLeft = 0, alCenter = 1, alRight = 2 };
-enum ShapeStyle : uint8_t { ssSolidFill = 0, ssNoFill = 1 };
-enum BevelStyle : uint8_t { bsLoweredBox = 0, bsEtchedFrame = 1 };
-enum FontStyle : uint8_t { fsBold = 1u << 0, fsItalic = 1u << 1, fsUnderline = 1u << 2 };
+enum TAlignment : uint8_t { alLeft = 0, alCenter = 1, alRight = 2 };
+enum TShapeStyle : uint8_t { ssSolidFill = 0, ssNoFill = 1 };
+enum TBevelStyle : uint8_t { bsLoweredBox = 0, bsEtchedFrame = 1 };
+enum TFontStyle : uint8_t { fsBold = 1u << 0, fsItalic = 1u << 1, fsUnderline = 1u << 2 };
 
-struct LayoutFont {
+struct TLayoutFont {
   std::string Face;
   int Height = 0;  // pixels at 96 dots per inch
   uint8_t Style = 0;
   uint32_t Color = 0;
-  bool operator==(const LayoutFont&) const = default;
+  bool operator==(const TLayoutFont&) const = default;
 };
 
-struct EventBinding {
+struct TEventBinding {
   std::string Event;    // "OnClick", "OnCreate", "OnShow", "OnClose", "OnPageChanged"
   std::string Handler;  // a handler of TQuickForm, e.g. "NextBtnClick"
 };
 
 // A picture as stored: its class name and the file that class reads (the
 // byte count already taken off). The bytes are shared, so items and graphics can hold them without copying.
-struct StoredPicture {
+struct TStoredPicture {
   std::string ClassName;
   std::shared_ptr<const std::vector<uint8_t>> Data;
 };
 
 constexpr uint16_t kNoParent = 0xFFFF;
 
-struct LayoutItem {
-  ItemKind Kind = ikForm;
+struct TLayoutItem {
+  TItemKind Kind = ikForm;
   std::string Name;
-  int Parent = -1;  // index into FormLayout::Items; -1 for the form
+  int Parent = -1;  // index into TFormLayout::Items; -1 for the form
   int Left = 0, Top = 0, Width = 0, Height = 0;
   uint32_t Flags = 0;
   int TabOrder = -1;
-  Alignment Align = alLeft;
+  TAlignment Align = alLeft;
   uint8_t Style = 0;
   uint32_t Color = clNone;
-  LayoutFont Font;
+  TLayoutFont Font;
   std::string Text;
-  std::vector<EventBinding> Bindings;
+  std::vector<TEventBinding> Bindings;
   bool HasPicture = false;
-  StoredPicture Picture;
+  TStoredPicture Picture;
 
   bool Has(uint32_t flag) const { return (Flags & flag) != 0; }
   // The handler bound to an event, or an empty view.
   std::string_view HandlerFor(std::string_view event) const;
 };
 
-struct FormLayout {
-  std::vector<LayoutItem> Items;  // Items[0] is the form
+struct TFormLayout {
+  std::vector<TLayoutItem> Items;  // Items[0] is the form
 
   // Index of the item with that name, or -1.
   int IndexOf(std::string_view name) const;
-  const LayoutItem& Get(std::string_view name) const;  // throws ELayoutError
+  const TLayoutItem& Get(std::string_view name) const;  // throws ELayoutError
   // Indexes of an item's children, bottom of the stacking order first.
   std::vector<int> ChildrenOf(int parent) const;
   // Indexes of the notebook's pages in page order.
@@ -142,6 +142,6 @@ class ELayoutError : public std::runtime_error {
 
 // Reads the layout resource; throws ELayoutError when the data is cut short,
 // has bytes left over, or names an impossible kind or parent.
-FormLayout ReadFormLayout(std::span<const uint8_t> data);
+TFormLayout ReadFormLayout(std::span<const uint8_t> data);
 
 }  // namespace quickintro

@@ -7,7 +7,7 @@
 
 namespace quickintro {
 
-struct IconImage {
+struct TIconImage {
   int Width = 0;   // pixels; an icon file stores 256 as 0
   int Height = 0;
   int BitCount = 0;
@@ -16,6 +16,6 @@ struct IconImage {
 
 // The image of the icon file closest to the wanted size (the first of equal
 // ones), or nothing when the file is damaged or holds no image.
-std::optional<IconImage> FindIconImage(std::span<const uint8_t> iconFile, int wantedSize);
+std::optional<TIconImage> FindIconImage(std::span<const uint8_t> iconFile, int wantedSize);
 
 }  // namespace quickintro

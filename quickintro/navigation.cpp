@@ -1,8 +1,8 @@
-#include "navigation.h"
+#include "quickintro/navigation.h"
 
 namespace quickintro {
 
-void WizardNavigation::Settle(bool firstRunMode, int notebookPageCount) {
+void TWizardNavigation::Settle(bool firstRunMode, int notebookPageCount) {
   firstRunMode_ = firstRunMode;
   shownPageCount_ = notebookPageCount;
   lastPageIndex_ = shownPageCount_ - 1;
@@ -13,8 +13,8 @@ void WizardNavigation::Settle(bool firstRunMode, int notebookPageCount) {
   }
 }
 
-NavigationStep WizardNavigation::Next() {
-  NavigationStep step;
+TNavigationStep TWizardNavigation::Next() {
+  TNavigationStep step;
   if (pageIndex_ < lastPageIndex_) step.PagesShown.push_back(++pageIndex_);
   if (!firstRunMode_ && pageIndex_ == kSelectTrayPage) step.PagesShown.push_back(++pageIndex_);
   step.TargetPage = pageIndex_;
@@ -25,8 +25,8 @@ NavigationStep WizardNavigation::Next() {
   return step;
 }
 
-NavigationStep WizardNavigation::Back() {
-  NavigationStep step;
+TNavigationStep TWizardNavigation::Back() {
+  TNavigationStep step;
   if (pageIndex_ > 0) step.PagesShown.push_back(--pageIndex_);
   if (!firstRunMode_ && pageIndex_ == kSelectTrayPage) step.PagesShown.push_back(--pageIndex_);
   step.TargetPage = pageIndex_;
@@ -37,12 +37,12 @@ NavigationStep WizardNavigation::Back() {
   return step;
 }
 
-int WizardNavigation::ShownPageNumber(int pageIndex) const {
+int TWizardNavigation::ShownPageNumber(int pageIndex) const {
   if (!firstRunMode_ && pageIndex > kSelectTrayPage) return pageIndex;
   return pageIndex + 1;
 }
 
-std::string WizardNavigation::Caption(int pageIndex) const {
+std::string TWizardNavigation::Caption(int pageIndex) const {
   return "Quick Introduction to Zaradada Clock " + std::to_string(ShownPageNumber(pageIndex)) + "/" +
          std::to_string(shownPageCount_);
 }

@@ -11,22 +11,22 @@ namespace quickintro {
 // never reached.
 constexpr int kSelectTrayPage = 1;
 
-enum FocusTarget { ftUnchanged, ftBackBtn, ftNextBtn };
+enum TFocusTarget { ftUnchanged, ftBackBtn, ftNextBtn };
 
 // What one press of Next or Back does. The window shows each page of
 // PagesShown in turn (a skip over "Select Tray" shows two), then sets the
 // buttons: after Next it enables BackBtn, focuses first and disables NextBtn
 // second; after Back it enables NextBtn, disables BackBtn first and focuses
 // second, so the focus never rests on a disabled button.
-struct NavigationStep {
+struct TNavigationStep {
   int TargetPage = 0;            // the page showing afterwards
   std::vector<int> PagesShown;   // page index after each change, in order
   bool BackEnabled = false;
   bool NextEnabled = false;
-  FocusTarget Focus = ftUnchanged;
+  TFocusTarget Focus = ftUnchanged;
 };
 
-class WizardNavigation {
+class TWizardNavigation {
  public:
   // Settles the mode and the page counts from the notebook's page count; the
   // page index is left as it is.
@@ -39,8 +39,8 @@ class WizardNavigation {
   void SetPageIndex(int pageIndex) { pageIndex_ = pageIndex; }
 
   // Moves and tells the window what to show and how to set the buttons.
-  NavigationStep Next();
-  NavigationStep Back();
+  TNavigationStep Next();
+  TNavigationStep Back();
 
   // The page's number as counted in the caption (1-based, "Select Tray" not
   // counted in normal mode).

@@ -1,12 +1,12 @@
-#include "bitmap_file.h"
+#include "quickintro/gif/bitmap_file.h"
 
-#include "little_endian.h"
+#include "quickintro/gif/little_endian.h"
 
 namespace quickintro::gif {
 namespace {
 
 // Offsets of the header fields.
-enum BitmapField : std::size_t {
+enum TBitmapField : std::size_t {
   bfFileSize = 2,
   bfPixelOffset = 10,
   bfInfoSize = 14,
@@ -23,7 +23,7 @@ bool KnownDepth(std::uint32_t bits) { return bits == 1 || bits == 4 || bits == 8
 }  // namespace
 
 std::vector<std::uint8_t> NewBitmapFile(int width, int height, int bitsPerPixel,
-                                        std::span<const DibPaletteEntry> palette) {
+                                        std::span<const TDibPaletteEntry> palette) {
   const auto paletteSize = static_cast<std::uint32_t>(4 * palette.size());
   const auto pixelOffset = static_cast<std::uint32_t>(kBitmapFileHeaderSize + kBitmapInfoHeaderSize) + paletteSize;
   const auto imageSize = static_cast<std::uint32_t>(DibStride(bitsPerPixel, static_cast<std::size_t>(width)) *
@@ -41,12 +41,12 @@ std::vector<std::uint8_t> NewBitmapFile(int width, int height, int bitsPerPixel,
   AppendLe32(file, kUncompressed);
   AppendLe32(file, imageSize);
   for (int i = 0; i < 4; ++i) AppendLe32(file, 0);  // resolutions; all 2^bits colours used and important
-  for (const DibPaletteEntry& entry : palette) file.insert(file.end(), {entry.Blue, entry.Green, entry.Red, entry.Reserved});
+  for (const TDibPaletteEntry& entry : palette) file.insert(file.end(), {entry.Blue, entry.Green, entry.Red, entry.Reserved});
   file.resize(file.size() + imageSize);
   return file;
 }
 
-std::optional<BitmapLayout> ReadBitmapLayout(std::span<const std::uint8_t> file) {
+std::optional<TBitmapLayout> ReadBitmapLayout(std::span<const std::uint8_t> file) {
   if (file.size() < kBitmapFileHeaderSize + kBitmapInfoHeaderSize || file[0] != 'B' || file[1] != 'M')
     return std::nullopt;
   const std::uint32_t infoSize = ReadLe32(file, bfInfoSize);
@@ -58,7 +58,7 @@ std::optional<BitmapLayout> ReadBitmapLayout(std::span<const std::uint8_t> file)
     return std::nullopt;
   if (ReadLe32(file, bfCompression) != kUncompressed || !KnownDepth(bits) || width < 0 || height == INT32_MIN)
     return std::nullopt;
-  BitmapLayout layout;
+  TBitmapLayout layout;
   layout.Width = width;
   layout.Height = height < 0 ? -height : height;
   layout.TopDown = height < 0;

@@ -17,7 +17,7 @@ namespace quickintro::gif {
 inline constexpr std::size_t kBitmapFileHeaderSize = 14;
 inline constexpr std::size_t kBitmapInfoHeaderSize = 40;
 
-struct DibPaletteEntry {
+struct TDibPaletteEntry {
   std::uint8_t Blue = 0x80;
   std::uint8_t Green = 0x80;
   std::uint8_t Red = 0x80;
@@ -25,7 +25,7 @@ struct DibPaletteEntry {
 };
 
 // Where a bitmap file keeps its parts.
-struct BitmapLayout {
+struct TBitmapLayout {
   std::int32_t Width = 0;
   std::int32_t Height = 0;  // rows, positive whichever way they are stored
   bool TopDown = false;     // else row 0 of the picture is the last row stored
@@ -44,10 +44,10 @@ constexpr std::size_t DibStride(int bitsPerPixel, std::size_t width) {
 // the given palette (2^bits entries below 32 bits, none at 32) and every
 // pixel row zero. The caller keeps the sizes within 2^32 bytes.
 std::vector<std::uint8_t> NewBitmapFile(int width, int height, int bitsPerPixel,
-                                        std::span<const DibPaletteEntry> palette);
+                                        std::span<const TDibPaletteEntry> palette);
 
 // The layout of an uncompressed bitmap file of 1, 4, 8, 24 or 32 bits per
 // pixel that holds all its rows; nothing for any other data.
-std::optional<BitmapLayout> ReadBitmapLayout(std::span<const std::uint8_t> file);
+std::optional<TBitmapLayout> ReadBitmapLayout(std::span<const std::uint8_t> file);
 
 }  // namespace quickintro::gif

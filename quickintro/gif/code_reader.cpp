@@ -1,10 +1,10 @@
-#include "code_reader.h"
+#include "quickintro/gif/code_reader.h"
 
 #include <cstring>
 
 namespace quickintro::gif {
 
-void RefillCodeBuffer(CompressedSource& source, CodeReader& reader) {
+void RefillCodeBuffer(TCompressedSource& source, TCodeReader& reader) {
   if (reader.BitPosition + reader.CodeWidth <= reader.BitsHeld) return;  // a whole code is held
   // Fewer than codeWidth (<= 12) bits are left, so they lie within 3 bytes
   // from the byte that holds the bit position; after the move at most 2 whole

@@ -5,14 +5,14 @@
 #include <array>
 #include <cstdint>
 
-#include "compressed_source.h"
+#include "quickintro/gif/compressed_source.h"
 
 namespace quickintro::gif {
 
 inline constexpr int kMaxCodeWidth = 12;
 inline constexpr int kNoMoreCodes = -1;  // the data ran out before a whole code
 
-struct CodeReader {
+struct TCodeReader {
   // Room for up to 3 bytes carried over and one whole sub-block of 255 bytes;
   // the 4 spare bytes let a code be taken from one fixed 4-byte window.
   static constexpr unsigned kBufferSize = 260;
@@ -23,17 +23,17 @@ struct CodeReader {
   unsigned CodeMask = 0;     // 2^CodeWidth - 1
 };
 
-inline void SetCodeWidth(CodeReader& reader, unsigned width) {
+inline void SetCodeWidth(TCodeReader& reader, unsigned width) {
   reader.CodeWidth = width;
   reader.CodeMask = (1u << width) - 1;
 }
 
 // Drops the whole bytes already read and appends the next sub-block.
-void RefillCodeBuffer(CompressedSource& source, CodeReader& reader);
+void RefillCodeBuffer(TCompressedSource& source, TCodeReader& reader);
 
 // The next code, or kNoMoreCodes when the data end first. Reads one more
 // sub-block only when the bits held do not make a whole code.
-inline int NextCode(CompressedSource& source, CodeReader& reader) {
+inline int NextCode(TCompressedSource& source, TCodeReader& reader) {
   while (reader.BitPosition + reader.CodeWidth > reader.BitsHeld) {
     if (source.AtEnd()) return kNoMoreCodes;
     RefillCodeBuffer(source, reader);

@@ -7,13 +7,13 @@
 #include <cstring>
 #include <span>
 
-#include "graphic_error.h"
+#include "quickintro/gif/graphic_error.h"
 
 namespace quickintro::gif {
 
-class CompressedSource {
+class TCompressedSource {
  public:
-  explicit CompressedSource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+  explicit TCompressedSource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
   std::size_t Position() const { return position_; }
   std::size_t Size() const { return bytes_.size(); }

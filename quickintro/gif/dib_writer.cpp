@@ -1,17 +1,17 @@
-#include "dib_writer.h"
+#include "quickintro/gif/dib_writer.h"
 
 #include <algorithm>
 #include <span>
 #include <string>
 
-#include "graphic_error.h"
-#include "lzw_decoder.h"
+#include "quickintro/gif/graphic_error.h"
+#include "quickintro/gif/lzw_decoder.h"
 
 namespace quickintro::gif {
 namespace {
 
 // A frame larger than the bounds fails before its bitmap is allocated.
-void CheckFrameSize(const FrameFormat& format, std::span<const std::uint8_t> data) {
+void CheckFrameSize(const TFrameFormat& format, std::span<const std::uint8_t> data) {
   const std::uint64_t pixels = std::uint64_t{format.Width} * format.Height;
   const bool tooLarge = pixels > kMostFramePixels;
   if (!tooLarge && (pixels <= kShortDataFramePixels || pixels <= MostDecodablePixels(data))) return;
@@ -32,8 +32,8 @@ int PickDibDepth(int pixelBits) {
   throw EInvalidGraphicOperation(kWrongColorCountMessage);
 }
 
-std::array<DibPaletteEntry, 256> FillDibPalette(const ColorTableRec& table) {
-  std::array<DibPaletteEntry, 256> palette{};
+std::array<TDibPaletteEntry, 256> FillDibPalette(const TColorTableRec& table) {
+  std::array<TDibPaletteEntry, 256> palette{};
   const int count = std::clamp(table.Count, 0, 256);
   for (int i = 0; i < count; ++i) {
     const std::uint8_t* rgb = &table.Entries[static_cast<std::size_t>(i) * 3];
@@ -42,7 +42,7 @@ std::array<DibPaletteEntry, 256> FillDibPalette(const ColorTableRec& table) {
   return palette;
 }
 
-bool BuildFrameDib(CompressedSource& source, const FrameFormat& format, const ColorTableRec& table,
+bool BuildFrameDib(TCompressedSource& source, const TFrameFormat& format, const TColorTableRec& table,
                    const DecodeProgressSink& progress, std::vector<std::uint8_t>& output) {
   const int bitsPerPixel = PickDibDepth(format.PixelBits);
   CheckFrameSize(format, source.Unread());

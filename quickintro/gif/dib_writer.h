@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "bitmap_file.h"
-#include "compressed_source.h"
-#include "decode_progress.h"
-#include "frame_format.h"
+#include "quickintro/gif/bitmap_file.h"
+#include "quickintro/gif/compressed_source.h"
+#include "quickintro/gif/decode_progress.h"
+#include "quickintro/gif/frame_format.h"
 
 namespace quickintro::gif {
 
@@ -28,14 +28,14 @@ int PickDibDepth(int pixelBits);
 
 // The colour table's entries from the start, the rest mid grey (0x80 in each
 // byte); only the first 2^depth of them go into the file.
-std::array<DibPaletteEntry, 256> FillDibPalette(const ColorTableRec& table);
+std::array<TDibPaletteEntry, 256> FillDibPalette(const TColorTableRec& table);
 
 // Writes the bitmap file of the frame into output and returns the decoder's
 // corrupted flag. A depth failure, and a frame larger than kMostFramePixels
 // or (above kShortDataFramePixels) than its data could fill, fail before
 // anything is allocated and leave output untouched; a decoding failure
 // leaves the headers and the palette only.
-bool BuildFrameDib(CompressedSource& source, const FrameFormat& format, const ColorTableRec& table,
+bool BuildFrameDib(TCompressedSource& source, const TFrameFormat& format, const TColorTableRec& table,
                    const DecodeProgressSink& progress, std::vector<std::uint8_t>& output);
 
 }  // namespace quickintro::gif

@@ -1,4 +1,4 @@
-#include "file_reader.h"
+#include "quickintro/gif/file_reader.h"
 
 #include <cerrno>
 #include <cstdio>

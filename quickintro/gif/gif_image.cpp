@@ -1,13 +1,13 @@
-#include "gif_image.h"
+#include "quickintro/gif/gif_image.h"
 
 #include <algorithm>
 
-#include "compressed_source.h"
-#include "dib_writer.h"
-#include "file_reader.h"
-#include "gif_parser.h"
-#include "graphic_error.h"
-#include "little_endian.h"
+#include "quickintro/gif/compressed_source.h"
+#include "quickintro/gif/dib_writer.h"
+#include "quickintro/gif/file_reader.h"
+#include "quickintro/gif/gif_parser.h"
+#include "quickintro/gif/graphic_error.h"
+#include "quickintro/gif/little_endian.h"
 
 namespace quickintro::gif {
 namespace {
@@ -30,20 +30,9 @@ std::uint16_t ClampTo16(std::int64_t value) {
 // ---- TBitmap ----
 
 TBitmap::TBitmap(std::vector<std::uint8_t> file) : file_(std::move(file)) {
-  const std::optional<BitmapLayout> layout = ReadBitmapLayout(file_);
+  const std::optional<TBitmapLayout> layout = ReadBitmapLayout(file_);
   if (!layout) throw EInvalidGraphicOperation(kInvalidBitmapMessage);
   layout_ = *layout;
-}
-
-TBitmap::TBitmap(const TBitmap& other) : file_(other.file_), layout_(other.layout_) {}
-
-TBitmap& TBitmap::operator=(const TBitmap& other) {
-  if (this != &other) {
-    file_ = other.file_;
-    layout_ = other.layout_;
-    device_.reset();
-  }
-  return *this;
 }
 
 // ---- TGIFFrame ----
@@ -66,13 +55,13 @@ const TBitmap& TGIFFrame::FrameBitmap() {
   BitmapCache = std::make_unique<TBitmap>();
   if (!HasEncodedData()) return *BitmapCache;
   const TGIFItem& item = *PixelData;
-  CompressedSource source(*item.EncodedData);
-  const FrameFormat format{ClampTo16(item.FrameWidth), ClampTo16(item.FrameHeight), item.PixelBits,
-                           IsInterlaced};
+  TCompressedSource source(*item.EncodedData);
+  const TFrameFormat format{ClampTo16(item.FrameWidth), ClampTo16(item.FrameHeight), item.PixelBits,
+                            IsInterlaced};
   DecodeProgressSink progress;
   if (TGIFImage* parent = ParentImage; parent && parent->OnDecodeProgress) {
     progress = [parent](TProgressStage stage, int percent, const std::string& message) {
-      parent->Progress(stage, percent, false, DrawRect{}, message);
+      parent->Progress(stage, percent, message);
     };
   }
   std::vector<std::uint8_t> file;
@@ -89,12 +78,6 @@ std::int32_t TGIFFrame::FrameWidth() {
 std::int32_t TGIFFrame::FrameHeight() {
   if (!BitmapCache && !HasEncodedData()) return 0;
   return FrameBitmap().Height();
-}
-
-void TGIFFrame::DrawFrame(TCanvas& canvas, const DrawRect& rect, bool transparencyAllowed) {
-  const TBitmap& bitmap = FrameBitmap();
-  if (transparencyAllowed && TransparentRGB != clNone) canvas.TransparentStretchDraw(rect, bitmap, TransparentRGB);
-  else canvas.StretchDraw(rect, bitmap);
 }
 
 const std::vector<std::string>* TGIFFrame::FrameComment() const {
@@ -204,7 +187,7 @@ void TGIFImage::ParseGif(TStream& stream, std::size_t length, bool decodeAtOnce)
 void TGIFImage::ParseGif(SharedBytes owner, std::span<const std::uint8_t> file, bool decodeAtOnce) {
   ResetImage();
   TByteViewStream data(file);
-  if (!file.empty()) GifParser(*this, data, std::move(owner)).ParseBlocks();
+  if (!file.empty()) TGifParser(*this, data, std::move(owner)).ParseBlocks();
   if (!FrameList.empty()) {
     ShownFrame = 0;
     if (decodeAtOnce) {
@@ -256,9 +239,11 @@ std::int32_t TGIFImage::PixelHeight() {
   return FrameList[static_cast<std::size_t>(ShownFrame)]->FrameBitmap().Height();
 }
 
-void TGIFImage::DrawInto(TCanvas& canvas, const DrawRect& rect) {
-  if (ShownFrame < 0 || ShownFrame >= std::ssize(FrameList)) return;
-  FrameList[static_cast<std::size_t>(ShownFrame)]->DrawFrame(canvas, rect, HasTransparentFrame());
+TShownFrame TGIFImage::FrameToDraw() {
+  if (ShownFrame < 0 || ShownFrame >= std::ssize(FrameList)) return {};
+  TGIFFrame& frame = *FrameList[static_cast<std::size_t>(ShownFrame)];
+  // A frame with a transparent colour is drawn with that colour left out.
+  return {&frame.FrameBitmap(), frame.TransparentRGB};
 }
 
 const TBitmap& TGIFImage::CurrentBitmap() {
@@ -268,11 +253,6 @@ const TBitmap& TGIFImage::CurrentBitmap() {
     ShownFrame = 0;
   }
   return FrameAtOrFirst(ShownFrame)->FrameBitmap();
-}
-
-bool TGIFImage::HasTransparentFrame() const {
-  return std::any_of(FrameList.begin(), FrameList.end(),
-                     [](const auto& frame) { return frame->TransparentRGB != clNone; });
 }
 
 void TGIFImage::UpdateLogicalSize() {
@@ -343,19 +323,10 @@ void TGIFImage::CopyInto(TBitmap& target) {
   else FrameAtOrFirst(ShownFrame)->CopyInto(target);
 }
 
-void TGIFImage::ResizeTo(Dimension, std::int32_t) { throw EInvalidGraphicOperation(kResizeRefusedMessage); }
+void TGIFImage::ResizeTo(TDimension, std::int32_t) { throw EInvalidGraphicOperation(kResizeRefusedMessage); }
 
-void TGIFImage::WriteStoredData(TStream&) const { throw EInvalidGraphicOperation(kEncodingRefusedMessage); }
-void TGIFImage::SaveToStream(TStream&) const { throw EInvalidGraphicOperation(kEncodingRefusedMessage); }
-void TGIFImage::SaveToFile(const std::string&) const { throw EInvalidGraphicOperation(kEncodingRefusedMessage); }
-void TGIFImage::SaveToClipboardData(std::vector<std::uint8_t>&) const {
-  throw EInvalidGraphicOperation(kEncodingRefusedMessage);
-}
-void TGIFImage::AddFrameFrom(const TBitmap&) { throw EInvalidGraphicOperation(kEncodingRefusedMessage); }
-
-void TGIFImage::Progress(TProgressStage stage, int percentDone, bool redrawNow, const DrawRect& rect,
-                         const std::string& message) {
-  if (OnDecodeProgress) OnDecodeProgress(*this, stage, percentDone, redrawNow, rect, message);
+void TGIFImage::Progress(TProgressStage stage, int percentDone, const std::string& message) {
+  if (OnDecodeProgress) OnDecodeProgress(*this, stage, percentDone, message);
 }
 
 void TGIFImage::Changed() {

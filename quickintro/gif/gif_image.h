@@ -2,9 +2,10 @@
 // The GIF picture: TGIFImage and its frames, read from GIF87a and GIF89a
 // data. Frames stay compressed until first needed and are decoded once; copies
 // of pictures and frames share the compressed data and colour tables.
-// Platform-free: drawing goes through the TCanvas interface, which the Win32
-// edge implements with GDI. Only the reading side exists: the operations that
-// would write or convert pictures refuse with kEncodingRefusedMessage.
+// Platform-free, and it calls nothing above it: a picture answers with the
+// decoded frame to show (FrameToDraw), and the caller draws it. Only the
+// reading side exists: converting a bitmap into frames is refused with
+// kEncodingRefusedMessage.
 
 #include <array>
 #include <cstdint>
@@ -15,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "bitmap_file.h"
-#include "color_value.h"
-#include "decode_progress.h"
-#include "frame_format.h"
-#include "gif_stream.h"
+#include "quickintro/gif/bitmap_file.h"
+#include "quickintro/gif/color_value.h"
+#include "quickintro/gif/decode_progress.h"
+#include "quickintro/gif/frame_format.h"
+#include "quickintro/gif/gif_stream.h"
 
 namespace quickintro::gif {
 
@@ -30,54 +31,31 @@ inline constexpr const char* kEncodingRefusedMessage =
 inline constexpr const char* kInvalidBitmapMessage = "Bitmap image is not valid";
 
 // A decoded frame: its bitmap file (bitmap_file.h) and where the file keeps
-// its parts. The Win32 edge attaches the system bitmap it makes from the
-// file, once, as DeviceImage.
+// its parts.
 class TBitmap {
  public:
-  // Whatever a platform keeps for drawing this bitmap; freed with it.
-  class DeviceImage {
-   public:
-    virtual ~DeviceImage() = default;
-  };
-
   TBitmap() = default;
   // Takes a bitmap file; fails with kInvalidBitmapMessage unless it is an
   // uncompressed bitmap file that holds all its rows.
   explicit TBitmap(std::vector<std::uint8_t> file);
-  // Copies share nothing drawn: the copy makes its own device image.
-  TBitmap(const TBitmap& other);
-  TBitmap& operator=(const TBitmap& other);
-  TBitmap(TBitmap&&) noexcept = default;
-  TBitmap& operator=(TBitmap&&) noexcept = default;
 
   bool Empty() const { return file_.empty(); }
   std::int32_t Width() const { return layout_.Width; }
   std::int32_t Height() const { return layout_.Height; }
   const std::vector<std::uint8_t>& File() const { return file_; }
-  const BitmapLayout& Layout() const { return layout_; }
-
-  DeviceImage* Device() const { return device_.get(); }
-  void AttachDevice(std::unique_ptr<DeviceImage> device) const { device_ = std::move(device); }
+  const TBitmapLayout& Layout() const { return layout_; }
 
  private:
   std::vector<std::uint8_t> file_;
-  BitmapLayout layout_;
-  mutable std::unique_ptr<DeviceImage> device_;
+  TBitmapLayout layout_;
 };
 
-struct DrawRect {
-  std::int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
-  bool operator==(const DrawRect&) const = default;
-};
-
-// Where pictures draw. The whole bitmap is stretched into the rectangle.
-class TCanvas {
- public:
-  virtual ~TCanvas() = default;
-  virtual void StretchDraw(const DrawRect& rect, const TBitmap& bitmap) = 0;
-  // Pixels of transparentColor leave the canvas as it was.
-  virtual void TransparentStretchDraw(const DrawRect& rect, const TBitmap& bitmap,
-                                      std::uint32_t transparentColor) = 0;
+// What drawing a picture shows: the shown frame's bitmap, stretched whole
+// into the target, with every pixel of TransparentColor leaving what lies
+// beneath (clNone: drawn opaque).
+struct TShownFrame {
+  const TBitmap* Bitmap = nullptr;  // null: nothing to draw
+  std::uint32_t TransparentColor = clNone;
 };
 
 // Image-wide data, shared by copies of a picture.
@@ -86,7 +64,7 @@ struct TGIFData {
   std::uint8_t AspectByte = 0;
   std::uint8_t TableBits = 0;  // global table entries = 2 ^ TableBits
   std::uint8_t ColorBits = 0;  // colour resolution
-  ColorTableRec GlobalTable;
+  TColorTableRec GlobalTable;
 };
 
 // The bytes of a GIF file, held once and shared by the frames read from it.
@@ -103,7 +81,7 @@ struct TGIFItem {
   std::int32_t FrameHeight = 0;
   std::uint8_t DescriptorFlags = 0;
   std::uint8_t PixelBits = 0;  // 1 to 8; 0 when the file gives no colour table
-  ColorTableRec FrameTable;    // the local table, or a copy of the global one
+  TColorTableRec FrameTable;   // the local table, or a copy of the global one
 };
 
 enum TExtensionKind : std::uint8_t {
@@ -128,8 +106,8 @@ struct TExtension {
 class TGIFImage;
 class TGIFFrame;
 
-using TProgressEvent = std::function<void(TGIFImage& sender, TProgressStage stage, int percentDone,
-                                          bool redrawNow, const DrawRect& rect, const std::string& message)>;
+using TProgressEvent =
+    std::function<void(TGIFImage& sender, TProgressStage stage, int percentDone, const std::string& message)>;
 
 class TGIFFrame {
  public:
@@ -141,7 +119,6 @@ class TGIFFrame {
   const TBitmap& FrameBitmap();
   std::int32_t FrameWidth();
   std::int32_t FrameHeight();
-  void DrawFrame(TCanvas& canvas, const DrawRect& rect, bool transparencyAllowed);
   void ResetFrame();
   // The sub-blocks of the last comment block; with create, a new empty one
   // is appended when there is none. Null otherwise.
@@ -175,7 +152,7 @@ class TGIFFrame {
 
 class TGIFImage {
  public:
-  enum class Dimension { dmWidth, dmHeight };
+  enum class TDimension { dmWidth, dmHeight };
 
   TGIFImage();
   TGIFImage(const TGIFImage&) = delete;
@@ -202,9 +179,10 @@ class TGIFImage {
   bool IsBlank() const;
   std::int32_t PixelWidth();
   std::int32_t PixelHeight();
-  void DrawInto(TCanvas& canvas, const DrawRect& rect);
+  // The shown frame, decoded if it is not yet, and its transparent colour;
+  // no bitmap when no frame is shown.
+  TShownFrame FrameToDraw();
   const TBitmap& CurrentBitmap();
-  bool HasTransparentFrame() const;
   bool SameAs(const TGIFImage& other) const { return ScreenInfo == other.ScreenInfo; }
   std::vector<std::string>& Comment() { return ScreenInfo->CommentLines; }
 
@@ -219,19 +197,12 @@ class TGIFImage {
   void CopyInto(TBitmap& target);
 
   // Refused: a GIF picture keeps the size its data give.
-  [[noreturn]] void ResizeTo(Dimension dimension, std::int32_t newSize);
-  // The encoding side, left out.
-  [[noreturn]] void WriteStoredData(TStream& stream) const;
-  [[noreturn]] void SaveToStream(TStream& stream) const;
-  [[noreturn]] void SaveToFile(const std::string& fileName) const;
-  [[noreturn]] void SaveToClipboardData(std::vector<std::uint8_t>& data) const;
-  [[noreturn]] void AddFrameFrom(const TBitmap& graphic);
+  [[noreturn]] void ResizeTo(TDimension dimension, std::int32_t newSize);
 
   void ResetImage();
   void UpdateLogicalSize();
   // Passed on to OnDecodeProgress when it is set.
-  void Progress(TProgressStage stage, int percentDone, bool redrawNow, const DrawRect& rect,
-                const std::string& message);
+  void Progress(TProgressStage stage, int percentDone, const std::string& message);
 
   std::shared_ptr<TGIFData> ScreenInfo;
   std::uint8_t VersionCode = 0;  // 0 none, 1 "87a", 2 "89a"

@@ -1,21 +1,21 @@
-#include "gif_parser.h"
+#include "quickintro/gif/gif_parser.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 
-#include "graphic_error.h"
-#include "little_endian.h"
+#include "quickintro/gif/graphic_error.h"
+#include "quickintro/gif/little_endian.h"
 
 namespace quickintro::gif {
 namespace {
 
 // Logical screen descriptor and image descriptor flag bits.
-enum DescriptorFlag : std::uint8_t { fColorTable = 0x80, fInterlaced = 0x40, fTableSizeMask = 0x07 };
+enum TDescriptorFlag : std::uint8_t { fColorTable = 0x80, fInterlaced = 0x40, fTableSizeMask = 0x07 };
 
 // Graphic control block: offsets into FixedPart (block-size byte first).
-enum GraphicControlField : std::size_t { eGraphicControlFlags = 1, eGraphicControlDelay = 2, eGraphicControlIndex = 4 };
+enum TGraphicControlField : std::size_t { eGraphicControlFlags = 1, eGraphicControlDelay = 2, eGraphicControlIndex = 4 };
 constexpr std::uint8_t kTransparentFlag = 0x01;
 
 constexpr std::size_t kGraphicControlFixed = 6;
@@ -30,7 +30,7 @@ bool SameLetters(const std::uint8_t* bytes, const char* expected) {
   return true;
 }
 
-std::uint32_t TableColor(const ColorTableRec& table, std::size_t index) {
+std::uint32_t TableColor(const TColorTableRec& table, std::size_t index) {
   const std::uint8_t* rgb = &table.Entries[index * 3];
   return RgbColor(rgb[0], rgb[1], rgb[2]);
 }
@@ -62,7 +62,7 @@ bool IsLoopBlock(const TExtension& extension) {
   return first.size() >= 3 && first[0] == 1;
 }
 
-void GifParser::ParseBlocks() {
+void TGifParser::ParseBlocks() {
   ReadSignature();
   ReadScreenDescriptor();
   ReadGlobalTable();
@@ -81,7 +81,7 @@ void GifParser::ParseBlocks() {
   }
 }
 
-void GifParser::ReadSignature() {
+void TGifParser::ReadSignature() {
   image_.VersionCode = 0;
   std::uint8_t signature[6];
   if (data_.Remaining() < sizeof signature) throw EInvalidGraphicOperation(kUnknownVersionMessage);
@@ -92,7 +92,7 @@ void GifParser::ReadSignature() {
   else throw EInvalidGraphicOperation(kUnknownVersionMessage);
 }
 
-void GifParser::ReadScreenDescriptor() {
+void TGifParser::ReadScreenDescriptor() {
   std::uint8_t descriptor[kScreenDescriptorSize];
   data_.ReadPadded(descriptor, sizeof descriptor);
   image_.LogicalWidth = ReadLe16(descriptor, 0);
@@ -105,15 +105,15 @@ void GifParser::ReadScreenDescriptor() {
   screen.ColorBits = static_cast<std::uint8_t>(((screenFlags_ >> 4) & 7) + 1);
 }
 
-void GifParser::ReadGlobalTable() {
+void TGifParser::ReadGlobalTable() {
   if ((screenFlags_ & fColorTable) == 0) return;
-  ColorTableRec& table = image_.ScreenInfo->GlobalTable;
+  TColorTableRec& table = image_.ScreenInfo->GlobalTable;
   table.Count = 1 << image_.ScreenInfo->TableBits;
   data_.ReadPadded(table.Entries.data(), static_cast<std::size_t>(table.Count) * 3);
   if (backgroundIndex_ < table.Count) image_.BackdropColor = TableColor(table, backgroundIndex_);
 }
 
-std::vector<TExtension> GifParser::ReadExtensionRun(std::uint8_t& ch) {
+std::vector<TExtension> TGifParser::ReadExtensionRun(std::uint8_t& ch) {
   std::vector<TExtension> kept;
   while (ch == kExtensionIntroducer) {
     if (data_.AtEnd()) {  // an introducer with nothing behind it ends the data
@@ -140,7 +140,7 @@ std::vector<TExtension> GifParser::ReadExtensionRun(std::uint8_t& ch) {
   return kept;
 }
 
-TExtension GifParser::ReadOneExtension() {
+TExtension TGifParser::ReadOneExtension() {
   const std::uint8_t label = data_.ReadByte();
   TExtension extension;
   switch (label) {
@@ -167,7 +167,7 @@ TExtension GifParser::ReadOneExtension() {
   return extension;
 }
 
-std::vector<std::string> GifParser::ReadSubBlockStrings() {
+std::vector<std::string> TGifParser::ReadSubBlockStrings() {
   std::vector<std::string> strings;
   while (!data_.AtEnd()) {
     const std::uint8_t length = data_.ReadByte();
@@ -179,9 +179,9 @@ std::vector<std::string> GifParser::ReadSubBlockStrings() {
   return strings;
 }
 
-void GifParser::ReadImageBlock(std::vector<TExtension> extensions, std::uint8_t& ch) {
+void TGifParser::ReadImageBlock(std::vector<TExtension> extensions, std::uint8_t& ch) {
   auto frame = std::make_unique<TGIFFrame>(&image_);
-  const ColorTableRec& global = image_.ScreenInfo->GlobalTable;
+  const TColorTableRec& global = image_.ScreenInfo->GlobalTable;
   if (global.Count > 0) frame->PixelData->PixelBits = static_cast<std::uint8_t>(ColorCountToBits(global.Count));
   frame->ExtensionList = std::move(extensions);
   ReadFrameBlock(*frame);
@@ -193,7 +193,7 @@ void GifParser::ReadImageBlock(std::vector<TExtension> extensions, std::uint8_t&
   if (ch != kExtensionIntroducer && ch != kImageIntroducer && ch != kTrailer) ch = 0;
 }
 
-void GifParser::KeepAsPictureComment(const std::vector<TExtension>& run) {
+void TGifParser::KeepAsPictureComment(const std::vector<TExtension>& run) {
   std::vector<std::string>& comment = image_.Comment();
   for (const TExtension& extension : run) {
     if (extension.Kind != CommentKind || !extension.SubBlocks) continue;
@@ -202,21 +202,21 @@ void GifParser::KeepAsPictureComment(const std::vector<TExtension>& run) {
   }
 }
 
-void GifParser::ReadFrameBlock(TGIFFrame& frame) {
+void TGifParser::ReadFrameBlock(TGIFFrame& frame) {
   TGIFItem& item = *frame.PixelData;
   CopyImageData(frame);
   if (!frame.OwnTable) item.FrameTable = image_.ScreenInfo->GlobalTable;
   ApplyExtensions(frame);
 }
 
-void GifParser::CopyImageData(TGIFFrame& frame) {
+void TGifParser::CopyImageData(TGIFFrame& frame) {
   TGIFItem& item = *frame.PixelData;
   std::uint8_t descriptor[kImageDescriptorSize];
   data_.ReadBuffer(descriptor, sizeof descriptor);
   const std::uint8_t flags = descriptor[8];
   frame.IsInterlaced = (flags & fInterlaced) != 0;
   frame.OwnTable = (flags & fColorTable) != 0;
-  item.FrameTable = ColorTableRec{};
+  item.FrameTable = TColorTableRec{};
   if (frame.OwnTable) {
     item.PixelBits = static_cast<std::uint8_t>((flags & fTableSizeMask) + 1);
     item.FrameTable.Count = 1 << item.PixelBits;
@@ -230,7 +230,7 @@ void GifParser::CopyImageData(TGIFFrame& frame) {
   item.DescriptorFlags = flags;
 }
 
-void GifParser::FindSubBlocks(TGIFFrame& frame) {
+void TGifParser::FindSubBlocks(TGIFFrame& frame) {
   // The code size byte (checked when decoding) and the sub-blocks lie one
   // after the other: the frame keeps where they stand.
   const std::size_t start = data_.Position();
@@ -254,8 +254,8 @@ void GifParser::FindSubBlocks(TGIFFrame& frame) {
   frame.IsCorrupted = frame.IsCorrupted || cut;
 }
 
-void GifParser::ApplyExtensions(TGIFFrame& frame) {
-  const ColorTableRec& table = frame.PixelData->FrameTable;
+void TGifParser::ApplyExtensions(TGIFFrame& frame) {
+  const TColorTableRec& table = frame.PixelData->FrameTable;
   frame.DelayMs = 0;
   for (const TExtension& extension : frame.ExtensionList) {
     if (extension.Kind != GraphicControlKind) continue;
@@ -270,6 +270,6 @@ void GifParser::ApplyExtensions(TGIFFrame& frame) {
   }
 }
 
-std::uint8_t GifParser::NextByteOrTrailer() { return data_.AtEnd() ? kTrailer : data_.ReadByte(); }
+std::uint8_t TGifParser::NextByteOrTrailer() { return data_.AtEnd() ? kTrailer : data_.ReadByte(); }
 
 }  // namespace quickintro::gif

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "gif_image.h"
-#include "gif_stream.h"
+#include "quickintro/gif/gif_image.h"
+#include "quickintro/gif/gif_stream.h"
 
 namespace quickintro::gif {
 
@@ -34,10 +34,10 @@ int ColorCountToBits(int count);
 // A "NETSCAPE2.0" application block whose first sub-block starts with 1.
 bool IsLoopBlock(const TExtension& extension);
 
-class GifParser {
+class TGifParser {
  public:
   // data reads the file's bytes, which owner keeps; frames keep views into them.
-  GifParser(TGIFImage& image, TByteViewStream& data, SharedBytes owner)
+  TGifParser(TGIFImage& image, TByteViewStream& data, SharedBytes owner)
       : image_(image), data_(data), owner_(std::move(owner)) {}
 
   // The header and the block loop; frames are appended to the picture as

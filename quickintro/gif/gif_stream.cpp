@@ -1,9 +1,9 @@
-#include "gif_stream.h"
+#include "quickintro/gif/gif_stream.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "graphic_error.h"
+#include "quickintro/gif/graphic_error.h"
 
 namespace quickintro::gif {
 namespace {

@@ -1,4 +1,4 @@
-#include "lzw_decoder.h"
+#include "quickintro/gif/lzw_decoder.h"
 
 #include <algorithm>
 #include <array>
@@ -7,10 +7,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "code_reader.h"
-#include "dib_writer.h"
-#include "graphic_error.h"
-#include "pixel_writer.h"
+#include "quickintro/gif/code_reader.h"
+#include "quickintro/gif/dib_writer.h"
+#include "quickintro/gif/graphic_error.h"
+#include "quickintro/gif/pixel_writer.h"
 
 namespace quickintro::gif {
 namespace {
@@ -20,11 +20,11 @@ constexpr std::uint16_t kNotCopyable = 0xFFFF;    // a string length no table ca
 
 // Where a code's whole string already stands, so that it is copied from
 // there in one go: in the frame (its first pixel at From, Room bytes to
-// the end of that row, which is row RowIndex of PixelWriter::RowLines), or,
+// the end of that row, which is row RowIndex of TPixelWriter::RowLines), or,
 // for a pixel value, in kPixelValues. Length 0: not known to stand anywhere,
 // because its prefix chain reaches entries that may still change; such a
 // string is unwound through the stack, which gives the same pixels.
-struct StringPlace {
+struct TStringPlace {
   const std::uint8_t* From = nullptr;
   std::uint16_t Room = 0;
   std::uint16_t Length = 0;
@@ -41,10 +41,10 @@ constexpr std::array<std::uint8_t, 256 + 16> kPixelValues = [] {
 
 // Taken once per frame and zero-filled, so that codes never defined unwind
 // to zeros. Every index is a code (< 4096) or a stack count (<= 4096).
-struct DecoderTables {
+struct TDecoderTables {
   std::array<std::uint16_t, kTableSize> Prefix{};  // the code's string without its last pixel
   std::array<std::uint8_t, kTableSize> Suffix{};   // its last pixel, <= the pixel mask
-  std::array<StringPlace, kTableSize> Places{};
+  std::array<TStringPlace, kTableSize> Places{};
   std::array<std::uint8_t, kTableSize + 1> Stack{};
 };
 
@@ -65,10 +65,10 @@ inline void CopyBlock16(std::uint8_t* to, const std::uint8_t* from) {
 // the prefix and suffix tables, but copies a string from where it already
 // stands whenever that place is known, which gives the same pixels: strings
 // are long where pictures are flat, and a copy costs little per pixel.
-class FrameDecoder {
+class TFrameDecoder {
  public:
-  FrameDecoder(CompressedSource& source, PixelWriter& writer, DecoderTables& tables, int pixelBits,
-               int minimumCodeSize, const DecodeProgressSink& progress)
+  TFrameDecoder(TCompressedSource& source, TPixelWriter& writer, TDecoderTables& tables, int pixelBits,
+                int minimumCodeSize, const DecodeProgressSink& progress)
       : source_(source), writer_(writer), tables_(tables), progress_(progress),
         pixelMask_((1 << pixelBits) - 1), minimumCodeSize_(minimumCodeSize),
         clearCode_(1 << minimumCodeSize), endCode_(clearCode_ + 1), firstFreeCode_(clearCode_ + 2),
@@ -103,7 +103,7 @@ class FrameDecoder {
 
  private:
   // The place where the next string starts.
-  StringPlace CurrentPlace() const {
+  TStringPlace CurrentPlace() const {
     return {writer_.Line + writer_.Column, static_cast<std::uint16_t>(writer_.Width - writer_.Column), 0,
             static_cast<std::uint16_t>(writer_.RowLines.size() - 1), 0};
   }
@@ -145,9 +145,9 @@ class FrameDecoder {
   // Writes the string of a code other than clear and end and adds the table
   // entry it implies. False when the string cannot be unwound (damaged data).
   bool DecodeCode(int code) {
-    StringPlace current = CurrentPlace();
+    TStringPlace current = CurrentPlace();
     if (code < nextFreeCode_) {
-      const StringPlace& place = tables_.Places[static_cast<std::size_t>(code)];
+      const TStringPlace& place = tables_.Places[static_cast<std::size_t>(code)];
       if (place.Length == 0) {
         if (!Unwind(code, false, current)) return false;
       } else {
@@ -193,7 +193,7 @@ class FrameDecoder {
   // definingString: the code is not yet defined, so unwind the previous code
   // and end with the previous first pixel. False when the chain outgrows the
   // stack, which no well-formed table can do.
-  bool Unwind(int code, bool definingString, StringPlace& current) {
+  bool Unwind(int code, bool definingString, TStringPlace& current) {
     auto& stack = tables_.Stack;
     int count = 0;
     int chain = code;
@@ -212,7 +212,7 @@ class FrameDecoder {
 
   // Copies a string written earlier to the current place. Its source lies
   // wholly before the current place.
-  void Copy(const StringPlace& source) {
+  void Copy(const TStringPlace& source) {
     const int length = source.Length;
     const int toRoom = writer_.Width - writer_.Column;
     if (length > source.Room || length > toRoom) {
@@ -229,7 +229,7 @@ class FrameDecoder {
     if ((writer_.Column += length) == writer_.Width) AdvancePixelRow(writer_);
   }
 
-  void CopyAcrossRows(const StringPlace& source) {
+  void CopyAcrossRows(const TStringPlace& source) {
     const std::uint8_t* from = source.From;
     int fromRoom = source.Room;
     std::size_t rowIndex = source.RowIndex;
@@ -253,11 +253,11 @@ class FrameDecoder {
     progress_(psRunning, static_cast<int>(percent), kNoMessage);
   }
 
-  CompressedSource& source_;
-  PixelWriter& writer_;
-  DecoderTables& tables_;
+  TCompressedSource& source_;
+  TPixelWriter& writer_;
+  TDecoderTables& tables_;
   const DecodeProgressSink& progress_;
-  CodeReader reader_;
+  TCodeReader reader_;
   const int pixelMask_;  // pixel values of the colour table
   const int minimumCodeSize_;
   const int clearCode_;  // codes below it are pixel values
@@ -269,21 +269,21 @@ class FrameDecoder {
   int previousCode_ = 0;
   // The previous code's string as written, length kNotCopyable when it is
   // not its code's string for good.
-  StringPlace previous_{nullptr, 0, kNotCopyable, 0, 0};
+  TStringPlace previous_{nullptr, 0, kNotCopyable, 0, 0};
   const bool notifyRunning_;
   bool corrupted_ = false;
 };
 
-int ReadMinimumCodeSize(CompressedSource& source) {
+int ReadMinimumCodeSize(TCompressedSource& source) {
   const int size = source.ReadByte();
   if (size < 2 || size > 9) throw EInvalidGraphicOperation(kCodeSizeRangeMessage);
   return size;
 }
 
-bool RunDecoder(CompressedSource& source, PixelWriter& writer, DecoderTables& tables, int pixelBits,
+bool RunDecoder(TCompressedSource& source, TPixelWriter& writer, TDecoderTables& tables, int pixelBits,
                 const DecodeProgressSink& progress) {
   const int minimumCodeSize = ReadMinimumCodeSize(source);
-  return FrameDecoder(source, writer, tables, pixelBits, minimumCodeSize, progress).Run();
+  return TFrameDecoder(source, writer, tables, pixelBits, minimumCodeSize, progress).Run();
 }
 
 }  // namespace
@@ -298,13 +298,13 @@ std::uint64_t MostDecodablePixels(std::span<const std::uint8_t> data) {
   return codes * (kTableSize + 1);
 }
 
-bool DecodeFrameBits(CompressedSource& source, const FrameFormat& format, int bitsPerPixel,
+bool DecodeFrameBits(TCompressedSource& source, const TFrameFormat& format, int bitsPerPixel,
                      const DecodeProgressSink& progress, std::span<std::uint8_t> pixels) {
   // Pixel values are kept below 2^pixelBits, so they always fit the depth.
   if (bitsPerPixel < PickDibDepth(format.PixelBits))
     throw std::invalid_argument("bitmap depth below the frame's colour depth");
-  PixelWriter writer = StartPixelWriter(format, bitsPerPixel, pixels);
-  const auto tables = std::make_unique<DecoderTables>();
+  TPixelWriter writer = StartPixelWriter(format, bitsPerPixel, pixels);
+  const auto tables = std::make_unique<TDecoderTables>();
   Notify(progress, psStarting, 0, kNoMessage);
   bool corrupted = false;
   try {

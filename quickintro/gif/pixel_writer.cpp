@@ -1,4 +1,4 @@
-#include "pixel_writer.h"
+#include "quickintro/gif/pixel_writer.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -6,7 +6,7 @@
 namespace quickintro::gif {
 namespace {
 
-std::uint8_t* BitmapLine(const PixelWriter& writer, int row) {
+std::uint8_t* BitmapLine(const TPixelWriter& writer, int row) {
   return writer.Pixels + writer.Stride * static_cast<std::size_t>(writer.Height - 1 - row);
 }
 
@@ -26,7 +26,7 @@ void PackRow(const std::uint8_t* bytes, int width, int bitsPerPixel, std::uint8_
   }
 }
 
-void StartRow(PixelWriter& writer) {
+void StartRow(TPixelWriter& writer) {
   writer.Line = writer.ByteRows ? writer.ByteRows.get() + writer.RowLines.size() * writer.Width
                                 : BitmapLine(writer, writer.Row);
   writer.RowLines.push_back(writer.Line);  // capacity reserved for every row
@@ -54,9 +54,9 @@ int NextInterlaceRow(int row, int height, int& pass) {
   }
 }
 
-PixelWriter StartPixelWriter(const FrameFormat& format, int bitsPerPixel,
-                             std::span<std::uint8_t> pixels) {
-  PixelWriter writer;
+TPixelWriter StartPixelWriter(const TFrameFormat& format, int bitsPerPixel,
+                              std::span<std::uint8_t> pixels) {
+  TPixelWriter writer;
   writer.Width = format.Width;
   writer.Height = format.Height;
   writer.Interlaced = format.Interlaced;
@@ -79,14 +79,14 @@ PixelWriter StartPixelWriter(const FrameFormat& format, int bitsPerPixel,
   return writer;
 }
 
-void AdvancePixelRow(PixelWriter& writer) {
+void AdvancePixelRow(TPixelWriter& writer) {
   if (writer.ByteRows) PackRow(writer.Line, writer.Width, writer.BitsPerPixel, BitmapLine(writer, writer.Row));
   writer.Column = 0;
   writer.Row = writer.Interlaced ? NextInterlaceRow(writer.Row, writer.Height, writer.Pass) : writer.Row + 1;
   if (writer.Row < writer.Height) StartRow(writer);
 }
 
-void FinishPixelWriter(PixelWriter& writer) {
+void FinishPixelWriter(TPixelWriter& writer) {
   if (writer.Row >= writer.Height) return;
   std::memset(writer.Line + writer.Column, 0, static_cast<std::size_t>(writer.Width - writer.Column));
   if (writer.ByteRows) PackRow(writer.Line, writer.Width, writer.BitsPerPixel, BitmapLine(writer, writer.Row));

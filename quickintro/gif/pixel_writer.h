@@ -14,8 +14,8 @@
 #include <span>
 #include <vector>
 
-#include "bitmap_file.h"
-#include "frame_format.h"
+#include "quickintro/gif/bitmap_file.h"
+#include "quickintro/gif/frame_format.h"
 
 namespace quickintro::gif {
 
@@ -24,7 +24,7 @@ namespace quickintro::gif {
 // height in pass 3 ends the frame.
 int NextInterlaceRow(int row, int height, int& pass);
 
-struct PixelWriter {
+struct TPixelWriter {
   int Width = 0;
   int Height = 0;
   int Column = 0;
@@ -41,16 +41,16 @@ struct PixelWriter {
 
 // A writer at row 0, column 0 of pixels, which must hold stride x height bytes
 // (else std::invalid_argument). A frame without pixels is complete at once.
-PixelWriter StartPixelWriter(const FrameFormat& format, int bitsPerPixel,
-                             std::span<std::uint8_t> pixels);
+TPixelWriter StartPixelWriter(const TFrameFormat& format, int bitsPerPixel,
+                              std::span<std::uint8_t> pixels);
 
 // Packs the current row into the bitmap (below 8 bits) and moves to column 0
 // of the next row, in interlace order when the frame is interlaced.
-void AdvancePixelRow(PixelWriter& writer);
+void AdvancePixelRow(TPixelWriter& writer);
 
 // One pixel (below 2^bitsPerPixel) at the current place; ignored once the
 // frame is complete.
-inline void PutPixel(unsigned value, PixelWriter& writer) {
+inline void PutPixel(unsigned value, TPixelWriter& writer) {
   if (writer.Row >= writer.Height) return;
   writer.Line[writer.Column] = static_cast<std::uint8_t>(value);
   if (++writer.Column == writer.Width) AdvancePixelRow(writer);
@@ -58,6 +58,6 @@ inline void PutPixel(unsigned value, PixelWriter& writer) {
 
 // Decoding stopped: the rest of the current row gets index 0 and goes into
 // the bitmap.
-void FinishPixelWriter(PixelWriter& writer);
+void FinishPixelWriter(TPixelWriter& writer);
 
 }  // namespace quickintro::gif

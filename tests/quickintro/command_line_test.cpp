@@ -2,19 +2,19 @@
 // selects first-run mode; blanks separate arguments, quotes group them.
 #include <gtest/gtest.h>
 
-#include "command_line.h"
+#include "quickintro/command_line.h"
 
 namespace quickintro {
 namespace {
 
-struct FirstArgumentCase {
+struct TFirstArgumentCase {
   const char* CommandLine;
   const char* FirstArgument;
   bool FirstRun;
 };
 
 TEST(CommandLine, FirstArgumentDecidesTheMode) {
-  const FirstArgumentCase cases[] = {
+  const TFirstArgumentCase cases[] = {
       {"quickintro.exe init", "init", true},
       {"quickintro.exe \"init\"", "init", true},
       {"\"C:\\Program Files\\Zaradada Clock\\quickintro.exe\" init", "init", true},
@@ -35,7 +35,7 @@ TEST(CommandLine, FirstArgumentDecidesTheMode) {
       {"quickintro.exe other init", "other", false},            // "init" only second
       {"quickintro.exe \"init", "init", true},                  // an open quote runs to the end
   };
-  for (const FirstArgumentCase& c : cases) {
+  for (const TFirstArgumentCase& c : cases) {
     SCOPED_TRACE(c.CommandLine);
     EXPECT_EQ(CommandLineArgument(c.CommandLine, 1), c.FirstArgument);
     EXPECT_EQ(IsFirstRunCommandLine(c.CommandLine), c.FirstRun);
@@ -47,7 +47,7 @@ TEST(CommandLine, FirstArgumentDecidesTheMode) {
 TEST(CommandLine, StartModeFromTheFirstArgumentAlone) {
   const struct {
     const char* CommandLine;
-    StartMode Mode;
+    TStartMode Mode;
   } cases[] = {
       {"quickintro.exe --help", smUsage},
       {"quickintro.exe init --help", smFirstRun},

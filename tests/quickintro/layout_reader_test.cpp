@@ -9,8 +9,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "form_layout.h"
-#include "icon_file.h"
+#include "quickintro/form_layout.h"
+#include "quickintro/icon_file.h"
 
 namespace quickintro {
 namespace {
@@ -20,20 +20,20 @@ std::vector<uint8_t> CompiledLayout() {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
 }
 
-class LayoutReader : public ::testing::Test {
+class TLayoutReader : public ::testing::Test {
  protected:
   static const std::vector<uint8_t>& Bytes() {
     static const std::vector<uint8_t> bytes = CompiledLayout();
     return bytes;
   }
-  static const FormLayout& Layout() {
-    static const FormLayout layout = ReadFormLayout(Bytes());
+  static const TFormLayout& Layout() {
+    static const TFormLayout layout = ReadFormLayout(Bytes());
     return layout;
   }
-  static const LayoutItem& Item(const char* name) { return Layout().Get(name); }
+  static const TLayoutItem& Item(const char* name) { return Layout().Get(name); }
 };
 
-TEST_F(LayoutReader, PagesInOrderAndItemsInStackingOrder) {
+TEST_F(TLayoutReader, PagesInOrderAndItemsInStackingOrder) {
   const std::vector<std::vector<std::string>> kPages = {
       {"Welcome", "MainBkg", "Shape25", "WelcomeBkg", "Label8", "Label10"},
       {"Select Tray", "DBevel", "Shape22", "TrBevel", "Label4", "Shape13", "TrShape", "TrayClockImg",
@@ -63,12 +63,12 @@ TEST_F(LayoutReader, PagesInOrderAndItemsInStackingOrder) {
 // Each encoding of colours, fonts, styles, flags and texts once. The note
 // boxes' colour and fill, the etched frame and the form's colour show in the
 // window's pixels (quick_form_test.cpp).
-TEST_F(LayoutReader, ColoursFontsStylesAndTexts) {
+TEST_F(TLayoutReader, ColoursFontsStylesAndTexts) {
   EXPECT_EQ(Item("Notebook").Color, 12615680u);  // #0080C0
   EXPECT_EQ(Item("Shape25").Style, ssNoFill);
   EXPECT_EQ(Item("TrBevel").Style, bsLoweredBox);
-  EXPECT_EQ(Item("QuickForm").Font, (LayoutFont{"MS Sans Serif", 11, 0, kSystemColorBit | 8}));
-  EXPECT_EQ(Item("Label8").Font, (LayoutFont{"MS Sans Serif", 12, fsBold, 13303807}));
+  EXPECT_EQ(Item("QuickForm").Font, (TLayoutFont{"MS Sans Serif", 11, 0, kSystemColorBit | 8}));
+  EXPECT_EQ(Item("Label8").Font, (TLayoutFont{"MS Sans Serif", 12, fsBold, 13303807}));
   EXPECT_EQ(Item("uiTrayClock").Font, Item("Notebook").Font);  // inherited from the notebook
   EXPECT_EQ(Item("Label4").Text,
             "Please select the initial state of Zaradada Clock. \r\nYou can change it with the pop-up menu later.");
@@ -81,9 +81,9 @@ TEST_F(LayoutReader, ColoursFontsStylesAndTexts) {
 
 // Every picture item carries its whole GIF file under the class "TGIFImage",
 // stored as class name, 32-bit little-endian count, file.
-TEST_F(LayoutReader, PicturesStoredAsWholeGifFiles) {
+TEST_F(TLayoutReader, PicturesStoredAsWholeGifFiles) {
   size_t pictures = 0;
-  for (const LayoutItem& item : Layout().Items) {
+  for (const TLayoutItem& item : Layout().Items) {
     if (item.Kind != ikImage) continue;
     SCOPED_TRACE(item.Name);
     ASSERT_TRUE(item.HasPicture);
@@ -101,18 +101,18 @@ TEST_F(LayoutReader, PicturesStoredAsWholeGifFiles) {
   EXPECT_NE(std::search(Bytes().begin(), Bytes().end(), stored.begin(), stored.end()), Bytes().end());
 }
 
-TEST_F(LayoutReader, WindowIconIsAWholeIconFile) {
-  const LayoutItem& form = Item("QuickForm");
+TEST_F(TLayoutReader, WindowIconIsAWholeIconFile) {
+  const TLayoutItem& form = Item("QuickForm");
   ASSERT_TRUE(form.HasPicture);
   EXPECT_EQ(form.Picture.ClassName, "TIcon");
-  std::optional<IconImage> image = FindIconImage(*form.Picture.Data, 32);
+  std::optional<TIconImage> image = FindIconImage(*form.Picture.Data, 32);
   ASSERT_TRUE(image.has_value());
   EXPECT_EQ((std::vector<int>{image->Width, image->Height, image->BitCount}), (std::vector<int>{32, 32, 8}));
 }
 
 // ---- Damaged data ----
 
-TEST_F(LayoutReader, CutShortAnywhereIsRefused) {
+TEST_F(TLayoutReader, CutShortAnywhereIsRefused) {
   // Every cut in the head of the data, where the structure is dense, then
   // cuts spread over the rest.
   for (size_t length = 0; length < Bytes().size(); length += length < 4096 ? 1 : 997) {
@@ -121,7 +121,7 @@ TEST_F(LayoutReader, CutShortAnywhereIsRefused) {
   }
 }
 
-TEST_F(LayoutReader, InconsistentDataIsRefused) {
+TEST_F(TLayoutReader, InconsistentDataIsRefused) {
   // Item 0 starts at offset 6: kind, then the name, then the parent.
   const size_t parentAt = 6 + 1 + 1 + Bytes()[7];
   const auto with = [](std::initializer_list<std::pair<size_t, uint8_t>> changes) {

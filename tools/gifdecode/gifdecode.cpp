@@ -9,12 +9,13 @@
 #include <exception>
 #include <fstream>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "file_reader.h"
-#include "gif_image.h"
+#include "quickintro/gif/file_reader.h"
+#include "quickintro/gif/gif_image.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ constexpr const char* kUsage =
     "read and decoded; 1 when the picture or the frame cannot be read or written\n"
     "(messages name the file and the reason); 2 for a wrong command line.\n";
 
-struct Options {
+struct TOptions {
   int Frame = 0;
   bool Info = false;
   long Repeat = 1;
@@ -53,36 +54,38 @@ struct Options {
   std::string Output;
 };
 
-struct UsageError {
-  std::string Message;
+// A wrong command line; the message says what is wrong.
+class EUsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 long ParseCount(std::string_view option, const char* text, long minimum) {
   char* end = nullptr;
   const long value = std::strtol(text, &end, 10);
   if (*text == '\0' || *end != '\0' || value < minimum || value > 1000000000L)
-    throw UsageError{std::string(option) + " needs a whole number of at least " + std::to_string(minimum) +
-                     ", not \"" + text + "\""};
+    throw EUsageError(std::string(option) + " needs a whole number of at least " + std::to_string(minimum) +
+                      ", not \"" + text + "\"");
   return value;
 }
 
-Options ParseOptions(int argc, char** argv) {
-  Options options;
+TOptions ParseOptions(int argc, char** argv) {
+  TOptions options;
   int positional = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
     const bool takesValue = argument == "--frame" || argument == "--repeat";
-    if (takesValue && i + 1 >= argc) throw UsageError{std::string(argument) + " needs a number"};
+    if (takesValue && i + 1 >= argc) throw EUsageError(std::string(argument) + " needs a number");
     if (argument == "--frame") options.Frame = static_cast<int>(ParseCount(argument, argv[++i], 0));
     else if (argument == "--repeat") options.Repeat = ParseCount(argument, argv[++i], 1);
     else if (argument == "--info") options.Info = true;
-    else if (argument.size() > 1 && argument[0] == '-') throw UsageError{"unknown option " + std::string(argument)};
+    else if (argument.size() > 1 && argument[0] == '-') throw EUsageError("unknown option " + std::string(argument));
     else if (positional == 0 && ++positional) options.Input = argument;
     else if (positional == 1 && ++positional) options.Output = argument;
-    else throw UsageError{"too many file names"};
+    else throw EUsageError("too many file names");
   }
-  if (options.Input.empty()) throw UsageError{"no input file"};
-  if (options.Output.empty() && !options.Info) throw UsageError{"no output file (or --info)"};
+  if (options.Input.empty()) throw EUsageError("no input file");
+  if (options.Output.empty() && !options.Info) throw EUsageError("no output file (or --info)");
   return options;
 }
 
@@ -102,7 +105,7 @@ const char* VersionText(std::uint8_t code) {
 }
 
 // "gifdecode: FILE: what", on standard error.
-void Complain(const Options& options, const std::string& what) {
+void Complain(const TOptions& options, const std::string& what) {
   std::fprintf(stderr, "gifdecode: %s: %s\n", options.Input.c_str(), what.c_str());
 }
 
@@ -133,7 +136,7 @@ std::string DecodeFailure(TGIFFrame& frame) {
 // One line per frame. Each bitmap is let go once described, so that a
 // picture of many frames never holds them all. False when a frame cannot be
 // decoded.
-bool PrintFrames(const Options& options, TGIFImage& image) {
+bool PrintFrames(const TOptions& options, TGIFImage& image) {
   bool allDecoded = true;
   for (std::size_t index = 0; index < image.FrameList.size(); ++index) {
     TGIFFrame& frame = *image.FrameList[index];
@@ -165,7 +168,7 @@ void PrintInfo(TGIFImage& image) {
 
 // Writes frame options.Frame to options.Output; false, with a message, when
 // the frame is missing or cannot be decoded or written.
-bool WriteFrame(const Options& options, TGIFImage& image) {
+bool WriteFrame(const TOptions& options, TGIFImage& image) {
   const std::string frameName = "frame " + std::to_string(options.Frame);
   if (options.Frame >= std::ssize(image.FrameList)) {
     Complain(options, "there is no " + frameName + "; the picture has " + std::to_string(image.FrameList.size()));
@@ -187,7 +190,7 @@ bool WriteFrame(const Options& options, TGIFImage& image) {
   return true;
 }
 
-int Run(const Options& options) {
+int Run(const TOptions& options) {
   TGIFImage image;
   std::string readFailure;
   // Every round reads the file and decodes the frame to write; the last one's
@@ -222,11 +225,11 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
-  Options options;
+  TOptions options;
   try {
     options = ParseOptions(argc, argv);
-  } catch (const UsageError& wrong) {
-    std::fprintf(stderr, "gifdecode: %s\n\n%s", wrong.Message.c_str(), kUsage);
+  } catch (const EUsageError& wrong) {
+    std::fprintf(stderr, "gifdecode: %s\n\n%s", wrong.what(), kUsage);
     return 2;
   }
   try {

@@ -17,8 +17,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "command_line.h"
-#include "wizard_program.h"
+#include "quickintro/command_line.h"
+#include "quickintro/win32/wizard_program.h"
 
 namespace {
 
@@ -49,9 +49,9 @@ long long NowUnixMilliseconds() {
 }
 
 // Reports the first page paint for the screenshot and timing scripts.
-class PaintReporter {
+class TPaintReporter {
  public:
-  PaintReporter(std::string file, long long programStart) : file_(std::move(file)), programStart_(programStart) {}
+  TPaintReporter(std::string file, long long programStart) : file_(std::move(file)), programStart_(programStart) {}
 
   void Attach(TQuickForm& form) { form_ = &form; }
 
@@ -63,7 +63,7 @@ class PaintReporter {
     if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
       sinceStart_ = paintedAt_ - UnixMilliseconds(created);
     ActiveReporter = this;
-    SetTimer(form_->Handle(), kReportTimer, kSettleMs, &PaintReporter::OnTimer);
+    SetTimer(form_->Handle(), kReportTimer, kSettleMs, &TPaintReporter::OnTimer);
   }
 
  private:
@@ -79,7 +79,7 @@ class PaintReporter {
     if (!written_) {
       written_ = true;
       WriteReport(hwnd);
-      SetTimer(hwnd, kReportTimer, kReportPollMs, &PaintReporter::OnTimer);
+      SetTimer(hwnd, kReportTimer, kReportPollMs, &TPaintReporter::OnTimer);
       return;
     }
     waitedMs_ += kReportPollMs;
@@ -101,7 +101,7 @@ class PaintReporter {
     MoveFileExA(partial.c_str(), file_.c_str(), MOVEFILE_REPLACE_EXISTING);
   }
 
-  static inline PaintReporter* ActiveReporter = nullptr;  // the timer procedure's way back
+  static inline TPaintReporter* ActiveReporter = nullptr;  // the timer procedure's way back
   TQuickForm* form_ = nullptr;
   std::string file_;
   long long programStart_;  // when WinMain began
@@ -117,8 +117,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   const std::string commandLine = GetCommandLineA();
   const int presses = std::atoi(OptionValue(commandLine, "--press-next").c_str());
   const std::string reportFile = OptionValue(commandLine, "--report-painted");
-  PaintReporter reporter(reportFile, programStart);
-  quickintro::ProgramHooks hooks;
+  TPaintReporter reporter(reportFile, programStart);
+  quickintro::TProgramHooks hooks;
   hooks.Created = [&reporter](TQuickForm& form) { reporter.Attach(form); };
   hooks.Shown = [presses](TQuickForm& form) {
     for (int i = 0; i < presses; ++i) form.NextBtnClick();

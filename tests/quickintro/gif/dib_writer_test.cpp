@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "decode_helpers.h"
-#include "graphic_error.h"
-#include "lzw_test_encoder.h"
-#include "test_images.h"
+#include "tests/quickintro/gif/decode_helpers.h"
+#include "quickintro/gif/graphic_error.h"
+#include "tests/quickintro/gif/support/lzw_test_encoder.h"
+#include "tests/quickintro/gif/support/test_images.h"
 
 namespace quickintro::gif {
 namespace {
@@ -18,7 +18,7 @@ namespace {
 // The one writer and reader of the bitmap file layout: the headers as the
 // format has them, and files a picture must not be made from.
 TEST(BitmapFile, HeadersAsTheFormatHasThem) {
-  const std::vector<DibPaletteEntry> palette = {{1, 2, 3, 0}, {4, 5, 6, 0}};
+  const std::vector<TDibPaletteEntry> palette = {{1, 2, 3, 0}, {4, 5, 6, 0}};
   const std::vector<std::uint8_t> file = NewBitmapFile(3, 2, 1, palette);
   const std::vector<std::uint8_t> expected = {
       'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0,  // file size 62 + 8, pixels at 54 + 8
@@ -29,7 +29,7 @@ TEST(BitmapFile, HeadersAsTheFormatHasThem) {
 }
 
 TEST(BitmapFile, RefusesWhatIsNoWholeUncompressedBitmap) {
-  const std::vector<std::uint8_t> good = NewBitmapFile(5, 3, 8, std::vector<DibPaletteEntry>(256));
+  const std::vector<std::uint8_t> good = NewBitmapFile(5, 3, 8, std::vector<TDibPaletteEntry>(256));
   const auto with = [&](std::size_t at, std::uint8_t value) {
     std::vector<std::uint8_t> file = good;
     file[at] = value;
@@ -53,18 +53,18 @@ TEST(BitmapFile, RefusesWhatIsNoWholeUncompressedBitmap) {
   for (const auto& c : cases) EXPECT_EQ(ReadBitmapLayout(c.File).has_value(), c.Readable) << c.Name;
   std::vector<std::uint8_t> topDown = good;  // height -1: one row, stored top-down
   for (std::size_t i = 22; i < 26; ++i) topDown[i] = 0xFF;
-  const BitmapLayout layout = ReadBitmapLayout(topDown).value();
+  const TBitmapLayout layout = ReadBitmapLayout(topDown).value();
   EXPECT_TRUE(layout.TopDown);
   EXPECT_EQ(layout.Height, 1);
 }
 
-struct LayoutCase {
+struct TLayoutCase {
   int PixelBits, Width, Height;
   std::uint32_t Bits, PaletteEntries, Stride;
 };
 
 TEST(DibWriter, WritesHeadersPaletteAndPaddedRows) {
-  const LayoutCase cases[] = {
+  const TLayoutCase cases[] = {
       {1, 3, 2, 1, 2, 4},     // 2 colours: 1 bit, rows of 4 bytes
       {2, 5, 3, 4, 16, 4},    // 4 colours: 4 bits, 16 entries
       {5, 9, 2, 8, 256, 12},  // 32 colours: 8 bits, 9 pixels in 12 bytes
@@ -73,12 +73,12 @@ TEST(DibWriter, WritesHeadersPaletteAndPaddedRows) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.PixelBits << " bits, width " << c.Width);
-    const auto pixels = testing::NoiseImage(c.Width, c.Height, 1 << c.PixelBits);
-    const auto data = testing::EncodeFrame(pixels, std::max(2, c.PixelBits));
-    const FrameFormat format{static_cast<std::uint16_t>(c.Width), static_cast<std::uint16_t>(c.Height), c.PixelBits,
-                             false};
-    const auto frame = testing::DecodeThroughDib(data, format);
-    const BitmapLayout layout = ReadBitmapLayout(frame.File).value();
+    const auto pixels = test::NoiseImage(c.Width, c.Height, 1 << c.PixelBits);
+    const auto data = test::EncodeFrame(pixels, std::max(2, c.PixelBits));
+    const TFrameFormat format{static_cast<std::uint16_t>(c.Width), static_cast<std::uint16_t>(c.Height), c.PixelBits,
+                              false};
+    const auto frame = test::DecodeThroughDib(data, format);
+    const TBitmapLayout layout = ReadBitmapLayout(frame.File).value();
     EXPECT_EQ(layout.BitsPerPixel, static_cast<int>(c.Bits));
     EXPECT_EQ(layout.PixelOffset, 54 + 4 * c.PaletteEntries);
     EXPECT_EQ(layout.Stride, c.Stride);
@@ -94,8 +94,8 @@ TEST(DibWriter, WritesHeadersPaletteAndPaddedRows) {
 // could fill it: refused before its bitmap is taken), the headers and the
 // 16-entry palette for bad data.
 TEST(DibWriter, FailuresLeaveWhatTheyShould) {
-  const auto few = testing::EncodeFrame(testing::NoiseImage(4, 4, 4), 2);
-  const auto plain = testing::EncodeFrame(std::vector<std::uint8_t>(2048 * 1024, 3), 2);  // one colour, well packed
+  const auto few = test::EncodeFrame(test::NoiseImage(4, 4, 4), 2);
+  const auto plain = test::EncodeFrame(std::vector<std::uint8_t>(2048 * 1024, 3), 2);  // one colour, well packed
   auto cut = few, size1 = few, size10 = few;
   cut.resize(4);
   size1[0] = 1;
@@ -116,7 +116,7 @@ TEST(DibWriter, FailuresLeaveWhatTheyShould) {
       {"sub-block cut short", 4, 4, 2, cut, "Stream read error", true, headers},
       {"code size 1", 4, 4, 2, size1, codeSize, false, headers},
       {"code size 10", 4, 4, 2, size10, codeSize, false, headers},
-      {"code size 9 is accepted", 4, 4, 2, testing::EncodeFrame(testing::NoiseImage(4, 4, 4), 9), "", false,
+      {"code size 9 is accepted", 4, 4, 2, test::EncodeFrame(test::NoiseImage(4, 4, 4), 9), "", false,
        headers + 16},
       {"65535 x 65535", 65535, 65535, 2, few,
        "GIF frame too large: 65535 x 65535 pixels (the limit is 67108864 pixels)", false, 3},
@@ -129,13 +129,13 @@ TEST(DibWriter, FailuresLeaveWhatTheyShould) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    CompressedSource source(c.Data);
+    TCompressedSource source(c.Data);
     std::vector<std::uint8_t> file{1, 2, 3};
-    const FrameFormat format{static_cast<std::uint16_t>(c.Width), static_cast<std::uint16_t>(c.Height), c.PixelBits,
-                             false};
+    const TFrameFormat format{static_cast<std::uint16_t>(c.Width), static_cast<std::uint16_t>(c.Height), c.PixelBits,
+                              false};
     std::string message;
     try {
-      BuildFrameDib(source, format, testing::GreyTable(4), {}, file);
+      BuildFrameDib(source, format, test::GreyTable(4), {}, file);
     } catch (const std::runtime_error& failure) {
       message = failure.what();
       EXPECT_EQ(dynamic_cast<const EReadError*>(&failure) != nullptr, c.ReadError);
@@ -143,7 +143,9 @@ TEST(DibWriter, FailuresLeaveWhatTheyShould) {
     }
     EXPECT_EQ(message, c.Message);
     EXPECT_EQ(file.size(), c.Left);
-    if (c.Left == 3) EXPECT_EQ(file, (std::vector<std::uint8_t>{1, 2, 3}));
+    if (c.Left == 3) {
+      EXPECT_EQ(file, (std::vector<std::uint8_t>{1, 2, 3}));
+    }
   }
 }
 

@@ -15,17 +15,17 @@
 #include <string>
 #include <vector>
 
-#include "gif_image.h"
-#include "gif_pieces.h"
-#include "giflib_reader.h"
-#include "test_images.h"
+#include "quickintro/gif/gif_image.h"
+#include "tests/quickintro/gif/gif_pieces.h"
+#include "tests/quickintro/gif/support/giflib_reader.h"
+#include "tests/quickintro/gif/support/test_images.h"
 
 namespace quickintro::gif {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::BitmapPixelColor;
-using testing::Bytes;
+using test::BitmapPixelColor;
+using test::Bytes;
 
 Bytes ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -85,7 +85,7 @@ void ExpectSameControl(GifFileType& gif, int index, const ColorMapObject& map, c
 // One picture, read by the wizard's reader and by giflib: the same frames,
 // frame facts and colours.
 void ExpectSamePicture(const Bytes& file) {
-  const testing::GifFilePtr gif = testing::SlurpWithGiflib(file);
+  const test::GifFilePtr gif = test::SlurpWithGiflib(file);
   ASSERT_TRUE(gif) << "giflib cannot read it";
   TGIFImage image;
   const auto owner = std::make_shared<const Bytes>(file);
@@ -118,14 +118,14 @@ TEST(GifDifferential, PicturesDecodeAsGiflibDecodesThem) {
 
 // Valid streams of the kinds other encoders write, made by the test encoder,
 // each plain and interlaced, with long strings and with short ones.
-struct StreamKind {
+struct TStreamKind {
   const char* Name;
   int TableBits, CodeSize;
-  testing::EncodeOptions Options;
+  test::TEncodeOptions Options;
 };
 
 TEST(GifDifferential, StreamsOfEveryValidKindDecodeAsGiflibDecodesThem) {
-  const StreamKind kinds[] = {
+  const TStreamKind kinds[] = {
       {"no clear code first", 8, 8, {.LeadingClear = false}},
       {"clear codes in a row, at the start and later", 8, 8, {.ClearsInARow = 3, .ClearEvery = 200}},
       {"a clear code every 4 codes", 8, 8, {.ClearEvery = 4}},
@@ -141,12 +141,12 @@ TEST(GifDifferential, StreamsOfEveryValidKindDecodeAsGiflibDecodesThem) {
     for (const bool interlaced : {false, true}) {
       for (const bool flat : {false, true}) {
         SCOPED_TRACE(std::string(kind.Name) + (interlaced ? ", interlaced" : "") + (flat ? ", flat" : ", noise"));
-        const Bytes pixels = flat ? testing::FlatImage(kWidth, kHeight, colours) : testing::NoiseImage(kWidth, kHeight, colours);
-        const testing::ImageShape shape{.Width = kWidth, .Height = kHeight, .Interlaced = interlaced};
-        ExpectSamePicture(testing::Cat({testing::Header(), testing::Screen(kWidth, kHeight, kind.TableBits),
-                                        testing::Palette(1 << kind.TableBits),
-                                        testing::Image(shape, pixels, kind.CodeSize, kind.Options),
-                                        testing::Trailer()}));
+        const Bytes pixels = flat ? test::FlatImage(kWidth, kHeight, colours) : test::NoiseImage(kWidth, kHeight, colours);
+        const test::TImageShape shape{.Width = kWidth, .Height = kHeight, .Interlaced = interlaced};
+        ExpectSamePicture(test::Cat({test::Header(), test::Screen(kWidth, kHeight, kind.TableBits),
+                                     test::Palette(1 << kind.TableBits),
+                                     test::Image(shape, pixels, kind.CodeSize, kind.Options),
+                                     test::Trailer()}));
       }
     }
   }

@@ -1,10 +1,10 @@
-#include "gif_pieces.h"
+#include "tests/quickintro/gif/gif_pieces.h"
 
-#include "bitmap_file.h"
-#include "lzw_test_encoder.h"
-#include "reference_decoder.h"
+#include "quickintro/gif/bitmap_file.h"
+#include "tests/quickintro/gif/support/lzw_test_encoder.h"
+#include "tests/quickintro/gif/support/reference_decoder.h"
 
-namespace quickintro::gif::testing {
+namespace quickintro::test {
 namespace {
 
 std::uint8_t B(int value) { return static_cast<std::uint8_t>(value & 0xFF); }
@@ -62,14 +62,14 @@ Bytes Loop(int count) { return Application("NETSCAPE2.0", {Cat({{1}, Le16(count)
 
 Bytes Trailer() { return {';'}; }
 
-Bytes ImageDescriptor(const ImageShape& shape) {
+Bytes ImageDescriptor(const TImageShape& shape) {
   std::uint8_t flags = shape.Interlaced ? 0x40 : 0;
   if (shape.LocalTableBits > 0) flags |= B(0x80 | (shape.LocalTableBits - 1));
   return Cat({{','}, Le16(shape.Left), Le16(shape.Top), Le16(shape.Width), Le16(shape.Height), {flags},
               shape.LocalTableBits > 0 ? Palette(1 << shape.LocalTableBits, shape.PaletteShift) : Bytes{}});
 }
 
-Bytes Image(const ImageShape& shape, const Bytes& pixels, int minimumCodeSize, const EncodeOptions& options) {
+Bytes Image(const TImageShape& shape, const Bytes& pixels, int minimumCodeSize, const TEncodeOptions& options) {
   const Bytes topDown = pixels.empty() ? Bytes(static_cast<std::size_t>(shape.Width * shape.Height), 0) : pixels;
   const Bytes stored = InStreamOrder(topDown, shape.Width, shape.Height, shape.Interlaced);
   return Cat({ImageDescriptor(shape), EncodeFrame(stored, minimumCodeSize, options)});
@@ -78,13 +78,13 @@ Bytes Image(const ImageShape& shape, const Bytes& pixels, int minimumCodeSize, c
 Bytes Stored(const Bytes& file) { return Cat({Le16(static_cast<int>(file.size())), Le16(static_cast<int>(file.size() >> 16)), file}); }
 
 std::uint32_t BitmapPixelColor(const Bytes& file, int x, int y) {
-  const BitmapLayout layout = ReadBitmapLayout(file).value();
+  const gif::TBitmapLayout layout = gif::ReadBitmapLayout(file).value();
   const int bits = layout.BitsPerPixel;
   const std::size_t row = layout.PixelOffset + layout.Stride * static_cast<std::size_t>(layout.Height - 1 - y);
   const std::uint8_t byte = file.at(row + static_cast<std::size_t>(x * bits / 8));
   const std::size_t index = bits == 8 ? byte : bits == 4 ? (x % 2 ? byte & 0x0F : byte >> 4) : (byte >> (7 - x % 8)) & 1;
-  const std::size_t entry = layout.InfoOffset + kBitmapInfoHeaderSize + index * 4;  // blue, green, red
+  const std::size_t entry = layout.InfoOffset + gif::kBitmapInfoHeaderSize + index * 4;  // blue, green, red
   return file.at(entry + 2) | (std::uint32_t{file.at(entry + 1)} << 8) | (std::uint32_t{file.at(entry)} << 16);
 }
 
-}  // namespace quickintro::gif::testing
+}  // namespace quickintro::test

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "lzw_test_encoder.h"
+#include "tests/quickintro/gif/support/lzw_test_encoder.h"
 
-namespace quickintro::gif::testing {
+namespace quickintro::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -28,18 +28,18 @@ Bytes Application(const std::string& identifier, std::initializer_list<Bytes> bl
 Bytes Loop(int count);
 Bytes Trailer();
 
-struct ImageShape {
+struct TImageShape {
   int Left = 0, Top = 0, Width = 2, Height = 2;
   int LocalTableBits = 0;  // 0: no local table
   bool Interlaced = false;
   int PaletteShift = 0;    // of the local table
 };
 // The image descriptor and the local table, without the data.
-Bytes ImageDescriptor(const ImageShape& shape);
+Bytes ImageDescriptor(const TImageShape& shape);
 // The image descriptor, the local table and the data of pixels (top-down,
 // width x height, all 0 when empty).
-Bytes Image(const ImageShape& shape, const Bytes& pixels = {}, int minimumCodeSize = 2,
-            const EncodeOptions& options = {});
+Bytes Image(const TImageShape& shape, const Bytes& pixels = {}, int minimumCodeSize = 2,
+            const TEncodeOptions& options = {});
 
 // A stored picture: the 32-bit length, then the file.
 Bytes Stored(const Bytes& file);
@@ -48,4 +48,4 @@ Bytes Stored(const Bytes& file);
 // left, of a bottom-up bitmap file of 1, 4 or 8 bits per pixel.
 std::uint32_t BitmapPixelColor(const Bytes& bitmapFile, int x, int y);
 
-}  // namespace quickintro::gif::testing
+}  // namespace quickintro::test

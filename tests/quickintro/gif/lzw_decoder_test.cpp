@@ -9,36 +9,36 @@
 #include <string>
 #include <tuple>
 
-#include "decode_helpers.h"
-#include "graphic_error.h"
-#include "lzw_decoder.h"
-#include "lzw_test_encoder.h"
-#include "test_images.h"
+#include "tests/quickintro/gif/decode_helpers.h"
+#include "quickintro/gif/graphic_error.h"
+#include "quickintro/gif/lzw_decoder.h"
+#include "tests/quickintro/gif/support/lzw_test_encoder.h"
+#include "tests/quickintro/gif/support/test_images.h"
 
 namespace quickintro::gif {
 namespace {
 
-using testing::DecodeThroughDib;
-using testing::EncodeFrame;
-using testing::EncodeOptions;
-using testing::FrameData;
+using test::DecodeThroughDib;
+using test::EncodeFrame;
+using test::TEncodeOptions;
+using test::FrameData;
 
-enum PictureKind { pkPhoto, pkFlat, pkNoise };
+enum TPictureKind { pkPhoto, pkFlat, pkNoise };
 
-struct RoundTripCase {
+struct TRoundTripCase {
   const char* Name;
   int Width, Height, PixelBits, CodeSize;
   bool Interlaced;
-  PictureKind Picture;
-  EncodeOptions Options;
+  TPictureKind Picture;
+  TEncodeOptions Options;
 };
 
-std::vector<std::uint8_t> MakePicture(const RoundTripCase& c) {
+std::vector<std::uint8_t> MakePicture(const TRoundTripCase& c) {
   const int colours = 1 << std::min(c.PixelBits, c.CodeSize);
   switch (c.Picture) {
-    case pkPhoto: return testing::PhotoLikeImage(c.Width, c.Height);
-    case pkFlat: return testing::FlatImage(c.Width, c.Height, colours);
-    default: return testing::NoiseImage(c.Width, c.Height, colours);
+    case pkPhoto: return test::PhotoLikeImage(c.Width, c.Height);
+    case pkFlat: return test::FlatImage(c.Width, c.Height, colours);
+    default: return test::NoiseImage(c.Width, c.Height, colours);
   }
 }
 
@@ -46,9 +46,9 @@ std::vector<std::uint8_t> MakePicture(const RoundTripCase& c) {
 // every few codes) are compared with giflib in gif_differential_test.cpp, and
 // with the plain decoder below on every platform.
 TEST(LzwDecoder, DecodesWhatTheEncoderWrote) {
-  const EncodeOptions kNoClear{.ClearWhenFull = false};
-  const EncodeOptions kNoEnd{.EndCode = false};
-  const RoundTripCase cases[] = {
+  const TEncodeOptions kNoClear{.ClearWhenFull = false};
+  const TEncodeOptions kNoEnd{.EndCode = false};
+  const TRoundTripCase cases[] = {
       {"photograph at 8 bits", 64, 48, 8, 8, false, pkPhoto, {}},
       {"code size 9 above the pixel bits", 40, 30, 8, 9, false, pkNoise, {}},
       {"long runs at 1 bit", 203, 61, 1, 2, false, pkFlat, {}},
@@ -60,7 +60,7 @@ TEST(LzwDecoder, DecodesWhatTheEncoderWrote) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     const auto pixels = MakePicture(c);
-    const auto data = EncodeFrame(testing::InStreamOrder(pixels, c.Width, c.Height, c.Interlaced), c.CodeSize, c.Options);
+    const auto data = EncodeFrame(test::InStreamOrder(pixels, c.Width, c.Height, c.Interlaced), c.CodeSize, c.Options);
     const auto frame = DecodeThroughDib(data, {static_cast<std::uint16_t>(c.Width),
                                                static_cast<std::uint16_t>(c.Height), c.PixelBits, c.Interlaced});
     EXPECT_FALSE(frame.Corrupted);
@@ -68,17 +68,17 @@ TEST(LzwDecoder, DecodesWhatTheEncoderWrote) {
   }
 }
 
-struct CodeCase {
+struct TCodeCase {
   const char* Name;
   int CodeSize, PixelBits, Width;
   std::vector<int> Codes;
-  std::vector<std::uint8_t> Expected;// the row, pixels not reached 0
+  std::vector<std::uint8_t> Expected;  // the row, pixels not reached 0
   bool Corrupted;
 };
 
 TEST(LzwDecoder, HandlesCodeSequencesBeyondTheFormat) {
   // Code size 2: clear 4, end 5, first free code 6.
-  const CodeCase cases[] = {
+  const TCodeCase cases[] = {
       {"code equal to the next free code", 2, 2, 3, {4, 1, 6, 5}, {1, 1, 1}, false},
       {"code above the next free code decodes the same", 2, 2, 3, {4, 1, 7, 5}, {1, 1, 1}, false},
       {"next free code after a table code", 2, 2, 7, {4, 1, 2, 6, 8, 5}, {1, 2, 1, 2, 1, 2, 1}, false},
@@ -149,7 +149,7 @@ DecodeProgressSink RecordInto(Notifications& seen) {
 TEST(LzwDecoder, ReportsProgressByStreamPosition) {
   const std::vector<std::uint8_t> data{2, 1, 0b00'001'001, 4, 0, 0, 0, 0, 3, 0, 0, 0};
   Notifications seen;
-  CompressedSource source(data);
+  TCompressedSource source(data);
   std::vector<std::uint8_t> pixels(8 * 20);
   DecodeFrameBits(source, {13, 20, 2, false}, 4, RecordInto(seen), pixels);
   ASSERT_GE(seen.size(), 4u);
@@ -162,7 +162,7 @@ TEST(LzwDecoder, ReportsProgressByStreamPosition) {
 TEST(LzwDecoder, EndNotificationCarriesTheFailure) {
   const std::vector<std::uint8_t> data{10, 1, 0, 0};
   Notifications seen;
-  CompressedSource source(data);
+  TCompressedSource source(data);
   std::vector<std::uint8_t> pixels(4);
   EXPECT_THROW(DecodeFrameBits(source, {1, 1, 8, false}, 8, RecordInto(seen), pixels), EInvalidGraphicOperation);
   EXPECT_EQ(seen, (Notifications{{psStarting, 0, ""}, {psEnding, 0, kCodeSizeRangeMessage}}));
@@ -172,29 +172,29 @@ TEST(LzwDecoder, EndNotificationCarriesTheFailure) {
 // every few codes, code sizes above and below the table's depth) and damaged
 // data of every kind, decoded both ways: the fast decoder must give the plain
 // decoder's pixels, flag and failures exactly.
-struct RandomFrame {
-  FrameFormat Format;
+struct TRandomFrame {
+  TFrameFormat Format;
   std::vector<std::uint8_t> Data;
 };
 
-RandomFrame MakeDamagedFrame(std::mt19937& random) {
+TRandomFrame MakeDamagedFrame(std::mt19937& random) {
   auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
-  RandomFrame frame;
+  TRandomFrame frame;
   frame.Format = {static_cast<std::uint16_t>(pick(1, 70)), static_cast<std::uint16_t>(pick(1, 12)),
                   pick(1, 8), pick(0, 1) == 1};
   const int codeSize = pick(2, 9);
   // Now and then pixel values beyond the colour table.
   const int colours = std::min(1 << (pick(0, 7) ? frame.Format.PixelBits : 8), 1 << codeSize);
   const int count = frame.Format.Width * frame.Format.Height;
-  const auto picture = pick(0, 1) ? testing::FlatImage(count, 1, std::min(colours, pick(1, 4)), random())
-                                  : testing::NoiseImage(count, 1, colours, random());
-  const EncodeOptions options{.ClearWhenFull = pick(0, 1) == 1,
-                              .EndCode = pick(0, 3) > 0,
-                              .LeadingClear = pick(0, 2) > 0,
-                              .ClearsInARow = pick(0, 3) ? 1 : pick(2, 3),
-                              .ClearEvery = pick(0, 3) ? 0 : pick(1, 9),
-                              .ClearBeforeEnd = pick(0, 4) == 0};
-  auto codes = testing::EncodeCodes(picture, codeSize, options);
+  const auto picture = pick(0, 1) ? test::FlatImage(count, 1, std::min(colours, pick(1, 4)), random())
+                                  : test::NoiseImage(count, 1, colours, random());
+  const TEncodeOptions options{.ClearWhenFull = pick(0, 1) == 1,
+                               .EndCode = pick(0, 3) > 0,
+                               .LeadingClear = pick(0, 2) > 0,
+                               .ClearsInARow = pick(0, 3) ? 1 : pick(2, 3),
+                               .ClearEvery = pick(0, 3) ? 0 : pick(1, 9),
+                               .ClearBeforeEnd = pick(0, 4) == 0};
+  auto codes = test::EncodeCodes(picture, codeSize, options);
   const int damage = pick(0, 6);
   for (int i = 0; i < damage && !codes.empty(); ++i) {
     const auto at = static_cast<std::size_t>(pick(0, static_cast<int>(codes.size()) - 1));
@@ -209,13 +209,13 @@ RandomFrame MakeDamagedFrame(std::mt19937& random) {
 TEST(LzwDecoder, MatchesThePlainDecoderOnDamagedData) {
   std::mt19937 random(20240607);
   for (int round = 0; round < 2500; ++round) {
-    const RandomFrame frame = MakeDamagedFrame(random);
+    const TRandomFrame frame = MakeDamagedFrame(random);
     SCOPED_TRACE("round " + std::to_string(round));
     const std::size_t count = std::size_t{frame.Format.Width} * frame.Format.Height;
     bool referenceFailed = false;
-    testing::ReferenceResult reference;
+    test::TReferenceResult reference;
     try {
-      reference = testing::ReferenceDecode(frame.Data, frame.Format.PixelBits, count);
+      reference = test::ReferenceDecode(frame.Data, frame.Format.PixelBits, count);
     } catch (const std::runtime_error&) {
       referenceFailed = true;
     }
@@ -224,8 +224,8 @@ TEST(LzwDecoder, MatchesThePlainDecoderOnDamagedData) {
       continue;
     }
     const auto decoded = DecodeThroughDib(frame.Data, frame.Format);
-    ASSERT_EQ(decoded.Image, testing::PlaceRows(reference.Pixels, frame.Format.Width, frame.Format.Height,
-                                                frame.Format.Interlaced));
+    ASSERT_EQ(decoded.Image, test::PlaceRows(reference.Pixels, frame.Format.Width, frame.Format.Height,
+                                             frame.Format.Interlaced));
     ASSERT_EQ(decoded.Corrupted, reference.Corrupted);
   }
 }

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "decode_helpers.h"
-#include "graphic_error.h"
+#include "tests/quickintro/gif/decode_helpers.h"
+#include "quickintro/gif/graphic_error.h"
 
 namespace {
 
@@ -20,8 +20,8 @@ void Require(bool condition) {
   if (!condition) std::abort();
 }
 
-FrameFormat ChooseFormat(const std::uint8_t* data) {
-  FrameFormat format;
+TFrameFormat ChooseFormat(const std::uint8_t* data) {
+  TFrameFormat format;
   format.Width = static_cast<std::uint16_t>(data[2] & 0x40 ? 0 : 1 + data[0]);
   format.Height = static_cast<std::uint16_t>(1 + data[1] % 128);
   format.PixelBits = 1 + (data[2] & 7);
@@ -43,13 +43,13 @@ DecodeProgressSink CheckedProgress(int& lastStage, int& lastPercent) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
-  const FrameFormat format = ChooseFormat(data);
+  const TFrameFormat format = ChooseFormat(data);
   const std::span<const std::uint8_t> compressed(data + 3, size - 3);
   int lastStage = psStarting, lastPercent = 0;
-  testing::DecodedFrame frame;
+  quickintro::test::TDecodedFrame frame;
   bool failed = false;
   try {
-    frame = testing::DecodeThroughDib(compressed, format, CheckedProgress(lastStage, lastPercent));
+    frame = quickintro::test::DecodeThroughDib(compressed, format, CheckedProgress(lastStage, lastPercent));
   } catch (const EReadError&) {
     failed = true;
   } catch (const EInvalidGraphicOperation&) {
@@ -60,9 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::size_t count = std::size_t{format.Width} * format.Height;
   try {
-    const auto reference = testing::ReferenceDecode(compressed, format.PixelBits, count);
+    const auto reference = quickintro::test::ReferenceDecode(compressed, format.PixelBits, count);
     Require(!failed && frame.Corrupted == reference.Corrupted);
-    Require(frame.Image == testing::PlaceRows(reference.Pixels, format.Width, format.Height, format.Interlaced));
+    Require(frame.Image == quickintro::test::PlaceRows(reference.Pixels, format.Width, format.Height, format.Interlaced));
   } catch (const std::runtime_error&) {
     Require(failed);
   }

@@ -1,18 +1,18 @@
-#include "giflib_reader.h"
+#include "tests/quickintro/gif/support/giflib_reader.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace quickintro::gif::testing {
+namespace quickintro::test {
 namespace {
 
-struct MemoryInput {
+struct TMemoryInput {
   std::span<const std::uint8_t> Bytes;
   std::size_t Position = 0;
 };
 
 int ReadMemory(GifFileType* gif, GifByteType* into, int length) {
-  auto* input = static_cast<MemoryInput*>(gif->UserData);
+  auto* input = static_cast<TMemoryInput*>(gif->UserData);
   const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(length), input->Bytes.size() - input->Position);
   std::memcpy(into, input->Bytes.data() + input->Position, count);
   input->Position += count;
@@ -21,17 +21,17 @@ int ReadMemory(GifFileType* gif, GifByteType* into, int length) {
 
 }  // namespace
 
-void GifFileCloser::operator()(GifFileType* file) const {
+void TGifFileCloser::operator()(GifFileType* file) const {
   int error = 0;
   DGifCloseFile(file, &error);
 }
 
 GifFilePtr SlurpWithGiflib(std::span<const std::uint8_t> file) {
-  MemoryInput input{file};
+  TMemoryInput input{file};
   int error = 0;
   GifFilePtr gif(DGifOpen(&input, ReadMemory, &error));
   if (!gif || DGifSlurp(gif.get()) != GIF_OK) return nullptr;
   return gif;
 }
 
-}  // namespace quickintro::gif::testing
+}  // namespace quickintro::test

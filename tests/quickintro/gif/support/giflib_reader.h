@@ -8,14 +8,14 @@
 #include <memory>
 #include <span>
 
-namespace quickintro::gif::testing {
+namespace quickintro::test {
 
-struct GifFileCloser {
+struct TGifFileCloser {
   void operator()(GifFileType* file) const;
 };
-using GifFilePtr = std::unique_ptr<GifFileType, GifFileCloser>;
+using GifFilePtr = std::unique_ptr<GifFileType, TGifFileCloser>;
 
 // The whole file read and decoded (DGifSlurp); null when giflib refuses it.
 GifFilePtr SlurpWithGiflib(std::span<const std::uint8_t> file);
 
-}  // namespace quickintro::gif::testing
+}  // namespace quickintro::test

@@ -1,19 +1,19 @@
-#include "lzw_test_encoder.h"
+#include "tests/quickintro/gif/support/lzw_test_encoder.h"
 
 #include <algorithm>
 #include <array>
 #include <memory>
 
-namespace quickintro::gif::testing {
+namespace quickintro::test {
 
 namespace {
 
 // Packs codes least significant bit first, growing the width exactly as a
 // decoder does: every code but a clear code and the code after it (or the
 // first code) adds a table entry until 4096 entries exist.
-class CodeWriter {
+class TCodeWriter {
  public:
-  explicit CodeWriter(int minimumCodeSize)
+  explicit TCodeWriter(int minimumCodeSize)
       : minimumCodeSize_(minimumCodeSize), width_(minimumCodeSize + 1), nextFree_((1 << minimumCodeSize) + 2) {}
 
   void Put(int code) {
@@ -55,7 +55,7 @@ class CodeWriter {
 
 std::vector<std::uint8_t> FrameData(int minimumCodeSize, std::span<const int> codes,
                                     std::size_t blockSize, bool terminator) {
-  CodeWriter writer(minimumCodeSize);
+  TCodeWriter writer(minimumCodeSize);
   for (int code : codes) writer.Put(code);
   const std::vector<std::uint8_t> bytes = writer.Bytes();
   std::vector<std::uint8_t> data{static_cast<std::uint8_t>(minimumCodeSize)};
@@ -72,9 +72,9 @@ std::vector<std::uint8_t> FrameData(int minimumCodeSize, std::span<const int> co
 namespace {
 
 // The encoder's table: the strings that extend each code, one list per code.
-class StringTable {
+class TStringTable {
  public:
-  explicit StringTable(int clearCode) : clearCode_(clearCode) { Clear(); }
+  explicit TStringTable(int clearCode) : clearCode_(clearCode) { Clear(); }
   void Clear() {
     firstChild_.fill(-1);
     nextCode_ = clearCode_ + 2;
@@ -101,9 +101,9 @@ class StringTable {
 }  // namespace
 
 std::vector<int> EncodeCodes(std::span<const std::uint8_t> pixels, int minimumCodeSize,
-                             const EncodeOptions& options) {
+                             const TEncodeOptions& options) {
   const int clear = 1 << minimumCodeSize;
-  auto table = std::make_unique<StringTable>(clear);
+  auto table = std::make_unique<TStringTable>(clear);
   std::vector<int> codes;
   int sinceClear = 0;
   auto putClear = [&] {
@@ -132,9 +132,9 @@ std::vector<int> EncodeCodes(std::span<const std::uint8_t> pixels, int minimumCo
 }
 
 std::vector<std::uint8_t> EncodeFrame(std::span<const std::uint8_t> pixels, int minimumCodeSize,
-                                      const EncodeOptions& options) {
+                                      const TEncodeOptions& options) {
   const auto codes = EncodeCodes(pixels, minimumCodeSize, options);
   return FrameData(minimumCodeSize, codes, options.BlockSize, true);
 }
 
-}  // namespace quickintro::gif::testing
+}  // namespace quickintro::test

@@ -1,16 +1,16 @@
-#include "reference_decoder.h"
+#include "tests/quickintro/gif/support/reference_decoder.h"
 
 #include <stdexcept>
 
-#include "bitmap_file.h"
+#include "quickintro/gif/bitmap_file.h"
 
-namespace quickintro::gif::testing {
+namespace quickintro::test {
 namespace {
 
 // Bits of the sub-blocks, one more sub-block fetched only when a code needs it.
-class BitSource {
+class TBitSource {
  public:
-  explicit BitSource(std::span<const std::uint8_t> data) : data_(data) {}
+  explicit TBitSource(std::span<const std::uint8_t> data) : data_(data) {}
 
   int Next(int width) {
     while (bitPosition_ + width > bytes_.size() * 8) {
@@ -35,10 +35,10 @@ class BitSource {
 
 }  // namespace
 
-ReferenceResult ReferenceDecode(std::span<const std::uint8_t> data, int pixelBits,
-                                std::size_t pixelCount) {
-  ReferenceResult result;
-  BitSource bits(data);
+TReferenceResult ReferenceDecode(std::span<const std::uint8_t> data, int pixelBits,
+                                 std::size_t pixelCount) {
+  TReferenceResult result;
+  TBitSource bits(data);
   const int size = data[0];
   const int clear = 1 << size, end = clear + 1, firstFree = clear + 2, mask = (1 << pixelBits) - 1;
   std::vector<int> prefix(4096, 0), suffix(4096, 0), stack;
@@ -131,7 +131,7 @@ std::vector<std::uint8_t> PlaceRows(std::span<const std::uint8_t> decoded, int w
 }
 
 std::vector<std::uint8_t> ReadBitmapRows(std::span<const std::uint8_t> bitmapFile) {
-  const BitmapLayout layout = ReadBitmapLayout(bitmapFile).value();
+  const gif::TBitmapLayout layout = gif::ReadBitmapLayout(bitmapFile).value();
   const int bitsPerPixel = layout.BitsPerPixel;
   std::vector<std::uint8_t> image;
   for (int row = 0; row < layout.Height; ++row) {
@@ -146,4 +146,4 @@ std::vector<std::uint8_t> ReadBitmapRows(std::span<const std::uint8_t> bitmapFil
   return image;
 }
 
-}  // namespace quickintro::gif::testing
+}  // namespace quickintro::test

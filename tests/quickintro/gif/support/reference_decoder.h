@@ -8,9 +8,9 @@
 #include <span>
 #include <vector>
 
-namespace quickintro::gif::testing {
+namespace quickintro::test {
 
-struct ReferenceResult {
+struct TReferenceResult {
   std::vector<std::uint8_t> Pixels;  // in decoding order, at most the frame's count
   bool Corrupted = false;
 };
@@ -19,8 +19,8 @@ struct ReferenceResult {
 // clear code are pixel values, cut to pixelBits (and marked corrupted) when
 // beyond the colour table. Throws std::runtime_error where a sub-block that is
 // needed is cut short.
-ReferenceResult ReferenceDecode(std::span<const std::uint8_t> data, int pixelBits,
-                                std::size_t pixelCount);
+TReferenceResult ReferenceDecode(std::span<const std::uint8_t> data, int pixelBits,
+                                 std::size_t pixelCount);
 
 // Rows in the order an interlaced frame stores them.
 std::vector<int> InterlacedRowOrder(int height);
@@ -38,4 +38,4 @@ std::vector<std::uint8_t> PlaceRows(std::span<const std::uint8_t> decoded, int w
 // 1, 4 or 8 bits per pixel.
 std::vector<std::uint8_t> ReadBitmapRows(std::span<const std::uint8_t> bitmapFile);
 
-}  // namespace quickintro::gif::testing
+}  // namespace quickintro::test

@@ -1,10 +1,10 @@
-#include "test_images.h"
+#include "tests/quickintro/gif/support/test_images.h"
 
 #include <algorithm>
 #include <cmath>
 #include <random>
 
-namespace quickintro::gif::testing {
+namespace quickintro::test {
 
 std::vector<std::uint8_t> PhotoLikeImage(int width, int height, std::uint32_t seed) {
   std::mt19937 random(seed);
@@ -47,4 +47,4 @@ std::vector<std::uint8_t> NoiseImage(int width, int height, int colours, std::ui
   return image;
 }
 
-}  // namespace quickintro::gif::testing
+}  // namespace quickintro::test

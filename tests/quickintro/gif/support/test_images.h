@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace quickintro::gif::testing {
+namespace quickintro::test {
 
 // Smooth shading with a little noise over 256 colours, like a photograph
 // reduced to a palette: short strings.
@@ -17,4 +17,4 @@ std::vector<std::uint8_t> FlatImage(int width, int height, int colours, std::uin
 // Independent random indices below `colours`: no strings worth the name.
 std::vector<std::uint8_t> NoiseImage(int width, int height, int colours, std::uint32_t seed = 1);
 
-}  // namespace quickintro::gif::testing
+}  // namespace quickintro::test

@@ -1,4 +1,6 @@
-#include "form_items.h"
+#include "quickintro/win32/form_items.h"
+
+#include "quickintro/win32/system_colors.h"
 
 #include <array>
 
@@ -24,12 +26,12 @@ void Outline(HDC dc, int x1, int y1, int x2, int y2, COLORREF color) {
   Line(dc, x2, y1, x2, y2, color);
 }
 
-void PaintBevel(HDC dc, const FormItem& item) {
+void PaintBevel(HDC dc, const TFormItem& item) {
   const RECT& r = item.Bounds;
   COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
   COLORREF highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
   int right = r.right - 1, bottom = r.bottom - 1;
-  if (static_cast<BevelStyle>(item.Layout->Style) == bsEtchedFrame) {
+  if (static_cast<TBevelStyle>(item.Layout->Style) == bsEtchedFrame) {
     Outline(dc, r.left + 1, r.top + 1, right, bottom, highlight);
     Outline(dc, r.left, r.top, right - 1, bottom - 1, shadow);
     return;
@@ -41,18 +43,18 @@ void PaintBevel(HDC dc, const FormItem& item) {
   Line(dc, r.left, bottom, right, bottom, highlight);
 }
 
-void PaintShape(HDC dc, const FormItem& item) {
-  bool filled = static_cast<ShapeStyle>(item.Layout->Style) == ssSolidFill;
+void PaintShape(HDC dc, const TFormItem& item) {
+  bool filled = static_cast<TShapeStyle>(item.Layout->Style) == ssSolidFill;
   UniqueBrush fill(filled ? CreateSolidBrush(ResolveColor(item.Layout->Color)) : nullptr);
-  SelectedObject pen(dc, GetStockObject(BLACK_PEN));
-  SelectedObject brush(dc, filled ? static_cast<HGDIOBJ>(fill.Get()) : GetStockObject(NULL_BRUSH));
+  TSelectedObject pen(dc, GetStockObject(BLACK_PEN));
+  TSelectedObject brush(dc, filled ? static_cast<HGDIOBJ>(fill.Get()) : GetStockObject(NULL_BRUSH));
   const RECT& r = item.Bounds;
   Rectangle(dc, r.left, r.top, r.right, r.bottom);
 }
 
-void PaintLabel(HDC dc, const FormItem& item, FontCache& fonts) {
-  const LayoutItem& label = *item.Layout;
-  SavedDcState state(dc);
+void PaintLabel(HDC dc, const TFormItem& item, TFontCache& fonts) {
+  const TLayoutItem& label = *item.Layout;
+  TSavedDcState state(dc);
   SelectObject(dc, fonts.Get(label.Font));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, ResolveColor(label.Font.Color));
@@ -66,7 +68,7 @@ void PaintLabel(HDC dc, const FormItem& item, FontCache& fonts) {
   DrawTextA(dc, label.Text.c_str(), static_cast<int>(label.Text.size()), &rect, format);
 }
 
-void PaintPicture(HDC dc, const FormItem& item) {
+void PaintPicture(HDC dc, const TFormItem& item) {
   if (!item.Graphic) return;
   RECT clip = ItemRect(item);
   int width = item.Graphic->PixelWidth(), height = item.Graphic->PixelHeight();
@@ -75,7 +77,7 @@ void PaintPicture(HDC dc, const FormItem& item) {
     left += (clip.right - clip.left - width) / 2;
     top += (clip.bottom - clip.top - height) / 2;
   }
-  SavedDcState state(dc);
+  TSavedDcState state(dc);
   IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
   RECT target{left, top, left + width, top + height};
   item.Graphic->DrawInto(dc, target);
@@ -99,7 +101,7 @@ bool FaceInstalled(const char* face) {
 
 }  // namespace
 
-bool FormItem::IsDrawn() const {
+bool TFormItem::IsDrawn() const {
   switch (Kind()) {
     case ikImage:
     case ikLabel:
@@ -111,7 +113,7 @@ bool FormItem::IsDrawn() const {
   }
 }
 
-RECT ItemRect(const FormItem& item) {
+RECT ItemRect(const TFormItem& item) {
   RECT rect = item.Bounds;
   if (item.Graphic && item.Layout->Has(ifAutoSize)) {
     rect.right = rect.left + item.Graphic->PixelWidth();
@@ -128,7 +130,7 @@ std::string FaceOnThisSystem(const std::string& face) {
   return face;
 }
 
-HFONT FontCache::Get(const LayoutFont& font) {
+HFONT TFontCache::Get(const TLayoutFont& font) {
   for (const auto& [known, handle] : fonts_)
     if (known == font) return handle.Get();
   std::string face = FaceOnThisSystem(font.Face);
@@ -141,12 +143,7 @@ HFONT FontCache::Get(const LayoutFont& font) {
   return handle;
 }
 
-COLORREF ResolveColor(uint32_t color) {
-  if (IsSystemColor(color)) return GetSysColor(static_cast<int>(color & 0xFF));
-  return static_cast<COLORREF>(color & 0x00FFFFFF);
-}
-
-void PaintDrawnItem(HDC dc, const FormItem& item, FontCache& fonts) {
+void PaintDrawnItem(HDC dc, const TFormItem& item, TFontCache& fonts) {
   if (!item.Visible) return;
   switch (item.Kind()) {
     case ikImage: PaintPicture(dc, item); break;
@@ -157,10 +154,10 @@ void PaintDrawnItem(HDC dc, const FormItem& item, FontCache& fonts) {
   }
 }
 
-void PaintPageItems(HDC dc, const RECT& pageRect, COLORREF pageColor, const std::vector<FormItem*>& stacking,
-                    FontCache& fonts) {
+void PaintPageItems(HDC dc, const RECT& pageRect, COLORREF pageColor, const std::vector<TFormItem*>& stacking,
+                    TFontCache& fonts) {
   FillSolid(dc, pageRect, pageColor);
-  for (const FormItem* item : stacking) PaintDrawnItem(dc, *item, fonts);
+  for (const TFormItem* item : stacking) PaintDrawnItem(dc, *item, fonts);
 }
 
 }  // namespace quickintro

@@ -11,30 +11,30 @@
 #include <string>
 #include <vector>
 
-#include "dib_surface.h"
-#include "gif_picture.h"
-#include "gif_pieces.h"
-#include "transparent_stretch.h"
+#include "tests/quickintro/win32/dib_surface.h"
+#include "quickintro/win32/gif_picture.h"
+#include "tests/quickintro/gif/gif_pieces.h"
+#include "quickintro/win32/transparent_stretch.h"
 
 namespace quickintro {
 namespace {
 
-using namespace quickintro::gif::testing;
+using namespace quickintro::test;
 
 constexpr COLORREF kBackdrop = RGB(10, 20, 30);
 constexpr int kCanvasWidth = 12, kCanvasHeight = 8;
 
 // A 4 x 2 frame at a colour depth; entries 1 and 3, where the table has
 // both, hold the same colour, the one left out.
-struct Frame {
+struct TFrame {
   std::unique_ptr<TGIFImage> Picture = std::make_unique<TGIFImage>();
   Bytes Indices;
 };
 COLORREF ColourOf(int index) { return PaletteColor(index == 3 ? 1 : index); }
 const COLORREF kLeftOut = PaletteColor(1);
 
-Frame FourByTwo(int tableBits) {
-  Frame frame;
+TFrame FourByTwo(int tableBits) {
+  TFrame frame;
   frame.Indices = tableBits > 1 ? Bytes{0, 1, 2, 3, 3, 2, 1, 0} : Bytes{0, 1, 0, 1, 1, 0, 1, 0};
   Bytes table = Palette(1 << tableBits);
   if (tableBits > 1) std::copy(table.begin() + 3, table.begin() + 6, table.begin() + 9);
@@ -71,12 +71,13 @@ TEST(TransparentStretch, TransparentColourKeepsTheDestination) {
       {"inverted rectangle: own size from its corner", {6, 5, 1, 1}, {6, 5, 10, 7}, false},
   };
   for (int tableBits : {1, 2, 8}) {
-    const Frame frame = FourByTwo(tableBits);
-    HBITMAP bitmap = DeviceBitmapOf(frame.Picture->FrameList.at(0)->FrameBitmap());
+    const TFrame frame = FourByTwo(tableBits);
+    const UniqueBitmap device = MakeDeviceBitmap(frame.Picture->FrameList.at(0)->FrameBitmap());
+    HBITMAP bitmap = device.Get();
     ASSERT_NE(bitmap, nullptr);
     for (const auto& c : cases) {
       SCOPED_TRACE(std::string(c.Name) + ", table of " + std::to_string(1 << tableBits));
-      DibSurface canvas(kCanvasWidth, kCanvasHeight, kBackdrop);
+      TDibSurface canvas(kCanvasWidth, kCanvasHeight, kBackdrop);
       HPALETTE palette = c.WithPalette ? FramePalette() : nullptr;
       ASSERT_TRUE(TransparentStretch(canvas.Dc(), c.Target, bitmap, palette, {0, 0, 4, 2}, kLeftOut));
       const int scale = (c.Drawn.right - c.Drawn.left) / 4;
@@ -101,7 +102,7 @@ TEST(TransparentStretch, MonochromeBitmapLeavesOutWhite) {
   const std::uint16_t rows[] = {0x00A0, 0x0050};
   HBITMAP bitmap = CreateBitmap(4, 2, 1, 1, rows);
   ASSERT_NE(bitmap, nullptr);
-  DibSurface canvas(4, 2, kBackdrop);
+  TDibSurface canvas(4, 2, kBackdrop);
   ASSERT_TRUE(TransparentStretch(canvas.Dc(), {0, 0, 4, 2}, bitmap, nullptr, {0, 0, 4, 2}, kLeftOut));
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 4; ++x)

@@ -1,23 +1,23 @@
-#include "transparent_stretch.h"
+#include "quickintro/win32/transparent_stretch.h"
 
-#include "form_items.h"
-#include "win32_handles.h"
+#include "quickintro/win32/system_colors.h"
+#include "quickintro/win32/win32_handles.h"
 
 namespace quickintro {
 namespace {
 
 // Selects and realises a palette for the scope (none when palette is null).
-class PaletteSelection {
+class TPaletteSelection {
  public:
-  PaletteSelection(HDC dc, HPALETTE palette, bool background)
+  TPaletteSelection(HDC dc, HPALETTE palette, bool background)
       : dc_(dc), old_(palette ? SelectPalette(dc, palette, background ? TRUE : FALSE) : nullptr) {
     if (old_) RealizePalette(dc);
   }
-  ~PaletteSelection() {
+  ~TPaletteSelection() {
     if (old_) SelectPalette(dc_, old_, TRUE);
   }
-  PaletteSelection(const PaletteSelection&) = delete;
-  PaletteSelection& operator=(const PaletteSelection&) = delete;
+  TPaletteSelection(const TPaletteSelection&) = delete;
+  TPaletteSelection& operator=(const TPaletteSelection&) = delete;
 
  private:
   HDC dc_;
@@ -25,9 +25,9 @@ class PaletteSelection {
 };
 
 // A memory context with its own bitmap selected for its whole life.
-class OffscreenSurface {
+class TOffscreenSurface {
  public:
-  OffscreenSurface(HDC compatibleWith, HBITMAP bitmap)
+  TOffscreenSurface(HDC compatibleWith, HBITMAP bitmap)
       : bitmap_(bitmap), dc_(CreateCompatibleDC(compatibleWith)), selection_(dc_.Get(), bitmap) {}
   bool Ok() const { return bitmap_ && dc_ && GetCurrentObject(dc_.Get(), OBJ_BITMAP) == bitmap_.Get(); }
   HDC Dc() const { return dc_.Get(); }
@@ -37,16 +37,16 @@ class OffscreenSurface {
   // bitmap deleted.
   UniqueBitmap bitmap_;
   UniqueMemoryDc dc_;
-  SelectedObject selection_;
+  TSelectedObject selection_;
 };
 
-struct Area {
+struct TArea {
   int X, Y, Width, Height;
 };
 
 // The picture and the destination meet in buffer, which alone is copied to
 // the destination, so no stage of the masking shows.
-bool BlendThroughMasks(HDC destination, Area to, HDC picture, Area from, COLORREF leftOut, HDC mask,
+bool BlendThroughMasks(HDC destination, TArea to, HDC picture, TArea from, COLORREF leftOut, HDC mask,
                        HDC inverse, HDC buffer, HDC work) {
   BitBlt(work, 0, 0, from.Width, from.Height, picture, from.X, from.Y, SRCCOPY);
   // Colour to monochrome: pixels of the background colour become 1.
@@ -63,17 +63,17 @@ bool BlendThroughMasks(HDC destination, Area to, HDC picture, Area from, COLORRE
   return BitBlt(destination, to.X, to.Y, to.Width, to.Height, buffer, 0, 0, SRCCOPY) != FALSE;
 }
 
-bool ComposeMasked(HDC destination, Area to, HDC picture, Area from, COLORREF leftOut, HPALETTE palette,
+bool ComposeMasked(HDC destination, TArea to, HDC picture, TArea from, COLORREF leftOut, HPALETTE palette,
                    bool monochrome) {
-  OffscreenSurface mask(destination, CreateBitmap(from.Width, from.Height, 1, 1, nullptr));
-  OffscreenSurface inverse(destination, CreateBitmap(from.Width, from.Height, 1, 1, nullptr));
-  OffscreenSurface buffer(destination, CreateCompatibleBitmap(destination, to.Width, to.Height));
-  OffscreenSurface work(destination, CreateCompatibleBitmap(destination, from.Width, from.Height));
+  TOffscreenSurface mask(destination, CreateBitmap(from.Width, from.Height, 1, 1, nullptr));
+  TOffscreenSurface inverse(destination, CreateBitmap(from.Width, from.Height, 1, 1, nullptr));
+  TOffscreenSurface buffer(destination, CreateCompatibleBitmap(destination, to.Width, to.Height));
+  TOffscreenSurface work(destination, CreateCompatibleBitmap(destination, from.Width, from.Height));
   if (!mask.Ok() || !inverse.Ok() || !buffer.Ok() || !work.Ok()) return false;
-  PaletteSelection destinationPalette(destination, palette, true);
-  PaletteSelection bufferPalette(buffer.Dc(), palette, true);
-  PaletteSelection workPalette(work.Dc(), palette, false);
-  PaletteSelection maskPalette(mask.Dc(), palette, false);
+  TPaletteSelection destinationPalette(destination, palette, true);
+  TPaletteSelection bufferPalette(buffer.Dc(), palette, true);
+  TPaletteSelection workPalette(work.Dc(), palette, false);
+  TPaletteSelection maskPalette(mask.Dc(), palette, false);
   // The stretching happens in buffer, so it gets the destination's mode too.
   if (!monochrome) SetStretchBltMode(buffer.Dc(), COLORONCOLOR);
   SetMapMode(picture, GetMapMode(destination));
@@ -88,15 +88,15 @@ bool TransparentStretch(HDC destination, const RECT& destRect, HBITMAP bitmap, H
   BITMAP info{};
   if (!destination || !bitmap || GetObject(bitmap, sizeof info, &info) == 0) return false;
   const bool monochrome = info.bmBitsPixel == 1 && info.bmPlanes == 1;
-  Area to{destRect.left, destRect.top, destRect.right - destRect.left, destRect.bottom - destRect.top};
+  TArea to{destRect.left, destRect.top, destRect.right - destRect.left, destRect.bottom - destRect.top};
   if (to.Width <= 0) to.Width = info.bmWidth;
   if (to.Height <= 0) to.Height = info.bmHeight;
-  const Area from{sourceRect.left, sourceRect.top, sourceRect.right - sourceRect.left,
-                  sourceRect.bottom - sourceRect.top};
+  const TArea from{sourceRect.left, sourceRect.top, sourceRect.right - sourceRect.left,
+                   sourceRect.bottom - sourceRect.top};
   if (!monochrome) SetStretchBltMode(destination, COLORONCOLOR);
   const UniqueMemoryDc picture(CreateCompatibleDC(destination));
   if (!picture) return false;
-  const SelectedObject pictureSelection(picture.Get(), bitmap);
+  const TSelectedObject pictureSelection(picture.Get(), bitmap);
   if (GetCurrentObject(picture.Get(), OBJ_BITMAP) != bitmap) return false;  // selected elsewhere
   const COLORREF leftOut = monochrome ? RGB(255, 255, 255) : ResolveColor(transparentColor);
   return ComposeMasked(destination, to, picture.Get(), from, leftOut, palette, monochrome);

@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "form_items.h"
-#include "form_layout.h"
-#include "navigation.h"
-#include "registry_writer.h"
+#include "quickintro/win32/form_items.h"
+#include "quickintro/form_layout.h"
+#include "quickintro/navigation.h"
+#include "quickintro/win32/registry_writer.h"
 
 namespace quickintro {
 
@@ -20,11 +20,11 @@ constexpr const char* kApplicationTitle = "Quick Introduction";
 
 // Reads the "TQUICKFORM" layout resource of a module; throws ELayoutError
 // when it is missing or damaged.
-FormLayout LoadLayoutResource(HINSTANCE instance);
+TFormLayout LoadLayoutResource(HINSTANCE instance);
 
-struct QuickFormOptions {
+struct TQuickFormOptions {
   std::string CommandLine;              // the whole command line, program first
-  RegistryWriter* Registry = nullptr;   // null: HKEY_CURRENT_USER
+  TRegistryWriter* Registry = nullptr;  // null: HKEY_CURRENT_USER
   // Shows a failure to the user; null: a stop-icon message box titled with
   // the application title.
   std::function<void(const std::string& text)> ShowError;
@@ -38,7 +38,7 @@ class TQuickForm {
  public:
   // Creates the window (hidden) and its items and runs FormCreate. Throws
   // ELayoutError for a layout that names unknown handlers or lacks items.
-  TQuickForm(HINSTANCE instance, FormLayout layout, QuickFormOptions options);
+  TQuickForm(HINSTANCE instance, TFormLayout layout, TQuickFormOptions options);
   ~TQuickForm();
   TQuickForm(const TQuickForm&) = delete;
   TQuickForm& operator=(const TQuickForm&) = delete;
@@ -66,21 +66,21 @@ class TQuickForm {
   void FormClose();
 
   // What the window shows, for the program's hooks and for tests.
-  const WizardNavigation& Navigation() const { return navigation_; }
-  FormItem* Find(std::string_view name);
+  const TWizardNavigation& Navigation() const { return navigation_; }
+  TFormItem* Find(std::string_view name);
   HWND PageWindow(int pageIndex) const;
   // The page whose drawn items include the named one, or -1.
   int PageHolding(std::string_view name) const;
   // A page's drawn items, bottom of the stacking order first.
-  const std::vector<FormItem*>& PageItems(int pageIndex) const;
+  const std::vector<TFormItem*>& PageItems(int pageIndex) const;
   bool TrayClockChosen() const;
   // Paints a page into any device context at the origin.
   void PaintPage(HDC dc, int pageIndex);
 
  private:
-  struct Page {
-    FormItem* Item = nullptr;
-    std::vector<FormItem*> Stacking;  // drawn items, bottom first
+  struct TPage {
+    TFormItem* Item = nullptr;
+    std::vector<TFormItem*> Stacking;  // drawn items, bottom first
   };
   using Handler = void (TQuickForm::*)();
 
@@ -89,7 +89,7 @@ class TQuickForm {
   static LRESULT CALLBACK PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK NotebookProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleFormMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT HandlePageMessage(Page& page, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandlePageMessage(TPage& page, UINT message, WPARAM wParam, LPARAM lParam);
 
   void RegisterClasses();
   void CreateItems();
@@ -98,15 +98,15 @@ class TQuickForm {
   void CreateTaskbarWindow();
   void CreateFormWindow();
   void CreateChildWindows(int parent);
-  void CreatePageWindow(FormItem& item, HWND parent);
-  void CreateControl(FormItem& item, HWND parent, DWORD groupStyle);
+  void CreatePageWindow(TFormItem& item, HWND parent);
+  void CreateControl(TFormItem& item, HWND parent, DWORD groupStyle);
   void SetWindowIcon();
   void DestroyOwnWindow();
-  FormItem& Require(std::string_view name);
-  Page* PageOfWindow(HWND window);
-  FormItem* ItemOfControlId(int id);
+  TFormItem& Require(std::string_view name);
+  TPage* PageOfWindow(HWND window);
+  TFormItem* ItemOfControlId(int id);
 
-  void RunEvent(const FormItem& item, std::string_view event);
+  void RunEvent(const TFormItem& item, std::string_view event);
   Handler FindHandler(std::string_view name) const;
   template <typename Action>
   void Guarded(Action&& action);
@@ -115,39 +115,39 @@ class TQuickForm {
   void ShowPage(int pageIndex);
   void KeepKeyboardFocus();
   void MoveMainBkgTo(int pageIndex);
-  void SetItemVisible(FormItem& item, bool visible);
-  void SetRadioChecked(FormItem& radio);
+  void SetItemVisible(TFormItem& item, bool visible);
+  void SetRadioChecked(TFormItem& radio);
   void CheckFocusedRadio();
   void OnCommand(WPARAM wParam, LPARAM lParam);
-  FormItem* ItemAt(const Page& page, POINT point) const;
-  void OnPageMouse(Page& page, UINT message, LPARAM lParam);
-  bool OnSetCursor(Page& page, HWND target);
+  TFormItem* ItemAt(const TPage& page, POINT point) const;
+  void OnPageMouse(TPage& page, UINT message, LPARAM lParam);
+  bool OnSetCursor(TPage& page, HWND target);
   LRESULT OnControlColor(HDC dc, HWND control);
   LRESULT DefaultButtonId() const;
   void PaintForm(HDC dc);
-  void PaintPageBuffered(HDC target, Page& page);
+  void PaintPageBuffered(HDC target, TPage& page);
 
   HINSTANCE instance_;
-  const FormLayout layout_;  // the items point into it
-  QuickFormOptions options_;
-  std::unique_ptr<RegistryWriter> ownRegistry_;
-  std::vector<std::unique_ptr<FormItem>> items_;  // items_[0] is the form
-  std::vector<Page> pages_;
-  FormItem* notebook_ = nullptr;
-  FormItem* backBtn_ = nullptr;
-  FormItem* nextBtn_ = nullptr;
-  FormItem* closeButton_ = nullptr;
-  FormItem* mainBkg_ = nullptr;
-  FormItem* trBevel_ = nullptr;
-  FormItem* dBevel_ = nullptr;
-  FormItem* uiTrayClock_ = nullptr;
-  FormItem* uiDesktopClock_ = nullptr;
-  FormItem* pressedItem_ = nullptr;  // a drawn item under a held mouse button
+  const TFormLayout layout_;  // the items point into it
+  TQuickFormOptions options_;
+  std::unique_ptr<TRegistryWriter> ownRegistry_;
+  std::vector<std::unique_ptr<TFormItem>> items_;  // items_[0] is the form
+  std::vector<TPage> pages_;
+  TFormItem* notebook_ = nullptr;
+  TFormItem* backBtn_ = nullptr;
+  TFormItem* nextBtn_ = nullptr;
+  TFormItem* closeButton_ = nullptr;
+  TFormItem* mainBkg_ = nullptr;
+  TFormItem* trBevel_ = nullptr;
+  TFormItem* dBevel_ = nullptr;
+  TFormItem* uiTrayClock_ = nullptr;
+  TFormItem* uiDesktopClock_ = nullptr;
+  TFormItem* pressedItem_ = nullptr;  // a drawn item under a held mouse button
   UniqueWindow taskbarWindow_;  // made first, destroyed last
   HWND hwnd_ = nullptr;
   HWND savedFocus_ = nullptr;        // restored when the window is activated again
-  WizardNavigation navigation_;
-  FontCache fonts_;
+  TWizardNavigation navigation_;
+  TFontCache fonts_;
   UniqueIcon icon_;
 };
 

@@ -1,8 +1,9 @@
-#include "quick_form.h"
+#include "quickintro/win32/quick_form.h"
 
 #include <algorithm>
 
-#include "icon_file.h"
+#include "quickintro/icon_file.h"
+#include "quickintro/win32/system_colors.h"
 
 namespace quickintro {
 namespace {
@@ -15,7 +16,7 @@ constexpr int kFirstControlId = 100;
 constexpr int kIconSize = 32;
 
 
-RECT BoundsOf(const LayoutItem& item) {
+RECT BoundsOf(const TLayoutItem& item) {
   return RECT{item.Left, item.Top, item.Left + item.Width, item.Top + item.Height};
 }
 
@@ -36,7 +37,7 @@ void RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC proc) {
 // Consecutive radio buttons of one parent form a group, within which the
 // arrow keys move the focus; every other window starts a group of its own,
 // so the arrow keys neither leave the group nor enter it.
-DWORD GroupStyle(const FormItem& item, const FormItem* previousWindow) {
+DWORD GroupStyle(const TFormItem& item, const TFormItem* previousWindow) {
   bool continues = item.Kind() == ikRadioButton && previousWindow && previousWindow->Kind() == ikRadioButton;
   return continues ? 0 : WS_GROUP;
 }
@@ -48,7 +49,7 @@ HWND CheckedWindow(HWND window, const std::string& name) {
 
 }  // namespace
 
-FormLayout LoadLayoutResource(HINSTANCE instance) {
+TFormLayout LoadLayoutResource(HINSTANCE instance) {
   HRSRC resource = FindResourceA(instance, "TQUICKFORM", MAKEINTRESOURCEA(10));  // RT_RCDATA
   HGLOBAL loaded = resource ? LoadResource(instance, resource) : nullptr;
   const void* data = loaded ? LockResource(loaded) : nullptr;
@@ -57,10 +58,10 @@ FormLayout LoadLayoutResource(HINSTANCE instance) {
   return ReadFormLayout(std::span<const uint8_t>(bytes, SizeofResource(instance, resource)));
 }
 
-TQuickForm::TQuickForm(HINSTANCE instance, FormLayout layout, QuickFormOptions options)
+TQuickForm::TQuickForm(HINSTANCE instance, TFormLayout layout, TQuickFormOptions options)
     : instance_(instance), layout_(std::move(layout)), options_(std::move(options)) {
   if (!options_.Registry) {
-    ownRegistry_ = std::make_unique<Win32RegistryWriter>();
+    ownRegistry_ = std::make_unique<TWin32RegistryWriter>();
     options_.Registry = ownRegistry_.get();
   }
   RegisterClasses();
@@ -99,8 +100,8 @@ void TQuickForm::RegisterClasses() {
 
 void TQuickForm::CreateItems() {
   for (size_t i = 0; i < layout_.Items.size(); ++i) {
-    const LayoutItem& source = layout_.Items[i];
-    auto item = std::make_unique<FormItem>();
+    const TLayoutItem& source = layout_.Items[i];
+    auto item = std::make_unique<TFormItem>();
     item->Layout = &source;
     item->Bounds = BoundsOf(source);
     item->Visible = source.Has(ifVisible);
@@ -111,13 +112,13 @@ void TQuickForm::CreateItems() {
     items_.push_back(std::move(item));
   }
   for (size_t i = 0; i < items_.size(); ++i) {
-    FormItem& item = *items_[i];
+    TFormItem& item = *items_[i];
     int parent = item.Layout->Parent;
     if (item.Kind() == ikPage) {
       item.PageIndex = static_cast<int>(pages_.size());
       item.Bounds = RECT{0, 0, items_[parent]->Layout->Width, items_[parent]->Layout->Height};
       item.Visible = false;
-      pages_.push_back(Page{&item, {}});
+      pages_.push_back(TPage{&item, {}});
     } else if (item.IsDrawn() && parent >= 0 && items_[parent]->Kind() == ikPage) {
       pages_[items_[parent]->PageIndex].Stacking.push_back(&item);
     }
@@ -126,14 +127,14 @@ void TQuickForm::CreateItems() {
 
 void TQuickForm::CheckBindings() const {
   for (const auto& item : items_)
-    for (const EventBinding& binding : item->Layout->Bindings)
+    for (const TEventBinding& binding : item->Layout->Bindings)
       if (!FindHandler(binding.Handler))
         throw ELayoutError("the layout binds " + item->Name() + "." + binding.Event + " to an unknown handler " +
                            binding.Handler);
 }
 
-FormItem& TQuickForm::Require(std::string_view name) {
-  FormItem* item = Find(name);
+TFormItem& TQuickForm::Require(std::string_view name) {
+  TFormItem* item = Find(name);
   if (!item) throw ELayoutError("the layout has no item " + std::string(name));
   return *item;
 }
@@ -163,7 +164,7 @@ void TQuickForm::CreateTaskbarWindow() {
 }
 
 void TQuickForm::CreateFormWindow() {
-  const LayoutItem& form = *items_[0]->Layout;
+  const TLayoutItem& form = *items_[0]->Layout;
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   DWORD exStyle = form.Has(ifTopmost) ? WS_EX_TOPMOST : 0;
   RECT frame{0, 0, form.Width, form.Height};
@@ -188,9 +189,9 @@ void TQuickForm::CreateChildWindows(int parent) {
     return key(a) < key(b);
   });
   HWND parentWindow = items_[parent]->Window;
-  const FormItem* previousWindow = nullptr;
+  const TFormItem* previousWindow = nullptr;
   for (int child : children) {
-    FormItem& item = *items_[child];
+    TFormItem& item = *items_[child];
     if (item.IsControl()) CreateControl(item, parentWindow, GroupStyle(item, previousWindow));
     if (item.Kind() == ikNotebook || item.Kind() == ikPage) {
       CreatePageWindow(item, parentWindow);
@@ -200,7 +201,7 @@ void TQuickForm::CreateChildWindows(int parent) {
   }
 }
 
-void TQuickForm::CreatePageWindow(FormItem& item, HWND parent) {
+void TQuickForm::CreatePageWindow(TFormItem& item, HWND parent) {
   bool notebook = item.Kind() == ikNotebook;
   DWORD style = WS_CHILD | WS_GROUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (item.Visible ? WS_VISIBLE : 0);
   const RECT& r = item.Bounds;
@@ -210,8 +211,8 @@ void TQuickForm::CreatePageWindow(FormItem& item, HWND parent) {
                               item.Name());
 }
 
-void TQuickForm::CreateControl(FormItem& item, HWND parent, DWORD groupStyle) {
-  const LayoutItem& layout = *item.Layout;
+void TQuickForm::CreateControl(TFormItem& item, HWND parent, DWORD groupStyle) {
+  const TLayoutItem& layout = *item.Layout;
   DWORD style = WS_CHILD | groupStyle;
   if (item.Kind() == ikButton) style |= layout.Has(ifDefault) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
   else style |= BS_RADIOBUTTON;
@@ -229,9 +230,9 @@ void TQuickForm::CreateControl(FormItem& item, HWND parent, DWORD groupStyle) {
 }
 
 void TQuickForm::SetWindowIcon() {
-  const LayoutItem& form = *items_[0]->Layout;
+  const TLayoutItem& form = *items_[0]->Layout;
   if (!form.HasPicture || form.Picture.ClassName != "TIcon") return;
-  std::optional<IconImage> image = FindIconImage(*form.Picture.Data, kIconSize);
+  std::optional<TIconImage> image = FindIconImage(*form.Picture.Data, kIconSize);
   if (!image) return;
   // CreateIconFromResourceEx reads but does not write the bits.
   icon_.Reset(CreateIconFromResourceEx(const_cast<BYTE*>(image->Bits.data()), static_cast<DWORD>(image->Bits.size()),
@@ -249,7 +250,7 @@ void TQuickForm::Show() {
   ShowWindow(hwnd_, SW_SHOW);
   UpdateWindow(hwnd_);
   // The first enabled button in the tab order takes the focus.
-  for (FormItem* button : {backBtn_, nextBtn_, closeButton_}) {
+  for (TFormItem* button : {backBtn_, nextBtn_, closeButton_}) {
     if (IsWindowEnabled(button->Window)) {
       savedFocus_ = button->Window;
       SetFocus(button->Window);

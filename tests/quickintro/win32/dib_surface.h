@@ -9,22 +9,22 @@
 
 namespace quickintro {
 
-class DibSurface {
+class TDibSurface {
  public:
-  DibSurface(int width, int height, COLORREF fill) : width_(width), dc_(CreateCompatibleDC(nullptr)) {
+  TDibSurface(int width, int height, COLORREF fill) : width_(width), dc_(CreateCompatibleDC(nullptr)) {
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
     old_ = SelectObject(dc_, bitmap_);
     std::fill_n(bits_, width * height, GetRValue(fill) << 16 | GetGValue(fill) << 8 | GetBValue(fill));
   }
-  ~DibSurface() {
+  ~TDibSurface() {
     SelectObject(dc_, old_);
     DeleteObject(bitmap_);
     DeleteDC(dc_);
   }
-  DibSurface(const DibSurface&) = delete;
-  DibSurface& operator=(const DibSurface&) = delete;
+  TDibSurface(const TDibSurface&) = delete;
+  TDibSurface& operator=(const TDibSurface&) = delete;
 
   HDC Dc() const { return dc_; }
   COLORREF At(int x, int y) const {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "form_layout.h"
+#include "quickintro/form_layout.h"
 
 namespace quickintro {
 
@@ -26,7 +26,7 @@ class TGraphic {
 
 // Makes a graphic from a picture's stored data (the file that follows the
 // class name and the byte count); throws when the data cannot be read.
-using GraphicFactory = std::function<std::unique_ptr<TGraphic>(const StoredPicture& picture)>;
+using GraphicFactory = std::function<std::unique_ptr<TGraphic>(const TStoredPicture& picture)>;
 
 // Registers a picture class; done once at program start, before the window
 // is created. A later registration of the same name replaces the earlier.
@@ -35,6 +35,6 @@ void UnregisterGraphicClass(std::string_view className);
 
 // The graphic for a stored picture, or null when no class of that name is
 // registered.
-std::unique_ptr<TGraphic> CreateGraphic(const StoredPicture& picture);
+std::unique_ptr<TGraphic> CreateGraphic(const TStoredPicture& picture);
 
 }  // namespace quickintro

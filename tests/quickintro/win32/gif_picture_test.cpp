@@ -10,16 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "dib_surface.h"
-#include "gif_picture.h"
-#include "gif_pieces.h"
-#include "graphic_error.h"
-#include "quick_form.h"
+#include "tests/quickintro/win32/dib_surface.h"
+#include "quickintro/win32/gif_picture.h"
+#include "tests/quickintro/gif/gif_pieces.h"
+#include "quickintro/gif/graphic_error.h"
+#include "quickintro/win32/quick_form.h"
 
 namespace quickintro {
 namespace {
 
-using namespace quickintro::gif::testing;
+using namespace quickintro::test;
 using gif::EInvalidGraphicOperation;
 using gif::TByteViewStream;
 using gif::TGIFFrame;
@@ -82,32 +82,32 @@ TEST(GifPictureClass, ClipboardGifDataAndTheBitmapBesideThem) {
 
 constexpr int kPageWidth = 391, kPageHeight = 206;
 
-TGIFFrame& FrameOf(const FormItem& item) {
-  auto* graphic = dynamic_cast<GifGraphic*>(item.Graphic.get());
+TGIFFrame& FrameOf(const TFormItem& item) {
+  auto* graphic = dynamic_cast<TGifGraphic*>(item.Graphic.get());
   if (!graphic || graphic->Image().FrameList.empty()) throw std::runtime_error(item.Name() + " has no GIF picture");
   return *graphic->Image().FrameList[0];
 }
 
-struct PixelCounts {
+struct TPixelCounts {
   int Opaque = 0, Transparent = 0, OnCard = 0, Wrong = 0;
 };
 
 // Paints the page with the items above the picture hidden, with the picture
 // and without it: where it is opaque the page must show its colour, where it
 // is transparent exactly what lies beneath (the cards, the background).
-PixelCounts CheckPicture(TQuickForm& form, int page, FormItem& picture) {
-  const std::vector<FormItem*>& stacking = form.PageItems(page);
-  std::vector<FormItem*> above;
+TPixelCounts CheckPicture(TQuickForm& form, int page, TFormItem& picture) {
+  const std::vector<TFormItem*>& stacking = form.PageItems(page);
+  std::vector<TFormItem*> above;
   for (auto it = std::find(stacking.begin(), stacking.end(), &picture) + 1; it < stacking.end(); ++it)
     if ((*it)->Visible) above.push_back(*it), (*it)->Visible = false;
-  DibSurface with(kPageWidth, kPageHeight, kGreen), without(kPageWidth, kPageHeight, kGreen);
+  TDibSurface with(kPageWidth, kPageHeight, kGreen), without(kPageWidth, kPageHeight, kGreen);
   form.PaintPage(with.Dc(), page);
   picture.Visible = false;
   form.PaintPage(without.Dc(), page);
   picture.Visible = true;
-  for (FormItem* item : above) item->Visible = true;
+  for (TFormItem* item : above) item->Visible = true;
 
-  PixelCounts counts;
+  TPixelCounts counts;
   TGIFFrame& frame = FrameOf(picture);
   const TBitmap& bitmap = frame.FrameBitmap();
   const RECT clip = ItemRect(picture);
@@ -132,7 +132,7 @@ PixelCounts CheckPicture(TQuickForm& form, int page, FormItem& picture) {
 TEST(WizardPages, EveryPageShowsItsPicturesTransparentWhereTheyAreSo) {
   RegisterGIFImage();
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  QuickFormOptions options;
+  TQuickFormOptions options;
   options.CommandLine = "quickintro.exe init";  // all eight pages
   options.QuitOnDestroy = false;
   options.ShowError = [](const std::string& text) { ADD_FAILURE() << text; };
@@ -140,11 +140,11 @@ TEST(WizardPages, EveryPageShowsItsPicturesTransparentWhereTheyAreSo) {
   std::vector<std::string> checked;
   for (int page = 0; page < 8; ++page) {
     if (page > 0) form.NextBtnClick();  // the background moves with the page shown
-    for (FormItem* item : form.PageItems(page)) {
+    for (TFormItem* item : form.PageItems(page)) {
       if (item->Kind() != ikImage) continue;
       SCOPED_TRACE(item->Name());
       EXPECT_NE(FrameOf(*item).BitmapCache, nullptr);  // decoded when the window was made
-      const PixelCounts counts = CheckPicture(form, page, *item);
+      const TPixelCounts counts = CheckPicture(form, page, *item);
       EXPECT_EQ(counts.Wrong, 0);
       EXPECT_GT(counts.Opaque, 0);
       EXPECT_EQ(counts.Transparent > 0, FrameOf(*item).TransparentRGB != clNone);

@@ -1,11 +1,11 @@
-#include "wizard_program.h"
+#include "quickintro/win32/wizard_program.h"
 
 #include <commctrl.h>
 
 #include <cstring>
 
-#include "command_line.h"
-#include "gif_picture.h"
+#include "quickintro/command_line.h"
+#include "quickintro/win32/gif_picture.h"
 
 namespace quickintro {
 namespace {
@@ -39,10 +39,10 @@ void ShowUsage() {
   MessageBoxA(nullptr, kUsage, kApplicationTitle, MB_OK | MB_ICONINFORMATION);
 }
 
-void RunWizard(HINSTANCE instance, const std::string& commandLine, const ProgramHooks& hooks) {
+void RunWizard(HINSTANCE instance, const std::string& commandLine, const TProgramHooks& hooks) {
   // The layout's pictures are read through the registered picture classes.
   RegisterGIFImage();
-  QuickFormOptions options;
+  TQuickFormOptions options;
   options.CommandLine = commandLine;
   options.AfterPagePaint = hooks.AfterPagePaint;
   TQuickForm form(instance, LoadLayoutResource(instance), std::move(options));
@@ -59,7 +59,7 @@ void RunWizard(HINSTANCE instance, const std::string& commandLine, const Program
 
 }  // namespace
 
-int RunProgram(HINSTANCE instance, const std::string& commandLine, const ProgramHooks& hooks) {
+int RunProgram(HINSTANCE instance, const std::string& commandLine, const TProgramHooks& hooks) {
   if (StartModeOf(commandLine) == smUsage) {
     ShowUsage();
     return 0;

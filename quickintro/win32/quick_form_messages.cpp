@@ -1,17 +1,19 @@
 // The wizard window's messages: the window procedures, clicks, keys, cursors
 // and painting. Every procedure catches what its handlers throw: nothing may
 // unwind through the system's frames.
-#include "quick_form.h"
+#include "quickintro/win32/quick_form.h"
 
 #include <windowsx.h>
 
 #include <utility>
 
+#include "quickintro/win32/system_colors.h"
+
 namespace quickintro {
 namespace {
 
 // Sent by the taskbar's window to itself: bring the wizard's window forward.
-constexpr UINT kActivateForm = WM_APP + 1;
+constexpr UINT WM_ACTIVATE_FORM = WM_APP + 1;
 
 TQuickForm* FormOfWindow(HWND hwnd) {
   return reinterpret_cast<TQuickForm*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
@@ -68,9 +70,9 @@ LRESULT CALLBACK TQuickForm::TaskbarProc(HWND hwnd, UINT message, WPARAM wParam,
   HWND wizard = form ? form->hwnd_ : nullptr;
   switch (message) {
     case WM_ACTIVATE:
-      if (LOWORD(wParam) != WA_INACTIVE && wizard && IsWindowEnabled(wizard)) PostMessageA(hwnd, kActivateForm, 0, 0);
+      if (LOWORD(wParam) != WA_INACTIVE && wizard && IsWindowEnabled(wizard)) PostMessageA(hwnd, WM_ACTIVATE_FORM, 0, 0);
       return 0;
-    case kActivateForm:
+    case WM_ACTIVATE_FORM:
       if (wizard) SetForegroundWindow(wizard);
       return 0;
     case WM_CLOSE:
@@ -93,7 +95,7 @@ LRESULT CALLBACK TQuickForm::NotebookProc(HWND hwnd, UINT message, WPARAM wParam
 LRESULT CALLBACK TQuickForm::PageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) AttachForm(hwnd, lParam);
   TQuickForm* form = FormOfWindow(hwnd);
-  Page* page = form ? form->PageOfWindow(hwnd) : nullptr;
+  TPage* page = form ? form->PageOfWindow(hwnd) : nullptr;
   if (!page) return DefWindowProcA(hwnd, message, wParam, lParam);
   try {
     return form->HandlePageMessage(*page, message, wParam, lParam);
@@ -146,7 +148,7 @@ LRESULT TQuickForm::HandleFormMessage(UINT message, WPARAM wParam, LPARAM lParam
   }
 }
 
-LRESULT TQuickForm::HandlePageMessage(Page& page, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TQuickForm::HandlePageMessage(TPage& page, UINT message, WPARAM wParam, LPARAM lParam) {
   HWND hwnd = page.Item->Window;
   switch (message) {
     case WM_COMMAND:
@@ -181,7 +183,7 @@ LRESULT TQuickForm::HandlePageMessage(Page& page, UINT message, WPARAM wParam, L
 }
 
 void TQuickForm::OnCommand(WPARAM wParam, LPARAM lParam) {
-  FormItem* item = ItemOfControlId(LOWORD(wParam));
+  TFormItem* item = ItemOfControlId(LOWORD(wParam));
   if (!item || HIWORD(wParam) != BN_CLICKED || !IsWindowEnabled(item->Window)) return;
   Guarded([&] {
     if (item->Kind() == ikRadioButton) SetRadioChecked(*item);
@@ -219,7 +221,7 @@ LRESULT TQuickForm::OnControlColor(HDC dc, HWND control) {
 }
 
 // The topmost visible drawn item under a point of the page.
-FormItem* TQuickForm::ItemAt(const Page& page, POINT point) const {
+TFormItem* TQuickForm::ItemAt(const TPage& page, POINT point) const {
   for (auto it = page.Stacking.rbegin(); it != page.Stacking.rend(); ++it) {
     RECT rect = ItemRect(**it);
     if ((*it)->Visible && PtInRect(&rect, point)) return *it;
@@ -228,21 +230,21 @@ FormItem* TQuickForm::ItemAt(const Page& page, POINT point) const {
 }
 
 // A drawn item is clicked when the button goes down and up over it.
-void TQuickForm::OnPageMouse(Page& page, UINT message, LPARAM lParam) {
+void TQuickForm::OnPageMouse(TPage& page, UINT message, LPARAM lParam) {
   POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-  FormItem* hit = ItemAt(page, point);
+  TFormItem* hit = ItemAt(page, point);
   if (message == WM_LBUTTONDOWN) {
     pressedItem_ = hit;
     SetCapture(page.Item->Window);
     return;
   }
-  FormItem* pressed = std::exchange(pressedItem_, nullptr);
+  TFormItem* pressed = std::exchange(pressedItem_, nullptr);
   if (GetCapture() == page.Item->Window) ReleaseCapture();
   if (hit && hit == pressed) Guarded([&] { RunEvent(*hit, "OnClick"); });
 }
 
-bool TQuickForm::OnSetCursor(Page& page, HWND target) {
-  FormItem* item = nullptr;
+bool TQuickForm::OnSetCursor(TPage& page, HWND target) {
+  TFormItem* item = nullptr;
   if (target == page.Item->Window) {
     POINT point;
     GetCursorPos(&point);
@@ -269,12 +271,12 @@ void TQuickForm::PaintForm(HDC dc) {
 }
 
 void TQuickForm::PaintPage(HDC dc, int pageIndex) {
-  const Page& page = pages_.at(pageIndex);
+  const TPage& page = pages_.at(pageIndex);
   PaintPageItems(dc, page.Item->Bounds, ResolveColor(notebook_->Layout->Color), page.Stacking, fonts_);
 }
 
 // Paints into a memory bitmap first, so a page never flickers.
-void TQuickForm::PaintPageBuffered(HDC target, Page& page) {
+void TQuickForm::PaintPageBuffered(HDC target, TPage& page) {
   const RECT& r = page.Item->Bounds;
   int width = r.right - r.left, height = r.bottom - r.top;
   UniqueMemoryDc memory(CreateCompatibleDC(target));
@@ -284,7 +286,7 @@ void TQuickForm::PaintPageBuffered(HDC target, Page& page) {
     return;
   }
   {
-    SelectedObject selected(memory.Get(), bitmap.Get());
+    TSelectedObject selected(memory.Get(), bitmap.Get());
     PaintPage(memory.Get(), page.Item->PageIndex);
     BitBlt(target, 0, 0, width, height, memory.Get(), 0, 0, SRCCOPY);
   }

@@ -5,7 +5,7 @@
 //   quickintro --help     usage
 #include <windows.h>
 
-#include "wizard_program.h"
+#include "quickintro/win32/wizard_program.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   return quickintro::RunProgram(instance, GetCommandLineA());

@@ -1,10 +1,10 @@
-#include "registry_writer.h"
+#include "quickintro/win32/registry_writer.h"
 
-#include "win32_handles.h"
+#include "quickintro/win32/win32_handles.h"
 
 namespace quickintro {
 
-bool Win32RegistryWriter::SetString(const std::string& key, const std::string& valueName, const std::string& value) {
+bool TWin32RegistryWriter::SetString(const std::string& key, const std::string& valueName, const std::string& value) {
   HKEY opened = nullptr;
   // A key that cannot be opened makes the write below fail, which is what
   // gets reported.

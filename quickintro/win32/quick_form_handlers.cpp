@@ -1,8 +1,8 @@
 // The handlers of the wizard window and the state changes they make.
 #include <algorithm>
 
-#include "command_line.h"
-#include "quick_form.h"
+#include "quickintro/command_line.h"
+#include "quickintro/win32/quick_form.h"
 
 namespace quickintro {
 namespace {
@@ -34,7 +34,7 @@ TQuickForm::Handler TQuickForm::FindHandler(std::string_view name) const {
   return nullptr;
 }
 
-void TQuickForm::RunEvent(const FormItem& item, std::string_view event) {
+void TQuickForm::RunEvent(const TFormItem& item, std::string_view event) {
   std::string_view name = item.Layout->HandlerFor(event);
   if (!name.empty()) (this->*FindHandler(name))();
 }
@@ -53,7 +53,7 @@ void TQuickForm::NotebookPageChanged() {
 }
 
 void TQuickForm::NextBtnClick() {
-  NavigationStep step = navigation_.Next();
+  TNavigationStep step = navigation_.Next();
   MoveMainBkgTo(step.TargetPage);
   for (int page : step.PagesShown) ShowPage(page);
   EnableWindow(backBtn_->Window, step.BackEnabled);
@@ -62,7 +62,7 @@ void TQuickForm::NextBtnClick() {
 }
 
 void TQuickForm::BackBtnClick() {
-  NavigationStep step = navigation_.Back();
+  TNavigationStep step = navigation_.Back();
   MoveMainBkgTo(step.TargetPage);
   EnableWindow(nextBtn_->Window, step.NextEnabled);
   for (int page : step.PagesShown) ShowPage(page);
@@ -93,11 +93,11 @@ void TQuickForm::FormClose() {
 
 void TQuickForm::ShowPage(int pageIndex) {
   navigation_.SetPageIndex(pageIndex);
-  FormItem& shown = *pages_[pageIndex].Item;
+  TFormItem& shown = *pages_[pageIndex].Item;
   shown.Visible = true;
   // The new page goes up before the old one goes, so nothing shows between.
   ShowWindow(shown.Window, SW_SHOWNA);
-  for (Page& page : pages_) {
+  for (TPage& page : pages_) {
     if (page.Item == &shown || !page.Item->Visible) continue;
     page.Item->Visible = false;
     ShowWindow(page.Item->Window, SW_HIDE);
@@ -116,18 +116,18 @@ void TQuickForm::KeepKeyboardFocus() {
 }
 
 void TQuickForm::MoveMainBkgTo(int pageIndex) {
-  for (Page& page : pages_) {
+  for (TPage& page : pages_) {
     auto found = std::find(page.Stacking.begin(), page.Stacking.end(), mainBkg_);
     if (found == page.Stacking.end()) continue;
     page.Stacking.erase(found);
     InvalidateRect(page.Item->Window, nullptr, FALSE);
   }
-  Page& target = pages_[pageIndex];
+  TPage& target = pages_[pageIndex];
   target.Stacking.insert(target.Stacking.begin(), mainBkg_);
   InvalidateRect(target.Item->Window, nullptr, FALSE);
 }
 
-void TQuickForm::SetItemVisible(FormItem& item, bool visible) {
+void TQuickForm::SetItemVisible(TFormItem& item, bool visible) {
   item.Visible = visible;
   if (item.Window) {
     ShowWindow(item.Window, visible ? SW_SHOWNA : SW_HIDE);
@@ -141,7 +141,7 @@ void TQuickForm::SetItemVisible(FormItem& item, bool visible) {
 // Checking one radio button unchecks the others of its parent and raises the
 // checked one's click event; checking a checked one does nothing. The checked
 // button is the group's tab stop.
-void TQuickForm::SetRadioChecked(FormItem& radio) {
+void TQuickForm::SetRadioChecked(TFormItem& radio) {
   if (radio.Checked) return;
   for (auto& item : items_) {
     if (item->Kind() != ikRadioButton || item->Layout->Parent != radio.Layout->Parent) continue;
@@ -156,20 +156,20 @@ void TQuickForm::SetRadioChecked(FormItem& radio) {
 
 // ---- Queries ----
 
-FormItem* TQuickForm::Find(std::string_view name) {
+TFormItem* TQuickForm::Find(std::string_view name) {
   for (auto& item : items_)
     if (item->Name() == name) return item.get();
   return nullptr;
 }
 
-FormItem* TQuickForm::ItemOfControlId(int id) {
+TFormItem* TQuickForm::ItemOfControlId(int id) {
   for (auto& item : items_)
     if (item->IsControl() && item->ControlId == id) return item.get();
   return nullptr;
 }
 
-TQuickForm::Page* TQuickForm::PageOfWindow(HWND window) {
-  for (Page& page : pages_)
+TQuickForm::TPage* TQuickForm::PageOfWindow(HWND window) {
+  for (TPage& page : pages_)
     if (page.Item->Window == window) return &page;
   return nullptr;
 }
@@ -177,13 +177,13 @@ TQuickForm::Page* TQuickForm::PageOfWindow(HWND window) {
 HWND TQuickForm::PageWindow(int pageIndex) const { return pages_.at(pageIndex).Item->Window; }
 
 int TQuickForm::PageHolding(std::string_view name) const {
-  for (const Page& page : pages_)
-    for (const FormItem* item : page.Stacking)
+  for (const TPage& page : pages_)
+    for (const TFormItem* item : page.Stacking)
       if (item->Name() == name) return page.Item->PageIndex;
   return -1;
 }
 
-const std::vector<FormItem*>& TQuickForm::PageItems(int pageIndex) const { return pages_.at(pageIndex).Stacking; }
+const std::vector<TFormItem*>& TQuickForm::PageItems(int pageIndex) const { return pages_.at(pageIndex).Stacking; }
 
 bool TQuickForm::TrayClockChosen() const { return uiTrayClock_->Checked; }
 

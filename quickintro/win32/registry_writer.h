@@ -11,17 +11,17 @@ namespace quickintro {
 constexpr const char* kOptionsKey = "Software\\Zirazazur\\Options";
 constexpr const char* kChangeTrayClockValue = "ChangeTrayClock";
 
-class RegistryWriter {
+class TRegistryWriter {
  public:
-  virtual ~RegistryWriter() = default;
+  virtual ~TRegistryWriter() = default;
   // Creates or opens key and sets a REG_SZ value; false when it failed.
   virtual bool SetString(const std::string& key, const std::string& valueName, const std::string& value) = 0;
 };
 
 // Writes under a root key of the real registry (HKEY_CURRENT_USER).
-class Win32RegistryWriter : public RegistryWriter {
+class TWin32RegistryWriter : public TRegistryWriter {
  public:
-  explicit Win32RegistryWriter(HKEY root = HKEY_CURRENT_USER) : root_(root) {}
+  explicit TWin32RegistryWriter(HKEY root = HKEY_CURRENT_USER) : root_(root) {}
   bool SetString(const std::string& key, const std::string& valueName, const std::string& value) override;
 
  private:

@@ -7,12 +7,12 @@
 #include <functional>
 #include <string>
 
-#include "quick_form.h"
+#include "quickintro/win32/quick_form.h"
 
 namespace quickintro {
 
 // What a test build may add to a run; the shipped program sets none.
-struct ProgramHooks {
+struct TProgramHooks {
   std::function<void(TQuickForm& form)> Created;  // the window exists, not yet shown
   std::function<void(TQuickForm& form)> Shown;    // the window has just been shown
   std::function<void()> AfterPagePaint;           // after each page paint
@@ -23,6 +23,6 @@ struct ProgramHooks {
 // "init", until its window closes. Later arguments are ignored. Returns the
 // exit status: 0 when the wizard ran or the usage was shown, 1 when the
 // wizard could not start (the reason is shown in a message box).
-int RunProgram(HINSTANCE instance, const std::string& commandLine, const ProgramHooks& hooks = {});
+int RunProgram(HINSTANCE instance, const std::string& commandLine, const TProgramHooks& hooks = {});
 
 }  // namespace quickintro

@@ -1,7 +1,7 @@
 #pragma once
-// The GIF picture on Windows: drawing with GDI, the wizard's picture class
-// "TGIFImage", and loading from the clipboard. Win32; the picture itself is
-// read and decoded by the platform-free code in gif/.
+// The GIF picture on Windows: the wizard's picture class "TGIFImage", which
+// reads its picture through the platform-free reader in gif/ and draws the
+// frame that reader decodes with GDI, and loading from the clipboard. Win32.
 
 #include <windows.h>
 
@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "gif_image.h"
-#include "graphic.h"
+#include "quickintro/gif/gif_image.h"
+#include "quickintro/win32/graphic.h"
+#include "quickintro/win32/win32_handles.h"
 
 namespace quickintro {
 
-using gif::DrawRect;
 using gif::TBitmap;
 using gif::TGIFImage;
 
@@ -25,7 +25,7 @@ inline constexpr const char* kGifClipboardFormatName = "GIF Image";
 
 // A picture file format the program can read: its file name extension, its
 // description and the picture class that reads it.
-struct PictureFileFormat {
+struct TPictureFileFormat {
   std::string Extension;
   std::string Description;
   std::string ClassName;
@@ -35,25 +35,13 @@ struct PictureFileFormat {
 // format "gif" and the clipboard format "GIF Image". Done once at program
 // start, before the window is created.
 void RegisterGIFImage();
-const std::vector<PictureFileFormat>& RegisteredPictureFormats();
+const std::vector<TPictureFileFormat>& RegisteredPictureFormats();
 // The system's number for "GIF Image"; 0 when it could not be registered.
 UINT GifClipboardFormat();
 
-// Draws decoded frames into a device context. The system bitmap of a frame
-// is made once, from its bitmap file, and kept with it.
-class DcCanvas final : public gif::TCanvas {
- public:
-  explicit DcCanvas(HDC dc) : dc_(dc) {}
-  void StretchDraw(const DrawRect& rect, const TBitmap& bitmap) override;
-  void TransparentStretchDraw(const DrawRect& rect, const TBitmap& bitmap, std::uint32_t transparentColor) override;
-
- private:
-  HDC dc_;
-};
-
-// The system bitmap kept with a decoded frame (made on first use; null for
-// an empty bitmap or when the system has no room for it).
-HBITMAP DeviceBitmapOf(const TBitmap& bitmap);
+// A true-colour system bitmap with the pixels of a decoded frame; null for
+// an empty bitmap or when the system has no room for it.
+UniqueBitmap MakeDeviceBitmap(const TBitmap& bitmap);
 
 // A bitmap file of 32 bits per pixel with the pixels of a system bitmap;
 // an empty bitmap when it cannot be read.
@@ -62,16 +50,23 @@ TBitmap BitmapFromHandle(HBITMAP handle);
 // The wizard's picture of class "TGIFImage": reads its stored data (with or
 // without the length in front) and decodes the shown frame at once, so a
 // damaged picture fails while the layout is read, not while it is painted.
-class GifGraphic final : public TGraphic {
+// Drawing asks the picture for that frame and draws it, through
+// TransparentStretch where it has a transparent colour; the frame's system
+// bitmap is made on the first draw and kept.
+class TGifGraphic final : public TGraphic {
  public:
-  explicit GifGraphic(const StoredPicture& picture);
+  explicit TGifGraphic(const TStoredPicture& picture);
   int PixelWidth() const override { return image_.PixelWidth(); }
   int PixelHeight() const override { return image_.PixelHeight(); }
   void DrawInto(HDC dc, const RECT& target) override;
   TGIFImage& Image() { return image_; }
 
  private:
+  HBITMAP DeviceBitmap(const TBitmap& frame);
+
   mutable TGIFImage image_;
+  UniqueBitmap device_;
+  const TBitmap* deviceOf_ = nullptr;  // the frame device_ was made from
 };
 
 // Loads a picture from the clipboard, which the caller has opened: the

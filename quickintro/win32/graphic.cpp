@@ -1,4 +1,4 @@
-#include "graphic.h"
+#include "quickintro/win32/graphic.h"
 
 #include <map>
 
@@ -21,7 +21,7 @@ void UnregisterGraphicClass(std::string_view className) {
   if (found != GraphicClasses().end()) GraphicClasses().erase(found);
 }
 
-std::unique_ptr<TGraphic> CreateGraphic(const StoredPicture& picture) {
+std::unique_ptr<TGraphic> CreateGraphic(const TStoredPicture& picture) {
   auto found = GraphicClasses().find(picture.ClassName);
   if (found == GraphicClasses().end()) return nullptr;
   return found->second(picture);

@@ -1,14 +1,14 @@
-#include "gif_picture.h"
+#include "quickintro/win32/gif_picture.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
-#include "bitmap_file.h"
-#include "graphic_error.h"
-#include "little_endian.h"
-#include "transparent_stretch.h"
-#include "win32_handles.h"
+#include "quickintro/gif/bitmap_file.h"
+#include "quickintro/gif/graphic_error.h"
+#include "quickintro/gif/little_endian.h"
+#include "quickintro/win32/transparent_stretch.h"
+#include "quickintro/win32/win32_handles.h"
 
 namespace quickintro {
 namespace {
@@ -19,24 +19,14 @@ using gif::SharedBytes;
 // Larger system bitmaps are not made: a damaged size must not take all memory.
 constexpr std::int64_t kMostDevicePixels = std::int64_t{1} << 26;
 
-// The system bitmap kept with a decoded frame.
-class GdiImage final : public TBitmap::DeviceImage {
+class TClipboardSession {
  public:
-  explicit GdiImage(HBITMAP handle) : handle_(handle) {}
-  HBITMAP Get() const { return handle_.Get(); }
-
- private:
-  UniqueBitmap handle_;
-};
-
-class ClipboardSession {
- public:
-  explicit ClipboardSession(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
-  ~ClipboardSession() {
+  explicit TClipboardSession(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+  ~TClipboardSession() {
     if (open_) CloseClipboard();
   }
-  ClipboardSession(const ClipboardSession&) = delete;
-  ClipboardSession& operator=(const ClipboardSession&) = delete;
+  TClipboardSession(const TClipboardSession&) = delete;
+  TClipboardSession& operator=(const TClipboardSession&) = delete;
   bool IsOpen() const { return open_; }
 
  private:
@@ -57,39 +47,47 @@ BITMAPINFO TrueColorInfo(LONG width, LONG height) {
 // The information header and colour table of a bitmap's file, copied to
 // storage aligned for BITMAPINFO.
 std::vector<std::uint32_t> AlignedBitmapInfo(const TBitmap& bitmap) {
-  const gif::BitmapLayout& layout = bitmap.Layout();
+  const gif::TBitmapLayout& layout = bitmap.Layout();
   const std::size_t size = layout.PixelOffset - layout.InfoOffset;
   std::vector<std::uint32_t> info((size + 3) / 4);
   std::memcpy(info.data(), bitmap.File().data() + layout.InfoOffset, size);
   return info;
 }
 
-std::vector<PictureFileFormat>& PictureFormatList() {
-  static std::vector<PictureFileFormat> formats;
+// A frame without a transparent colour: stretched into target as it is.
+void StretchOpaque(HDC dc, const RECT& target, HBITMAP frame, const RECT& source) {
+  UniqueMemoryDc picture(CreateCompatibleDC(dc));
+  if (!picture) return;
+  TSelectedObject selection(picture.Get(), frame);
+  const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
+  StretchBlt(dc, target.left, target.top, target.right - target.left, target.bottom - target.top, picture.Get(),
+             source.left, source.top, source.right - source.left, source.bottom - source.top, SRCCOPY);
+  if (oldMode) SetStretchBltMode(dc, oldMode);
+}
+
+std::vector<TPictureFileFormat>& PictureFormatList() {
+  static std::vector<TPictureFileFormat> formats;
   return formats;
 }
 
 }  // namespace
 
-HBITMAP DeviceBitmapOf(const TBitmap& bitmap) {
-  if (bitmap.Empty() || bitmap.Width() <= 0 || bitmap.Height() <= 0) return nullptr;
-  if (std::int64_t{bitmap.Width()} * bitmap.Height() > kMostDevicePixels) return nullptr;
-  if (const auto* kept = dynamic_cast<const GdiImage*>(bitmap.Device())) return kept->Get();
+UniqueBitmap MakeDeviceBitmap(const TBitmap& bitmap) {
+  if (bitmap.Empty() || bitmap.Width() <= 0 || bitmap.Height() <= 0) return {};
+  if (std::int64_t{bitmap.Width()} * bitmap.Height() > kMostDevicePixels) return {};
   const std::vector<std::uint32_t> info = AlignedBitmapInfo(bitmap);
   // True colour, so that every pixel of the transparent colour is left out
   // whatever index it came from, and drawing needs no palette.
   const BITMAPINFO target = TrueColorInfo(bitmap.Width(), bitmap.Height());
   void* bits = nullptr;
-  HBITMAP handle = CreateDIBSection(nullptr, &target, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!handle) return nullptr;
-  auto image = std::make_unique<GdiImage>(handle);
+  UniqueBitmap handle(CreateDIBSection(nullptr, &target, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!handle) return {};
   UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
   const std::uint8_t* pixels = bitmap.File().data() + bitmap.Layout().PixelOffset;
-  if (!dc || SetDIBits(dc.Get(), handle, 0, static_cast<UINT>(bitmap.Height()), pixels,
-                reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS) == 0)
-    return nullptr;
+  if (!dc || SetDIBits(dc.Get(), handle.Get(), 0, static_cast<UINT>(bitmap.Height()), pixels,
+                       reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS) == 0)
+    return {};
   GdiFlush();
-  bitmap.AttachDevice(std::move(image));
   return handle;
 }
 
@@ -109,27 +107,7 @@ TBitmap BitmapFromHandle(HBITMAP handle) {
   return TBitmap(std::move(file));
 }
 
-void DcCanvas::StretchDraw(const DrawRect& rect, const TBitmap& bitmap) {
-  HBITMAP handle = DeviceBitmapOf(bitmap);
-  if (!handle) return;
-  UniqueMemoryDc source(CreateCompatibleDC(dc_));
-  if (!source) return;
-  SelectedObject selection(source.Get(), handle);
-  const int oldMode = SetStretchBltMode(dc_, COLORONCOLOR);
-  StretchBlt(dc_, rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top, source.Get(), 0, 0,
-             bitmap.Width(), bitmap.Height(), SRCCOPY);
-  if (oldMode) SetStretchBltMode(dc_, oldMode);
-}
-
-void DcCanvas::TransparentStretchDraw(const DrawRect& rect, const TBitmap& bitmap, std::uint32_t transparentColor) {
-  HBITMAP handle = DeviceBitmapOf(bitmap);
-  if (!handle) return;
-  const RECT destination{rect.Left, rect.Top, rect.Right, rect.Bottom};
-  const RECT source{0, 0, bitmap.Width(), bitmap.Height()};
-  TransparentStretch(dc_, destination, handle, nullptr, source, transparentColor);
-}
-
-GifGraphic::GifGraphic(const StoredPicture& picture) {
+TGifGraphic::TGifGraphic(const TStoredPicture& picture) {
   SharedBytes data = picture.Data ? picture.Data : std::make_shared<const std::vector<std::uint8_t>>();
   std::span<const std::uint8_t> file(*data);
   // The layout reader may hand over the stored form (the length, then the
@@ -138,17 +116,29 @@ GifGraphic::GifGraphic(const StoredPicture& picture) {
   image_.ParseGif(std::move(data), file, true);
 }
 
-void GifGraphic::DrawInto(HDC dc, const RECT& target) {
+void TGifGraphic::DrawInto(HDC dc, const RECT& target) {
   // Called while a window paints: a picture that cannot be drawn shows
   // nothing rather than ending the program.
   try {
-    DcCanvas canvas(dc);
-    image_.DrawInto(canvas, DrawRect{target.left, target.top, target.right, target.bottom});
+    const gif::TShownFrame shown = image_.FrameToDraw();
+    HBITMAP frame = shown.Bitmap ? DeviceBitmap(*shown.Bitmap) : nullptr;
+    if (!frame) return;
+    const RECT source{0, 0, shown.Bitmap->Width(), shown.Bitmap->Height()};
+    if (shown.TransparentColor == clNone) StretchOpaque(dc, target, frame, source);
+    else TransparentStretch(dc, target, frame, nullptr, source, shown.TransparentColor);
   } catch (const std::exception&) {
   }
 }
 
-const std::vector<PictureFileFormat>& RegisteredPictureFormats() { return PictureFormatList(); }
+HBITMAP TGifGraphic::DeviceBitmap(const TBitmap& frame) {
+  if (deviceOf_ != &frame || !device_) {
+    device_ = MakeDeviceBitmap(frame);
+    deviceOf_ = &frame;
+  }
+  return device_.Get();
+}
+
+const std::vector<TPictureFileFormat>& RegisteredPictureFormats() { return PictureFormatList(); }
 
 UINT GifClipboardFormat() {
   static const UINT format = RegisterClipboardFormatA(kGifClipboardFormatName);
@@ -157,10 +147,10 @@ UINT GifClipboardFormat() {
 
 void RegisterGIFImage() {
   RegisterGraphicClass(kGifClassName,
-                       [](const StoredPicture& picture) { return std::make_unique<GifGraphic>(picture); });
+                       [](const TStoredPicture& picture) { return std::make_unique<TGifGraphic>(picture); });
   auto& formats = PictureFormatList();
   const bool known = std::any_of(formats.begin(), formats.end(),
-                                 [](const PictureFileFormat& format) { return format.Extension == kGifFileExtension; });
+                                 [](const TPictureFileFormat& format) { return format.Extension == kGifFileExtension; });
   if (!known) formats.push_back({kGifFileExtension, kGifFormatDescription, kGifClassName});
   GifClipboardFormat();
 }
@@ -183,7 +173,7 @@ void LoadFromClipboardFormat(TGIFImage& image, UINT format, HANDLE data, HPALETT
 }
 
 bool LoadFromClipboard(TGIFImage& image, HWND owner) {
-  ClipboardSession clipboard(owner);
+  TClipboardSession clipboard(owner);
   if (!clipboard.IsOpen()) return false;
   HANDLE bitmap = IsClipboardFormatAvailable(CF_BITMAP) ? GetClipboardData(CF_BITMAP) : nullptr;
   LoadFromClipboardFormat(image, CF_BITMAP, bitmap, nullptr);

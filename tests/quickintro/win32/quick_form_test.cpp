@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "dib_surface.h"
-#include "quick_form.h"
+#include "tests/quickintro/win32/dib_surface.h"
+#include "quickintro/win32/quick_form.h"
 
 namespace quickintro {
 namespace {
@@ -25,7 +25,7 @@ constexpr COLORREF kNoteYellow = RGB(0xFF, 0xFF, 0xCA);
 constexpr COLORREF kCardGrey = RGB(0xE7, 0xE7, 0xE7);
 
 // Records every write and can be told to fail.
-class RecordingRegistry : public RegistryWriter {
+class TRecordingRegistry : public TRegistryWriter {
  public:
   bool SetString(const std::string& key, const std::string& valueName, const std::string& value) override {
     Writes.push_back(key + "\\" + valueName + "=" + value);
@@ -42,7 +42,7 @@ std::string WindowText(HWND window) {
 }
 
 // The stored choice as the clock application reads it.
-class RegistryValue {
+class TRegistryValue {
  public:
   static std::string Read() {
     char value[16] = {};
@@ -55,16 +55,16 @@ class RegistryValue {
     if (type != REG_SZ || size != strlen(value) + 1) return "<wrong type or size>";
     return value;
   }
-  static void Write(const char* value) { Win32RegistryWriter().SetString(kOptionsKey, kChangeTrayClockValue, value); }
+  static void Write(const char* value) { TWin32RegistryWriter().SetString(kOptionsKey, kChangeTrayClockValue, value); }
   static void Remove() { RegDeleteKeyA(HKEY_CURRENT_USER, kOptionsKey); }
 };
 
 std::string CaptionEnding(const char* number) { return std::string("Quick Introduction to Zaradada Clock ") + number; }
 
-class QuickFormTest : public ::testing::Test {
+class TQuickFormTest : public ::testing::Test {
  public:
-  void Open(const char* commandLine, RegistryWriter* registry = nullptr) {
-    QuickFormOptions options;
+  void Open(const char* commandLine, TRegistryWriter* registry = nullptr) {
+    TQuickFormOptions options;
     options.CommandLine = commandLine;
     options.Registry = registry ? registry : &Registry;
     options.QuitOnDestroy = false;
@@ -134,13 +134,13 @@ class QuickFormTest : public ::testing::Test {
     EXPECT_FALSE(Checked(radios[!trayClock]) || Visible(frames[!trayClock])) << radios[!trayClock];
   }
 
-  struct Visit {
+  struct TVisit {
     int Page;
     const char* Number;
     bool BackEnabled, NextEnabled;
-    const char* Focus;// the focused button, or null where the focus stays
+    const char* Focus;  // the focused button, or null where the focus stays
   };
-  void ExpectAt(const Visit& v) {
+  void ExpectAt(const TVisit& v) {
     EXPECT_EQ(ShownPage(), v.Page);
     EXPECT_EQ(Form->Navigation().PageIndex(), v.Page);
     EXPECT_EQ(Caption(), CaptionEnding(v.Number));
@@ -155,14 +155,14 @@ class QuickFormTest : public ::testing::Test {
     EXPECT_EQ(Form->PageItems(v.Page).front()->Name(), "MainBkg");
   }
   // Presses Next through the table, then Back all the way, checking each stop.
-  void WalkThereAndBack(const std::vector<Visit>& forward, const std::vector<Visit>& backward) {
+  void WalkThereAndBack(const std::vector<TVisit>& forward, const std::vector<TVisit>& backward) {
     ExpectAt(forward.front());
     for (size_t i = 1; i < forward.size(); ++i) {
       SCOPED_TRACE("next to page " + std::to_string(forward[i].Page));
       Click("NextBtn");
       ExpectAt(forward[i]);
     }
-    for (const Visit& v : backward) {
+    for (const TVisit& v : backward) {
       SCOPED_TRACE("back to page " + std::to_string(v.Page));
       Click("BackBtn");
       ExpectAt(v);
@@ -171,7 +171,7 @@ class QuickFormTest : public ::testing::Test {
   // Renders a page with the window's own paint routine.
   COLORREF PagePixel(int page, int x, int y) { return RenderedPixels(page, {{x, y}}).front(); }
   std::vector<COLORREF> RenderedPixels(int page, const std::vector<POINT>& points) {
-    DibSurface surface(427, 272, 0);
+    TDibSurface surface(427, 272, 0);
     if (page < 0) SendMessageA(Form->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(surface.Dc()), PRF_CLIENT);
     else Form->PaintPage(surface.Dc(), page);
     std::vector<COLORREF> pixels;
@@ -188,13 +188,13 @@ class QuickFormTest : public ::testing::Test {
   }
 
   std::unique_ptr<TQuickForm> Form;
-  RecordingRegistry Registry;
+  TRecordingRegistry Registry;
   std::vector<std::string> Errors;
 };
 
 // ---- The window ----
 
-TEST_F(QuickFormTest, WindowShape) {
+TEST_F(TQuickFormTest, WindowShape) {
   Open(kNormal);
   HWND window = Form->Handle();
   RECT client;
@@ -213,7 +213,7 @@ TEST_F(QuickFormTest, WindowShape) {
   EXPECT_NE(SendMessageA(window, WM_GETICON, ICON_BIG, 0), 0);
 }
 
-TEST_F(QuickFormTest, ControlsWhereTheLayoutPutsThem) {
+TEST_F(TQuickFormTest, ControlsWhereTheLayoutPutsThem) {
   Open(kFirstRun);
   const struct {
     const char* Name;
@@ -245,22 +245,22 @@ TEST_F(QuickFormTest, ControlsWhereTheLayoutPutsThem) {
   EXPECT_EQ(GetParent(Window("uiTrayClock")), Form->PageWindow(1));
 }
 
-TEST_F(QuickFormTest, LayoutFaultsAreRefusedAndLeaveNoWindow) {
+TEST_F(TQuickFormTest, LayoutFaultsAreRefusedAndLeaveNoWindow) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   const struct {
     const char* Fault;
-    void (*Damage)(FormLayout&);
+    void (*Damage)(TFormLayout&);
   } kFaults[] = {
       {"a click bound to no handler",
-       [](FormLayout& layout) { layout.Items[layout.IndexOf("NextBtn")].Bindings[0].Handler = "NextButtonClick"; }},
-      {"no background picture", [](FormLayout& layout) { layout.Items[layout.IndexOf("MainBkg")].Name = "Other"; }},
-      {"no tray-clock radio", [](FormLayout& layout) { layout.Items[layout.IndexOf("uiTrayClock")].Name = "x"; }},
+       [](TFormLayout& layout) { layout.Items[layout.IndexOf("NextBtn")].Bindings[0].Handler = "NextButtonClick"; }},
+      {"no background picture", [](TFormLayout& layout) { layout.Items[layout.IndexOf("MainBkg")].Name = "Other"; }},
+      {"no tray-clock radio", [](TFormLayout& layout) { layout.Items[layout.IndexOf("uiTrayClock")].Name = "x"; }},
   };
   for (const auto& f : kFaults) {
     SCOPED_TRACE(f.Fault);
-    FormLayout layout = LoadLayoutResource(instance);
+    TFormLayout layout = LoadLayoutResource(instance);
     f.Damage(layout);
-    QuickFormOptions options;
+    TQuickFormOptions options;
     options.QuitOnDestroy = false;
     EXPECT_THROW(TQuickForm(instance, std::move(layout), std::move(options)), ELayoutError);
     EXPECT_EQ(FindWindowA("TQuickForm", nullptr), nullptr);
@@ -270,7 +270,7 @@ TEST_F(QuickFormTest, LayoutFaultsAreRefusedAndLeaveNoWindow) {
 
 // The taskbar shows the application's title; the window keeps its numbered
 // caption. What reaches the taskbar's window goes to the wizard.
-TEST_F(QuickFormTest, TaskbarShowsTheApplicationTitle) {
+TEST_F(TQuickFormTest, TaskbarShowsTheApplicationTitle) {
   Open(kFirstRun);
   HWND taskbar = GetWindow(Form->Handle(), GW_OWNER);
   ASSERT_NE(taskbar, nullptr);
@@ -294,7 +294,7 @@ TEST_F(QuickFormTest, TaskbarShowsTheApplicationTitle) {
 
 // ---- Mode and navigation ----
 
-TEST_F(QuickFormTest, FirstRunNavigation) {
+TEST_F(TQuickFormTest, FirstRunNavigation) {
   Open(kFirstRun);
   WalkThereAndBack(
       {{0, "1/8", false, true, "NextBtn"}, {1, "2/8", true, true, "NextBtn"}, {2, "3/8", true, true, "NextBtn"},
@@ -305,7 +305,7 @@ TEST_F(QuickFormTest, FirstRunNavigation) {
        {0, "1/8", false, true, "NextBtn"}});
 }
 
-TEST_F(QuickFormTest, NormalNavigationSkipsSelectTrayAndCriticalDays) {
+TEST_F(TQuickFormTest, NormalNavigationSkipsSelectTrayAndCriticalDays) {
   Open(kNormal);
   WalkThereAndBack(
       {{0, "1/6", false, true, "NextBtn"}, {2, "2/6", true, true, "NextBtn"}, {3, "3/6", true, true, nullptr},
@@ -314,7 +314,7 @@ TEST_F(QuickFormTest, NormalNavigationSkipsSelectTrayAndCriticalDays) {
        {2, "2/6", true, true, nullptr},     {0, "1/6", false, true, "NextBtn"}});
 }
 
-TEST_F(QuickFormTest, PageChangesBringTheWindowToTheForeground) {
+TEST_F(TQuickFormTest, PageChangesBringTheWindowToTheForeground) {
   Open(kNormal);
   HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
                                GetModuleHandleA(nullptr), nullptr);
@@ -328,7 +328,7 @@ TEST_F(QuickFormTest, PageChangesBringTheWindowToTheForeground) {
 
 // ---- Keyboard ----
 
-TEST_F(QuickFormTest, EnterPressesNextAndTabMovesOn) {
+TEST_F(TQuickFormTest, EnterPressesNextAndTabMovesOn) {
   Open(kNormal);
   ASSERT_EQ(GetFocus(), Window("NextBtn"));
   PressKey(VK_RETURN);
@@ -346,7 +346,7 @@ TEST_F(QuickFormTest, EnterPressesNextAndTabMovesOn) {
 
 // Enter on a radio button presses Next; the radio's page goes, and the
 // keyboard must still reach the buttons.
-TEST_F(QuickFormTest, KeysStillWorkAfterTheFocusedRadioGoesOutOfSight) {
+TEST_F(TQuickFormTest, KeysStillWorkAfterTheFocusedRadioGoesOutOfSight) {
   Open(kFirstRun);
   Click("NextBtn");
   SetFocus(Window("uiTrayClock"));
@@ -357,18 +357,18 @@ TEST_F(QuickFormTest, KeysStillWorkAfterTheFocusedRadioGoesOutOfSight) {
   EXPECT_EQ(ShownPage(), 3);
 }
 
-TEST_F(QuickFormTest, EscapeAndEveryCloseRouteCloseAndStore) {
+TEST_F(TQuickFormTest, EscapeAndEveryCloseRouteCloseAndStore) {
   const struct {
     const char* How;
-    void (*Close)(QuickFormTest*);
+    void (*Close)(TQuickFormTest*);
   } kRoutes[] = {
-      {"Escape", [](QuickFormTest* t) { t->PressKey(VK_ESCAPE); }},
-      {"Close button", [](QuickFormTest* t) { t->Click("CloseButton"); }},
-      {"Enter on the close button", [](QuickFormTest* t) {
+      {"Escape", [](TQuickFormTest* t) { t->PressKey(VK_ESCAPE); }},
+      {"Close button", [](TQuickFormTest* t) { t->Click("CloseButton"); }},
+      {"Enter on the close button", [](TQuickFormTest* t) {
          SetFocus(t->Window("CloseButton"));
          t->PressKey(VK_RETURN);
        }},
-      {"system menu", [](QuickFormTest* t) { SendMessageA(t->Form->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+      {"system menu", [](TQuickFormTest* t) { SendMessageA(t->Form->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
   };
   for (const auto& route : kRoutes) {
     SCOPED_TRACE(route.How);
@@ -386,7 +386,7 @@ TEST_F(QuickFormTest, EscapeAndEveryCloseRouteCloseAndStore) {
 // On the choice page the keys move the focus as in a dialog: Tab enters the
 // two clocks at the chosen one, the arrow keys move within them, and the
 // choice and its frame follow the focus there.
-TEST_F(QuickFormTest, KeysOnTheChoicePage) {
+TEST_F(TQuickFormTest, KeysOnTheChoicePage) {
   Open(kFirstRun);
   Click("NextBtn");
   ASSERT_EQ(GetFocus(), Window("NextBtn"));
@@ -426,7 +426,7 @@ BOOL CALLBACK NoteWindowInGroup(HWND child, LPARAM continuing) {
 // Windows ends a group at the next window that starts one, in whatever order
 // it walks the pages; so every window but the second clock starts a group,
 // and the two clocks are a group of their own however the walk goes.
-TEST_F(QuickFormTest, OnlyTheTwoClocksShareAGroup) {
+TEST_F(TQuickFormTest, OnlyTheTwoClocksShareAGroup) {
   Open(kFirstRun);
   std::vector<HWND> continuing;
   EnumChildWindows(Form->Handle(), NoteWindowInGroup, reinterpret_cast<LPARAM>(&continuing));
@@ -435,19 +435,19 @@ TEST_F(QuickFormTest, OnlyTheTwoClocksShareAGroup) {
 
 // A first run without a mouse: Enter to the choice, Tab into it, an arrow to
 // the floating clock, Escape to close; the clock application reads "0".
-TEST_F(QuickFormTest, FirstRunByKeyboardAloneStoresTheFloatingClock) {
-  Win32RegistryWriter registry;
-  RegistryValue::Write("7");
+TEST_F(TQuickFormTest, FirstRunByKeyboardAloneStoresTheFloatingClock) {
+  TWin32RegistryWriter registry;
+  TRegistryValue::Write("7");
   Open(kFirstRun, &registry);
   for (WPARAM key : {VK_RETURN, VK_TAB, VK_TAB, VK_LEFT, VK_ESCAPE}) PressKey(key);
   EXPECT_EQ(Form->Handle(), nullptr);
-  EXPECT_EQ(RegistryValue::Read(), "0");
-  RegistryValue::Remove();
+  EXPECT_EQ(TRegistryValue::Read(), "0");
+  TRegistryValue::Remove();
 }
 
 // ---- The clock-mode choice ----
 
-TEST_F(QuickFormTest, PicturesAndRadioButtonsChooseAndTheFramesFollow) {
+TEST_F(TQuickFormTest, PicturesAndRadioButtonsChooseAndTheFramesFollow) {
   const auto expectTray = [this] { ExpectChoice(true); };
   const auto expectFloating = [this] { ExpectChoice(false); };
   Open(kFirstRun);
@@ -472,7 +472,7 @@ TEST_F(QuickFormTest, PicturesAndRadioButtonsChooseAndTheFramesFollow) {
   expectTray();
 }
 
-TEST_F(QuickFormTest, ChoiceItemsShowThePointingHand) {
+TEST_F(TQuickFormTest, ChoiceItemsShowThePointingHand) {
   Open(kFirstRun);
   HCURSOR hand = LoadCursorA(GetModuleHandleA(nullptr), "VIDUVIDIVA");
   ASSERT_NE(hand, nullptr);
@@ -488,38 +488,38 @@ TEST_F(QuickFormTest, ChoiceItemsShowThePointingHand) {
 
 // ---- The registry ----
 
-TEST_F(QuickFormTest, ClosingStoresTheChoiceInFirstRunMode) {
-  Win32RegistryWriter registry;
+TEST_F(TQuickFormTest, ClosingStoresTheChoiceInFirstRunMode) {
+  TWin32RegistryWriter registry;
   const struct {
     const char* How;
-    void (*Choose)(QuickFormTest*);
+    void (*Choose)(TQuickFormTest*);
     const char* Stored;
     bool Normal = false;
   } kCases[] = {
-      {"floating clock picture", [](QuickFormTest* t) { t->Click("NextBtn"); t->ClickPageAt(1, 250, 40); }, "0"},
+      {"floating clock picture", [](TQuickFormTest* t) { t->Click("NextBtn"); t->ClickPageAt(1, 250, 40); }, "0"},
       {"floating clock radio, then on to the last page",
-       [](QuickFormTest* t) {
+       [](TQuickFormTest* t) {
          t->Click("NextBtn");
          t->Click("uiDesktopClock");
          for (int i = 0; i < 6; ++i) t->Click("NextBtn");
        },
        "0"},
-      {"normal mode leaves the registry alone", [](QuickFormTest* t) { t->Click("NextBtn"); }, "7", true},
+      {"normal mode leaves the registry alone", [](TQuickFormTest* t) { t->Click("NextBtn"); }, "7", true},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.How);
-    RegistryValue::Write("7");
+    TRegistryValue::Write("7");
     Open(c.Normal ? kNormal : kFirstRun, &registry);
     c.Choose(this);
     Click("CloseButton");
     EXPECT_EQ(Form->Handle(), nullptr);
-    EXPECT_EQ(RegistryValue::Read(), c.Stored);
+    EXPECT_EQ(TRegistryValue::Read(), c.Stored);
     Form.reset();
   }
-  RegistryValue::Remove();
+  TRegistryValue::Remove();
 }
 
-TEST_F(QuickFormTest, FailedWriteIsShownAndTheWindowStays) {
+TEST_F(TQuickFormTest, FailedWriteIsShownAndTheWindowStays) {
   Registry.Fail = true;
   Open(kFirstRun);
   Click("CloseButton");
@@ -535,15 +535,15 @@ TEST_F(QuickFormTest, FailedWriteIsShownAndTheWindowStays) {
   EXPECT_EQ(Registry.Writes.size(), 3u);
 }
 
-TEST_F(QuickFormTest, RealWriterReportsAFailedWrite) {
+TEST_F(TQuickFormTest, RealWriterReportsAFailedWrite) {
   // A root key that is no key makes both the create and the write fail.
-  Win32RegistryWriter broken(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x7FFF0000)));
+  TWin32RegistryWriter broken(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x7FFF0000)));
   EXPECT_FALSE(broken.SetString(kOptionsKey, kChangeTrayClockValue, "1"));
 }
 
 // ---- Rendered pixels ----
 
-TEST_F(QuickFormTest, EveryPageHasItsBlackBorder) {
+TEST_F(TQuickFormTest, EveryPageHasItsBlackBorder) {
   Open(kFirstRun);
   for (int page = 0; page < 8; ++page) {
     SCOPED_TRACE("page " + std::to_string(page));
@@ -555,12 +555,12 @@ TEST_F(QuickFormTest, EveryPageHasItsBlackBorder) {
 
 // A note box lies above its shadow: the box's fill and outline, then a black
 // rim 2 pixels wide on the right and 3 high at the bottom.
-TEST_F(QuickFormTest, NoteBoxesCastTheirShadow) {
+TEST_F(TQuickFormTest, NoteBoxesCastTheirShadow) {
   Open(kFirstRun);
   const struct {
     int Page;
-    RECT Box;// Shape1 and friends, right and bottom exclusive
-    RECT Shadow;// their black shapes
+    RECT Box;  // Shape1 and friends, right and bottom exclusive
+    RECT Shadow;  // their black shapes
   } kNotes[] = {
       {2, {9, 9, 301, 60}, {12, 12, 303, 63}},     {3, {137, 9, 376, 58}, {143, 11, 378, 61}},
       {4, {15, 131, 261, 189}, {18, 135, 263, 192}}, {5, {153, 113, 383, 194}, {156, 117, 385, 197}},
@@ -581,7 +581,7 @@ TEST_F(QuickFormTest, NoteBoxesCastTheirShadow) {
   }
 }
 
-TEST_F(QuickFormTest, ChosenCardCarriesTheLoweredFrame) {
+TEST_F(TQuickFormTest, ChosenCardCarriesTheLoweredFrame) {
   Open(kFirstRun);
   COLORREF shadow = GetSysColor(COLOR_BTNSHADOW), highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
   // Tray clock chosen: TrBevel's rim shows left (beside the card and the
@@ -596,14 +596,14 @@ TEST_F(QuickFormTest, ChosenCardCarriesTheLoweredFrame) {
             (std::vector<COLORREF>{shadow, shadow, highlight, highlight}));
 }
 
-TEST_F(QuickFormTest, EtchedFrameAroundTheNotebook) {
+TEST_F(TQuickFormTest, EtchedFrameAroundTheNotebook) {
   Open(kNormal);
   COLORREF shadow = GetSysColor(COLOR_BTNSHADOW), highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
   EXPECT_EQ(RenderedPixels(-1, {{15, 100}, {100, 15}, {407, 100}, {100, 222}, {16, 100}, {14, 100}}),
             (std::vector<COLORREF>{shadow, shadow, highlight, highlight, highlight, GetSysColor(COLOR_BTNFACE)}));
 }
 
-TEST_F(QuickFormTest, LabelsDrawTheirTextInTheirColour) {
+TEST_F(TQuickFormTest, LabelsDrawTheirTextInTheirColour) {
   Open(kFirstRun);
   EXPECT_GT(CountPixels(0, {4, 99, 387, 131}, RGB(255, 255, 255)), 200);  // Label10, white heading
   EXPECT_GT(CountPixels(0, {279, 183, 386, 196}, kNoteYellow), 50);      // Label8, the hint
@@ -614,9 +614,9 @@ TEST_F(QuickFormTest, LabelsDrawTheirTextInTheirColour) {
 
 // Fills its rectangle with a colour made from the stored GIF's size, so each
 // picture shows where it is drawn and which one lies on top.
-class SolidGraphic : public TGraphic {
+class TSolidGraphic : public TGraphic {
  public:
-  explicit SolidGraphic(const StoredPicture& picture) {
+  explicit TSolidGraphic(const TStoredPicture& picture) {
     const std::vector<uint8_t>& gif = *picture.Data;
     width_ = gif.at(6) | gif.at(7) << 8;
     height_ = gif.at(8) | gif.at(9) << 8;
@@ -634,20 +634,20 @@ class SolidGraphic : public TGraphic {
   int width_ = 0, height_ = 0;
 };
 
-class QuickFormPictureTest : public QuickFormTest {
+class TQuickFormPictureTest : public TQuickFormTest {
  public:
   void SetUp() override {
-    RegisterGraphicClass("TGIFImage", [](const StoredPicture& p) { return std::make_unique<SolidGraphic>(p); });
+    RegisterGraphicClass("TGIFImage", [](const TStoredPicture& p) { return std::make_unique<TSolidGraphic>(p); });
   }
   void TearDown() override {
-    QuickFormTest::TearDown();
+    TQuickFormTest::TearDown();
     UnregisterGraphicClass("TGIFImage");
   }
 };
 
-TEST_F(QuickFormPictureTest, PicturesDrawnInStackingOrderAndClippedByTheirItem) {
+TEST_F(TQuickFormPictureTest, PicturesDrawnInStackingOrderAndClippedByTheirItem) {
   Open(kFirstRun);
-  const COLORREF background = SolidGraphic::ColorFor(393, 210);
+  const COLORREF background = TSolidGraphic::ColorFor(393, 210);
   const struct {
     int Page, X, Y;
     COLORREF Expected;
@@ -655,22 +655,22 @@ TEST_F(QuickFormPictureTest, PicturesDrawnInStackingOrderAndClippedByTheirItem) 
   } kPoints[] = {
       {0, 389, 204, background, "MainBkg beneath all, cut by the page"},
       {0, 390, 204, kBlack, "the page border over MainBkg"},
-      {0, 100, 30, SolidGraphic::ColorFor(259, 59), "WelcomeBkg over MainBkg"},
-      {2, 200, 190, SolidGraphic::ColorFor(179, 207), "Image4 over Image1"},
-      {2, 50, 190, SolidGraphic::ColorFor(391, 29), "Image1 beside Image4"},
+      {0, 100, 30, TSolidGraphic::ColorFor(259, 59), "WelcomeBkg over MainBkg"},
+      {2, 200, 190, TSolidGraphic::ColorFor(179, 207), "Image4 over Image1"},
+      {2, 50, 190, TSolidGraphic::ColorFor(391, 29), "Image1 beside Image4"},
       {2, 150, 40, kNoteYellow, "the note box over Image4"},
-      {3, 240, 100, SolidGraphic::ColorFor(241, 138), "Image7's last column inside its item"},
-      {5, 1, 1, SolidGraphic::ColorFor(204, 196), "Image3 reaching past the page's corner"},
-      {7, 389, 50, SolidGraphic::ColorFor(370, 112), "Image6 reaching past the page's right edge"},
+      {3, 240, 100, TSolidGraphic::ColorFor(241, 138), "Image7's last column inside its item"},
+      {5, 1, 1, TSolidGraphic::ColorFor(204, 196), "Image3 reaching past the page's corner"},
+      {7, 389, 50, TSolidGraphic::ColorFor(370, 112), "Image6 reaching past the page's right edge"},
   };
   for (const auto& p : kPoints) EXPECT_EQ(PagePixel(p.Page, p.X, p.Y), p.Expected) << p.Why;
   // Image7's item is one column narrower than its picture: the column
   // beyond shows what lies beneath.
   EXPECT_EQ(PagePixel(3, 241, 100), PagePixel(3, 241, 65));
-  EXPECT_NE(PagePixel(3, 241, 100), SolidGraphic::ColorFor(241, 138));
+  EXPECT_NE(PagePixel(3, 241, 100), TSolidGraphic::ColorFor(241, 138));
 }
 
-TEST_F(QuickFormPictureTest, AutoSizePicturesCatchClicksOverTheirPicture) {
+TEST_F(TQuickFormPictureTest, AutoSizePicturesCatchClicksOverTheirPicture) {
   Open(kFirstRun);
   Click("NextBtn");
   ClickPageAt(1, 357, 90);  // the bottom-right pixel of DesktopClockImg
@@ -679,12 +679,12 @@ TEST_F(QuickFormPictureTest, AutoSizePicturesCatchClicksOverTheirPicture) {
   EXPECT_TRUE(Checked("uiTrayClock"));
 }
 
-TEST_F(QuickFormTest, APictureThatCannotBeReadStopsTheWindow) {
-  RegisterGraphicClass("TGIFImage", [](const StoredPicture&) -> std::unique_ptr<TGraphic> {
+TEST_F(TQuickFormTest, APictureThatCannotBeReadStopsTheWindow) {
+  RegisterGraphicClass("TGIFImage", [](const TStoredPicture&) -> std::unique_ptr<TGraphic> {
     throw std::runtime_error("damaged picture");
   });
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  QuickFormOptions options;
+  TQuickFormOptions options;
   options.QuitOnDestroy = false;
   EXPECT_THROW(TQuickForm(instance, LoadLayoutResource(instance), std::move(options)), std::runtime_error);
   EXPECT_EQ(FindWindowA("TQuickForm", nullptr), nullptr);

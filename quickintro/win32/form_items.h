@@ -8,14 +8,14 @@
 #include <utility>
 #include <vector>
 
-#include "form_layout.h"
-#include "graphic.h"
-#include "win32_handles.h"
+#include "quickintro/form_layout.h"
+#include "quickintro/win32/graphic.h"
+#include "quickintro/win32/win32_handles.h"
 
 namespace quickintro {
 
-struct FormItem {
-  const LayoutItem* Layout = nullptr;
+struct TFormItem {
+  const TLayoutItem* Layout = nullptr;
   RECT Bounds{};          // in the parent's client area (a page for page items)
   bool Visible = true;
   bool Checked = false;   // radio buttons
@@ -27,36 +27,33 @@ struct FormItem {
   UniqueBrush Background; // controls with a colour of their own
 
   const std::string& Name() const { return Layout->Name; }
-  ItemKind Kind() const { return Layout->Kind; }
+  TItemKind Kind() const { return Layout->Kind; }
   bool IsDrawn() const;  // painted by its parent rather than a window
   bool IsControl() const { return Kind() == ikButton || Kind() == ikRadioButton; }
 };
 
 // Fonts of the layout, created once each. MS Sans Serif is used where the
 // system has it, a close substitute where it does not.
-class FontCache {
+class TFontCache {
  public:
-  HFONT Get(const LayoutFont& font);
+  HFONT Get(const TLayoutFont& font);
 
  private:
-  std::vector<std::pair<LayoutFont, UniqueFont>> fonts_;
+  std::vector<std::pair<TLayoutFont, UniqueFont>> fonts_;
 };
 
 // The face used for a layout face name.
 std::string FaceOnThisSystem(const std::string& face);
 
-// A stored colour value as a GDI colour (system colours resolved).
-COLORREF ResolveColor(uint32_t color);
-
 // Paints one drawn item onto its parent's device context.
-void PaintDrawnItem(HDC dc, const FormItem& item, FontCache& fonts);
+void PaintDrawnItem(HDC dc, const TFormItem& item, TFontCache& fonts);
 
 // Paints a page: its colour, then the drawn items bottom first.
-void PaintPageItems(HDC dc, const RECT& pageRect, COLORREF pageColor, const std::vector<FormItem*>& stacking,
-                    FontCache& fonts);
+void PaintPageItems(HDC dc, const RECT& pageRect, COLORREF pageColor, const std::vector<TFormItem*>& stacking,
+                    TFontCache& fonts);
 
 // The item's rectangle as it catches the mouse and clips its drawing: an
 // auto-size picture takes its graphic's size.
-RECT ItemRect(const FormItem& item);
+RECT ItemRect(const TFormItem& item);
 
 }  // namespace quickintro
