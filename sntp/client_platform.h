@@ -2,8 +2,9 @@
 // What the SNTP client takes from the platform, behind small interfaces so
 // that the client itself makes no platform call: its two datagram ports, its
 // exchange timer, this host's addresses and the address resolver, the
-// counter and the clock, and the request stamps. The library gives it Winsock sockets and
-// the system's clocks (system_platform.h); tests give it fakes.
+// counter and the clock, and the request stamps. The library gives it
+// Winsock sockets and the system's clocks (win32/system_platform.h); tests
+// give it fakes.
 #include <cstdint>
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 // The text of the library's log, "sntp.log": where it lives and how a line
-// reads. Writing the file is the platform's part (log_file.h).
+// reads. Writing the file is the platform's part (win32/log_file.h).
 #include <string>
 #include <string_view>
 

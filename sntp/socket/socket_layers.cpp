@@ -1,7 +1,7 @@
 // The optional layers over the socket. As the library uses them they are
 // inactive, and each override passes straight to the socket's behaviour.
-#include "sntp/socket/message_window.h"
 #include "sntp/socket/wsocket.h"
+#include "sntp/win32/message_window.h"
 
 namespace sntp {
 

@@ -3,8 +3,8 @@
 // socket. No exception leaves the window procedure.
 #include <stdexcept>
 
-#include "sntp/socket/message_window.h"
 #include "sntp/socket/wsocket.h"
+#include "sntp/win32/message_window.h"
 
 namespace sntp {
 

@@ -1,7 +1,7 @@
 #include "sntp/socket/winsock_api.h"
 
 #include "sntp/socket/socket_exception.h"
-#include "sntp/socket/win32_handles.h"
+#include "sntp/win32/handles.h"
 
 namespace sntp {
 

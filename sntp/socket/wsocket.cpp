@@ -8,8 +8,8 @@
 #include <cstdio>
 
 #include "sntp/socket/resolve.h"
-#include "sntp/socket/message_window.h"
 #include "sntp/socket/winsock_api.h"
+#include "sntp/win32/message_window.h"
 
 namespace sntp {
 namespace {

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "sntp/component.h"
-#include "sntp/socket/message_window.h"
 #include "sntp/socket/send_buffer.h"
 #include "sntp/socket/socket_exception.h"
+#include "sntp/win32/message_window.h"
 
 namespace sntp {
 

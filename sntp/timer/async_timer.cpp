@@ -28,7 +28,7 @@ void TAsyncTimerEvent::operator()(TAsyncTimer* sender) const {
   if (handler) (*handler)(sender);
 }
 
-TAsyncTimer::TAsyncTimer(TimerClock& clock) : clock_(clock) {
+TAsyncTimer::TAsyncTimer(TTimerClock& clock) : clock_(clock) {
   eventTaker_ = StartTimerThread(&TAsyncTimer::RunEventTaker, eventPriority_,
                                  "Timer event taker thread creation error");
   try {
@@ -108,7 +108,7 @@ void TAsyncTimer::FireOverrun() { OnOverrun(this); }
 void TAsyncTimer::RunTicking() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    clock_.WaitUntil(lock, tickingWake_, TimerClock::TimePoint::max(),
+    clock_.WaitUntil(lock, tickingWake_, TTimerClock::TimePoint::max(),
                      [this] { return enabled_ || tickingStopRequested_; });
     if (tickingStopRequested_ || !TickWhileEnabled(lock)) return;
   }
@@ -122,7 +122,7 @@ bool TAsyncTimer::TickWhileEnabled(std::unique_lock<std::mutex>& lock) {
   const auto interrupted = [this, enabling] {
     return tickingStopRequested_ || !enabled_ || enablings_ != enabling;
   };
-  TimerClock::TimePoint deadline = clock_.Now();
+  TTimerClock::TimePoint deadline = clock_.Now();
   for (;;) {
     const std::int32_t interval = interval_.load();
     if (interval <= 0) return false;
@@ -135,11 +135,11 @@ bool TAsyncTimer::TickWhileEnabled(std::unique_lock<std::mutex>& lock) {
 
 // Keeps to the interval's grid; after a stall the grid restarts from now
 // rather than delivering the missed ticks in a burst.
-TimerClock::TimePoint TAsyncTimer::NextDeadline(TimerClock::TimePoint previous,
+TTimerClock::TimePoint TAsyncTimer::NextDeadline(TTimerClock::TimePoint previous,
                                                 std::int32_t interval) const {
   const std::chrono::milliseconds length(interval);
-  const TimerClock::TimePoint next = previous + length;
-  const TimerClock::TimePoint now = clock_.Now();
+  const TTimerClock::TimePoint next = previous + length;
+  const TTimerClock::TimePoint now = clock_.Now();
   return next > now ? next : now + length;
 }
 
@@ -161,7 +161,7 @@ void TAsyncTimer::Tick(std::unique_lock<std::mutex>& lock) {
 void TAsyncTimer::RunEventTaker() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    clock_.WaitUntil(lock, eventWake_, TimerClock::TimePoint::max(),
+    clock_.WaitUntil(lock, eventWake_, TTimerClock::TimePoint::max(),
                      [this] { return tickPending_ || stopRequested_; });
     if (stopRequested_) return;
     tickPending_ = false;

@@ -52,7 +52,7 @@ class TAsyncTimer {
   static constexpr std::uint8_t kDefaultEventPriority = 4;  // above normal
 
   // A disabled timer with both threads waiting. Throws EAsyncTimerError.
-  explicit TAsyncTimer(TimerClock& clock = SystemTimerClock());
+  explicit TAsyncTimer(TTimerClock& clock = SystemTimerClock());
   virtual ~TAsyncTimer();
 
   TAsyncTimer(const TAsyncTimer&) = delete;
@@ -89,11 +89,11 @@ class TAsyncTimer {
   void RunGuarded(void (TAsyncTimer::*step)()) noexcept;
   void RunTicking();
   bool TickWhileEnabled(std::unique_lock<std::mutex>& lock);
-  TimerClock::TimePoint NextDeadline(TimerClock::TimePoint previous, std::int32_t interval) const;
+  TTimerClock::TimePoint NextDeadline(TTimerClock::TimePoint previous, std::int32_t interval) const;
   void Tick(std::unique_lock<std::mutex>& lock);
   void RunEventTaker();
 
-  TimerClock& clock_;
+  TTimerClock& clock_;
   const std::uint8_t timerPriority_ = kDefaultTimerPriority;
   const std::uint8_t eventPriority_ = kDefaultEventPriority;
   std::atomic<std::int32_t> interval_{kDefaultInterval};

@@ -3,7 +3,7 @@
 namespace sntp {
 namespace {
 
-class SteadyTimerClock final : public TimerClock {
+class TSteadyTimerClock final : public TTimerClock {
  public:
   TimePoint Now() const override { return std::chrono::steady_clock::now(); }
 
@@ -19,8 +19,8 @@ class SteadyTimerClock final : public TimerClock {
 
 }  // namespace
 
-TimerClock& SystemTimerClock() {
-  static SteadyTimerClock clock;
+TTimerClock& SystemTimerClock() {
+  static TSteadyTimerClock clock;
   return clock;
 }
 

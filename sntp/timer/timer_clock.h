@@ -10,12 +10,12 @@
 
 namespace sntp {
 
-class TimerClock {
+class TTimerClock {
  public:
   using TimePoint = std::chrono::steady_clock::time_point;
   using Ready = std::function<bool()>;
 
-  virtual ~TimerClock() = default;
+  virtual ~TTimerClock() = default;
 
   virtual TimePoint Now() const = 0;
 
@@ -34,6 +34,6 @@ class TimerClock {
 };
 
 // The system's monotonic clock, shared by every timer not given another one.
-TimerClock& SystemTimerClock();
+TTimerClock& SystemTimerClock();
 
 }  // namespace sntp

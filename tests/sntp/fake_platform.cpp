@@ -1,9 +1,9 @@
-#include "fake_platform.h"
+#include "tests/sntp/fake_platform.h"
 
 #include <algorithm>
 #include <stdexcept>
 
-#include "socket/fake_name_services.h"
+#include "tests/sntp/socket/fake_name_services.h"
 
 namespace sntp::test {
 
@@ -83,7 +83,6 @@ std::unique_ptr<TDatagramPort> TFakePlatform::CreatePort() {
 }
 
 std::unique_ptr<TExchangeTimer> TFakePlatform::CreateTimer(int32_t intervalMs, std::function<void()> onTimeout) {
-  TimerIntervals.push_back(intervalMs);
   if (RefuseTimer) throw std::runtime_error("no threads for a timer");
   auto timer = std::make_unique<TFakeTimer>(*this);
   Timer = timer.get();
@@ -97,7 +96,7 @@ uint32_t TFakePlatform::ResolveAddress(const std::string& text) {
 }
 
 uint64_t TFakePlatform::RandomStamp() {
-  if (Stamps.empty()) return kFixedStamp;
+  if (Stamps.empty()) return kRequestStamp;
   const uint64_t stamp = Stamps.front();
   Stamps.pop_front();
   return stamp;

@@ -2,7 +2,8 @@
 // A platform for the SNTP client in memory: ports that log what the client
 // does with them and hand it the datagrams a test delivers, a timer the test
 // fires, this host's addresses, a microsecond counter and a local time the
-// test sets, and a fixed request stamp.
+// test sets, and the request stamps (kRequestStamp once the test's are
+// used up).
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -11,6 +12,7 @@
 
 #include "sntp/client_platform.h"
 #include "sntp/sntp_packet.h"
+#include "tests/sntp/reply_builder.h"
 
 namespace sntp::test {
 
@@ -81,22 +83,18 @@ class TFakePlatform final : public TClientPlatform {
   std::vector<std::string> Addresses = {"10.0.0.5"};
   int64_t Counter = 1000000;
   TLocalDateTime Now;
-  std::deque<uint64_t> Stamps;  // handed out first, then the fixed stamp
+  std::deque<uint64_t> Stamps;  // handed out first, then kRequestStamp
   bool RefuseTimer = false;
 
   // Live ports in the order made (the client's SendSocket first), and how
-  // many were ever made; the live timer and the intervals of every timer made.
+  // many were ever made; the live timer.
   std::vector<TFakePort*> Ports;
   int PortsMade = 0;
   TFakeTimer* Timer = nullptr;
-  std::vector<int32_t> TimerIntervals;
 
  private:
   std::function<void()> onTimeout_;
 };
-
-// The stamp the platform hands out once its Stamps are used up.
-constexpr uint64_t kFixedStamp = 0x1122334455667788ull;
 
 // Dotted text to an address in network byte order.
 uint32_t DottedToAddress(const std::string& text);

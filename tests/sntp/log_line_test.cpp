@@ -7,19 +7,19 @@ namespace sntp {
 namespace {
 
 TEST(LogLine, DayMonthTimeThreeBlanksMessageCrLf) {
-  struct Case { TLocalDateTime Now; const char* Separator; const char* Message; const char* Line; };
-  const Case cases[] = {
+  struct TCase { TLocalDateTime Now; const char* Separator; const char* Message; const char* Line; };
+  const TCase cases[] = {
       {{2026, 12, 6, 14, 5, 9, 999}, ":", "SNTP Object is created",
        "06.12 14:05:09   SNTP Object is created\r\n"},
       {{2027, 1, 31, 0, 0, 0, 0}, ".", "Querying pool", "31.01 00.00.00   Querying pool\r\n"},
       {{2027, 7, 4, 23, 59, 58, 0}, " h ", "", "04.07 23 h 59 h 58   \r\n"},
   };
-  for (const Case& c : cases) EXPECT_EQ(FormatLogLine(c.Now, c.Separator, c.Message), c.Line);
+  for (const TCase& c : cases) EXPECT_EQ(FormatLogLine(c.Now, c.Separator, c.Message), c.Line);
 }
 
 TEST(LogFile, LivesBesideTheExecutable) {
-  struct Case { const char16_t* Executable; const char16_t* Log; };
-  const Case cases[] = {
+  struct TCase { const char16_t* Executable; const char16_t* Log; };
+  const TCase cases[] = {
       {u"C:\\Program Files\\Clock\\clock.exe", u"C:\\Program Files\\Clock\\sntp.log"},
       {u"C:\\clock.exe", u"C:\\sntp.log"},
       {u"C:clock.exe", u"C:sntp.log"},
@@ -33,7 +33,7 @@ TEST(LogFile, LivesBesideTheExecutable) {
        u"D:\\\u038F\u03C1\u03B1-\u0427\u0430\u0441\u044B\\sntp.log"},
       {u"D:\\\U0001F570\u8868\\clock.exe", u"D:\\\U0001F570\u8868\\sntp.log"},
   };
-  for (const Case& c : cases) EXPECT_EQ(LogFilePathFor(c.Executable), std::u16string(c.Log));
+  for (const TCase& c : cases) EXPECT_EQ(LogFilePathFor(c.Executable), std::u16string(c.Log));
 }
 
 }  // namespace

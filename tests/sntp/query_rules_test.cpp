@@ -8,8 +8,8 @@ namespace sntp {
 namespace {
 
 TEST(Deadline, PassesOnlyStrictlyAfterItsTick) {
-  struct Case { const char* What; uint32_t Now, Deadline; bool Passed; uint32_t Sleep; };
-  const Case cases[] = {
+  struct TCase { const char* What; uint32_t Now, Deadline; bool Passed; uint32_t Sleep; };
+  const TCase cases[] = {
       {"at the start", 0, 4000, false, 4001},
       {"one before", 3999, 4000, false, 2},
       {"equal is not past", 4000, 4000, false, 1},
@@ -21,7 +21,7 @@ TEST(Deadline, PassesOnlyStrictlyAfterItsTick) {
       {"tick wrapped too, not yet", 0x00000E9Fu, 0xFFFFFF00u + 4000, false, 2},
       {"tick wrapped and past", 0x00000EA1u, 0xFFFFFF00u + 4000, true, 0},
   };
-  for (const Case& c : cases) {
+  for (const TCase& c : cases) {
     EXPECT_EQ(DeadlinePassed(c.Now, c.Deadline), c.Passed) << c.What;
     EXPECT_EQ(MillisecondsUntilPast(c.Now, c.Deadline), c.Sleep) << c.What;
   }
@@ -29,8 +29,8 @@ TEST(Deadline, PassesOnlyStrictlyAfterItsTick) {
 
 TEST(Connected, LastHostAddressDecides) {
   using List = std::vector<std::string>;
-  struct Case { List Addresses; bool Connected; };
-  const Case cases[] = {
+  struct TCase { List Addresses; bool Connected; };
+  const TCase cases[] = {
       {List{"10.1.2.3", "127.0.0.1"}, false},
       {List{"127.0.0.1", "10.1.2.3"}, true},
       {List{"10.1.2.3", "0.0.0.0"}, false},
@@ -38,7 +38,7 @@ TEST(Connected, LastHostAddressDecides) {
       {List{"192.168.1.20"}, true},
       {List{}, true},  // no host entry
   };
-  for (const Case& c : cases) {
+  for (const TCase& c : cases) {
     EXPECT_EQ(HasNetworkAddress(c.Addresses), c.Connected)
         << (c.Addresses.empty() ? "(none)" : c.Addresses.back());
   }

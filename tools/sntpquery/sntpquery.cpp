@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "register_call.h"
 #include "sntp/query_rules.h"
+#include "tools/sntpquery/register_call.h"
 
 namespace {
 

@@ -1,14 +1,15 @@
 #pragma once
-// Shared pieces of the Windows socket tests: an event log, and a socket that
-// exposes its queue and can refuse sends.
+// Shared pieces of the Windows socket tests: an event log, a socket that
+// can refuse sends, and a UDP responder on loopback.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "fake_name_services.h"
-#include "message_pump.h"
 #include "sntp/socket/wsocket.h"
+#include "tests/sntp/socket/fake_name_services.h"
+#include "tests/sntp/win32/message_pump.h"
 
 namespace sntp::test {
 
@@ -32,9 +33,7 @@ struct TEventLog {
     socket.OnChangeState = [this](TComponent*, TSocketState oldState, TSocketState newState) {
       Entries.push_back(StateName(oldState) + ">" + StateName(newState));
     };
-    socket.OnSessionConnected = Add("connected");
     socket.OnSessionClosed = Add("closed");
-    socket.OnDataSent = Add("sent");
     socket.OnError = [this](TComponent* sender) {
       Entries.push_back("error " + std::to_string(static_cast<TCustomWSocket*>(sender)->LastError()));
     };
@@ -42,42 +41,19 @@ struct TEventLog {
   TErrorCodeEvent Add(const std::string& name) {
     return [this, name](TComponent*, uint16_t error) { Entries.push_back(name + " " + std::to_string(error)); };
   }
-  size_t Count(const std::string& entry) const {
-    size_t n = 0;
-    for (const auto& e : Entries) n += e == entry;
-    return n;
-  }
 };
 
-// A socket whose sends can be made to fail, whose close can linger, and
-// whose internals tests read.
+// A socket whose sends can be made to fail or to go out in part, and whose
+// internals tests read.
 class TProbeSocket : public TWSocket {
  public:
   using TCustomWSocket::lookupHandle_;
 
-  int FailWith = 0;         // Winsock code SendRaw fails with; 0 = real sends
-  int PartialLimit = 0;     // > 0: SendRaw takes at most this many bytes
-  std::vector<int> Sends;   // lengths SendRaw passed on to Winsock
-  // The first LingeringCloses tries of a close answer WSAEWOULDBLOCK while
-  // the socket's linger time is not zero, as Windows answers for a
-  // non-blocking socket whose close lingers (Wine never lingers).
-  int LingeringCloses = 0;
-  int CloseTries = 0;
+  int FailWith = 0;        // Winsock code SendRaw fails with; 0 = real sends
+  int PartialLimit = 0;    // > 0: SendRaw takes at most this many bytes
+  std::vector<int> Sends;  // lengths SendRaw passed on to Winsock
 
  protected:
-  int CloseRaw(SOCKET handle) override {
-    if (++CloseTries <= LingeringCloses && Lingers(handle)) {
-      WSASetLastError(WSAEWOULDBLOCK);
-      return SOCKET_ERROR;
-    }
-    return TWSocket::CloseRaw(handle);
-  }
-  static bool Lingers(SOCKET handle) {
-    linger value{};
-    int length = sizeof value;
-    return getsockopt(handle, SOL_SOCKET, SO_LINGER, reinterpret_cast<char*>(&value), &length) == 0 &&
-           value.l_onoff != 0 && value.l_linger > 0;
-  }
   int SendRaw(const void* data, int len) override {
     if (FailWith != 0) {
       WSASetLastError(FailWith);
@@ -89,19 +65,50 @@ class TProbeSocket : public TWSocket {
   }
 };
 
-// A UDP socket listening on a loopback port, by default an ephemeral one.
-inline void ListenUdp(TCustomWSocket& socket, const std::string& port = "0") {
-  socket.SetAddr("127.0.0.1");
+// A UDP socket on Addr:Port (by default an ephemeral loopback port).
+inline void ListenUdp(TCustomWSocket& socket, const std::string& port = "0", const std::string& addr = "127.0.0.1") {
+  socket.SetAddr(addr);
   socket.SetPort(port);
   socket.SetProto("udp");
   socket.Listen();
 }
 
-inline void ConnectTo(TCustomWSocket& socket, const std::string& port, const std::string& proto = "udp") {
+inline void ConnectTo(TCustomWSocket& socket, const std::string& port) {
   socket.SetAddr("127.0.0.1");
   socket.SetPort(port);
-  socket.SetProto(proto);
+  socket.SetProto("udp");
   socket.Connect();
 }
+
+// A UDP socket on a port the system picks, of every local address, served by
+// the test's message pump: it keeps each datagram it receives and sends back
+// what Reply makes of it (nothing when Reply is empty or makes nothing).
+class TUdpResponder {
+ public:
+  using TReply = std::function<std::string(const std::string& datagram)>;
+
+  explicit TUdpResponder(TReply reply = {}) : reply_(std::move(reply)) {
+    Socket.OnDataAvailable = [this](TComponent*, uint16_t) { Answer(); };
+    ListenUdp(Socket, "0", "0.0.0.0");
+  }
+  std::string Port() { return Socket.BoundPort(); }
+
+  std::vector<std::string> Received;
+  TWSocket Socket;
+
+ private:
+  void Answer() {
+    char datagram[2048];
+    sockaddr_in from{};
+    int fromLength = sizeof from;
+    const int length = Socket.ReceiveFrom(datagram, sizeof datagram, from, fromLength);
+    if (length < 0) return;
+    Received.emplace_back(datagram, static_cast<size_t>(length));
+    const std::string reply = reply_ ? reply_(Received.back()) : std::string();
+    if (!reply.empty()) Socket.SendTo(from, fromLength, reply.data(), static_cast<int>(reply.size()));
+  }
+
+  TReply reply_;
+};
 
 }  // namespace sntp::test

@@ -1,19 +1,21 @@
-#include "manual_timer_clock.h"
+#include "tests/sntp/timer/manual_timer_clock.h"
 
 #include <algorithm>
 #include <system_error>
 
 using namespace std::chrono;
 
-ManualTimerClock::TimePoint ManualTimerClock::Now() const {
+namespace sntp::test {
+
+TManualTimerClock::TimePoint TManualTimerClock::Now() const {
   return TimePoint(milliseconds(now_.load()));
 }
 
 // The caller's mutex is never held while this clock's mutex is taken, so the
 // test thread may lock a waiter's mutex under the clock's one.
-bool ManualTimerClock::WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
+bool TManualTimerClock::WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
                                  TimePoint deadline, const Ready& ready) {
-  Waiter self{lock.mutex(), &wake, deadline, &ready};
+  TWaiter self{lock.mutex(), &wake, deadline, &ready};
   for (;;) {
     lock.unlock();
     Register(&self);
@@ -26,19 +28,19 @@ bool ManualTimerClock::WaitUntil(std::unique_lock<std::mutex>& lock, std::condit
   }
 }
 
-void ManualTimerClock::Register(Waiter* waiter) {
+void TManualTimerClock::Register(TWaiter* waiter) {
   std::lock_guard<std::mutex> guard(mutex_);
   waiters_.push_back(waiter);
   changed_.notify_all();
 }
 
-void ManualTimerClock::Unregister(Waiter* waiter) {
+void TManualTimerClock::Unregister(TWaiter* waiter) {
   std::lock_guard<std::mutex> guard(mutex_);
   waiters_.erase(std::find(waiters_.begin(), waiters_.end(), waiter));
   changed_.notify_all();
 }
 
-std::thread ManualTimerClock::StartThread(std::function<void()> routine) {
+std::thread TManualTimerClock::StartThread(std::function<void()> routine) {
   std::lock_guard<std::mutex> guard(mutex_);
   if (++starts_ == refusedStart_) {
     throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
@@ -54,16 +56,16 @@ std::thread ManualTimerClock::StartThread(std::function<void()> routine) {
   return thread;
 }
 
-void ManualTimerClock::Sleep(std::int64_t ms) {
+void TManualTimerClock::Sleep(std::int64_t ms) {
   std::mutex mutex;
   std::condition_variable never;
   std::unique_lock<std::mutex> lock(mutex);
   WaitUntil(lock, never, Now() + milliseconds(ms), [] { return false; });
 }
 
-bool ManualTimerClock::AllBlocked() const {
+bool TManualTimerClock::AllBlocked() const {
   if (waiters_.size() != static_cast<std::size_t>(live_)) return false;
-  for (const Waiter* waiter : waiters_) {
+  for (const TWaiter* waiter : waiters_) {
     std::lock_guard<std::mutex> guard(*waiter->Mutex);
     if ((*waiter->IsReady)() || waiter->Deadline <= Now()) return false;
   }
@@ -72,30 +74,30 @@ bool ManualTimerClock::AllBlocked() const {
 
 // A failed check is always followed by a registration, an unregistration or
 // a thread's end, each of which notifies `changed_`.
-void ManualTimerClock::Settle(int liveThreads) {
+void TManualTimerClock::Settle(int liveThreads) {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [&] { return (liveThreads < 0 || live_ == liveThreads) && AllBlocked(); });
 }
 
-ManualTimerClock::TimePoint ManualTimerClock::EarliestDeadline() const {
+TManualTimerClock::TimePoint TManualTimerClock::EarliestDeadline() const {
   std::lock_guard<std::mutex> guard(mutex_);
   TimePoint earliest = TimePoint::max();
-  for (const Waiter* waiter : waiters_) earliest = std::min(earliest, waiter->Deadline);
+  for (const TWaiter* waiter : waiters_) earliest = std::min(earliest, waiter->Deadline);
   return earliest;
 }
 
-void ManualTimerClock::AdvanceTo(TimePoint when) {
+void TManualTimerClock::AdvanceTo(TimePoint when) {
   std::lock_guard<std::mutex> guard(mutex_);
   if (when <= Now()) return;
   now_.store(duration_cast<milliseconds>(when.time_since_epoch()).count());
-  for (const Waiter* waiter : waiters_) {
+  for (const TWaiter* waiter : waiters_) {
     if (waiter->Deadline > when) continue;
     std::lock_guard<std::mutex> waiterGuard(*waiter->Mutex);
     waiter->Wake->notify_all();
   }
 }
 
-void ManualTimerClock::RunUntil(std::int64_t ms) {
+void TManualTimerClock::RunUntil(std::int64_t ms) {
   const TimePoint end(milliseconds{ms});
   for (;;) {
     Settle();
@@ -107,17 +109,19 @@ void ManualTimerClock::RunUntil(std::int64_t ms) {
   Settle();
 }
 
-void ManualTimerClock::RefuseThreadStart(int ordinal) {
+void TManualTimerClock::RefuseThreadStart(int ordinal) {
   std::lock_guard<std::mutex> guard(mutex_);
   refusedStart_ = ordinal;
 }
 
-int ManualTimerClock::LiveThreads() const {
+int TManualTimerClock::LiveThreads() const {
   std::lock_guard<std::mutex> guard(mutex_);
   return live_;
 }
 
-std::vector<std::thread::native_handle_type> ManualTimerClock::StartedThreads() const {
+std::vector<std::thread::native_handle_type> TManualTimerClock::StartedThreads() const {
   std::lock_guard<std::mutex> guard(mutex_);
   return started_;
 }
+
+}  // namespace sntp::test

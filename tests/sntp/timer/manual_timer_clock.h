@@ -10,7 +10,9 @@
 
 #include "sntp/timer/timer_clock.h"
 
-class ManualTimerClock : public sntp::TimerClock {
+namespace sntp::test {
+
+class TManualTimerClock : public TTimerClock {
  public:
   TimePoint Now() const override;
   bool WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake,
@@ -37,15 +39,15 @@ class ManualTimerClock : public sntp::TimerClock {
   std::vector<std::thread::native_handle_type> StartedThreads() const;
 
  private:
-  struct Waiter {
+  struct TWaiter {
     std::mutex* Mutex;
     std::condition_variable* Wake;
     TimePoint Deadline;
     const Ready* IsReady;
   };
 
-  void Register(Waiter* waiter);
-  void Unregister(Waiter* waiter);
+  void Register(TWaiter* waiter);
+  void Unregister(TWaiter* waiter);
   bool AllBlocked() const;
   TimePoint EarliestDeadline() const;
   void AdvanceTo(TimePoint when);
@@ -53,9 +55,11 @@ class ManualTimerClock : public sntp::TimerClock {
   std::atomic<std::int64_t> now_{0};
   mutable std::mutex mutex_;  // guards the fields below; taken before any waiter's mutex
   std::condition_variable changed_;
-  std::vector<Waiter*> waiters_;
+  std::vector<TWaiter*> waiters_;
   int live_ = 0;
   int starts_ = 0;
   int refusedStart_ = 0;
   std::vector<std::thread::native_handle_type> started_;
 };
+
+}  // namespace sntp::test

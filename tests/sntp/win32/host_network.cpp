@@ -1,4 +1,4 @@
-#include "host_network.h"
+#include "tests/sntp/win32/host_network.h"
 
 #include <winsock2.h>
 #include <windows.h>
@@ -9,8 +9,8 @@ namespace sntp::test {
 
 namespace {
 
-// Winsock is started for each call and released after it, so that a test
-// can tell whether the library left Winsock started.
+// Winsock is started for a call and released after it, so that a test can
+// tell whether the library left Winsock started.
 struct TWinsockSession {
   TWinsockSession() {
     WSADATA data;
@@ -21,18 +21,6 @@ struct TWinsockSession {
 
 }  // namespace
 
-bool CanBindUdpPort(uint16_t port) {
-  const TWinsockSession session;
-  const SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_port = htons(port);
-  const bool bound = s != INVALID_SOCKET && bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
-  if (s != INVALID_SOCKET) closesocket(s);
-  return bound;
-}
-
-// Winsock stays started for as long as the port is held.
 TUdpPortHolder::TUdpPortHolder(uint16_t port) {
   WSADATA data;
   WSAStartup(MAKEWORD(2, 2), &data);

@@ -15,9 +15,9 @@ TLocalDateTime LocalTimeNow();
 
 class TSystemPlatform final : public TClientPlatform {
  public:
-  // TimerClock: what the exchange timer measures its interval with; tests
+  // TTimerClock: what the exchange timer measures its interval with; tests
   // give a clock of their own.
-  explicit TSystemPlatform(TimerClock& timerClock = SystemTimerClock()) : timerClock_(timerClock) {}
+  explicit TSystemPlatform(TTimerClock& timerClock = SystemTimerClock()) : timerClock_(timerClock) {}
 
   std::unique_ptr<TDatagramPort> CreatePort() override;
   std::unique_ptr<TExchangeTimer> CreateTimer(int32_t intervalMs, std::function<void()> onTimeout) override;
@@ -28,7 +28,7 @@ class TSystemPlatform final : public TClientPlatform {
   uint64_t RandomStamp() override;
 
  private:
-  TimerClock& timerClock_;
+  TTimerClock& timerClock_;
 };
 
 }  // namespace sntp

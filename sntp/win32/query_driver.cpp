@@ -1,4 +1,4 @@
-#include "sntp/query_driver.h"
+#include "sntp/win32/query_driver.h"
 
 #include <winsock2.h>
 #include <windows.h>
@@ -8,16 +8,16 @@
 #include <memory>
 #include <string>
 
-#include "sntp/log_file.h"
 #include "sntp/log_line.h"
 #include "sntp/query_rules.h"
 #include "sntp/server_hold_back.h"
 #include "sntp/sntp_client.h"
-#include "sntp/socket/message_window.h"
 #include "sntp/socket/resolve.h"
-#include "sntp/socket/win32_handles.h"
 #include "sntp/socket/winsock_api.h"
-#include "sntp/system_platform.h"
+#include "sntp/win32/handles.h"
+#include "sntp/win32/log_file.h"
+#include "sntp/win32/message_window.h"
+#include "sntp/win32/system_platform.h"
 
 namespace sntp {
 

@@ -1,6 +1,6 @@
-#include "sntp/socket/message_window.h"
+#include "sntp/win32/message_window.h"
 
-#include "sntp/socket/win32_handles.h"
+#include "sntp/win32/handles.h"
 
 namespace sntp {
 

@@ -21,9 +21,9 @@
 #include <memory>
 
 #include "sntp/client_platform.h"
-#include "sntp/socket/message_window.h"
 #include "sntp/timer/async_timer.h"
 #include "sntp/timer/timer_clock.h"
+#include "sntp/win32/message_window.h"
 
 namespace sntp {
 
@@ -33,7 +33,7 @@ class TMessageExchangeTimer final : public TExchangeTimer {
 
   // A disabled timer whose interval, Interval ms, is fixed here. Throws
   // EAsyncTimerError when its window or its threads cannot be made.
-  TMessageExchangeTimer(TimerClock& clock, int32_t interval, TTimeoutHandler onTimeout);
+  TMessageExchangeTimer(TTimerClock& clock, int32_t interval, TTimeoutHandler onTimeout);
   // Disables the timer and ends its threads, then destroys the window. The
   // handler may free this object.
   ~TMessageExchangeTimer() override;
@@ -51,13 +51,13 @@ class TMessageExchangeTimer final : public TExchangeTimer {
   static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
   void TakeTick(WPARAM tickSerial);
 
-  TimerClock& clock_;
+  TTimerClock& clock_;
   const int32_t interval_;
   const TTimeoutHandler onTimeout_;
   TWindowHandle window_;
   uint32_t serial_ = 0;  // of the current enabling
   bool enabled_ = false;
-  TimerClock::TimePoint enabledAt_{};
+  TTimerClock::TimePoint enabledAt_{};
   // Declared last, destroyed first: its threads post to the window.
   std::unique_ptr<TAsyncTimer> timer_;
 };

@@ -1,4 +1,4 @@
-#include "sntp/log_file.h"
+#include "sntp/win32/log_file.h"
 
 #include <windows.h>
 
@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "sntp/log_line.h"
-#include "sntp/socket/win32_handles.h"
-#include "sntp/system_platform.h"
+#include "sntp/win32/handles.h"
+#include "sntp/win32/system_platform.h"
 
 namespace sntp {
 

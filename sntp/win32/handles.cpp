@@ -1,4 +1,4 @@
-#include "sntp/socket/win32_handles.h"
+#include "sntp/win32/handles.h"
 
 namespace sntp {
 

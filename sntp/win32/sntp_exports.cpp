@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "sntp/export_convention.h"
-#include "sntp/query_driver.h"
+#include "sntp/win32/query_driver.h"
 
 extern "C" {
 

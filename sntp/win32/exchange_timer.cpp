@@ -1,4 +1,4 @@
-#include "sntp/exchange_timer.h"
+#include "sntp/win32/exchange_timer.h"
 
 #include <chrono>
 #include <utility>
@@ -13,7 +13,7 @@ constexpr UINT WM_TIMER_TICK = WM_USER + 1;
 
 }  // namespace
 
-TMessageExchangeTimer::TMessageExchangeTimer(TimerClock& clock, int32_t interval, TTimeoutHandler onTimeout)
+TMessageExchangeTimer::TMessageExchangeTimer(TTimerClock& clock, int32_t interval, TTimeoutHandler onTimeout)
     : clock_(clock),
       interval_(interval),
       onTimeout_(std::move(onTimeout)),

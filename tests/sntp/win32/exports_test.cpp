@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "host_network.h"
 #include "sntp/query_rules.h"
+#include "tests/sntp/win32/host_network.h"
 
 namespace sntp {
 namespace {
@@ -74,28 +74,27 @@ Function Export(HMODULE module, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-class SntpLibrary : public ::testing::Test {
+// SNTP.dll loaded from beside this program, and its exports.
+struct TLoadedLibrary {
+  HMODULE Module = LoadLibraryA((ProgramDirectory() + "SNTP.dll").c_str());
+  TQueryServer QueryServer = Export<TQueryServer>(Module, "QueryServer");
+  TSNTPCleanUp SNTPCleanUp = Export<TSNTPCleanUp>(Module, "SNTPCleanUp");
+  TIsConnected IsConnected = Export<TIsConnected>(Module, "isConnected");
+  TSetLoopFunction SetLoopFunction = Export<TSetLoopFunction>(Module, "setLoopFunction");
+
+  bool Complete() const { return Module && QueryServer && SNTPCleanUp && IsConnected && SetLoopFunction; }
+};
+
+// The library as a clock uses it: loaded, and cleaned up before it is freed.
+class TSntpLibrary : public ::testing::Test {
  protected:
-  void SetUp() override {
-    module_ = LoadLibraryA((ProgramDirectory() + "SNTP.dll").c_str());
-    ASSERT_NE(module_, nullptr) << "SNTP.dll beside the test program";
-    queryServer_ = Export<TQueryServer>(module_, "QueryServer");
-    sntpCleanUp_ = Export<TSNTPCleanUp>(module_, "SNTPCleanUp");
-    isConnected_ = Export<TIsConnected>(module_, "isConnected");
-    setLoopFunction_ = Export<TSetLoopFunction>(module_, "setLoopFunction");
-    ASSERT_TRUE(queryServer_ && sntpCleanUp_ && isConnected_ && setLoopFunction_);
-  }
+  void SetUp() override { ASSERT_TRUE(library_.Complete()) << "SNTP.dll and its exports beside the test program"; }
   void TearDown() override {
-    if (!module_) return;
-    if (sntpCleanUp_) sntpCleanUp_();
-    FreeLibrary(module_);
+    if (library_.SNTPCleanUp) library_.SNTPCleanUp();
+    if (library_.Module) FreeLibrary(library_.Module);
   }
 
-  HMODULE module_ = nullptr;
-  TQueryServer queryServer_ = nullptr;
-  TSNTPCleanUp sntpCleanUp_ = nullptr;
-  TIsConnected isConnected_ = nullptr;
-  TSetLoopFunction setLoopFunction_ = nullptr;
+  TLoadedLibrary library_;
 };
 
 // -1000.0 to the bit: C0 8F 40 00 00 00 00 00.
@@ -109,21 +108,21 @@ class SntpLibrary : public ::testing::Test {
 // A text that names no server fails inside the query, a name that is not
 // found fails when the lookup ends: both alike for the clock. A clean-up
 // frees the client (none yet at first), and the next query makes it anew.
-TEST_F(SntpLibrary, BadServerTextsEndWithResolveErrorAndCleanUpStartsAfresh) {
+TEST_F(TSntpLibrary, BadServerTextsEndWithResolveErrorAndCleanUpStartsAfresh) {
   TLogWatch log;
-  sntpCleanUp_();
-  EXPECT_EQ(isConnected_(), HasNetworkAddress(test::HostAddresses())) << "the last address of this host decides";
-  setLoopFunction_(reinterpret_cast<void*>(static_cast<uintptr_t>(0xDEADBEEF)));  // never called
+  library_.SNTPCleanUp();
+  EXPECT_EQ(library_.IsConnected(), HasNetworkAddress(test::HostAddresses())) << "the last address of this host decides";
+  library_.SetLoopFunction(reinterpret_cast<void*>(static_cast<uintptr_t>(0xDEADBEEF)));  // never called
   std::vector<std::string> expected = {"SNTP Object is destroyed", "SNTP Object is created"};
   for (const char* server : {static_cast<const char*>(nullptr), "", "256.1.1.1", "no-such-host.invalid"}) {
     SCOPED_TRACE(server ? server : "null pointer");
     double offset = 12345.0;
-    EXPECT_EQ(queryServer_(server, &offset), qrResolveError);
+    EXPECT_EQ(library_.QueryServer(server, &offset), qrResolveError);
     EXPECT_TRUE(IsFailureOffset(offset));
     expected.push_back(std::string("Querying ") + (server ? server : ""));
   }
-  sntpCleanUp_();
-  EXPECT_EQ(queryServer_("", nullptr), qrResolveError) << "a null offset pointer is not written";
+  library_.SNTPCleanUp();
+  EXPECT_EQ(library_.QueryServer("", nullptr), qrResolveError) << "a null offset pointer is not written";
   expected.insert(expected.end(), {"SNTP Object is destroyed", "SNTP Object is created", "Querying "});
   EXPECT_EQ(log.Messages(), expected);
 }
@@ -160,18 +159,18 @@ uint16_t QueryWhileAWindowProcedureRuns(TQueryServer queryServer, std::function<
   return code;
 }
 
-TEST_F(SntpLibrary, CleanUpFromAWindowProcedureDuringTheWaitEndsTheQuery) {
+TEST_F(TSntpLibrary, CleanUpFromAWindowProcedureDuringTheWaitEndsTheQuery) {
   double offset = 0;
-  EXPECT_EQ(QueryWhileAWindowProcedureRuns(queryServer_, sntpCleanUp_, offset), qrTimeout);
+  EXPECT_EQ(QueryWhileAWindowProcedureRuns(library_.QueryServer, library_.SNTPCleanUp, offset), qrTimeout);
   EXPECT_TRUE(IsFailureOffset(offset));
-  EXPECT_EQ(queryServer_("", &offset), qrResolveError) << "and the next query starts afresh";
+  EXPECT_EQ(library_.QueryServer("", &offset), qrResolveError) << "and the next query starts afresh";
 }
 
 // A quit request taken off the queue during the outer wait is posted again.
 // Another program holds port 123 (or, on Linux without root, Wine refuses
 // it to everyone): the query goes on without its listener, and the log
 // says so once.
-TEST_F(SntpLibrary, QueryFromAWindowProcedureDuringTheWaitIsRefusedAtOnce) {
+TEST_F(TSntpLibrary, QueryFromAWindowProcedureDuringTheWaitIsRefusedAtOnce) {
   const test::TUdpPortHolder holder(123);
   const std::string listenError = holder.Held() ? "10048" : "10013";
   TLogWatch log;
@@ -179,7 +178,7 @@ TEST_F(SntpLibrary, QueryFromAWindowProcedureDuringTheWaitIsRefusedAtOnce) {
   uint16_t innerCode = 0xFFFF;
   double innerOffset = 0, outerOffset = 0;
   const uint16_t outerCode = QueryWhileAWindowProcedureRuns(
-      queryServer_, [&] { innerCode = queryServer_("", &innerOffset); }, outerOffset);
+      library_.QueryServer, [&] { innerCode = library_.QueryServer("", &innerOffset); }, outerOffset);
   EXPECT_EQ(innerCode, qrWinsockError) << "not the Resolve Error the empty text would get";
   EXPECT_TRUE(IsFailureOffset(innerOffset));
   EXPECT_EQ(outerCode, qrTimeout) << "the outer query's own result";
@@ -193,19 +192,19 @@ TEST_F(SntpLibrary, QueryFromAWindowProcedureDuringTheWaitIsRefusedAtOnce) {
   EXPECT_EQ(message.wParam, 7u);
 }
 
-TEST_F(SntpLibrary, UnwritableLogIsSkipped) {
+TEST_F(TSntpLibrary, UnwritableLogIsSkipped) {
   TLogWatch log;
   {
     HANDLE exclusive = CreateFileA(LogPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
     double offset = 0;
-    EXPECT_EQ(queryServer_("", &offset), qrResolveError);
-    sntpCleanUp_();
+    EXPECT_EQ(library_.QueryServer("", &offset), qrResolveError);
+    library_.SNTPCleanUp();
     CloseHandle(exclusive);
   }
   double offset = 0;
-  EXPECT_EQ(queryServer_("", &offset), qrResolveError);
+  EXPECT_EQ(library_.QueryServer("", &offset), qrResolveError);
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{"SNTP Object is created", "Querying "}));
 }
 
@@ -216,18 +215,17 @@ TEST_F(SntpLibrary, UnwritableLogIsSkipped) {
 TEST(SntpLibraryLoad, LeftoverClientKeepsTheLibraryLoadedUntilItsCleanUp) {
   const std::string path = ProgramDirectory() + "SNTP.dll";
   TLogWatch log;
-  HMODULE module = LoadLibraryA(path.c_str());
-  ASSERT_NE(module, nullptr);
-  const auto queryServer = Export<TQueryServer>(module, "QueryServer");
-  const auto sntpCleanUp = Export<TSNTPCleanUp>(module, "SNTPCleanUp");
+  const TLoadedLibrary library;
+  ASSERT_TRUE(library.Complete());
+  HMODULE module = library.Module;
   double offset = 0;
-  EXPECT_EQ(queryServer("", &offset), qrResolveError) << "the client, its sockets and its timer are made";
+  EXPECT_EQ(library.QueryServer("", &offset), qrResolveError) << "the client, its sockets and its timer are made";
   EXPECT_TRUE(FreeLibrary(module));
   EXPECT_EQ(GetModuleHandleA("SNTP.dll"), module) << "held by the client";
 
   ASSERT_EQ(LoadLibraryA(path.c_str()), module);
-  EXPECT_EQ(queryServer("", &offset), qrResolveError) << "the same client serves on";
-  sntpCleanUp();
+  EXPECT_EQ(library.QueryServer("", &offset), qrResolveError) << "the same client serves on";
+  library.SNTPCleanUp();
   EXPECT_TRUE(FreeLibrary(module));
   EXPECT_EQ(GetModuleHandleA("SNTP.dll"), nullptr) << "unloaded once the clean-up freed the client";
   ASSERT_NE(module = LoadLibraryA(path.c_str()), nullptr);
@@ -253,24 +251,21 @@ std::vector<std::string> RegisteredClasses(HMODULE library) {
 // when it is unloaded: they go with their last window, and a reload
 // registers them anew.
 TEST(SntpLibraryLoad, NeitherWinsockNorWindowClassesOutliveTheCallsThatMadeThem) {
-  const std::string path = ProgramDirectory() + "SNTP.dll";
   const std::vector<std::string> none, both = {"XSocketWindowClass", "SNTPTimerWindowClass"};
   ASSERT_FALSE(test::WinsockStarted()) << "this program holds Winsock started itself";
   for (int load = 1; load <= 3; ++load) {
     SCOPED_TRACE("load " + std::to_string(load));
-    const HMODULE module = LoadLibraryA(path.c_str());
-    ASSERT_NE(module, nullptr);
-    const auto queryServer = Export<TQueryServer>(module, "QueryServer");
-    const auto sntpCleanUp = Export<TSNTPCleanUp>(module, "SNTPCleanUp");
-    const auto isConnected = Export<TIsConnected>(module, "isConnected");
-    isConnected();
+    const TLoadedLibrary library;
+    ASSERT_TRUE(library.Complete());
+    const HMODULE module = library.Module;
+    library.IsConnected();
     EXPECT_FALSE(test::WinsockStarted()) << "isConnected stops what it started";
     double offset = 0;
-    EXPECT_EQ(queryServer("no-such-host.invalid", &offset), qrResolveError);
+    EXPECT_EQ(library.QueryServer("no-such-host.invalid", &offset), qrResolveError);
     EXPECT_EQ(RegisteredClasses(module), both) << "the client's sockets and timer have windows";
-    isConnected();
+    library.IsConnected();
     EXPECT_TRUE(test::WinsockStarted()) << "the client's sockets still use it";
-    sntpCleanUp();
+    library.SNTPCleanUp();
     EXPECT_FALSE(test::WinsockStarted()) << "the clean-up stops it";
     EXPECT_EQ(RegisteredClasses(module), none) << "the clean-up destroyed the last windows";
     EXPECT_TRUE(FreeLibrary(module));

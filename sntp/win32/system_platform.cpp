@@ -1,12 +1,12 @@
-#include "sntp/system_platform.h"
+#include "sntp/win32/system_platform.h"
 
 #include <winsock2.h>
 #include <windows.h>
 #include <ntsecapi.h>
 
-#include "sntp/exchange_timer.h"
 #include "sntp/socket/resolve.h"
 #include "sntp/socket/wsocket.h"
+#include "sntp/win32/exchange_timer.h"
 
 namespace sntp {
 

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "sntp/socket/message_window.h"
+#include "sntp/win32/message_window.h"
 
 namespace sntp::test {
 
@@ -24,10 +24,10 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD limitMs = 10000) 
 
 // Handles everything posted to this thread before the call.
 inline void PumpPosted() {
-  constexpr UINT kMarker = WM_APP + 77;
-  PostThreadMessageA(GetCurrentThreadId(), kMarker, 0, 0);
+  constexpr UINT WM_PUMP_MARKER = WM_APP + 77;
+  PostThreadMessageA(GetCurrentThreadId(), WM_PUMP_MARKER, 0, 0);
   MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0 && message.message != kMarker) DispatchMessageA(&message);
+  while (GetMessageA(&message, nullptr, 0, 0) > 0 && message.message != WM_PUMP_MARKER) DispatchMessageA(&message);
 }
 
 }  // namespace sntp::test
