@@ -3,7 +3,6 @@
 #include "sntp/socket/resolve.h"
 
 #include <cstring>
-#include <memory>
 
 #include "sntp/socket/resolve_rules.h"
 #include "sntp/socket/winsock_api.h"
@@ -39,14 +38,6 @@ class TWinsockNameServices : public TNameServices {
 
 constexpr int kHostNameBufferSize = 64;
 constexpr size_t kHostEntryNameBufferSize = 257;
-
-std::unique_ptr<std::vector<std::string>> SharedLocalAddresses;
-
-// Made at the library's start-up, or here when a caller comes first.
-std::vector<std::string>& LocalAddressList() {
-  if (!SharedLocalAddresses) SharedLocalAddresses = std::make_unique<std::vector<std::string>>();
-  return *SharedLocalAddresses;
-}
 
 }  // namespace
 
@@ -87,19 +78,11 @@ void AddHostAddresses(const hostent* entry, std::vector<std::string>& list) {
   }
 }
 
-const std::vector<std::string>& GetLocalAddresses() {
-  std::vector<std::string>& list = LocalAddressList();
-  list.clear();
+// Winsock keeps a host entry per thread, so two threads may ask at once.
+std::vector<std::string> GetLocalAddresses() {
+  std::vector<std::string> list;
   if (const hostent* entry = LookupHostEntry(GetLocalHostName())) AddHostAddresses(entry, list);
   return list;
 }
-
-}  // namespace sntp
-
-namespace sntp {
-
-void SocketComponentStartup() { LocalAddressList(); }
-
-void SocketComponentShutdown() { SharedLocalAddresses.reset(); }
 
 }  // namespace sntp

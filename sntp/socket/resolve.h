@@ -28,24 +28,16 @@ int WSocketResolveProto(const std::string& proto);
 // This machine's host name.
 std::string GetLocalHostName();
 
-// This machine's IPv4 addresses as dotted text. One shared list: each call
-// replaces its contents, callers read it and never keep the reference across
-// another call.
-const std::vector<std::string>& GetLocalAddresses();
+// This machine's IPv4 addresses as dotted text, in order: those of its host
+// name's entry (none when it has no entry).
+std::vector<std::string> GetLocalAddresses();
 
 // gethostbyname of Name (at most 256 characters are passed on); the entry
-// is Winsock's own, valid until the next lookup; nullptr when none.
+// is Winsock's own, valid until the same thread's next lookup; nullptr
+// when none.
 hostent* LookupHostEntry(const std::string& name);
 
 // Appends every address of Entry, in order, as dotted text.
 void AddHostAddresses(const hostent* entry, std::vector<std::string>& list);
-
-// The time query library's initialisation and finalisation: the shared
-// address list is made, and at the end freed. Any reference from
-// GetLocalAddresses is void after the shut-down. Winsock is not touched
-// here: the shut-down runs while the library is unloaded, under Windows'
-// loader lock, and Winsock was released where the library's calls ended.
-void SocketComponentStartup();
-void SocketComponentShutdown();
 
 }  // namespace sntp

@@ -1,5 +1,7 @@
 #include "sntp/socket/winsock_api.h"
 
+#include <mutex>
+
 #include "sntp/socket/socket_exception.h"
 #include "sntp/win32/handles.h"
 
@@ -18,9 +20,27 @@ namespace {
 constexpr char kWinsockLibraryName[] = "wsock32.dll";
 constexpr WORD kWinsockVersion = 0x0101;
 
-// Process-wide and unsynchronised: the component is used from one thread.
+// Process-wide, guarded by WinsockLock: the library is loaded and released
+// under it, and the users are counted under it.
+std::mutex WinsockLock;
 TModuleReference WinsockLibrary;
 WSADATA WinsockStartupData;
+int WinsockUsers = 0;
+
+// A procedure of the held library, fetched past the table: the table's own
+// fetching takes WinsockLock, which the start-up and the release hold.
+FARPROC FetchProc(const char* name) {
+  const FARPROC procedure = GetProcAddress(WinsockLibrary.get(), name);
+  if (procedure == nullptr)
+    throw ESocketException(std::string("Procedure ") + name + " not found in " + kWinsockLibraryName + " Error #" +
+                           std::to_string(GetLastError()));
+  return procedure;
+}
+
+template <class Procedure>
+Procedure FetchTyped(const char* name) {
+  return reinterpret_cast<Procedure>(reinterpret_cast<void*>(FetchProc(name)));
+}
 
 // The system's own copy, by its full path: loaded by name, the search would
 // try the program's folder first, and a wsock32.dll put there would be
@@ -46,32 +66,16 @@ void LoadAndStartWinsock() {
                      reinterpret_cast<LPCSTR>(WinsockLibrary.get()), &pinned);
   // The library stays held even when the start-up fails: later calls reach
   // Winsock, which then reports WSANOTINITIALISED itself.
-  const int result = wsapi::WSAStartup(kWinsockVersion, &WinsockStartupData);
+  const int result = FetchTyped<decltype(&::WSAStartup)>("WSAStartup")(kWinsockVersion, &WinsockStartupData);
   if (result != 0)
     throw ESocketException(std::string(kWinsockLibraryName) + ": WSAStartup error #" + std::to_string(result));
 }
 
-}  // namespace
-
-int& SocketCount() {
-  static int count = 0;
-  return count;
-}
-
-FARPROC BindWinsockProc(const std::string& name) {
-  if (!WinsockLibrary) LoadAndStartWinsock();
-  if (name.empty()) return nullptr;
-  const FARPROC procedure = GetProcAddress(WinsockLibrary.get(), name.c_str());
-  if (procedure == nullptr)
-    throw ESocketException("Procedure " + name + " not found in " + kWinsockLibraryName + " Error #" +
-                           std::to_string(GetLastError()));
-  return procedure;
-}
-
+// With WinsockLock held.
 void UnloadWinsock() {
   if (!WinsockLibrary) return;
   try {
-    wsapi::WSACleanup();
+    FetchTyped<decltype(&::WSACleanup)>("WSACleanup")();
   } catch (...) {
     // A library without WSACleanup is still released below.
   }
@@ -81,8 +85,29 @@ void UnloadWinsock() {
 #undef SNTP_WINSOCK_FORGET
 }
 
+}  // namespace
+
+void AddWinsockUser() {
+  const std::lock_guard<std::mutex> lock(WinsockLock);
+  ++WinsockUsers;
+}
+
+void RemoveWinsockUser() {
+  const std::lock_guard<std::mutex> lock(WinsockLock);
+  if (WinsockUsers > 0) --WinsockUsers;
+  if (WinsockUsers == 0) UnloadWinsock();
+}
+
 void ReleaseWinsockIfUnused() {
-  if (SocketCount() <= 0) UnloadWinsock();
+  const std::lock_guard<std::mutex> lock(WinsockLock);
+  if (WinsockUsers == 0) UnloadWinsock();
+}
+
+FARPROC BindWinsockProc(const std::string& name) {
+  const std::lock_guard<std::mutex> lock(WinsockLock);
+  if (!WinsockLibrary) LoadAndStartWinsock();
+  if (name.empty()) return nullptr;
+  return FetchProc(name.c_str());
 }
 
 }  // namespace sntp

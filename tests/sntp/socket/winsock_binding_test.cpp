@@ -1,8 +1,10 @@
 // The binding: Winsock is loaded and started by the first call and released
-// with the last socket. Whether it is started is read from Winsock itself:
+// with its last user. Whether it is started is read from Winsock itself:
 // this program calls no WSAStartup of its own, so a socket made directly
 // fails with WSANOTINITIALISED unless the binding holds Winsock started.
 // And the resolvers over Winsock's own name services.
+#include <thread>
+
 #include "sntp/socket/resolve.h"
 #include "sntp/socket/winsock_api.h"
 #include "tests/sntp/socket/socket_test_support.h"
@@ -14,7 +16,7 @@ namespace {
 using namespace sntp::test;
 
 TEST(WinsockBinding, StartedByTheFirstCallAndStoppedWithTheLastSocket) {
-  UnloadWinsock();  // earlier tests may have started it without a socket
+  ReleaseWinsockIfUnused();  // earlier tests may have started it without a socket
   ASSERT_FALSE(WinsockStarted());
   {
     TWSocket first;
@@ -36,29 +38,28 @@ TEST(WinsockBinding, StartedByTheFirstCallAndStoppedWithTheLastSocket) {
     EXPECT_EQ(again.State(), wsConnected) << "the first call after the unload starts it again";
   }
   EXPECT_FALSE(WinsockStarted());
-  UnloadWinsock();  // nothing to release twice
+  ReleaseWinsockIfUnused();  // nothing to release twice
   EXPECT_FALSE(WinsockStarted());
 }
 
-// Each call reads the list anew into the one shared list; a caller after the
-// shutdown still gets it. The shut-down runs while the library is unloaded,
-// where Winsock must not be stopped: it is left to the release after the
-// call that started it.
-TEST(WinsockBinding, LocalAddressesOutliveTheShutdown) {
-  SocketComponentStartup();
-  const std::vector<std::string>& list = GetLocalAddresses();
-  ASSERT_FALSE(list.empty()) << kOwnNameMustResolve;
-  for (const std::string& address : list) EXPECT_NE(inet_addr(address.c_str()), INADDR_NONE) << address;
-  const std::vector<std::string> before = list;
-  EXPECT_EQ(&GetLocalAddresses(), &list) << "one shared list";
-  EXPECT_EQ(list, before) << "replaced, not appended";
-  SocketComponentShutdown();
-  EXPECT_TRUE(WinsockStarted());
+// The clock may ask isConnected on one thread while another one queries:
+// each is a user of Winsock, and the one that ends first leaves it started
+// for the other.
+TEST(WinsockBinding, UsersOnTwoThreadsLeaveItToTheLast) {
   ReleaseWinsockIfUnused();
-  EXPECT_FALSE(WinsockStarted());
-  EXPECT_EQ(GetLocalAddresses(), before);
-  SocketComponentShutdown();
-  UnloadWinsock();
+  auto socket = std::make_unique<TWSocket>();
+  ListenUdp(*socket);
+  std::vector<std::string> addresses;
+  std::thread([&] {
+    const TWinsockUser user;
+    addresses = GetLocalAddresses();
+  }).join();
+  ASSERT_FALSE(addresses.empty()) << kOwnNameMustResolve;
+  for (const std::string& address : addresses) EXPECT_NE(inet_addr(address.c_str()), INADDR_NONE) << address;
+  EXPECT_TRUE(WinsockStarted()) << "the socket still uses it";
+  EXPECT_EQ(GetLocalAddresses(), addresses);
+  socket.reset();
+  EXPECT_FALSE(WinsockStarted()) << "the last user stopped it";
 }
 
 // What only Winsock's services decide, for the texts the client resolves
@@ -69,7 +70,7 @@ TEST(ResolveWinsock, DottedAddressesAndTheUdpProtocol) {
   EXPECT_EQ(WSocketResolveHost(" 127.0.0.1 "), htonl(INADDR_LOOPBACK));
   EXPECT_EQ(ErrorText([] { WSocketResolveHost("1.2.3.x"); }), "WSocketResolveHost: '1.2.3.x' Invalid IP address.");
   EXPECT_EQ(WSocketResolveProto("udp"), 17);
-  UnloadWinsock();
+  ReleaseWinsockIfUnused();
 }
 
 }  // namespace
