@@ -2,6 +2,7 @@
 // background and posts the completion to the socket's hidden window.
 #include <cstring>
 
+#include "sntp/socket/abandoned_lookups.h"
 #include "sntp/socket/resolve.h"
 #include "sntp/socket/winsock_api.h"
 #include "sntp/socket/wsocket.h"
@@ -23,9 +24,9 @@ bool TCustomWSocket::StartLookup(const std::string& text) {
     // Replaced: the cancelled lookup is no longer pending, whatever the new
     // one turns out to be.
     wsapi::WSACancelAsyncRequest(lookupHandle_);
-    lookupHandle_ = nullptr;
     AbandonLookupBuffer();
   }
+  AbandonedLookups().Sweep(TAbandonedLookups::TClock::now());
   dnsResult_.clear();
   dnsResultList_.clear();
   return true;
@@ -66,23 +67,28 @@ void TCustomWSocket::ReverseDnsLookup(const std::string& hostAddr) {
 void TCustomWSocket::CancelDnsLookup() {
   if (lookupHandle_ == nullptr) return;
   const int result = wsapi::WSACancelAsyncRequest(lookupHandle_);
-  lookupHandle_ = nullptr;
   AbandonLookupBuffer();
   if (result != 0) return ReportSocketError("WSACancelAsyncRequest");
   if (!Destroying()) FireDnsLookupDone(WSAEINTR);
 }
 
-// Deliberately never freed: Winsock may write it after the cancellation,
-// from its own thread. One buffer per cancelled lookup.
+// Winsock may still write the pending lookup's area after the cancellation,
+// from its own thread: the process-wide record keeps it until the lookup's
+// late completion comes, and the next lookup gets an area of its own.
 void TCustomWSocket::AbandonLookupBuffer() {
-  static_cast<void>(lookupBuffer_.release());
+  AbandonedLookups().Abandon(reinterpret_cast<uintptr_t>(lookupHandle_), std::move(lookupBuffer_),
+                             TAbandonedLookups::TClock::now());
+  lookupHandle_ = nullptr;
   lookupBuffer_ = std::make_unique<char[]>(kLookupBufferSize);
 }
 
 // A completion for a lookup other than the pending one (a cancelled one)
-// is ignored.
+// is not taken: it only frees that lookup's area.
 bool TCustomWSocket::TakeLookupCompletion(WPARAM wParam) {
-  if (lookupHandle_ == nullptr || reinterpret_cast<HANDLE>(wParam) != lookupHandle_) return false;
+  if (lookupHandle_ == nullptr || reinterpret_cast<HANDLE>(wParam) != lookupHandle_) {
+    AbandonedLookups().Completed(static_cast<uintptr_t>(wParam));
+    return false;
+  }
   lookupHandle_ = nullptr;
   return true;
 }

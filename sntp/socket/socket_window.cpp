@@ -1,6 +1,7 @@
 // The socket's hidden window: Winsock posts readiness and lookup completions
 // to it, and its window procedure turns each message into one call on the
 // socket. No exception leaves the window procedure.
+#include <climits>
 #include <stdexcept>
 
 #include "sntp/socket/wsocket.h"
@@ -79,14 +80,15 @@ void TCustomWSocket::HandleSelectEvent(WPARAM wParam, LPARAM lParam) {
     FireSessionConnected(error);
     if (error != 0 && state_ != wsClosed) Close();
   }
-  if (events & FD_READ) DrainReceived(error);
+  if (events & FD_READ) DrainReceived(error, kReadsPerNotification);
   if (events & FD_WRITE) {
     TryToSend();
     if (allSent_) FireDataSent(error);
   }
   if (events & FD_ACCEPT) FireSessionAvailable(error);
   if ((events & FD_CLOSE) && state_ != wsConnecting) {
-    DrainReceived(0);
+    // No notification follows a close: what is left is read now.
+    DrainReceived(0, INT_MAX);
     if (OnSessionClosed && !closeNotified_) {
       closeNotified_ = true;
       FireSessionClosed(error);

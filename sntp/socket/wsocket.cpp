@@ -31,7 +31,7 @@ constexpr int kLongestLingerWaitMs = 10000;
 TCustomWSocket::TCustomWSocket(TComponent* owner) : TComponent(owner), windowHandle_(CreateNotificationWindow(this)) {
   sendQueue_.SetChunkSize(sendChunkSize_);
   ResetDefaults();
-  ++SocketCount();
+  AddWinsockUser();
 }
 
 TCustomWSocket::~TCustomWSocket() {
@@ -45,11 +45,8 @@ TCustomWSocket::~TCustomWSocket() {
     if (state_ != wsClosed) Close();
   } catch (...) {
   }
-  if (--SocketCount() <= 0) {
-    UnloadWinsock();
-    SocketCount() = 0;
-  }
   ClearSendQueue();
+  RemoveWinsockUser();
 }
 
 void TCustomWSocket::ResetDefaults() {
@@ -640,10 +637,13 @@ std::string TCustomWSocket::ReceiveStr() {
   return text;
 }
 
-// Calls OnDataAvailable for as long as bytes wait; without a handler the
-// bytes are read and dropped. A handler's exception ends the drain here.
-void TCustomWSocket::DrainReceived(uint16_t error) {
-  for (;;) {
+// Calls OnDataAvailable while bytes wait, at most Limit times; without a
+// handler the bytes are read and dropped. Winsock notifies again while bytes
+// remain after a read, so a bounded drain loses nothing, and a socket that
+// someone floods never holds its thread for more than Limit reads at a time.
+// A handler's exception ends the drain here.
+void TCustomWSocket::DrainReceived(uint16_t error, int limit) {
+  for (int read = 0; read < limit; ++read) {
     lastError_ = 0;
     try {
       if (!FireDataAvailable(error) && !DiscardWaitingPiece()) return;

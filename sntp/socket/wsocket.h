@@ -46,6 +46,11 @@ constexpr UINT WM_LINE_DATA_PENDING = WM_USER + 20;
 // Size of the area handed to the asynchronous lookups.
 constexpr int kLookupBufferSize = 1025;
 
+// Reads of one FD_READ notification: enough to take a burst in one go, few
+// enough that the thread's other messages, and a waiting caller's deadline,
+// come between two notifications.
+constexpr int kReadsPerNotification = 16;
+
 class TCustomWSocket : public TComponent {
  public:
   explicit TCustomWSocket(TComponent* owner = nullptr);
@@ -170,7 +175,7 @@ class TCustomWSocket : public TComponent {
   void TryToSend();
   void ClearSendQueue() { sendQueue_.Clear(); }
   void HandleSelectEvent(WPARAM wParam, LPARAM lParam);
-  void DrainReceived(uint16_t error);
+  void DrainReceived(uint16_t error, int limit);
   void HandleHostByNameDone(WPARAM wParam, LPARAM lParam);
   void HandleHostByAddrDone(WPARAM wParam, LPARAM lParam);
   // Common start of both lookups; false when the text was empty.
@@ -193,7 +198,8 @@ class TCustomWSocket : public TComponent {
   // WSAEINVAL set, as Winsock answers for a bad window.
   bool HasNotificationWindow();
   int SelectEvents(long events);
-  // Forgets the pending lookup's buffer: see LookupBuffer.
+  // Hands the pending lookup's area to the record of abandoned lookups, and
+  // forgets the lookup.
   void AbandonLookupBuffer();
   bool SetTextProperty(std::string& text, bool& assigned, bool* resolved, const std::string& value,
                        const char* message);
@@ -206,9 +212,8 @@ class TCustomWSocket : public TComponent {
   int sendFlags_ = 0;
   int lastError_ = 0;
   TWindowHandle windowHandle_;
-  // Winsock writes a lookup's result here from a thread of its own, and a
-  // cancelled lookup that is already under way may still write it, so the
-  // buffer of a cancelled lookup is left to Winsock for good.
+  // Winsock writes a lookup's result here from a thread of its own; the area
+  // of a cancelled lookup goes to the record of abandoned lookups.
   std::unique_ptr<char[]> lookupBuffer_ = std::make_unique<char[]>(kLookupBufferSize);
   HANDLE lookupHandle_ = nullptr;
   SOCKET socketHandle_ = INVALID_SOCKET;

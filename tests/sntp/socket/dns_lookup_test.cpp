@@ -1,5 +1,6 @@
 // The socket's asynchronous name lookups, completed through its window, as
 // the client starts, replaces and cancels them.
+#include "sntp/socket/abandoned_lookups.h"
 #include "tests/sntp/socket/socket_test_support.h"
 
 namespace sntp {
@@ -56,6 +57,32 @@ TEST_F(TDnsLookup, AReplacedLookupIsNoLongerPending) {
   PumpPosted();
   EXPECT_EQ(Done, std::vector<int>{0});
   EXPECT_EQ(Socket.DnsResult(), "10.1.2.3");
+}
+
+// A clock's queries cancel a lookup whenever a resolver is slower than the
+// deadline. Each area is kept while Winsock may still write it, and freed by
+// its late completion or, where none comes (a cancellation that took), once
+// its grace is over: a thousand cancellations leave nothing behind.
+TEST_F(TDnsLookup, AThousandCancelledLookupsLeaveNothingBehind) {
+  using TClock = TAbandonedLookups::TClock;
+  const auto pastTheGrace = [] { return TClock::now() + TAbandonedLookups::kGrace + std::chrono::seconds(1); };
+  AbandonedLookups().Sweep(pastTheGrace());  // what earlier tests left
+  ASSERT_EQ(AbandonedLookups().Count(), 0u);
+  std::vector<HANDLE> cancelled;
+  for (int i = 0; i < 1000; ++i) {
+    Socket.DnsLookup("localhost");
+    cancelled.push_back(Socket.lookupHandle_);
+    Socket.CancelDnsLookup();
+  }
+  EXPECT_EQ(Done, std::vector<int>(1000, 10004));
+  EXPECT_EQ(AbandonedLookups().Count(), 1000u) << "kept while Winsock may write them";
+  // A late completion frees its own area, whether Winsock or the test posts it.
+  PostMessageA(Socket.GetWindowHandle(), WM_HOSTNAME_LOOKUP_DONE, reinterpret_cast<WPARAM>(cancelled.front()), 0);
+  PumpUntil([] { return AbandonedLookups().Count() == 0; }, 3000);
+  EXPECT_LT(AbandonedLookups().Count(), 1000u);
+  AbandonedLookups().Sweep(pastTheGrace());
+  EXPECT_EQ(AbandonedLookups().Count(), 0u);
+  EXPECT_EQ(Done.size(), 1000u) << "no late completion is taken for a lookup's result";
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
 // Platform-free pieces of the socket component as the client uses them:
-// the datagram queue, the trimming of a server text, and the resolvers'
-// rules over a fake set of name services.
+// the datagram queue, the trimming of a server text, the resolvers' rules
+// over a fake set of name services, and the record of abandoned lookups.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 #include <vector>
 
+#include "sntp/socket/abandoned_lookups.h"
 #include "sntp/socket/resolve_rules.h"
 #include "sntp/socket/send_buffer.h"
 #include "sntp/socket/text_rules.h"
@@ -97,6 +98,24 @@ TEST(ResolveRules, NameLookupIsNeededForNamesOnly) {
     const bool askedForAServer = !services.LastName.empty();
     EXPECT_EQ(askedForAServer, c.Lookup) << "'" << c.Host << "'";
   }
+}
+
+// An abandoned lookup's area is freed by its own late completion, or once
+// it is older than any resolver waits; never by another lookup's.
+TEST(AbandonedLookups, FreedByTheirOwnCompletionOrAfterTheGrace) {
+  using TClock = TAbandonedLookups::TClock;
+  const TClock::time_point start{};
+  TAbandonedLookups lookups;
+  for (uintptr_t handle : {7, 8, 9}) {
+    lookups.Abandon(handle, std::make_unique<char[]>(1025), start + std::chrono::seconds(handle));
+  }
+  EXPECT_FALSE(lookups.Completed(10)) << "not one of them";
+  EXPECT_TRUE(lookups.Completed(8));
+  EXPECT_FALSE(lookups.Completed(8)) << "freed once";
+  lookups.Sweep(start + TAbandonedLookups::kGrace + std::chrono::seconds(7));
+  EXPECT_EQ(lookups.Count(), 2u) << "7 is at its grace, not past it";
+  lookups.Sweep(start + TAbandonedLookups::kGrace + std::chrono::milliseconds(9001));
+  EXPECT_EQ(lookups.Count(), 0u);
 }
 
 }  // namespace

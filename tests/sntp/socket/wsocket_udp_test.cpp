@@ -118,5 +118,39 @@ TEST_F(TUdpPair, AClosedSocketIsToldOnceAndOpensAnewElsewhere) {
   EXPECT_TRUE(Server.Received.empty());
 }
 
+// A flood of datagrams never holds the thread that serves the socket: one
+// notification reads a bounded number of them, and the next ones, which
+// Winsock posts while datagrams remain, read the rest.
+TEST(UdpReceive, ANotificationReadsABoundedNumberAndTheRestFollow) {
+  TWSocket receiver, sender;
+  ListenUdp(receiver);
+  int reads = 0;
+  receiver.OnDataAvailable = [&](TComponent*, uint16_t) {
+    char datagram[64];
+    sockaddr_in from{};
+    int fromLength = sizeof from;
+    if (receiver.ReceiveFrom(datagram, sizeof datagram, from, fromLength) >= 0) ++reads;
+  };
+  ConnectTo(sender, receiver.BoundPort());
+  const int sent = 3 * kReadsPerNotification + 5;
+  for (int i = 0; i < sent; ++i) sender.SendStr("tick");
+  Sleep(200);  // all of them on the way over loopback
+  // The receiver's first FD_READ, alone.
+  MSG notification{};
+  bool notified = false;
+  for (int wait = 0; wait < 500 && !notified; ++wait) {
+    if (!PeekMessageA(&notification, receiver.GetWindowHandle(), WM_SOCKET_EVENT, WM_SOCKET_EVENT, PM_REMOVE)) {
+      Sleep(10);
+      continue;
+    }
+    notified = (WSAGETSELECTEVENT(notification.lParam) & FD_READ) != 0;
+    if (!notified) DispatchMessageA(&notification);
+  }
+  ASSERT_TRUE(notified);
+  DispatchMessageA(&notification);
+  EXPECT_EQ(reads, kReadsPerNotification);
+  EXPECT_TRUE(PumpUntil([&] { return reads == sent; })) << reads << " of " << sent << " read";
+}
+
 }  // namespace
 }  // namespace sntp
