@@ -32,6 +32,16 @@ std::string FormatLogLine(const TLocalDateTime& now, std::string_view timeSepara
   return line;
 }
 
+bool LogNeedsRenewal(uint64_t size, std::size_t lineLength) {
+  return size > 0 && size + lineLength > kLogSizeLimit;
+}
+
+std::u16string KeptLogPathFor(std::u16string_view logPath) {
+  std::u16string path(logPath);
+  path += u".1";
+  return path;
+}
+
 std::u16string LogFilePathFor(std::u16string_view executablePath) {
   const std::size_t separator = executablePath.find_last_of(u"\\:");
   const std::u16string_view directory = separator == std::u16string_view::npos

@@ -5,8 +5,9 @@
 namespace sntp {
 
 // Opens the log for appending (creating it), writes one line stamped with
-// the local time and closes it again. A line that cannot be written is
-// skipped.
+// the local time and closes it again. A line always starts a line of its
+// own, and the log stays within kLogSizeLimit (log_line.h). A line that
+// cannot be written is skipped. Safe from any thread.
 void WriteLog(std::string_view message) noexcept;
 
 }  // namespace sntp

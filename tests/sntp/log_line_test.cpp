@@ -36,5 +36,19 @@ TEST(LogFile, LivesBesideTheExecutable) {
   for (const TCase& c : cases) EXPECT_EQ(LogFilePathFor(c.Executable), std::u16string(c.Log));
 }
 
+// The log is renewed before a line would take it past its limit; an empty
+// log takes any line.
+TEST(LogFile, RenewedBeforeALineWouldTakeItPastItsLimit) {
+  struct TCase { uint64_t Size; size_t Line; bool Renewed; };
+  const TCase cases[] = {
+      {kLogSizeLimit - 40, 40, false},
+      {kLogSizeLimit - 40, 41, true},
+      {kLogSizeLimit + 5, 1, true},  // grown past it by another program
+      {0, kLogSizeLimit * 2, false},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(LogNeedsRenewal(c.Size, c.Line), c.Renewed) << c.Size << " + " << c.Line;
+  EXPECT_EQ(KeptLogPathFor(u"C:\\Clock\\sntp.log"), u"C:\\Clock\\sntp.log.1");
+}
+
 }  // namespace
 }  // namespace sntp
