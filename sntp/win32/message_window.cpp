@@ -52,15 +52,20 @@ TWindowHandle CreateMessageWindow(const char* className, WNDPROC procedure, void
   return window;
 }
 
-void DispatchWaitingMessages(TQuitRequest& quit) {
+bool DispatchOneMessage(TQuitRequest& quit) {
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      quit = {true, static_cast<int>(message.wParam)};
-      continue;
-    }
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
+  if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (message.message == WM_QUIT) {
+    quit = {true, static_cast<int>(message.wParam)};
+    return true;
+  }
+  TranslateMessage(&message);
+  DispatchMessageA(&message);
+  return true;
+}
+
+void DispatchWaitingMessages(TQuitRequest& quit) {
+  while (DispatchOneMessage(quit)) {
   }
 }
 

@@ -37,6 +37,12 @@ struct TQuitRequest {
   int ExitCode = 0;
 };
 
+// Takes one message off the calling thread's queue, of any window, and
+// dispatches it; false when none waits. A WM_QUIT is taken off without being
+// dispatched and kept in Quit. A caller with a limit to keep looks at it
+// between two messages: the queue of a busy program is never empty.
+bool DispatchOneMessage(TQuitRequest& quit);
+
 // Dispatches every message waiting for the calling thread, of any window.
 // A WM_QUIT is taken off the queue without being dispatched and kept in Quit.
 void DispatchWaitingMessages(TQuitRequest& quit);

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "sntp/log_line.h"
@@ -23,36 +24,36 @@ namespace sntp {
 
 namespace {
 
-// Library-wide state. Every result handler runs in the caller's thread, in
-// the wait's message dispatch; the code and the offset are stored before
-// Waiting is released all the same, and read only after Waiting has been
-// seen false.
+// Library-wide state. The exports may come from any thread of the clock, one
+// query at a time: Lock guards the client and the claim of the one query.
+// The running query's result handlers run on its own thread, in the wait's
+// message dispatch; the code and the offset are stored before Waiting is
+// released all the same, and read only after Waiting has been seen false.
 struct TLibraryState {
   TSystemPlatform Platform;
   // The servers that asked, by kiss-o'-death, not to be asked (so often):
   // kept for as long as the library is loaded, clean-ups included, so that
-  // a caller that cleans up between queries still obeys them.
+  // a caller that cleans up between queries still obeys them. Only the
+  // query's thread reads and changes it.
   TServerHoldBack HoldBack{[] { return std::chrono::steady_clock::now(); }};
-  std::unique_ptr<TSNTP> Client;
+
+  std::mutex Lock;
+  std::unique_ptr<TSNTP> Client;  // guarded by Lock; the running query's own
+  bool QueryRunning = false;      // guarded by Lock
+  // A clean-up came while the query ran: the query ends at once, and its
+  // thread carries the clean-up out as it returns.
+  std::atomic<bool> CleanUpRequested{false};
+
   std::atomic<uint16_t> QueryResult{qrOk};
   std::atomic<double> QueryOffset{0.0};
   std::atomic<bool> Waiting{false};
-  // A QueryServer is under way on the caller's thread; one that a window
-  // procedure of the caller starts during its wait is refused.
-  bool QueryRunning = false;
-  void* LoopFunction = nullptr;
-  // Set after every result, so that the wait ends at once.
+  std::atomic<void*> LoopFunction{nullptr};
+  // Set after every result and by a clean-up, so that the wait ends at once.
   TKernelHandle ResultEvent{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
-  // Held while there is a client: its windows' procedures and its timer's
-  // threads run this library's code. A caller that unloads the library
-  // without the clean-up leaves it loaded, rather than have the unload tear
-  // them down under Windows' loader lock, where joining the threads hangs.
-  TModuleReference ClientHold;
 };
 
 // Made at load and freed at unload, but never by the C runtime's own
-// shutdown: a process may end with a client still present, and its sockets
-// and threads must not be torn down then.
+// shutdown: a process may end while a query runs on another thread.
 std::unique_ptr<TLibraryState> Library;
 
 TLibraryState& State() { return *Library; }
@@ -89,8 +90,12 @@ void LogListenUnavailable(TComponent* sender, uint16_t error) {
            "): the reply is awaited on the sending port alone");
 }
 
-TSNTP& CreateClient() {
-  auto client = std::make_unique<TSNTP>(State().Platform, State().HoldBack);
+// On the claimed query's thread.
+TSNTP& ClientForQuery() {
+  TLibraryState& state = State();
+  const std::lock_guard<std::mutex> lock(state.Lock);
+  if (state.Client) return *state.Client;
+  auto client = std::make_unique<TSNTP>(state.Platform, state.HoldBack);
   client->SetHostPort("123");
   client->SetTimeout(kQueryTimeoutMs);
   client->OnDataAvailable = ReportOk;
@@ -100,10 +105,20 @@ TSNTP& CreateClient() {
   client->OnWinsockError = ReportWinsockError;
   client->OnHeldBack = ReportHeldBack;
   client->OnListenUnavailable = LogListenUnavailable;
-  State().Client = std::move(client);
-  State().ClientHold = ReferenceThisModule();
+  state.Client = std::move(client);
   WriteLog("SNTP Object is created");
-  return *State().Client;
+  return *state.Client;
+}
+
+// With Lock held and no query running.
+void ReleaseClient() noexcept {
+  TLibraryState& state = State();
+  try {
+    if (state.Client) state.Client->ReleaseResources();
+  } catch (...) {
+    // Closing sockets that are already closed; the client goes all the same.
+  }
+  state.Client.reset();
 }
 
 bool StillWaiting() { return State().Waiting.load(std::memory_order_acquire); }
@@ -111,35 +126,46 @@ bool StillWaiting() { return State().Waiting.load(std::memory_order_acquire); }
 // The deadline has passed: the client ends an exchange in which nothing was
 // received. If it already ended it on a reply that came late, it fires
 // nothing more, and the query has timed out all the same.
-void EndAtDeadline() {
-  if (TSNTP* client = State().Client.get()) client->HandleTimeout(nullptr);
+void EndAtDeadline(TSNTP& client) {
+  client.HandleTimeout(nullptr);
   if (StillWaiting()) StoreResult(qrTimeout, kFailureOffset);
 }
 
-// One pass per wake-up: deliver the messages, then the deadline test. A
-// WM_QUIT taken off the queue meanwhile is posted again when the query is
+// Takes the calling thread's messages one at a time, so that the result and
+// the deadline are looked at between any two of them: the queue of a desktop
+// program is rarely empty (a window that repaints itself, a slow timer, a
+// message loop of posted messages, a flood of datagrams), and a wait that
+// looked only once it was empty would never end. With nothing to take, it
+// sleeps until a message comes, the result is stored or the deadline passes.
+// A WM_QUIT taken off the queue meanwhile is posted again when the query is
 // over, so that the caller's message loop still ends.
-void WaitForResult(uint32_t deadline) {
+void WaitForResult(TSNTP& client, uint32_t deadline) {
+  TLibraryState& state = State();
   TQuitRequest quit;
   while (StillWaiting()) {
-    DispatchWaitingMessages(quit);
-    if (StillWaiting() && DeadlinePassed(GetTickCount(), deadline)) EndAtDeadline();
-    // A window procedure of the caller released the client while the query
-    // waited: nothing can answer it any more.
-    if (StillWaiting() && !State().Client) StoreResult(qrTimeout, kFailureOffset);
-    if (StillWaiting()) WaitForMessages(MillisecondsUntilPast(GetTickCount(), deadline), State().ResultEvent.get());
+    if (state.CleanUpRequested.load()) {
+      StoreResult(qrTimeout, kFailureOffset);  // nothing may answer it any more
+    } else if (DeadlinePassed(GetTickCount(), deadline)) {
+      EndAtDeadline(client);
+    } else if (!DispatchOneMessage(quit)) {
+      WaitForMessages(MillisecondsUntilPast(GetTickCount(), deadline), state.ResultEvent.get());
+    }
   }
   if (quit.Seen) PostQuitMessage(quit.ExitCode);
 }
 
-uint16_t RunQueryOrThrow(const char* server, double* offset) {
+// One exchange on the calling thread: the client's sockets, their windows
+// and its timer are made for it and go with it, so that nothing of a query
+// is left to a thread that may end, block or never pump its messages again.
+uint16_t RunClaimedQuery(const char* server, double* offset) {
   TLibraryState& state = State();
+  const TWinsockUser winsock;  // outlives the sockets, whatever the query makes
   if (state.ResultEvent) ResetEvent(state.ResultEvent.get());
   state.Waiting.store(true, std::memory_order_release);
-  TSNTP* client = state.Client.get();
+  TSNTP* client = nullptr;
   uint32_t deadline = 0;
   try {
-    if (!client) client = &CreateClient();
+    client = &ClientForQuery();
     client->SetHostAddr(server ? server : "");
     WriteLog("Querying " + client->HostAddr());
     deadline = GetTickCount() + static_cast<uint32_t>(client->Timeout());
@@ -148,82 +174,95 @@ uint16_t RunQueryOrThrow(const char* server, double* offset) {
     // The client, its sockets or this host's addresses could not be had.
     StoreResult(qrResolveError, kFailureOffset);
   }
-  WaitForResult(deadline);
+  if (client) {
+    WaitForResult(*client, deadline);
+    client->ReleaseResources();
+  }
   const double result = state.QueryOffset.load(std::memory_order_relaxed);
   if (offset) *offset = result;
   return state.QueryResult.load(std::memory_order_relaxed);
 }
 
-// Marks the query under way for as long as it runs.
-class TRunningQuery {
- public:
-  explicit TRunningQuery(bool& running) : running_(running) { running_ = true; }
-  ~TRunningQuery() { running_ = false; }
-  TRunningQuery(const TRunningQuery&) = delete;
-  TRunningQuery& operator=(const TRunningQuery&) = delete;
-
- private:
-  bool& running_;
-};
-
-// Its sockets gone, Winsock is released too; the library's hold goes last,
-// after everything that runs its code.
-void ReleaseClient() noexcept {
+// The library serves one query at a time: a second one, from another
+// thread or from a window procedure of the caller during the wait, is
+// refused.
+bool ClaimQuery() {
   TLibraryState& state = State();
+  const std::lock_guard<std::mutex> lock(state.Lock);
+  if (state.QueryRunning) return false;
+  state.QueryRunning = true;
+  state.CleanUpRequested.store(false);
+  return true;
+}
+
+// A clean-up that came during the query is carried out now.
+void EndClaim() noexcept {
+  TLibraryState& state = State();
+  const std::lock_guard<std::mutex> lock(state.Lock);
+  state.QueryRunning = false;
+  if (!state.CleanUpRequested.exchange(false)) return;
+  ReleaseClient();
+  WriteLog("SNTP Object is destroyed");
+}
+
+uint16_t RefuseQuery(const char* server, double* offset) noexcept {
   try {
-    if (state.Client) state.Client->ReleaseResources();
-    state.Client.reset();
-    ReleaseWinsockIfUnused();
+    WriteLog(std::string("Query of ") + (server ? server : "") + " refused: another query is running");
   } catch (...) {
+    // Not even the message could be made; the refusal stands.
   }
-  state.ClientHold.reset();
+  if (offset) *offset = kFailureOffset;
+  return qrWinsockError;
 }
 
 }  // namespace
 
 uint16_t RunQuery(const char* server, double* offset) noexcept {
-  // Another query would take over the running one's sockets and result.
-  if (State().QueryRunning) {
-    if (offset) *offset = kFailureOffset;
-    return qrWinsockError;
-  }
-  const TRunningQuery running(State().QueryRunning);
+  if (!ClaimQuery()) return RefuseQuery(server, offset);
+  uint16_t code = qrResolveError;
   try {
-    return RunQueryOrThrow(server, offset);
+    code = RunClaimedQuery(server, offset);
   } catch (...) {
     State().Waiting.store(false, std::memory_order_release);
     if (offset) *offset = kFailureOffset;
-    return qrResolveError;
   }
+  EndClaim();
+  return code;
 }
 
+// From any thread. During a query the clean-up is left to the query's own
+// thread, which alone can destroy its windows: the query ends at once, and
+// the client is freed as it returns.
 void CleanUp() noexcept {
+  TLibraryState& state = State();
+  const std::lock_guard<std::mutex> lock(state.Lock);
+  if (state.QueryRunning) {
+    state.CleanUpRequested.store(true);
+    if (state.ResultEvent) SetEvent(state.ResultEvent.get());
+    return;
+  }
   ReleaseClient();
   WriteLog("SNTP Object is destroyed");
 }
 
-// Winsock is started for the call and released after it, unless a client's
-// sockets use it.
+// Winsock is started for the call and released after it, unless a query on
+// another thread uses it.
 bool IsConnected() noexcept {
   bool connected = true;
   try {
+    const TWinsockUser winsock;
     connected = HasNetworkAddress(GetLocalAddresses());
   } catch (...) {
     // Winsock cannot be had, or this host's name cannot be read: no host
     // entry, which counts as connected.
   }
-  try {
-    ReleaseWinsockIfUnused();
-  } catch (...) {
-  }
   return connected;
 }
 
-void SetLoopFunction(void* function) noexcept { State().LoopFunction = function; }
+void SetLoopFunction(void* function) noexcept { State().LoopFunction.store(function); }
 
 bool LibraryLoaded() noexcept {
   try {
-    SocketComponentStartup();
     Library = std::make_unique<TLibraryState>();
   } catch (...) {
     return false;
@@ -233,18 +272,22 @@ bool LibraryLoaded() noexcept {
 }
 
 // Runs under Windows' loader lock: nothing here waits, joins a thread, or
-// calls Winsock or the window manager.
+// calls Winsock or the window manager. Between queries the client holds no
+// socket, window or thread, so it goes with the library.
 void LibraryUnloading(bool processEnding) noexcept {
   if (!Library) return;
-  // A client holds the library loaded, so one is found here only when the
-  // process is ending, its other threads gone, or when the hold could not
-  // be had: it is left as it is.
-  if (processEnding || Library->Client) {
+  bool queryRunning = true;
+  {
+    const std::unique_lock<std::mutex> lock(Library->Lock, std::try_to_lock);
+    if (lock.owns_lock()) queryRunning = Library->QueryRunning;
+  }
+  // The process is ending, its other threads gone mid-call, or a thread
+  // unloads the library while another one queries: nothing is torn down.
+  if (processEnding || queryRunning) {
     static_cast<void>(Library.release());
     return;
   }
   Library.reset();
-  SocketComponentShutdown();
 }
 
 }  // namespace sntp

@@ -2,21 +2,24 @@
 // The library behind SNTP.dll's exports: one SNTP client, created by the
 // first query and freed by the clean-up, and the blocking query that pumps
 // the calling thread's messages until the client reports or the deadline
-// passes. Every function here is called from the one thread that calls the
-// exports; none of them throws.
+// passes. Any thread may call any of them, one query at a time; none of
+// them throws.
 #include <cstdint>
 
 namespace sntp {
 
 // Asks Server (dotted address or host name; null counts as empty) for the
 // time. Writes the offset in days (server UTC minus local now, or -1000.0
-// on failure) through Offset unless it is null; returns the result code.
-// Called again while a query waits (from a window procedure of the caller),
-// it returns qrWinsockError and -1000.0 at once and leaves the running
-// query alone.
+// on failure) through Offset unless it is null; returns the result code,
+// by the deadline whatever the calling thread's messages and the network
+// do. Called while another query runs (from another thread, or from a
+// window procedure of the caller during the wait), it logs the refusal and
+// returns qrWinsockError and -1000.0 at once, and leaves the running query
+// alone.
 uint16_t RunQuery(const char* server, double* offset) noexcept;
 
-// Releases the client's sockets and timer and frees it.
+// Frees the client. During a query (of any thread) the query ends at once
+// with qrTimeout, and its thread frees the client as it returns.
 void CleanUp() noexcept;
 
 // Whether this host has a network address.

@@ -1,10 +1,14 @@
 // SNTP.dll as the clock application uses it: loaded by path, its four
 // exports found by name, its log beside this test program. Bad server texts
-// and an unanswered query each end with the right code and offset, and
-// nothing escapes an export.
+// and an unanswered query each end with the right code and offset, nothing
+// escapes an export, and calls from several threads at once are served one
+// query at a time. (Queries that a time server answers, from busy windows
+// and from any thread, are run against one in the end-to-end test.)
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -12,8 +16,10 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "sntp/log_line.h"
 #include "sntp/query_rules.h"
 #include "tests/sntp/win32/host_network.h"
 
@@ -44,6 +50,10 @@ std::string ReadFile(const std::string& path) {
   std::stringstream text;
   text << file.rdbuf();
   return text.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text, std::ios::openmode mode = std::ios::trunc) {
+  std::ofstream(path, std::ios::binary | mode) << text;
 }
 
 // The messages of the log lines written since construction, checking the
@@ -185,8 +195,8 @@ TEST_F(TSntpLibrary, QueryFromAWindowProcedureDuringTheWaitIsRefusedAtOnce) {
   EXPECT_TRUE(IsFailureOffset(outerOffset));
   const std::string noListener = "Listening port 123 not available (Winsock error " + listenError +
                                  "): the reply is awaited on the sending port alone";
-  EXPECT_EQ(log.Messages(), (std::vector<std::string>{"SNTP Object is created", "Querying 127.0.0.1", noListener}))
-      << "the refused query is not logged";
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{"SNTP Object is created", "Querying 127.0.0.1", noListener,
+                                                      "Query of  refused: another query is running"}));
   MSG message;
   ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(message.wParam, 7u);
@@ -208,31 +218,128 @@ TEST_F(TSntpLibrary, UnwritableLogIsSkipped) {
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{"SNTP Object is created", "Querying "}));
 }
 
-// A caller that skips the clean-up and unloads the library: the unload must
-// neither wait on the client's timer threads (it would hang on the loader
-// lock) nor leave them running in unmapped code. Each load that maps the
+// The log stays within its bound: a line that would take it past the limit
+// starts a new log, the old one kept whole as sntp.log.1 (replacing an
+// older one).
+TEST_F(TSntpLibrary, AFullLogIsKeptAsSntpLog1AndANewOneStarted) {
+  const std::string kept = LogPath() + ".1";
+  WriteFile(kept, "an older log\r\n");
+  const std::string line = "01.01 00:00:00   " + std::string(40, 'x') + "\r\n";
+  std::string full;
+  while (full.size() + line.size() <= kLogSizeLimit - 10) full += line;
+  WriteFile(LogPath(), full);
+  TLogWatch log;
+  double offset = 0;
+  EXPECT_EQ(library_.QueryServer("", &offset), qrResolveError);
+  EXPECT_EQ(ReadFile(kept).size(), full.size());
+  EXPECT_TRUE(ReadFile(kept) == full) << "the full log is kept as it was";
+  const std::string renewed = ReadFile(LogPath());
+  EXPECT_LT(renewed.size(), 100u);
+  EXPECT_NE(renewed.find("Querying \r\n"), std::string::npos) << renewed;
+  DeleteFileA(kept.c_str());
+  DeleteFileA(LogPath().c_str());
+}
+
+// A line that an earlier write left unfinished (a full disk, a process that
+// ended mid-write) is ended before the next one, which stands on its own.
+TEST_F(TSntpLibrary, ALineLeftUnfinishedIsEndedBeforeTheNext) {
+  const std::string unfinished = "06.12 14:05:09   Querying pool.exa";
+  WriteFile(LogPath(), unfinished, std::ios::app);
+  const std::size_t start = ReadFile(LogPath()).size();
+  double offset = 0;
+  EXPECT_EQ(library_.QueryServer("", &offset), qrResolveError);
+  const std::string added = ReadFile(LogPath()).substr(start);
+  EXPECT_EQ(added.substr(0, 2), "\r\n");
+  EXPECT_NE(added.find("   Querying \r\n"), std::string::npos) << added;
+}
+
+// The calls of another thread while a query runs. Nothing answers on this
+// host's port 123, so a query of "127.0.0.1" waits for its deadline.
+class TQueryOnAnotherThread {
+ public:
+  explicit TQueryOnAnotherThread(TQueryServer queryServer)
+      : logStart_(ReadFile(LogPath()).size()), thread_([this, queryServer] {
+    const DWORD start = GetTickCount();
+    Code = queryServer("127.0.0.1", &Offset);
+    Milliseconds = GetTickCount() - start;
+    Done = true;
+  }) {
+    // Inside QueryServer once its query is logged.
+    for (int i = 0; i < 500 && !Logged(); ++i) Sleep(10);
+  }
+  ~TQueryOnAnotherThread() { Join(); }
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+  uint16_t Code = 0xFFFF;
+  double Offset = 0;
+  DWORD Milliseconds = 0;
+  std::atomic<bool> Done{false};
+
+ private:
+  bool Logged() const {
+    return ReadFile(LogPath()).find("Querying 127.0.0.1\r\n", logStart_) != std::string::npos;
+  }
+
+  const std::size_t logStart_;
+  std::thread thread_;
+};
+
+// One query at a time: a call while another thread's query runs is refused
+// at once, logged, and leaves the running query alone.
+TEST_F(TSntpLibrary, AQueryWhileAnotherThreadsRunsIsRefusedAtOnce) {
+  TLogWatch log;
+  TQueryOnAnotherThread running(library_.QueryServer);
+  double offset = 0;
+  EXPECT_EQ(library_.QueryServer("10.1.2.3", &offset), qrWinsockError);
+  EXPECT_TRUE(IsFailureOffset(offset));
+  EXPECT_FALSE(running.Done) << "refused while the other query still runs";
+  running.Join();
+  EXPECT_EQ(running.Code, qrTimeout) << "the running query's own result";
+  EXPECT_TRUE(IsFailureOffset(running.Offset));
+  const std::vector<std::string> messages = log.Messages();
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), "Query of 10.1.2.3 refused: another query is running"), 1);
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), "Querying 10.1.2.3"), 0);
+}
+
+// Only the querying thread can destroy its windows: a clean-up from another
+// thread ends the query at once, and the querying thread frees the client as
+// it returns.
+TEST_F(TSntpLibrary, ACleanUpFromAnotherThreadEndsTheRunningQuery) {
+  TLogWatch log;
+  TQueryOnAnotherThread running(library_.QueryServer);
+  library_.SNTPCleanUp();
+  running.Join();
+  EXPECT_EQ(running.Code, qrTimeout);
+  EXPECT_TRUE(IsFailureOffset(running.Offset));
+  EXPECT_LT(running.Milliseconds, static_cast<DWORD>(kQueryTimeoutMs)) << "ended before its deadline";
+  double offset = 0;
+  EXPECT_EQ(library_.QueryServer("", &offset), qrResolveError);
+  const std::vector<std::string> messages = log.Messages();
+  ASSERT_GE(messages.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(messages.end() - 3, messages.end()),
+            (std::vector<std::string>{"SNTP Object is destroyed", "SNTP Object is created", "Querying "}));
+}
+
+// A caller that skips the clean-up and unloads the library: between queries
+// the client holds no socket, window or thread, so it goes with the library
+// and nothing of the library runs afterwards. Each load that maps the
 // library writes the marker line.
-TEST(SntpLibraryLoad, LeftoverClientKeepsTheLibraryLoadedUntilItsCleanUp) {
+TEST(SntpLibraryLoad, AClientLeftWithoutItsCleanUpGoesWithTheLibrary) {
   const std::string path = ProgramDirectory() + "SNTP.dll";
   TLogWatch log;
-  const TLoadedLibrary library;
-  ASSERT_TRUE(library.Complete());
-  HMODULE module = library.Module;
-  double offset = 0;
-  EXPECT_EQ(library.QueryServer("", &offset), qrResolveError) << "the client, its sockets and its timer are made";
-  EXPECT_TRUE(FreeLibrary(module));
-  EXPECT_EQ(GetModuleHandleA("SNTP.dll"), module) << "held by the client";
-
-  ASSERT_EQ(LoadLibraryA(path.c_str()), module);
-  EXPECT_EQ(library.QueryServer("", &offset), qrResolveError) << "the same client serves on";
-  library.SNTPCleanUp();
-  EXPECT_TRUE(FreeLibrary(module));
-  EXPECT_EQ(GetModuleHandleA("SNTP.dll"), nullptr) << "unloaded once the clean-up freed the client";
-  ASSERT_NE(module = LoadLibraryA(path.c_str()), nullptr);
-  EXPECT_TRUE(FreeLibrary(module));
+  for (int load = 1; load <= 2; ++load) {
+    const TLoadedLibrary library;
+    ASSERT_TRUE(library.Complete());
+    double offset = 0;
+    EXPECT_EQ(library.QueryServer("", &offset), qrResolveError) << "the client is made";
+    EXPECT_TRUE(FreeLibrary(library.Module));
+    EXPECT_EQ(GetModuleHandleA("SNTP.dll"), nullptr) << "load " << load;
+  }
   const std::string marker(53, '-');
-  EXPECT_EQ(log.Messages(), (std::vector<std::string>{marker, "SNTP Object is created", "Querying ", "Querying ",
-                                                      "SNTP Object is destroyed", marker}));
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{marker, "SNTP Object is created", "Querying ", marker,
+                                                      "SNTP Object is created", "Querying "}));
 }
 
 // The window classes the library registers, by the instance that owns them.
@@ -246,12 +353,12 @@ std::vector<std::string> RegisteredClasses(HMODULE library) {
 }
 
 // Unloading runs under Windows' loader lock, where Winsock must not be
-// stopped: so the library stops it where its own calls end, and an unload
-// finds nothing to stop. Windows leaves a library's window classes behind
-// when it is unloaded: they go with their last window, and a reload
-// registers them anew.
-TEST(SntpLibraryLoad, NeitherWinsockNorWindowClassesOutliveTheCallsThatMadeThem) {
-  const std::vector<std::string> none, both = {"XSocketWindowClass", "SNTPTimerWindowClass"};
+// stopped and windows cannot go: so every call leaves neither Winsock
+// started nor a window of the library behind, whichever thread comes next.
+// Windows keeps a library's window classes when it is unloaded: they go with
+// their last window, and the next query registers them anew.
+TEST(SntpLibraryLoad, NeitherWinsockNorWindowsOutliveTheCallsThatMadeThem) {
+  const std::vector<std::string> none;
   ASSERT_FALSE(test::WinsockStarted()) << "this program holds Winsock started itself";
   for (int load = 1; load <= 3; ++load) {
     SCOPED_TRACE("load " + std::to_string(load));
@@ -262,12 +369,9 @@ TEST(SntpLibraryLoad, NeitherWinsockNorWindowClassesOutliveTheCallsThatMadeThem)
     EXPECT_FALSE(test::WinsockStarted()) << "isConnected stops what it started";
     double offset = 0;
     EXPECT_EQ(library.QueryServer("no-such-host.invalid", &offset), qrResolveError);
-    EXPECT_EQ(RegisteredClasses(module), both) << "the client's sockets and timer have windows";
-    library.IsConnected();
-    EXPECT_TRUE(test::WinsockStarted()) << "the client's sockets still use it";
+    EXPECT_FALSE(test::WinsockStarted()) << "the query stops what it started";
+    EXPECT_EQ(RegisteredClasses(module), none) << "the query's windows went with it";
     library.SNTPCleanUp();
-    EXPECT_FALSE(test::WinsockStarted()) << "the clean-up stops it";
-    EXPECT_EQ(RegisteredClasses(module), none) << "the clean-up destroyed the last windows";
     EXPECT_TRUE(FreeLibrary(module));
     EXPECT_EQ(GetModuleHandleA("SNTP.dll"), nullptr);
     EXPECT_FALSE(test::WinsockStarted());
