@@ -4,6 +4,11 @@
 #   zara_net_up WORKDIR     two network namespaces joined by a veth pair:
 #                             server ns: 10.213.0.1 chrony serving time on UDP 123
 #                                        10.213.0.3 a silent host: reads requests, never answers
+#                                        10.213.0.4 a flooding host: answers a request with 48-byte
+#                                          datagrams, as fast as it can for 6 s, to the port the
+#                                          request came from and to port 123 of its sender
+#                                          (tools/testnet/flood_ntp.py)
+#                                        10.213.0.5 the source of zara_net_flood_listening_port
 #                                        10.213.0.10-15 scripted replies (zara_net_scripted_*,
 #                                          tools/testnet/scripted_ntp.py); zara_net_scripted_received
 #                                          ADDRESS counts the datagrams one of them got
@@ -19,6 +24,9 @@
 #                           so it must live inside the namespace)
 #   zara_net_hold_port_123  another program holds UDP port 123 of the client ns, as
 #                           Windows' time service does, until zara_net_release_port_123
+#   zara_net_flood_listening_port SECONDS
+#                           floods UDP port 123 of the client from 10.213.0.5, in the
+#                           background, until zara_net_flood_wait
 #   zara_net_down           removes all of it
 #
 # Nothing leaves the machine: the subnet gets an unreachable route in the root
@@ -29,6 +37,8 @@ zara_net_subnet=10.213.0
 zara_net_server=$zara_net_subnet.1
 zara_net_client=$zara_net_subnet.2
 zara_net_silent=$zara_net_subnet.3
+zara_net_flooding=$zara_net_subnet.4
+zara_net_flood_source=$zara_net_subnet.5
 zara_net_scripted_kiss_o_death=$zara_net_subnet.10
 zara_net_scripted_unsynchronised=$zara_net_subnet.11
 zara_net_scripted_zero_transmit=$zara_net_subnet.12
@@ -57,7 +67,8 @@ zara_net_up() {
   ip link add "zs$$" type veth peer name "zc$$"
   ip link set "zs$$" netns "$zara_net_srv"
   ip link set "zc$$" netns "$zara_net_cli"
-  for address in "$zara_net_server" "$zara_net_silent" "$zara_net_name_server" $(zara_net_scripted_addresses); do
+  for address in "$zara_net_server" "$zara_net_silent" "$zara_net_flooding" "$zara_net_flood_source" \
+    "$zara_net_name_server" $(zara_net_scripted_addresses); do
     ip -n "$zara_net_srv" addr add "$address/24" dev "zs$$"
   done
   ip -n "$zara_net_cli" addr add "$zara_net_client/24" dev "zc$$"
@@ -72,6 +83,7 @@ zara_net_up() {
   zara_net_start_chrony
   zara_net_start_silent
   zara_net_start_scripted
+  zara_net_start_flooding
 }
 
 zara_net_scripted_addresses() {
@@ -92,6 +104,24 @@ zara_net_start_scripted() {
   ip netns exec "$zara_net_srv" /usr/bin/python3 "$tools/name_server.py" \
     "$zara_net_name_server" "${zara_net_unanswered_name#*.}" </dev/null >"$zara_net_dir/name_server.log" 2>&1 &
   zara_net_name_server_pid=$!
+}
+
+zara_net_start_flooding() {
+  ip netns exec "$zara_net_srv" /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/testnet/flood_ntp.py" \
+    answer "$zara_net_flooding" 6 </dev/null >"$zara_net_dir/flood_answer.log" 2>&1 &
+  zara_net_flooding_pid=$!
+}
+
+zara_net_flood_listening_port() {
+  ip netns exec "$zara_net_srv" /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/testnet/flood_ntp.py" \
+    send "$zara_net_flood_source" "$zara_net_client" "$1" </dev/null >>"$zara_net_dir/flood_send.log" 2>&1 &
+  zara_net_flood_pid=$!
+}
+
+zara_net_flood_wait() {
+  [ -n "${zara_net_flood_pid:-}" ] || return 0
+  wait "$zara_net_flood_pid" 2>/dev/null || true
+  zara_net_flood_pid=
 }
 
 zara_net_scripted_received() {
@@ -179,6 +209,7 @@ zara_net_down() {
   zara_net_release_port_123
   zara_net_wine wineserver -k </dev/null >/dev/null 2>&1 || true
   local pids="${zara_net_chrony_pid:-} ${zara_net_silent_pid:-} ${zara_net_scripted_pid:-} ${zara_net_name_server_pid:-}"
+  pids+=" ${zara_net_flooding_pid:-} ${zara_net_flood_pid:-}"
   # shellcheck disable=SC2086
   kill $pids 2>/dev/null || true
   # shellcheck disable=SC2086

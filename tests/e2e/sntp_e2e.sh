@@ -185,6 +185,38 @@ program_dir=$planted ZARA_NET_DLL_OVERRIDES="wsock32=n,b" query --repeat $((1 + 
 check "with a wsock32.dll planted beside the program a query answers with code 0" [ "$code" -eq 0 ]
 check "... and the planted wsock32.dll is never loaded" [ ! -e "$planted/wsock32.loaded" ]
 
+# The clock as a desktop program lives (tests/e2e/clock_standin.cpp): its
+# windows repaint, its timers fire, its queue is never empty, it asks from
+# worker threads, and someone floods its ports. Every QueryServer must give
+# the right code by the 4 s deadline and its margin, while the caller's
+# windows go on being served.
+margin_ms=250
+[ "${ZARA_E2E_EMULATED:-}" = 1 ] && margin_ms=$late_ms
+standin() {  # CASE SERVER CODE: one case, its lines shown, its status returned
+  local status=0
+  zara_net_wine "$root/tools/wine-run" "$bindir/clock_standin.exe" "$1" "$2" --expect "$3" --margin "$margin_ms" \
+    ${warm_flag:+"$warm_flag"} >"$work/standin.out" 2>&1 || status=$?
+  sed 's/\r$//; s/^/  | /' "$work/standin.out"
+  return "$status"
+}
+warm_flag=; [ "$warm" = 1 ] && warm_flag=--warm
+for case in quiet posting repainting slow-timer from-timer worker-per-query worker-while-blocked; do
+  check "clock stand-in, $case: chrony answers with code 0" standin "$case" "$zara_net_server" 0
+done
+for case in posting repainting slow-timer from-timer; do
+  check "clock stand-in, $case: a silent server gives code 1 by the deadline, the windows served" \
+    standin "$case" "$zara_net_silent" 1
+done
+check "clock stand-in: a query while a worker's runs is refused at once" standin two-at-once "$zara_net_silent" 1
+zara_net_flood_listening_port 8
+check "clock stand-in, local port 123 flooded: chrony answers with code 0" standin posting "$zara_net_server" 0
+check "clock stand-in, local port 123 flooded: a silent server gives code 1 by the deadline" \
+  standin quiet "$zara_net_silent" 1
+zara_net_flood_wait
+check "clock stand-in, both ports flooded by the server asked: code 1 by the deadline" \
+  standin posting "$zara_net_flooding" 1
+sed 's/^/  | /' "$work/flood_send.log" "$work/flood_answer.log"
+
 # Without a display Wine makes no windows but message-only ones, which are
 # all the library needs.
 saved_display=${DISPLAY-}
