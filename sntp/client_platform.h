@@ -31,10 +31,12 @@ class TDatagramPort {
   virtual void Connect(const std::string& address, const std::string& port) = 0;
   // Sends one datagram.
   virtual void Send(std::span<const uint8_t> datagram) = 0;
-  // Reads one waiting datagram into Buffer: returns its length, or -1 when
-  // none could be read (one longer than Buffer is read as -1 and lost);
-  // Source is its sender's IPv4 address in network byte order.
-  virtual int Receive(std::span<uint8_t> buffer, uint32_t& source) = 0;
+  // Reads one waiting datagram into Buffer: returns its length, Source its
+  // sender's IPv4 address in network byte order; or -1 when none could be
+  // read, Error the Winsock code why: 10040 for one longer than Buffer (it is
+  // lost), 10054 when an earlier datagram of the port found the destination's
+  // port closed (Windows' answer to an ICMP port unreachable).
+  virtual int Receive(std::span<uint8_t> buffer, uint32_t& source, uint16_t& error) = 0;
   virtual void Close() = 0;
   // Opened by Listen or Connect and not closed since.
   virtual bool IsOpen() const = 0;
@@ -51,19 +53,22 @@ class TDatagramPort {
   std::function<void(uint16_t error)> OnDatagram;
   // An operation failed with Error.
   std::function<void(uint16_t error)> OnError;
-  // A lookup ended: Error 0 and the first address as dotted text, or the
-  // Winsock error code and an empty text.
-  std::function<void(uint16_t error, const std::string& address)> OnNameFound;
+  // A lookup ended: Error 0 and the name's addresses as dotted text, in the
+  // resolver's order (none for a name without addresses), or the Winsock
+  // error code and none.
+  std::function<void(uint16_t error, const std::vector<std::string>& addresses)> OnNameFound;
 };
 
-// The time-out of one exchange. Its handler runs in the thread that made
-// the timer, like the ports' notifications.
+// The clock of one exchange: it says when the next thing is due (the next
+// address's turn, the end). Its handler runs in the thread that made the
+// timer, like the ports' notifications.
 class TExchangeTimer {
  public:
   virtual ~TExchangeTimer() = default;
-  // Starts a fresh interval: the handler runs once it has passed, and again
-  // after each further interval, until Disable.
-  virtual void Enable() = 0;
+  // Starts a fresh interval of IntervalMs: the handler runs once it has
+  // passed, and again after each further interval, until Disable or the
+  // next Enable.
+  virtual void Enable(int32_t intervalMs) = 0;
   // No tick after this call reaches the handler.
   virtual void Disable() = 0;
 };
@@ -73,9 +78,9 @@ class TClientPlatform {
   virtual ~TClientPlatform() = default;
 
   virtual std::unique_ptr<TDatagramPort> CreatePort() = 0;
-  // A disabled timer of the given interval, calling OnTimeout. Throws when
-  // the platform cannot make one.
-  virtual std::unique_ptr<TExchangeTimer> CreateTimer(int32_t intervalMs, std::function<void()> onTimeout) = 0;
+  // A disabled timer calling OnTimeout. Throws when the platform cannot make
+  // one.
+  virtual std::unique_ptr<TExchangeTimer> CreateTimer(std::function<void()> onTimeout) = 0;
 
   // This host's IPv4 addresses as dotted text, in order; empty when its
   // name has no host entry. Throws when its name cannot be read.

@@ -9,12 +9,22 @@
 #                                          request came from and to port 123 of its sender
 #                                          (tools/testnet/flood_ntp.py)
 #                                        10.213.0.5 the source of zara_net_flood_listening_port
+#                                        10.213.0.20-25 scripted silent servers: they count the
+#                                          requests they get and never answer
+#                                        10.213.0.30 a live host with no time server: its port
+#                                          123 is closed (ICMP port unreachable)
 #                                        10.213.0.10-15 scripted replies (zara_net_scripted_*,
 #                                          tools/testnet/scripted_ntp.py); zara_net_scripted_received
 #                                          ADDRESS counts the datagrams one of them got
 #                                        10.213.0.53 the name server: says "no such name" at
 #                                          once, except for names under silent.test, which
-#                                          it reads and never answers
+#                                          it reads and never answers, and the pool names
+#                                          below, which have several addresses each
+#                             pool names:  silent-first.pool.test  10.213.0.20, then chrony
+#                                          closed-first.pool.test  10.213.0.30, then chrony
+#                                          kiss-first.pool.test    10.213.0.10 (RATE), then chrony
+#                                          all-silent.pool.test    10.213.0.21-25, five silent
+#                                          closed.pool.test        10.213.0.30 alone
 #                             client ns: 10.213.0.2, its host name resolves there,
 #                                        "timeserver.test" resolves to 10.213.0.1
 #   zara_net_wine_start EXE makes the client ns's Wine prefix for programs of EXE's
@@ -47,6 +57,9 @@ zara_net_scripted_ignored_then_good=$zara_net_subnet.14
 zara_net_scripted_stale_then_good=$zara_net_subnet.15
 zara_net_name_server=$zara_net_subnet.53
 zara_net_unanswered_name=time.silent.test
+zara_net_closed=$zara_net_subnet.30
+zara_net_scripted_silent="$zara_net_subnet.20 $zara_net_subnet.21 $zara_net_subnet.22 $zara_net_subnet.23"
+zara_net_scripted_silent+=" $zara_net_subnet.24 $zara_net_subnet.25"
 
 zara_net_usable() {
   [ "$(id -u)" -eq 0 ] || { echo "needs root"; return 1; }
@@ -68,7 +81,7 @@ zara_net_up() {
   ip link set "zs$$" netns "$zara_net_srv"
   ip link set "zc$$" netns "$zara_net_cli"
   for address in "$zara_net_server" "$zara_net_silent" "$zara_net_flooding" "$zara_net_flood_source" \
-    "$zara_net_name_server" $(zara_net_scripted_addresses); do
+    "$zara_net_closed" "$zara_net_name_server" $(zara_net_scripted_addresses); do
     ip -n "$zara_net_srv" addr add "$address/24" dev "zs$$"
   done
   ip -n "$zara_net_cli" addr add "$zara_net_client/24" dev "zc$$"
@@ -88,21 +101,34 @@ zara_net_up() {
 
 zara_net_scripted_addresses() {
   echo "$zara_net_scripted_kiss_o_death $zara_net_scripted_unsynchronised $zara_net_scripted_zero_transmit" \
-    "$zara_net_scripted_wrong_origin $zara_net_scripted_ignored_then_good $zara_net_scripted_stale_then_good"
+    "$zara_net_scripted_wrong_origin $zara_net_scripted_ignored_then_good $zara_net_scripted_stale_then_good" \
+    "$zara_net_scripted_silent"
+}
+
+# The names with several addresses, as the name server takes them.
+zara_net_pool_names() {
+  local s=$zara_net_subnet
+  echo "silent-first.pool.test=$s.20,$zara_net_server closed-first.pool.test=$zara_net_closed,$zara_net_server" \
+    "kiss-first.pool.test=$zara_net_scripted_kiss_o_death,$zara_net_server" \
+    "all-silent.pool.test=$s.21,$s.22,$s.23,$s.24,$s.25 closed.pool.test=$zara_net_closed"
 }
 
 # The scripted time servers and the name server, each a Python process.
 zara_net_start_scripted() {
   local tools
   tools=$(dirname "${BASH_SOURCE[0]}")/testnet
+  local silent=() address names
+  for address in $zara_net_scripted_silent; do silent+=("$address=silent"); done
   ip netns exec "$zara_net_srv" /usr/bin/python3 "$tools/scripted_ntp.py" \
     "$zara_net_scripted_kiss_o_death=kiss-o-death" "$zara_net_scripted_unsynchronised=unsynchronised" \
     "$zara_net_scripted_zero_transmit=zero-transmit" "$zara_net_scripted_wrong_origin=wrong-origin" \
     "$zara_net_scripted_ignored_then_good=ignored-then-good" "$zara_net_scripted_stale_then_good=stale-then-good" \
-    </dev/null >"$zara_net_dir/scripted_ntp.log" 2>&1 &
+    "${silent[@]}" </dev/null >"$zara_net_dir/scripted_ntp.log" 2>&1 &
   zara_net_scripted_pid=$!
+  read -r -a names <<<"$(zara_net_pool_names)"
   ip netns exec "$zara_net_srv" /usr/bin/python3 "$tools/name_server.py" \
-    "$zara_net_name_server" "${zara_net_unanswered_name#*.}" </dev/null >"$zara_net_dir/name_server.log" 2>&1 &
+    "$zara_net_name_server" "${zara_net_unanswered_name#*.}" "${names[@]}" \
+    </dev/null >"$zara_net_dir/name_server.log" 2>&1 &
   zara_net_name_server_pid=$!
 }
 

@@ -13,14 +13,12 @@ constexpr UINT WM_TIMER_TICK = WM_USER + 1;
 
 }  // namespace
 
-TMessageExchangeTimer::TMessageExchangeTimer(TTimerClock& clock, int32_t interval, TTimeoutHandler onTimeout)
+TMessageExchangeTimer::TMessageExchangeTimer(TTimerClock& clock, TTimeoutHandler onTimeout)
     : clock_(clock),
-      interval_(interval),
       onTimeout_(std::move(onTimeout)),
       window_(CreateMessageWindow(kWindowClassName, &TMessageExchangeTimer::WindowProc, this)) {
   if (!window_) throw EAsyncTimerError("Timer window creation error");
   timer_ = std::make_unique<TAsyncTimer>(clock);
-  timer_->SetInterval(interval);
 }
 
 TMessageExchangeTimer::~TMessageExchangeTimer() {
@@ -29,8 +27,10 @@ TMessageExchangeTimer::~TMessageExchangeTimer() {
   timer_.reset();
 }
 
-void TMessageExchangeTimer::Enable() {
+void TMessageExchangeTimer::Enable(int32_t intervalMs) {
   timer_->SetEnabled(false);  // an enabling always starts a fresh interval
+  interval_ = intervalMs > 0 ? intervalMs : 1;
+  timer_->SetInterval(interval_);
   const uint32_t serial = ++serial_;
   const HWND window = window_.get();
   // Runs in the timer's event-taker thread: it only posts.

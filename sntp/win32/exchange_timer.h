@@ -31,9 +31,9 @@ class TMessageExchangeTimer final : public TExchangeTimer {
  public:
   using TTimeoutHandler = std::function<void()>;
 
-  // A disabled timer whose interval, Interval ms, is fixed here. Throws
-  // EAsyncTimerError when its window or its threads cannot be made.
-  TMessageExchangeTimer(TTimerClock& clock, int32_t interval, TTimeoutHandler onTimeout);
+  // A disabled timer. Throws EAsyncTimerError when its window or its
+  // threads cannot be made.
+  TMessageExchangeTimer(TTimerClock& clock, TTimeoutHandler onTimeout);
   // Disables the timer and ends its threads, then destroys the window. The
   // handler may free this object.
   ~TMessageExchangeTimer() override;
@@ -41,9 +41,9 @@ class TMessageExchangeTimer final : public TExchangeTimer {
   TMessageExchangeTimer(const TMessageExchangeTimer&) = delete;
   TMessageExchangeTimer& operator=(const TMessageExchangeTimer&) = delete;
 
-  // Starts a fresh interval, the first timeout Interval ms from now; ticks
+  // Starts a fresh interval, the first timeout IntervalMs from now; ticks
   // of earlier enablings no longer count.
-  void Enable() override;
+  void Enable(int32_t intervalMs) override;
   // No tick posted before this call reaches the handler.
   void Disable() override;
 
@@ -52,7 +52,7 @@ class TMessageExchangeTimer final : public TExchangeTimer {
   void TakeTick(WPARAM tickSerial);
 
   TTimerClock& clock_;
-  const int32_t interval_;
+  int32_t interval_ = 0;  // of the current enabling
   const TTimeoutHandler onTimeout_;
   TWindowHandle window_;
   uint32_t serial_ = 0;  // of the current enabling

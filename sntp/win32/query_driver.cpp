@@ -77,12 +77,14 @@ void ReportTimeout(TComponent*) { StoreResult(qrTimeout, kFailureOffset); }
 void ReportWinsockError(TComponent*, uint16_t) { StoreResult(qrWinsockError, kFailureOffset); }
 void ReportResolveError(TComponent*) { StoreResult(qrResolveError, kFailureOffset); }
 
-// The server asks not to be asked now: no believable answer, and none to
-// wait for, so the query times out at once rather than at its deadline.
-void ReportHeldBack(TComponent*, const std::string& reason) {
-  WriteLog(reason);
-  StoreResult(qrTimeout, kFailureOffset);
-}
+// An address of the server asks not to be asked now; the client goes on
+// with the next one, and ends with a time-out when none is left.
+void ReportHeldBack(TComponent*, const std::string& reason) { WriteLog(reason); }
+
+// What the client did and why, where a person looking at a Windows desktop
+// reads a library's diagnostics: debug output, shown by debuggers and debug
+// output viewers (and by sntpquery --trace).
+void TraceStep(TComponent*, const std::string& text) { OutputDebugStringA((text + "\n").c_str()); }
 
 void LogListenUnavailable(TComponent* sender, uint16_t error) {
   const auto* client = static_cast<const TSNTPClient*>(sender);
@@ -105,6 +107,7 @@ TSNTP& ClientForQuery() {
   client->OnWinsockError = ReportWinsockError;
   client->OnHeldBack = ReportHeldBack;
   client->OnListenUnavailable = LogListenUnavailable;
+  client->OnTrace = TraceStep;
   state.Client = std::move(client);
   WriteLog("SNTP Object is created");
   return *state.Client;

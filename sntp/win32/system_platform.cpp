@@ -26,7 +26,13 @@ class TSocketPort final : public TDatagramPort {
       if (OnError) OnError(static_cast<uint16_t>(socket_.LastError() & 0xFFFF));
     };
     socket_.OnDnsLookupDone = [this](TComponent*, uint16_t error) {
-      if (OnNameFound) OnNameFound(error, socket_.DnsResult());
+      if (OnNameFound) OnNameFound(error, error == 0 ? socket_.DnsResultList() : std::vector<std::string>{});
+    };
+    // A datagram socket is closed this way only when a send found the
+    // destination gone (10054 on Windows): the exchange learns it as a
+    // failure of the port.
+    socket_.OnSessionClosed = [this](TComponent*, uint16_t error) {
+      if (error != 0 && OnError) OnError(error);
     };
   }
 
@@ -39,11 +45,12 @@ class TSocketPort final : public TDatagramPort {
     socket_.Send(datagram.data(), static_cast<int>(datagram.size()));
   }
 
-  int Receive(std::span<uint8_t> buffer, uint32_t& source) override {
+  int Receive(std::span<uint8_t> buffer, uint32_t& source, uint16_t& error) override {
     sockaddr_in from{};
     int fromLength = sizeof from;
     const int length = socket_.ReceiveFrom(buffer.data(), static_cast<int>(buffer.size()), from, fromLength);
     source = from.sin_addr.s_addr;
+    error = length < 0 ? static_cast<uint16_t>(socket_.LastError() & 0xFFFF) : 0;
     return length;
   }
 
@@ -83,8 +90,8 @@ FILETIME SystemTimeNow() {
 
 std::unique_ptr<TDatagramPort> TSystemPlatform::CreatePort() { return std::make_unique<TSocketPort>(); }
 
-std::unique_ptr<TExchangeTimer> TSystemPlatform::CreateTimer(int32_t intervalMs, std::function<void()> onTimeout) {
-  return std::make_unique<TMessageExchangeTimer>(timerClock_, intervalMs, std::move(onTimeout));
+std::unique_ptr<TExchangeTimer> TSystemPlatform::CreateTimer(std::function<void()> onTimeout) {
+  return std::make_unique<TMessageExchangeTimer>(timerClock_, std::move(onTimeout));
 }
 
 std::vector<std::string> TSystemPlatform::LocalAddresses() { return GetLocalAddresses(); }

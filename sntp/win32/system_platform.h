@@ -20,7 +20,7 @@ class TSystemPlatform final : public TClientPlatform {
   explicit TSystemPlatform(TTimerClock& timerClock = SystemTimerClock()) : timerClock_(timerClock) {}
 
   std::unique_ptr<TDatagramPort> CreatePort() override;
-  std::unique_ptr<TExchangeTimer> CreateTimer(int32_t intervalMs, std::function<void()> onTimeout) override;
+  std::unique_ptr<TExchangeTimer> CreateTimer(std::function<void()> onTimeout) override;
   std::vector<std::string> LocalAddresses() override;
   uint32_t ResolveAddress(const std::string& text) override;
   int64_t CounterMicroseconds() override;

@@ -1,12 +1,14 @@
 // The SNTP client on a platform in memory: where it listens and what it
 // sends, which datagrams it takes as the reply, the round trip and the time
-// it works out, the events it fires, how it obeys a kiss-o'-death, and how
-// the name lookup and the timer bound an exchange.
+// it works out, the events it fires, how it obeys a kiss-o'-death, how it
+// asks the addresses of a name in turn, and how the name lookup and the
+// timer bound an exchange.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,24 @@ struct TClientUnderTest {
   }
   TFakePort& SendSocket() { return *Platform.Ports.at(0); }
   TFakePort& ListenSocket() { return *Platform.Ports.at(1); }
+  // The socket that asked Address (dotted); SendSocket asks the first one.
+  TFakePort& SocketOf(const std::string& address) {
+    for (TFakePort* port : Platform.Ports) {
+      if (std::count(port->Calls.begin(), port->Calls.end(), "connect " + address + ":123") > 0) return *port;
+    }
+    ADD_FAILURE() << address << " was never asked";
+    return SendSocket();
+  }
+  // The addresses asked in this client's life, in order, once per request.
+  Calls Asked() const {
+    Calls asked;
+    for (TFakePort* port : Platform.Ports) {
+      for (const std::string& call : port->Calls) {
+        if (call.rfind("connect ", 0) == 0) asked.push_back(call.substr(8, call.find(':') - 8));
+      }
+    }
+    return asked;
+  }
   // Delivers Datagram from Source on SendSocket when the counter reads
   // Milliseconds (a query sent at once reads 1000).
   void Receive(const std::vector<uint8_t>& datagram, const std::string& source, double milliseconds) {
@@ -117,12 +137,14 @@ TEST(ClientExchange, TakesOnlyTheTimelyReplyToItsRequest) {
     t.Client.Query();
     t.Receive(c.Datagram, c.Source, c.Ms);
     const bool goesOn = c.Outcome == ignored;
-    EXPECT_EQ(t.Events, c.Outcome == taken ? Calls{"data 0"} : Calls{});
-    EXPECT_EQ(t.Client.Received(), !goesOn);
+    // A late reply ends its address's attempt, and with no other address to
+    // ask, the exchange at once.
+    EXPECT_EQ(t.Events, c.Outcome == taken ? Calls{"data 0"} : c.Outcome == late ? Calls{"timeout"} : Calls{});
+    EXPECT_EQ(t.Client.Received(), c.Outcome == taken);
     EXPECT_EQ(t.SendSocket().IsOpen() && t.Platform.Timer->Enabled, goesOn);
     t.Receive(Answer().SentAt(k2000 + 60), "10.0.0.1", 1200);
     t.Client.HandleTimeout(nullptr);  // the caller's deadline finds nothing left to end
-    EXPECT_EQ(t.Events, c.Outcome == late ? Calls{} : Calls{"data 0"});
+    EXPECT_EQ(t.Events, c.Outcome == late ? Calls{"timeout"} : Calls{"data 0"});
     if (goesOn) {
       EXPECT_EQ(t.Client.Reply().TransmitTimestamp, 36526.0 + 60.0 / 86400) << "the good reply's time";
     }
@@ -133,7 +155,11 @@ TEST(ClientExchange, TimerEndsAnUnansweredExchangeOnce) {
   TClientUnderTest t;
   t.Client.Query();
   EXPECT_TRUE(t.Platform.Timer->Enabled);
-  t.Platform.FireTimer();
+  EXPECT_EQ(t.Platform.Timer->IntervalMs, 4000) << "one address: nothing is due before the end";
+  t.Platform.RunTimerUntil(4999);
+  EXPECT_EQ(t.Events, Calls{}) << "a tick before the time-out only sets the timer again";
+  EXPECT_EQ(t.Platform.Timer->IntervalMs, 1);
+  t.Platform.RunTimerUntil(5000);
   EXPECT_EQ(t.Events, Calls{"timeout"});
   EXPECT_FALSE(t.Platform.Timer->Enabled);
   EXPECT_FALSE(t.SendSocket().IsOpen() || t.ListenSocket().IsOpen());
@@ -161,7 +187,7 @@ TEST(ClientExchange, WithoutItsListenerTheExchangeGoesOnOverSendSocket) {
     for (size_t query = 2; query <= 3; ++query) {  // told in each query
       t.Events.clear();
       t.Client.Query();
-      EXPECT_EQ(t.SendSocket().Sent.size(), query);
+      EXPECT_EQ(t.SendSocket().Sent.size(), c.SendSocketError ? 1 : query) << "nothing sent from a failed socket";
       if (c.ListenerFails) t.ListenSocket().OnError(10054);
       t.Receive(Answer(), "10.0.0.1", 1100);
       EXPECT_EQ(t.Events, c.Events);
@@ -197,16 +223,16 @@ TEST(ClientKissOfDeath, EndsTheExchangeAndHoldsTheServerBack) {
   struct TCase { const char* Code; Calls Events; size_t SentAfterAnHour; };
   const TCase cases[] = {
       {"RATE",
-       {"held back: 10.0.0.1 sent kiss-o'-death RATE: it is not asked again for 64 s",
-        "held back: Not asking 10.0.0.1 for another 64 s: it sent kiss-o'-death RATE"},
+       {"held back: 10.0.0.1 sent kiss-o'-death RATE: it is not asked again for 64 s", "timeout",
+        "held back: Not asking 10.0.0.1 for another 64 s: it sent kiss-o'-death RATE", "timeout"},
        3},
       {"DENY",
-       {"held back: 10.0.0.1 sent kiss-o'-death DENY: it is not asked again",
-        "held back: Not asking 10.0.0.1: it sent kiss-o'-death DENY"},
+       {"held back: 10.0.0.1 sent kiss-o'-death DENY: it is not asked again", "timeout",
+        "held back: Not asking 10.0.0.1: it sent kiss-o'-death DENY", "timeout"},
        2},
       {"RSTR",
-       {"held back: 10.0.0.1 sent kiss-o'-death RSTR: it is not asked again",
-        "held back: Not asking 10.0.0.1: it sent kiss-o'-death RSTR"},
+       {"held back: 10.0.0.1 sent kiss-o'-death RSTR: it is not asked again", "timeout",
+        "held back: Not asking 10.0.0.1: it sent kiss-o'-death RSTR", "timeout"},
        2},
   };
   for (const TCase& c : cases) {
@@ -223,6 +249,7 @@ TEST(ClientKissOfDeath, EndsTheExchangeAndHoldsTheServerBack) {
     t.Client.SetHostAddr("10.0.0.2");
     t.Client.Query();
     EXPECT_EQ(t.SendSocket().Sent.size(), 2u) << "another server is asked";
+    t.Client.HandleTimeout(nullptr);
     t.Monotonic += std::chrono::hours(1);
     t.Client.SetHostAddr("10.0.0.1");
     t.Client.Query();
@@ -240,7 +267,7 @@ TEST(ClientKissOfDeath, AGoodReplyStartsTheRateWaitAfresh) {
     t.Receive(Answer(), "10.0.0.1", 1100);
   }
   const std::string rate = "held back: 10.0.0.1 sent kiss-o'-death RATE: it is not asked again for 64 s";
-  EXPECT_EQ(t.Events, (Calls{rate, "data 0", rate, "data 0"}));
+  EXPECT_EQ(t.Events, (Calls{rate, "timeout", "data 0", rate, "timeout", "data 0"}));
 }
 
 // With a network, a name is looked up by SendSocket and completes later;
@@ -265,7 +292,7 @@ TEST(ClientResolve, ServerTextsThatNameNoServer) {
     EXPECT_EQ(t.SendSocket().Calls, c.SendSocketCalls);
     if (t.SendSocket().LookupPending()) {
       EXPECT_EQ(t.Events, Calls{});
-      t.SendSocket().FinishLookup(11001, "");
+      t.SendSocket().FinishLookup(11001);
     }
     EXPECT_EQ(t.Events, Calls{"resolve"});
     EXPECT_EQ(t.Client.ServerIP(), "0.0.0.0");
@@ -279,14 +306,14 @@ TEST(ClientResolve, ANameIsLookedUpInsideTheExchangesTime) {
   t.Client.Query();
   EXPECT_EQ(t.SendSocket().Calls, Calls{"lookup pool.test"});
   EXPECT_TRUE(t.Platform.Timer->Enabled) << "the time-out bounds the lookup too";
-  t.SendSocket().FinishLookup(0, "10.0.0.7");
+  t.SendSocket().FinishLookup(0, {"10.0.0.7"});
   EXPECT_EQ(t.SendSocket().Calls, (Calls{"lookup pool.test", "connect 10.0.0.7:123", "send"}));
   t.Receive(Answer(), "10.0.0.7", 1100);
   EXPECT_EQ(t.Events, Calls{"data 0"});
 
   // Unanswered: the time-out cancels the lookup and tells a resolve error.
   t.Client.Query();
-  t.Platform.FireTimer();
+  t.Platform.RunTimerUntil(1100 + 4000);
   EXPECT_EQ(t.SendSocket().Calls.back(), "cancel");
   EXPECT_EQ(t.Events, (Calls{"data 0", "resolve"}));
   EXPECT_FALSE(t.SendSocket().LookupPending());
@@ -349,6 +376,144 @@ TEST(ClientTimer, WithoutATimerTheExchangeStillWorks) {
   t.Platform.RefuseTimer = false;
   t.Client.Query();
   EXPECT_NE(t.Platform.Timer, nullptr) << "the next Query makes it";
+}
+
+// A name's distinct addresses, at most four in the resolver's order, are
+// asked in turn: the first at once, each next one a step later while none
+// has answered; each is asked once, from a socket of its own, and the
+// time-out bounds all of it.
+TEST(ClientAddresses, EachDistinctAddressIsAskedOnceInTurn) {
+  TClientUnderTest t("pool.test");
+  t.Client.Query();
+  t.SendSocket().FinishLookup(0, {"10.0.0.1", "10.0.0.2", "10.0.0.1", "10.0.0.3", "10.0.0.4", "10.0.0.6"});
+  EXPECT_EQ(t.Asked(), Calls{"10.0.0.1"}) << "the first at once";
+  EXPECT_EQ(t.Platform.Timer->IntervalMs, TSNTPClient::kAddressStepMs);
+  t.Platform.RunTimerUntil(1999);
+  EXPECT_EQ(t.Asked(), Calls{"10.0.0.1"}) << "not before its step";
+  for (double ms : {2000.0, 3000.0, 4000.0, 4999.0}) t.Platform.RunTimerUntil(ms);
+  EXPECT_EQ(t.Asked(), (Calls{"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4"}));
+  for (const char* address : {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4"}) {
+    EXPECT_EQ(t.SocketOf(address).Sent.size(), 1u) << address;
+  }
+  EXPECT_EQ(t.Events, Calls{});
+  t.Platform.RunTimerUntil(5000);
+  EXPECT_EQ(t.Events, Calls{"timeout"}) << "4000 ms after the query began";
+  EXPECT_FALSE(std::any_of(t.Platform.Ports.begin(), t.Platform.Ports.end(),
+                           [](const TFakePort* port) { return port->IsOpen(); }));
+}
+
+// However fast the addresses fail, no more than four of a name are asked.
+TEST(ClientAddresses, AtMostFourAddressesAreAsked) {
+  TClientUnderTest t("pool.test");
+  t.Client.Query();
+  t.SendSocket().FinishLookup(0, {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.6"});
+  for (const char* address : {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4"}) {
+    t.SocketOf(address).DeliverPortUnreachable();
+  }
+  EXPECT_EQ(t.Asked(), (Calls{"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4"}));
+  EXPECT_EQ(t.Events, Calls{"winsock 10054"});
+}
+
+// The first good reply ends the exchange, from whichever address asked and
+// on whichever socket; the round trip is its own request's. A reply that an
+// address sends after is no one's.
+TEST(ClientAddresses, TheFirstGoodReplyOfAnyAddressIsTaken) {
+  struct TCase { const char* What; bool OnListenSocket; };
+  for (const TCase& c : {TCase{"on its own socket", false}, TCase{"on ListenSocket", true}}) {
+    SCOPED_TRACE(c.What);
+    TClientUnderTest t("pool.test");
+    t.Client.Query();
+    t.SendSocket().FinishLookup(0, {"10.0.0.1", "10.0.0.2"});
+    t.Platform.RunTimerUntil(2000);
+    t.Platform.Counter = 2120000;
+    (c.OnListenSocket ? t.ListenSocket() : t.SocketOf("10.0.0.2")).Deliver(Answer().Datagram(), "10.0.0.2");
+    EXPECT_EQ(t.Events, Calls{"data 0"});
+    EXPECT_EQ(t.Client.RoundTrip(), 120);
+    EXPECT_EQ(t.Client.ServerIP(), "10.0.0.2") << "the address that answered";
+    t.Receive(Answer(), "10.0.0.1", 2200);
+    EXPECT_EQ(t.Events, Calls{"data 0"});
+  }
+}
+
+// An address known to have nothing to give passes the turn on at once: a
+// closed port (Windows reports it on the next read), a socket that fails,
+// a kiss-o'-death (held back from then on). It never reaches the result as
+// another address's failure or as success.
+TEST(ClientAddresses, AnAddressKnownDeadPassesTheTurnAtOnce) {
+  struct TCase { const char* What; std::function<void(TClientUnderTest&)> Kill; Calls Events; };
+  const TCase cases[] = {
+      {"port closed", [](TClientUnderTest& t) { t.SendSocket().DeliverPortUnreachable(); }, {"data 0"}},
+      {"socket failure", [](TClientUnderTest& t) { t.SendSocket().OnError(10065); }, {"data 0"}},
+      {"kiss-o'-death",
+       [](TClientUnderTest& t) { t.Receive(Kiss("DENY"), "10.0.0.1", 1100); },
+       {"held back: 10.0.0.1 sent kiss-o'-death DENY: it is not asked again", "data 0"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    TClientUnderTest t("pool.test");
+    t.Client.Query();
+    t.SendSocket().FinishLookup(0, {"10.0.0.1", "10.0.0.2"});
+    c.Kill(t);
+    EXPECT_EQ(t.Asked(), (Calls{"10.0.0.1", "10.0.0.2"})) << "the second asked at once";
+    EXPECT_EQ(t.Events.size(), c.Events.size() - 1) << "nothing ends yet";
+    t.Platform.Counter += 30000;
+    t.SocketOf("10.0.0.2").Deliver(Answer().Datagram(), "10.0.0.2");
+    EXPECT_EQ(t.Events, c.Events);
+    EXPECT_EQ(t.Client.RoundTrip(), 30);
+  }
+}
+
+// With nothing left to ask and nothing awaited, the exchange ends at once:
+// a Winsock error when every address failed with one, else a time-out.
+TEST(ClientAddresses, WhenNoAddressIsLeftTheExchangeEndsAtOnce) {
+  using TStep = std::function<void(TClientUnderTest&)>;
+  struct TCase { const char* What; std::vector<std::string> Addresses; TStep Before, After; Calls Events; };
+  const TStep nothing = [](TClientUnderTest&) {};
+  const TCase cases[] = {
+      {"its one port closed", {"10.0.0.1"}, nothing,
+       [](TClientUnderTest& t) { t.SendSocket().DeliverPortUnreachable(); }, {"winsock 10054"}},
+      {"every socket failing at once", {"10.0.0.1", "10.0.0.2"},
+       [](TClientUnderTest& t) { t.Platform.ConnectError = 10049; }, nothing, {"winsock 10049"}},
+      {"a closed port, then a kiss", {"10.0.0.1", "10.0.0.2"}, nothing,
+       [](TClientUnderTest& t) {
+         t.SendSocket().DeliverPortUnreachable();
+         t.SocketOf("10.0.0.2").Deliver(Kiss("RSTR").Datagram(), "10.0.0.2");
+       },
+       {"held back: 10.0.0.2 sent kiss-o'-death RSTR: it is not asked again", "timeout"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    TClientUnderTest t("pool.test");
+    t.Client.Query();
+    c.Before(t);
+    t.SendSocket().FinishLookup(0, c.Addresses);
+    c.After(t);
+    EXPECT_EQ(t.Events, c.Events);
+    EXPECT_FALSE(t.Platform.Timer->Enabled);
+  }
+}
+
+// Addresses held back after a kiss-o'-death are skipped without a request;
+// with all of them held back nothing is sent, and the exchange ends at once.
+TEST(ClientAddresses, HeldBackAddressesAreSkipped) {
+  TClientUnderTest t("pool.test");
+  t.Client.Query();
+  t.SendSocket().FinishLookup(0, {"10.0.0.1", "10.0.0.2"});
+  t.Receive(Kiss("RATE"), "10.0.0.1", 1100);
+  t.SocketOf("10.0.0.2").Deliver(Answer().Datagram(), "10.0.0.2");
+  t.Client.Query();
+  t.SendSocket().FinishLookup(0, {"10.0.0.1", "10.0.0.2"});
+  EXPECT_EQ(t.Asked(), (Calls{"10.0.0.1", "10.0.0.2", "10.0.0.2"})) << "10.0.0.1 skipped, 10.0.0.2 asked at once";
+  t.SocketOf("10.0.0.2").Deliver(Answer().Datagram(), "10.0.0.2");
+  t.Receive(Kiss("DENY"), "10.0.0.2", 1100);  // no request of this client awaits it
+  const std::string rate = "held back: 10.0.0.1 sent kiss-o'-death RATE: it is not asked again for 64 s";
+  const std::string skipped = "held back: Not asking 10.0.0.1 for another 64 s: it sent kiss-o'-death RATE";
+  EXPECT_EQ(t.Events, (Calls{rate, "data 0", skipped, "data 0"}));
+  t.HoldBack.TakeKiss("10.0.0.2", kcDeny);
+  t.Client.Query();
+  t.SendSocket().FinishLookup(0, {"10.0.0.1", "10.0.0.2"});
+  EXPECT_EQ(t.Asked().size(), 3u) << "nothing sent";
+  EXPECT_EQ(t.Events.back(), "timeout");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "tests/sntp/fake_platform.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 #include "tests/sntp/socket/fake_name_services.h"
@@ -13,17 +14,17 @@ TFakePort::TFakePort(TFakePlatform& platform) : platform_(platform) {}
 
 TFakePort::~TFakePort() { std::erase(platform_.Ports, this); }
 
-bool TFakePort::Open(const std::string& call) {
+bool TFakePort::Open(const std::string& call, uint16_t error) {
   Calls.push_back(call);
-  open_ = OpenError == 0;
-  if (!open_ && OnError) OnError(OpenError);
+  open_ = error == 0;
+  if (!open_ && OnError) OnError(error);
   return open_;
 }
 
-void TFakePort::Listen(const std::string& port) { Open("listen " + port); }
+void TFakePort::Listen(const std::string& port) { Open("listen " + port, OpenError); }
 
 void TFakePort::Connect(const std::string& address, const std::string& port) {
-  Open("connect " + address + ":" + port);
+  Open("connect " + address + ":" + port, OpenError != 0 ? OpenError : platform_.ConnectError);
 }
 
 void TFakePort::Send(std::span<const uint8_t> datagram) {
@@ -31,12 +32,24 @@ void TFakePort::Send(std::span<const uint8_t> datagram) {
   Sent.emplace_back(datagram.begin(), datagram.end());
 }
 
-int TFakePort::Receive(std::span<uint8_t> buffer, uint32_t& source) {
-  if (waiting_.empty()) return -1;
+int TFakePort::Receive(std::span<uint8_t> buffer, uint32_t& source, uint16_t& error) {
+  error = 0;
+  if (resetWaiting_) {
+    resetWaiting_ = false;
+    error = 10054;
+    return -1;
+  }
+  if (waiting_.empty()) {
+    error = 10035;
+    return -1;
+  }
   const auto [datagram, from] = waiting_.front();
   waiting_.pop_front();
   source = from;
-  if (datagram.size() > buffer.size()) return -1;  // as Winsock: too long for the buffer, and lost
+  if (datagram.size() > buffer.size()) {  // as Winsock: too long for the buffer, and lost
+    error = 10040;
+    return -1;
+  }
   std::copy(datagram.begin(), datagram.end(), buffer.begin());
   return static_cast<int>(datagram.size());
 }
@@ -58,7 +71,7 @@ void TFakePort::LookupName(const std::string& name) {
 
 void TFakePort::CancelLookup() {
   Calls.push_back("cancel");
-  if (pending_) FinishLookup(10004, "");
+  if (pending_) FinishLookup(10004);
 }
 
 void TFakePort::Deliver(const std::vector<uint8_t>& datagram, const std::string& source) {
@@ -66,9 +79,14 @@ void TFakePort::Deliver(const std::vector<uint8_t>& datagram, const std::string&
   if (OnDatagram) OnDatagram(0);
 }
 
-void TFakePort::FinishLookup(uint16_t error, const std::string& address) {
+void TFakePort::DeliverPortUnreachable() {
+  resetWaiting_ = true;
+  if (OnDatagram) OnDatagram(0);
+}
+
+void TFakePort::FinishLookup(uint16_t error, const std::vector<std::string>& addresses) {
   pending_ = false;
-  if (OnNameFound) OnNameFound(error, address);
+  if (OnNameFound) OnNameFound(error, addresses);
 }
 
 TFakeTimer::~TFakeTimer() {
@@ -82,7 +100,7 @@ std::unique_ptr<TDatagramPort> TFakePlatform::CreatePort() {
   return port;
 }
 
-std::unique_ptr<TExchangeTimer> TFakePlatform::CreateTimer(int32_t intervalMs, std::function<void()> onTimeout) {
+std::unique_ptr<TExchangeTimer> TFakePlatform::CreateTimer(std::function<void()> onTimeout) {
   if (RefuseTimer) throw std::runtime_error("no threads for a timer");
   auto timer = std::make_unique<TFakeTimer>(*this);
   Timer = timer.get();
@@ -104,6 +122,11 @@ uint64_t TFakePlatform::RandomStamp() {
 
 void TFakePlatform::FireTimer() {
   if (Timer && Timer->Enabled) onTimeout_();
+}
+
+void TFakePlatform::RunTimerUntil(double milliseconds) {
+  Counter = std::llround(milliseconds * 1000);
+  FireTimer();
 }
 
 }  // namespace sntp::test

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # sntpquery.exe's command line: help, usage errors, the result line of a
-# query that fails at once, its timing line, output that cannot be written,
+# query that fails at once, its timing and trace lines, output that cannot be written,
 # repeats with clean-up, and a missing SNTP.dll.
 #   sntpquery_cli_test.sh EMULATOR SNTPQUERY.EXE WORKDIR
 set -euo pipefail
@@ -44,6 +44,11 @@ query --timing 256.1.1.1
 expect_code 3 "--timing"
 grep -Eq '^256\.1\.1\.1: QueryServer took [0-9]+\.[0-9]{3} ms \(system clock [0-9.]+ to [0-9.]+\)$' <<<"$out" ||
   fail "timing line: '$out'"
+
+# The library's debug output, caught as a debug output viewer does.
+query --trace 256.1.1.1
+expect_code 3 "--trace"
+grep -q '^256\.1\.1\.1: SNTP > no address for 256\.1\.1\.1$' <<<"$out" || fail "trace lines: '$out'"
 
 # Results that cannot be written are a failure of their own.
 code=0

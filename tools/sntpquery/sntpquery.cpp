@@ -1,7 +1,8 @@
 // sntpquery: stands in for the clock application. Loads SNTP.dll by name,
 // calls its exports exactly as the clock does and prints one line per query:
 //   SERVER: code N TEXT, offset D days (S s)
-// Exit statuses in kUsage.
+// and, on request, how long each call took, which address answered, and
+// what the library did and why (its debug output). Exit statuses in kUsage.
 #include <windows.h>
 
 #include <cstdint>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "sntp/query_rules.h"
+#include "sntp/sntp_client.h"
+#include "tools/sntpquery/debug_output.h"
 #include "tools/sntpquery/register_call.h"
 
 namespace {
@@ -25,11 +28,13 @@ constexpr int kExitOutput = 74;
 constexpr uint16_t kHighestResultCode = 3;
 
 const char kUsage[] =
-    "usage: sntpquery [--repeat N] [--cleanup] [--timing] SERVER...\n"
+    "usage: sntpquery [--repeat N] [--cleanup] [--timing] [--trace] SERVER...\n"
     "Asks each SERVER (dotted IPv4 address or host name) for the time through SNTP.dll.\n"
     "  --repeat N   query the list of servers N times (default 1)\n"
     "  --cleanup    call SNTPCleanUp between queries, not only at the end\n"
-    "  --timing     also print how long isConnected and each QueryServer took\n"
+    "  --timing     also print how long isConnected and each QueryServer took, and\n"
+    "               which address of the server answered\n"
+    "  --trace      also print what SNTP.dll did in each query and why (its debug output)\n"
     "  --help       show this text\n"
     "Exit status: the result code of the last query (0 OK, 1 Timeout, 2 Winsock Error,\n"
     "3 Resolve Error); 64 usage error; 65 SNTP.dll returned a code other than 0-3;\n"
@@ -41,6 +46,7 @@ struct TOptions {
   long Repeat = 1;
   bool CleanUpBetween = false;
   bool Timing = false;
+  bool Trace = false;
   bool Help = false;
 };
 
@@ -55,6 +61,8 @@ TOptions ParseOptions(int count, char** arguments) {
       options.CleanUpBetween = true;
     } else if (argument == "--timing") {
       options.Timing = true;
+    } else if (argument == "--trace") {
+      options.Trace = true;
     } else if (argument == "--repeat") {
       if (++i == count) throw std::invalid_argument("--repeat needs a count");
       char* end = nullptr;
@@ -208,11 +216,30 @@ class TSntpLibrary {
 // What the clock hands to setLoopFunction; the library never calls it.
 void ClockLoop() {}
 
-// One query and its result line; returns the result code.
-uint16_t QueryAndPrint(TSntpLibrary& library, const std::string& server, bool timing) {
+// The address whose reply the library took, from its debug output; empty
+// when none was taken.
+std::string AnsweringAddress(const std::vector<std::string>& trace) {
+  const std::string taken = sntp::kReplyTakenTrace;
+  for (const std::string& line : trace) {
+    if (line.compare(0, taken.size(), taken) == 0) return line.substr(taken.size(), line.find(' ', taken.size()) - taken.size());
+  }
+  return {};
+}
+
+// One query and its result line, with what the options ask for; returns the
+// result code.
+uint16_t QueryAndPrint(TSntpLibrary& library, TDebugOutputCatcher& catcher, const std::string& server,
+                       const TOptions& options) {
   double days = 0.0;
+  catcher.TakeLines();  // what came before is not this query's
   const uint16_t code =
-      Timed(timing, server + ": QueryServer", [&] { return library.QueryServer(server.c_str(), &days); });
+      Timed(options.Timing, server + ": QueryServer", [&] { return library.QueryServer(server.c_str(), &days); });
+  const std::vector<std::string> trace = catcher.TakeLines();
+  if (options.Trace) {
+    for (const std::string& line : trace) std::printf("%s: %s\n", server.c_str(), line.c_str());
+  }
+  const std::string answering = AnsweringAddress(trace);
+  if (options.Timing && !answering.empty()) std::printf("%s: answered by %s\n", server.c_str(), answering.c_str());
   std::printf("%s: code %u %s, offset %.10f days (%.6f s)\n", server.c_str(), unsigned{code},
               sntp::ResultText(code), days, days * 86400.0);
   std::fflush(stdout);
@@ -224,13 +251,16 @@ int RunQueries(TSntpLibrary& library, const TOptions& options) {
   library.SetLoopFunction(reinterpret_cast<void*>(&ClockLoop));
   const bool connected = Timed(options.Timing, "isConnected", [&] { return library.IsConnected(); });
   std::printf("connected: %s\n", connected ? "yes" : "no");
+  TDebugOutputCatcher catcher;
+  if ((options.Timing || options.Trace) && !catcher.Catching())
+    std::fprintf(stderr, "sntpquery: another debug output viewer or a debugger takes SNTP.dll's trace\n");
   uint16_t lastCode = 0;
   bool first = true;
   for (long round = 0; round < options.Repeat; ++round) {
     for (const std::string& server : options.Servers) {
       if (options.CleanUpBetween && !first) library.SNTPCleanUp();
       first = false;
-      lastCode = QueryAndPrint(library, server, options.Timing);
+      lastCode = QueryAndPrint(library, catcher, server, options);
     }
   }
   // The clock releases the library's client before it unloads the library.

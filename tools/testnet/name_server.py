@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""A name server for the test network that knows no names.
+"""A name server for the test network that knows a few names.
 
-    name_server.py ADDRESS SILENT-DOMAIN
+    name_server.py ADDRESS SILENT-DOMAIN [NAME=ADDRESS,ADDRESS...]...
 
-A query for a name in SILENT-DOMAIN is read and never answered, as by a name
-server that has gone away; any other query is answered at once with "no such
-name" (NXDOMAIN). Runs until killed.
+A query for a NAME is answered with its addresses, in the order given, as a
+pool name's several addresses are (no address for any type but A). A query
+for a name in SILENT-DOMAIN is read and never answered, as by a name server
+that has gone away; any other query is answered at once with "no such name"
+(NXDOMAIN). Runs until killed.
 """
 import socket
 import struct
@@ -26,15 +28,27 @@ def query_name(message):
     return None
 
 
-def no_such_name(message):
+def response(message, code, addresses=()):
+    """The answer to the message's one question: Code (0 found, 3 no such
+    name) and an A record for each address."""
     ident, flags = struct.unpack("!HH", message[:4])
     end = message.index(b"\0", 12) + 5  # the question: name, type, class
-    answer_flags = 0x8000 | (flags & 0x7900) | 0x0080 | 3  # response, opcode and RD kept, RA, NXDOMAIN
-    return struct.pack("!HHHHHH", ident, answer_flags, 1, 0, 0, 0) + message[12:end]
+    answer_flags = 0x8000 | (flags & 0x7900) | 0x0080 | code  # response, opcode and RD kept, RA
+    records = b"".join(struct.pack("!HHHIH", 0xC00C, 1, 1, 60, 4) + socket.inet_aton(a) for a in addresses)
+    return struct.pack("!HHHHHH", ident, answer_flags, 1, len(addresses), 0, 0) + message[12:end] + records
+
+
+def query_type(message):
+    end = message.index(b"\0", 12)
+    return struct.unpack("!H", message[end + 1:end + 3])[0]
 
 
 def main():
     address, silent = sys.argv[1], sys.argv[2].lower().strip(".")
+    known = {}
+    for argument in sys.argv[3:]:
+        name, addresses = argument.split("=", 1)
+        known[name.lower().strip(".")] = addresses.split(",")
     s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     s.bind((address, 53))
     while True:
@@ -42,7 +56,11 @@ def main():
         name = query_name(message)
         if name is None or name == silent or name.endswith("." + silent):
             continue
-        s.sendto(no_such_name(message), client)
+        if name in known:
+            found = known[name] if query_type(message) == 1 else []
+            s.sendto(response(message, 0, found), client)
+        else:
+            s.sendto(response(message, 3), client)
 
 
 if __name__ == "__main__":

@@ -14,6 +14,8 @@ Scripts (every reply carries the request's version and mode 4, server):
   stale-then-good   the previous request's reply again, an hour off, then
                     50 ms later the good reply (the first request gets only
                     the good one)
+  silent            nothing at all: a server gone quiet
+  good              the good reply at once
 A good reply copies the request's transmit timestamp into its originate
 timestamp and carries this machine's time. Each datagram received is logged
 on standard output, one "ADDRESS received N bytes from CLIENT" line each.
@@ -63,6 +65,10 @@ class Server:
         kiss = reply(request, leap=3, stratum=0, reference_id=b"RATE")
         if self.script == "kiss-o-death":
             return [(0, kiss)]
+        if self.script == "silent":
+            return []
+        if self.script == "good":
+            return [(0, None)]
         forged_kiss = reply(request, leap=3, stratum=0, reference_id=b"RATE", origin=stamp ^ 0x5A5A5A5A5A5A5A5A)
         if self.script == "unsynchronised":
             return [(0, now_reply(request, TEN_YEARS, leap=3, stratum=16))]

@@ -25,7 +25,7 @@ struct TTimedExchange {
   TManualTimerClock Clock;
   int Timeouts = 0;
   bool InThisThread = true;
-  std::unique_ptr<TMessageExchangeTimer> Timer = std::make_unique<TMessageExchangeTimer>(Clock, kIntervalMs, [this] {
+  std::unique_ptr<TMessageExchangeTimer> Timer = std::make_unique<TMessageExchangeTimer>(Clock, [this] {
     ++Timeouts;
     InThisThread = InThisThread && GetCurrentThreadId() == thread_;
   });
@@ -42,7 +42,7 @@ struct TTimedExchange {
 
 TEST(ExchangeTimer, TimesOutInTheThreadThatMadeIt) {
   TTimedExchange t;
-  t.Timer->Enable();
+  t.Timer->Enable(kIntervalMs);
   t.RunUntilAndDispatch(kIntervalMs - 1);
   EXPECT_EQ(t.Timeouts, 0) << "not before the interval has run";
   t.RunUntilAndDispatch(kIntervalMs);
@@ -58,12 +58,12 @@ TEST(ExchangeTimer, TicksOfAnEarlierEnablingAreDropped) {
   struct TCase { const char* What; TStep BeforeDispatch; int Timeouts, TimeoutsAfterAnInterval; };
   const TCase cases[] = {
       {"disabled", [](TMessageExchangeTimer& timer) { timer.Disable(); }, 0, 0},
-      {"enabled anew", [](TMessageExchangeTimer& timer) { timer.Enable(); }, 0, 1},
+      {"enabled anew", [](TMessageExchangeTimer& timer) { timer.Enable(kIntervalMs); }, 0, 1},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.What);
     TTimedExchange t;
-    t.Timer->Enable();
+    t.Timer->Enable(kIntervalMs);
     t.Clock.RunUntil(kIntervalMs);  // the tick is posted, not yet dispatched
     c.BeforeDispatch(*t.Timer);
     test::PumpPosted();
@@ -75,7 +75,7 @@ TEST(ExchangeTimer, TicksOfAnEarlierEnablingAreDropped) {
 
 TEST(ExchangeTimer, GoingEndsItsThreadsAndDropsItsLastTick) {
   TTimedExchange t;
-  t.Timer->Enable();
+  t.Timer->Enable(kIntervalMs);
   EXPECT_EQ(t.Clock.LiveThreads(), 2);
   t.Clock.RunUntil(kIntervalMs);  // a tick waits for a window about to go
   t.Timer.reset();
@@ -88,8 +88,8 @@ TEST(ExchangeTimer, GoingEndsItsThreadsAndDropsItsLastTick) {
 TEST(ExchangeTimer, TheHandlerMayFreeTheTimer) {
   TManualTimerClock clock;
   std::unique_ptr<TMessageExchangeTimer> timer;
-  timer = std::make_unique<TMessageExchangeTimer>(clock, kIntervalMs, [&] { timer.reset(); });
-  timer->Enable();
+  timer = std::make_unique<TMessageExchangeTimer>(clock, [&] { timer.reset(); });
+  timer->Enable(kIntervalMs);
   clock.RunUntil(kIntervalMs);
   test::PumpPosted();
   EXPECT_EQ(timer, nullptr);
