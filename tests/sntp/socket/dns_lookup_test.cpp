@@ -60,14 +60,13 @@ TEST_F(TDnsLookup, AReplacedLookupIsNoLongerPending) {
 }
 
 // A clock's queries cancel a lookup whenever a resolver is slower than the
-// deadline. Each area is kept while Winsock may still write it, and freed by
-// its late completion or, where none comes (a cancellation that took), once
-// its grace is over: a thousand cancellations leave nothing behind.
+// deadline. Winsock may go on with a lookup it was told to cancel and write
+// its area afterwards, as Wine always does: each area is kept until its late
+// completion comes, and freed then; a thousand cancellations leave nothing
+// behind. (Where a cancellation takes and no completion ever comes, the area
+// is freed once its grace is over: socket_core_test.)
 TEST_F(TDnsLookup, AThousandCancelledLookupsLeaveNothingBehind) {
-  using TClock = TAbandonedLookups::TClock;
-  const auto pastTheGrace = [] { return TClock::now() + TAbandonedLookups::kGrace + std::chrono::seconds(1); };
-  AbandonedLookups().Sweep(pastTheGrace());  // what earlier tests left
-  ASSERT_EQ(AbandonedLookups().Count(), 0u);
+  const size_t before = AbandonedLookups().Count();
   std::vector<HANDLE> cancelled;
   for (int i = 0; i < 1000; ++i) {
     Socket.DnsLookup("localhost");
@@ -75,13 +74,11 @@ TEST_F(TDnsLookup, AThousandCancelledLookupsLeaveNothingBehind) {
     Socket.CancelDnsLookup();
   }
   EXPECT_EQ(Done, std::vector<int>(1000, 10004));
-  EXPECT_EQ(AbandonedLookups().Count(), 1000u) << "kept while Winsock may write them";
-  // A late completion frees its own area, whether Winsock or the test posts it.
+  EXPECT_EQ(AbandonedLookups().Count(), before + 1000) << "kept while Winsock may write them";
+  // A completion frees its own area, whether Winsock or the test posts it.
   PostMessageA(Socket.GetWindowHandle(), WM_HOSTNAME_LOOKUP_DONE, reinterpret_cast<WPARAM>(cancelled.front()), 0);
-  PumpUntil([] { return AbandonedLookups().Count() == 0; }, 3000);
-  EXPECT_LT(AbandonedLookups().Count(), 1000u);
-  AbandonedLookups().Sweep(pastTheGrace());
-  EXPECT_EQ(AbandonedLookups().Count(), 0u);
+  EXPECT_TRUE(PumpUntil([&] { return AbandonedLookups().Count() == before; }, 120000))
+      << AbandonedLookups().Count() - before << " areas left";
   EXPECT_EQ(Done.size(), 1000u) << "no late completion is taken for a lookup's result";
 }
 
