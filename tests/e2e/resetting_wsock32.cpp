@@ -11,46 +11,40 @@
 // The test installs it as the system's wsock32.dll in its Wine prefix and
 // tells Wine to prefer it (WINEDLLOVERRIDES=wsock32=n), since the library
 // loads Winsock by its full path in the system directory.
-// This file defines Winsock's functions itself, so it includes none of
-// Winsock's headers, which declare them as imported: the few types it needs
-// are spelled out below, as Winsock 1.1 lays them out (the build defines
-// WIN32_LEAN_AND_MEAN, so that <windows.h> brings no Winsock header either).
+// This file defines Winsock's functions itself, under Winsock's names, so it
+// includes none of Winsock's headers, which declare them as imported (the
+// build defines WIN32_LEAN_AND_MEAN, so that <windows.h> brings none either).
+// The little it reads of Winsock's types is spelled out below.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <set>
 #include <string>
 
-using SOCKET = UINT_PTR;
-using u_int = unsigned int;
-struct sockaddr {
-  unsigned short sa_family;
-  char sa_data[14];
-};
-struct in_addr {
-  unsigned char Bytes[4];
-};
-struct sockaddr_in {
-  short sin_family;
-  unsigned short sin_port;
-  in_addr sin_addr;
-  char sin_zero[8];
-};
 #define WSAAPI WINAPI
-constexpr int SOCKET_ERROR = -1;
-constexpr unsigned short AF_INET = 2;
-constexpr long FD_READ = 1;
+
+using TSocket = UINT_PTR;
+// An IPv4 address as Winsock lays it out: family, port, address, padding.
+struct TInetAddress {
+  uint16_t Family;
+  uint16_t Port;
+  uint8_t Address[4];
+  uint8_t Padding[8];
+};
+constexpr uint16_t kInetFamily = 2;       // AF_INET
+constexpr long kReadEvent = 1;            // FD_READ
+constexpr int kSocketError = -1;          // SOCKET_ERROR
 constexpr int kConnectionReset = 10054;  // WSAECONNRESET
 
-using TAsyncSelect = int(WSAAPI*)(SOCKET, HWND, u_int, long);
-using TSendTo = int(WSAAPI*)(SOCKET, const char*, int, int, const sockaddr*, int);
-using TRecvFrom = int(WSAAPI*)(SOCKET, char*, int, int, sockaddr*, int*);
+using TAsyncSelect = int(WSAAPI*)(TSocket, HWND, unsigned, long);
+using TSendTo = int(WSAAPI*)(TSocket, const char*, int, int, const void*, int);
+using TRecvFrom = int(WSAAPI*)(TSocket, char*, int, int, void*, int*);
 using TSetLastError = void(WSAAPI*)(int);
-using TCloseSocket = int(WSAAPI*)(SOCKET);
+using TCloseSocket = int(WSAAPI*)(TSocket);
 
 namespace {
 
@@ -60,8 +54,8 @@ struct TNotification {
 };
 
 std::mutex Lock;
-std::map<SOCKET, TNotification> Notifications;  // from WSAAsyncSelect
-std::set<SOCKET> ResetPending;
+std::map<TSocket, TNotification> Notifications;  // from WSAAsyncSelect
+std::set<TSocket> ResetPending;
 
 template <class Procedure>
 Procedure System(const char* name) {
@@ -69,32 +63,32 @@ Procedure System(const char* name) {
   return reinterpret_cast<Procedure>(reinterpret_cast<void*>(GetProcAddress(winsock, name)));
 }
 
-std::string Dotted(const in_addr& address) {
+std::string Dotted(const uint8_t (&address)[4]) {
   char text[16];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u", address.Bytes[0], address.Bytes[1], address.Bytes[2],
-                address.Bytes[3]);
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", address[0], address[1], address[2], address[3]);
   return text;
 }
 
-bool PortClosedAt(const sockaddr* to, int length) {
-  if (to == nullptr || length < static_cast<int>(sizeof(sockaddr_in)) || to->sa_family != AF_INET) return false;
+bool PortClosedAt(const void* to, int length) {
+  if (to == nullptr || length < static_cast<int>(sizeof(TInetAddress))) return false;
+  const auto* destination = static_cast<const TInetAddress*>(to);
   const char* closed = std::getenv("ZARA_CLOSED_PORTS");
-  if (closed == nullptr) return false;
+  if (destination->Family != kInetFamily || closed == nullptr) return false;
   const std::string list = std::string(",") + closed + ",";
-  return list.find("," + Dotted(reinterpret_cast<const sockaddr_in*>(to)->sin_addr) + ",") != std::string::npos;
+  return list.find("," + Dotted(destination->Address) + ",") != std::string::npos;
 }
 
 // As the ICMP port unreachable comes back: the socket is readable, and its
 // next read fails.
-void ResetLater(SOCKET socket) {
+void ResetLater(TSocket socket) {
   const std::lock_guard<std::mutex> lock(Lock);
   ResetPending.insert(socket);
   const auto found = Notifications.find(socket);
   if (found == Notifications.end()) return;
-  PostMessageA(found->second.Window, found->second.Message, static_cast<WPARAM>(socket), MAKELPARAM(FD_READ, 0));
+  PostMessageA(found->second.Window, found->second.Message, static_cast<WPARAM>(socket), MAKELPARAM(kReadEvent, 0));
 }
 
-bool TakeReset(SOCKET socket) {
+bool TakeReset(TSocket socket) {
   const std::lock_guard<std::mutex> lock(Lock);
   return ResetPending.erase(socket) > 0;
 }
@@ -103,7 +97,7 @@ bool TakeReset(SOCKET socket) {
 
 extern "C" {
 
-__declspec(dllexport) int WSAAPI WSAAsyncSelect(SOCKET socket, HWND window, u_int message, long events) {
+__declspec(dllexport) int WSAAPI WSAAsyncSelect(TSocket socket, HWND window, unsigned message, long events) {
   {
     const std::lock_guard<std::mutex> lock(Lock);
     Notifications[socket] = {window, message};
@@ -111,23 +105,23 @@ __declspec(dllexport) int WSAAPI WSAAsyncSelect(SOCKET socket, HWND window, u_in
   return System<TAsyncSelect>("WSAAsyncSelect")(socket, window, message, events);
 }
 
-__declspec(dllexport) int WSAAPI sendto(SOCKET socket, const char* data, int length, int flags, const sockaddr* to,
+__declspec(dllexport) int WSAAPI sendto(TSocket socket, const char* data, int length, int flags, const void* to,
                                         int toLength) {
   const int sent = System<TSendTo>("sendto")(socket, data, length, flags, to, toLength);
-  if (sent != SOCKET_ERROR && PortClosedAt(to, toLength)) ResetLater(socket);
+  if (sent != kSocketError && PortClosedAt(to, toLength)) ResetLater(socket);
   return sent;
 }
 
-__declspec(dllexport) int WSAAPI recvfrom(SOCKET socket, char* buffer, int length, int flags, sockaddr* from,
+__declspec(dllexport) int WSAAPI recvfrom(TSocket socket, char* buffer, int length, int flags, void* from,
                                           int* fromLength) {
   if (TakeReset(socket)) {
     System<TSetLastError>("WSASetLastError")(kConnectionReset);
-    return SOCKET_ERROR;
+    return kSocketError;
   }
   return System<TRecvFrom>("recvfrom")(socket, buffer, length, flags, from, fromLength);
 }
 
-__declspec(dllexport) int WSAAPI closesocket(SOCKET socket) {
+__declspec(dllexport) int WSAAPI closesocket(TSocket socket) {
   {
     const std::lock_guard<std::mutex> lock(Lock);
     Notifications.erase(socket);
