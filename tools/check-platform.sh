@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Checks the platform boundary of the two deliverables (sntp/, quickintro/):
-# only the files in a win32/ folder, and the socket component (sntp/socket/,
-# Win32 by nature), include a Windows header; every other source file is
-# platform-free and compiled by the native build.
+# only the files in a win32/ folder include a Windows header; every other
+# source file is platform-free and compiled by the native build.
 #   tools/check-platform.sh
 # Needs the native preset configured (its compile commands). Exit 0 when the
 # boundary holds; 1 with one line per file that crosses it.
@@ -13,7 +12,7 @@ commands=build/native/compile_commands.json
 
 # The system headers of Windows and Winsock, as the code includes them.
 windows_header='^[[:space:]]*#[[:space:]]*include[[:space:]]*<(windows|winsock2?|ws2tcpip|ntsecapi|commctrl|shellapi|mmsystem|objbase|shlobj|winreg|winuser|wingdi|winbase|windef|wincrypt|winerror)\.h>'
-win32_edge() { [[ $1 == */win32/* || $1 == sntp/socket/* ]]; }
+win32_edge() { [[ $1 == */win32/* ]]; }
 
 findings=()
 while read -r file; do
@@ -30,4 +29,4 @@ if [ ${#findings[@]} -gt 0 ]; then
   echo "check-platform: ${#findings[@]} files cross the platform boundary"
   exit 1
 fi
-echo "check-platform: Windows headers only in the win32/ folders and sntp/socket/; the rest builds natively"
+echo "check-platform: Windows headers only in the win32/ folders; the rest builds natively"

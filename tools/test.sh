@@ -83,6 +83,7 @@ if build windows-x64; then
 fi
 check names tools/check-names.sh
 check platform tools/check-platform.sh
+check layers tools/check-layers.sh
 check shellcheck tools/check-scripts.sh
 if build windows; then
   if tools/can-run-x86-32 && [ "${ZARA_I686_IN_GUEST:-}" != 1 ]; then

@@ -1,7 +1,7 @@
 #include "sntp/socket/resolve_rules.h"
 
 #include "sntp/socket/socket_exception.h"
-#include "sntp/socket/text_rules.h"
+#include "sntp/common/text_rules.h"
 
 namespace sntp {
 namespace {
@@ -28,12 +28,6 @@ uint32_t ResolveHostText(const std::string& host, TNameServices& services) {
   if (!services.HostByName(name.c_str(), address))
     throw ESocketException("WSocketResolveHost: Cannot convert host address '" + host + "'");
   return address;
-}
-
-bool NeedsNameLookup(const std::string& host) {
-  if (host.empty() || host.size() > kMaxHostTextLength) return false;
-  const std::string name = TrimBlanksAndControls(host);
-  return !name.empty() && !StartsWithDigit(name);
 }
 
 int ResolvePortText(const std::string& port, const std::string& proto, TNameServices& services) {

@@ -22,17 +22,11 @@ class TNameServices {
   virtual bool ProtocolByName(const char* name, int16_t& number) = 0;
 };
 
-// Longest host text a resolver accepts.
-constexpr size_t kMaxHostTextLength = 256;
 // Port and protocol texts must be shorter than this.
 constexpr size_t kPortProtoTextLimit = 32;
 
 uint32_t ResolveHostText(const std::string& host, TNameServices& services);
 
-// The host text is a name that ResolveHostText would hand to the name
-// service: not too long, not blank, and not starting with a digit (those are
-// dotted addresses, converted without any lookup).
-bool NeedsNameLookup(const std::string& host);
 int ResolvePortText(const std::string& port, const std::string& proto, TNameServices& services);
 int ResolveProtoText(const std::string& proto, TNameServices& services);
 

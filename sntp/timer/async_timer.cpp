@@ -33,8 +33,8 @@ TAsyncTimer::TAsyncTimer(TTimerClock& clock) : clock_(clock) {
                                  "Timer event taker thread creation error");
   try {
     ticking_ = StartTimerThread(&TAsyncTimer::RunTicking, timerPriority_, "Thread creation error");
-  } catch (...) {
-    StopThreads();
+  } catch (const EAsyncTimerError&) {
+    StopThreads();  // the event taker made first
     throw;
   }
 }

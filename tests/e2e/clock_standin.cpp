@@ -26,7 +26,7 @@
 #include <thread>
 #include <vector>
 
-#include "sntp/query_rules.h"
+#include "sntp/library/query_rules.h"
 
 namespace {
 

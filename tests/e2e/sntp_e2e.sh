@@ -77,12 +77,8 @@ all_within() {  # values (one a line), target, tolerance
   [ -n "$1" ] && while read -r v; do within "$v" "$2" "$3" || return 1; done <<<"$1"
 }
 
-# The library's log beside sntpquery.exe: log_mark remembers its end,
-# log_since prints what was written after it.
-log=$bindir/sntp.log
-log_mark() { log_start=$(stat -c %s "$log" 2>/dev/null || echo 0); }
-log_since() { tail -c +$((log_start + 1)) "$log" 2>/dev/null | tr -d '\r'; }
-log_count() { grep -c -F "$1" <<<"$(log_since)"; }
+# The library's debug output, as sntpquery --trace prints it.
+trace_count() { grep -c -F "SNTP > $1" <<<"$out" || true; }
 all_between() {  # values (one a line), low, high
   [ -n "$1" ] && while read -r v; do between "$v" "$2" "$3" || return 1; done <<<"$1"
 }
@@ -96,11 +92,10 @@ zone=$(date +%z)
 true_offset=$(( -( (${zone:1:2} * 3600 + ${zone:3:2} * 60) * (${zone:0:1}1) ) ))
 
 # chrony may need a moment after start before it answers.
-log_mark
-for _ in 1 2 3 4 5; do query --repeat $((1 + warm)) "$zara_net_server"; [ "$code" -eq 0 ] && break; sleep 1; done
+for _ in 1 2 3 4 5; do query --trace --repeat $((1 + warm)) "$zara_net_server"; [ "$code" -eq 0 ] && break; sleep 1; done
 check "chrony by address answers with code 0" [ "$code" -eq 0 ]
 check "offset within $tolerance s of $true_offset s" within "$(offset_of 0)" "$true_offset" "$tolerance"
-check "... listening on local port 123, which is free here" [ "$(log_count "not available")" -eq 0 ]
+check "... listening on local port 123, which is free here" [ "$(trace_count "not available")" -eq 0 ]
 
 # Etc/GMT-1 is one hour east of UTC: a correct clock there is 1/24 day ahead.
 TZ=Etc/GMT-1 query --repeat $((1 + warm)) "$zara_net_server"
@@ -151,9 +146,8 @@ check "... each with the right offset" \
 # program sends it nothing. Another server is asked as before.
 kiss=$zara_net_scripted_kiss_o_death
 kisses_before=$(zara_net_scripted_received "$kiss")
-log_mark
 warm_up=; [ "$warm" = 1 ] && warm_up=$zara_net_server
-query --timing $warm_up "$kiss" "$kiss" "$zara_net_server"
+query --timing --trace $warm_up "$kiss" "$kiss" "$zara_net_server"
 check "a kiss-o'-death RATE gives code 1, and so does the next query of its server" \
   [ "$(codes_for "$kiss" | tr -d '\n')" = 11 ]
 check "... each at once" all_between "$(milliseconds_for "$kiss")" 0 "$quick_ms"
@@ -161,9 +155,8 @@ check "... and only the first query's request reached it" \
   [ $(($(zara_net_scripted_received "$kiss") - kisses_before)) -eq 1 ]
 check "another server asked next in the same program answers with code 0" \
   [ "$(codes_for "$zara_net_server" | tail -n 1)" = 0 ]
-check "the log tells the kiss" [ "$(log_count "$kiss sent kiss-o'-death RATE: it is not asked again for 64 s")" -eq 1 ]
-check "... and why the next query sent nothing" \
-  [ "$(log_count "Not asking $kiss for another ")" -eq 1 ]
+check "the trace tells the kiss" [ "$(trace_count "$kiss sent kiss-o'-death RATE: it is not asked again for 64 s")" -eq 1 ]
+check "... and why the next query sent nothing" [ "$(trace_count "Not asking $kiss for another ")" -eq 1 ]
 
 # A name's addresses (tools/testnet.sh's pool names) are all asked, one
 # request each, in the resolver's order: each next one when the one before
@@ -231,15 +224,14 @@ check "... both answered by chrony" [ "$(sed -n 's/^kiss-first.pool.test: answer
 
 # Another program holds local UDP port 123, as Windows' time service does:
 # the query goes on without its listener, over the socket it sends from,
-# and the log says so once per query.
+# and its trace says so once per query.
 zara_net_hold_port_123 || exit 1
-log_mark
-query --repeat $((1 + warm)) "$zara_net_server"
+query --trace --repeat $((1 + warm)) "$zara_net_server"
 zara_net_release_port_123
 check "local port 123 held by another program: chrony still answers with code 0" [ "$code" -eq 0 ]
 check "... with the right offset" within "$(offset_of 0)" "$true_offset" "$tolerance"
-check "... and the log says once per query that the listening port was not available" \
-  [ "$(log_count "Listening port 123 not available (Winsock error 10048)")" -eq $((1 + warm)) ]
+check "... and the trace says once per query that the listening port was not available" \
+  [ "$(trace_count "listening port 123 not available (Winsock error 10048)")" -eq $((1 + warm)) ]
 
 # A wsock32.dll put beside the program: Windows looks for a DLL loaded by name
 # in the program's folder first, as Wine does when told to prefer native DLLs.

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "sntp/query_rules.h"
-#include "sntp/sntp_client.h"
+#include "sntp/library/query_rules.h"
+#include "sntp/client/sntp_client.h"
 #include "tools/sntpquery/debug_output.h"
 #include "tools/sntpquery/register_call.h"
 

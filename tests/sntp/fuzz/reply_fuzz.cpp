@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "sntp/ntp_time.h"
-#include "sntp/reply_checks.h"
-#include "sntp/sntp_packet.h"
+#include "sntp/client/ntp_time.h"
+#include "sntp/client/reply_checks.h"
+#include "sntp/client/sntp_packet.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "sntp/socket/abandoned_lookups.h"
 #include "sntp/socket/resolve_rules.h"
 #include "sntp/socket/send_buffer.h"
-#include "sntp/socket/text_rules.h"
+#include "sntp/common/text_rules.h"
 #include "tests/sntp/socket/fake_name_services.h"
 
 namespace sntp {
