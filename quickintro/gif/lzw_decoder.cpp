@@ -15,263 +15,448 @@
 namespace quickintro::gif {
 namespace {
 
-constexpr int kTableSize = 1 << kMaxCodeWidth;  // 4096 codes
-constexpr std::uint16_t kNotCopyable = 0xFFFF;    // a string length no table can reach
+constexpr unsigned kTableSize = 1u << kMaxCodeWidth;  // 4096 codes
+// A code whose links unwind to more pixels than this is damage.
+constexpr std::size_t kStackSize = kTableSize + 1;
+// Strings up to this long are copied with one store of this many bytes, and
+// longer ones in blocks of it; the writer keeps as many readable bytes
+// behind every pixel.
+constexpr std::size_t kBlock = kByteRowSlack;
 
-// Where a code's whole string already stands, so that it is copied from
-// there in one go: in the frame (its first pixel at From, Room bytes to
-// the end of that row, which is row RowIndex of TPixelWriter::RowLines), or,
-// for a pixel value, in kPixelValues. Length 0: not known to stand anywhere,
-// because its prefix chain reaches entries that may still change; such a
-// string is unwound through the stack, which gives the same pixels.
-struct TStringPlace {
-  const std::uint8_t* From = nullptr;
-  std::uint16_t Room = 0;
-  std::uint16_t Length = 0;
-  std::uint16_t RowIndex = 0;
-  std::uint8_t FirstPixel = 0;
-};
-
-// Every pixel value as a one-pixel string, with 16 readable bytes behind it.
-constexpr std::array<std::uint8_t, 256 + 16> kPixelValues = [] {
-  std::array<std::uint8_t, 256 + 16> values{};
-  for (int i = 0; i < 256; ++i) values[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+// Every pixel value as a one-pixel string, with kBlock readable bytes
+// behind it.
+constexpr std::array<std::uint8_t, 256 + kBlock> kPixelValues = [] {
+  std::array<std::uint8_t, 256 + kBlock> values{};
+  for (std::size_t i = 0; i < 256; ++i) values[i] = static_cast<std::uint8_t>(i);
   return values;
 }();
 
-// Taken once per frame and zero-filled, so that codes never defined unwind
-// to zeros. Every index is a code (< 4096) or a stack count (<= 4096).
-struct TDecoderTables {
-  std::array<std::uint16_t, kTableSize> Prefix{};  // the code's string without its last pixel
-  std::array<std::uint8_t, kTableSize> Suffix{};   // its last pixel, <= the pixel mask
-  std::array<TStringPlace, kTableSize> Places{};
-  std::array<std::uint8_t, kTableSize + 1> Stack{};
+// One code of the table: where its string already stands, so that it is
+// copied from there, and its links, from which it can always be unwound; in
+// two words, which the loop moves in two registers.
+struct TTableEntry {
+  const std::uint8_t* From;  // in the output, or in kPixelValues
+  std::uint64_t Fields;      // see PackFields
+};
+
+// The fields of an entry. Length: the string's length; 0 when the string is
+// not known to stand anywhere for good, because its links reach entries
+// that may still change (damaged data), so it is unwound. Broken: the
+// string breaks at a row's end, where the output does not go on in the next
+// row. Prefix: the code of the string without its last pixel. First and
+// Suffix: its first and last pixels.
+constexpr std::uint64_t kBroken = std::uint64_t{1} << 16;
+constexpr std::uint64_t PackFields(std::uint64_t length, bool broken, std::uint64_t prefix, std::uint64_t first,
+                                   std::uint64_t suffix) {
+  return length | (broken ? kBroken : 0) | prefix << 32 | first << 48 | suffix << 56;
+}
+// The length, and more than any row holds when the string is broken.
+constexpr unsigned CopyLengthOf(std::uint64_t fields) { return fields & (kBroken | 0xFFFF); }
+constexpr unsigned LengthOf(std::uint64_t fields) { return fields & 0xFFFF; }
+constexpr unsigned PrefixOf(std::uint64_t fields) { return (fields >> 32) & 0xFFFF; }
+constexpr std::uint8_t FirstOf(std::uint64_t fields) { return static_cast<std::uint8_t>(fields >> 48); }
+constexpr std::uint8_t SuffixOf(std::uint64_t fields) { return static_cast<std::uint8_t>(fields >> 56); }
+
+// Where the loop stands, between the loop and the slow paths.
+struct TLoopState {
+  unsigned Width = 0;     // of the next code
+  unsigned NextFree = 0;  // the next code to define; kTableSize when the table is full
+  std::uint8_t* Out = nullptr;
+  std::uint8_t* RowEnd = nullptr;  // the current row is complete once Out reaches it
+  // The entry the next code adds, but for its Suffix: the previous code's
+  // string as written and one pixel more.
+  TTableEntry Pending{};
+};
+
+// What a slow path did.
+enum TStep : std::uint8_t {
+  stGoOn,       // wrote a string; the loop adds its table entry
+  stRestarted,  // a clear code and the pixel after it: nothing to add
+  stStop,       // the end code, the end of the data or damage
+  stComplete,   // the frame's last row is full
+};
+
+struct TWritten {
+  TStep Step = stStop;
+  unsigned Length = 0;  // 0 when it is not the code's string for good
+  std::uint8_t First = 0;
+  bool Broken = false;  // it broke at a row's end, or ended there
 };
 
 const std::string kNoMessage;
 
-void Notify(const DecodeProgressSink& progress, TProgressStage stage, int percent,
-            const std::string& message) {
+void Notify(const DecodeProgressSink& progress, TProgressStage stage, int percent, const std::string& message) {
   if (progress) progress(stage, percent, message);
 }
 
-inline void CopyBlock16(std::uint8_t* to, const std::uint8_t* from) {
-  std::uint8_t block[16];  // loaded whole before the store: the ranges may overlap
-  std::memcpy(block, from, sizeof block);
-  std::memcpy(to, block, sizeof block);
+inline void CopyBlock(std::uint8_t* to, const std::uint8_t* from) {
+  std::uint8_t block[kBlock];  // loaded whole before the store: the ranges may overlap
+  std::memcpy(block, from, kBlock);
+  std::memcpy(to, block, kBlock);
 }
 
-// Decodes as the plain method does, each string unwound through a stack from
-// the prefix and suffix tables, but copies a string from where it already
-// stands whenever that place is known, which gives the same pixels: strings
-// are long where pictures are flat, and a copy costs little per pixel.
+// Copies an earlier string, which ends before to, in blocks when to has room
+// for the last block's spill, which the strings after it rewrite.
+inline void CopyString(std::uint8_t* to, const std::uint8_t* from, std::size_t length, std::size_t room) {
+  if (room < (length + kBlock - 1) / kBlock * kBlock) {
+    std::memcpy(to, from, length);
+    return;
+  }
+  for (std::size_t done = 0; done < length; done += kBlock) CopyBlock(to + done, from + done);
+}
+
+// Decodes as the plain method does, each string unwound from the links of
+// the table, but copies a string from where it already stands whenever that
+// is known, which gives the same pixels: strings are long where pictures are
+// flat, and a copy costs little per pixel. The common codes take the loop in
+// DecodeCodes; everything else (clear and end codes, strings that break at a
+// row's end, damage) the slow paths below it.
 class TFrameDecoder {
  public:
-  TFrameDecoder(TCompressedSource& source, TPixelWriter& writer, TDecoderTables& tables, int pixelBits,
-                int minimumCodeSize, const DecodeProgressSink& progress)
-      : source_(source), writer_(writer), tables_(tables), progress_(progress),
-        pixelMask_((1 << pixelBits) - 1), minimumCodeSize_(minimumCodeSize),
-        clearCode_(1 << minimumCodeSize), endCode_(clearCode_ + 1), firstFreeCode_(clearCode_ + 2),
-        nextFreeCode_(firstFreeCode_), capacity_(1 << (minimumCodeSize + 1)),
-        notifyRunning_(progress && source.Size() > 0) {
-    SetCodeWidth(reader_, static_cast<unsigned>(minimumCodeSize + 1));
-    // Pixel values beyond the colour table keep length 0, so that they are
-    // unwound, and marked, wherever they come.
-    for (int value = 0; value < clearCode_ && value <= pixelMask_; ++value)
-      tables_.Places[static_cast<std::size_t>(value)] = {&kPixelValues[static_cast<std::size_t>(value)], 16, 1, 0,
-                                                         static_cast<std::uint8_t>(value)};
+  // Large (the tables): made with new, once per frame.
+  TFrameDecoder(TCompressedSource& source, TPixelWriter& writer, int pixelBits, int minimumCodeSize,
+                const DecodeProgressSink& progress)
+      : source_(source), writer_(writer), progress_(progress), notifyRunning_(progress && source.Size() > 0),
+        pixelMask_((1u << pixelBits) - 1), minimumCodeSize_(static_cast<unsigned>(minimumCodeSize)),
+        clearCode_(1u << minimumCodeSize), endCode_(clearCode_ + 1), firstFreeCode_(clearCode_ + 2),
+        literalEnd_(std::min(clearCode_ - 1, pixelMask_)), definedEnd_(firstFreeCode_) {
+    SetFixedEntries();
   }
 
   // Decodes until the end code, the last row, damage or the end of the data.
   // Returns the corrupted flag.
   bool Run() {
-    int code = clearCode_;  // a frame starts as if with a clear code
-    while (code != endCode_ && code != kNoMoreCodes && writer_.Row < writer_.Height) {
-      if (code == clearCode_) {
-        if (!RestartTable(code)) break;
-      } else if (!DecodeCode(code)) {
-        corrupted_ = true;
-        break;
-      }
-      code = NextCode(source_, reader_);
-      if (notifyRunning_) NotifyRunning();
-    }
-    if (code == kNoMoreCodes && writer_.Row < writer_.Height) corrupted_ = true;
-    FinishPixelWriter(writer_);
+    if (writer_.Row >= writer_.Height) return false;  // nothing to fill, nothing read
+    state_.Out = writer_.RowStart;
+    state_.RowEnd = writer_.RowEnd;
+    TStep step = RestartTable();  // a frame starts as if with a clear code
+    if (step == stRestarted) step = DecodeCodes();
+    if (step == stComplete) ReadAfterLastRow();
+    FinishPixelWriter(writer_, state_.Out);
     return corrupted_;
   }
 
  private:
-  // The place where the next string starts.
-  TStringPlace CurrentPlace() const {
-    return {writer_.Line + writer_.Column, static_cast<std::uint16_t>(writer_.Width - writer_.Column), 0,
-            static_cast<std::uint16_t>(writer_.RowLines.size() - 1), 0};
+  // The pixel values are one-pixel strings, with their own value as Prefix
+  // (a pixel value has no links to follow); those beyond the colour table,
+  // and the clear and end codes, take the slow paths.
+  void SetFixedEntries() {
+    for (unsigned code = 0; code < firstFreeCode_; ++code) {
+      const bool pixel = code < clearCode_ && code <= pixelMask_;
+      const unsigned value = pixel ? code : 0;
+      entries_[code] = {pixel ? &kPixelValues[code] : nullptr, PackFields(pixel, false, value, value, 0)};
+    }
+  }
+
+  TStep DecodeCodes() {
+    const bool byteRows = writer_.ByteRows != nullptr;
+    if (notifyRunning_) return byteRows ? DecodeCodes<true, true>() : DecodeCodes<true, false>();
+    return byteRows ? DecodeCodes<false, true>() : DecodeCodes<false, false>();
+  }
+
+  // The loop over the codes. kProgress: notify after each code. kByteRows:
+  // the rows follow each other in the writer's byte rows, so that a string
+  // never breaks at a row's end.
+  //
+  // The loop keeps its state in local variables, which live in registers: a
+  // store of a pixel may alias anything in memory, so state kept in members
+  // would be read again after every one. The slow paths work on the
+  // members; hand and take move the state across.
+  template <bool kProgress, bool kByteRows>
+  TStep DecodeCodes() {
+    std::uint8_t* const bytesEnd = writer_.BytesEnd;
+    unsigned bitPosition, width, nextFree;
+    std::uint8_t *out, *rowEnd;
+    const std::uint8_t* pendingFrom;
+    std::uint64_t pendingFields;
+    auto take = [&] {
+      bitPosition = reader_.BitPosition;
+      width = state_.Width;
+      nextFree = state_.NextFree;
+      out = state_.Out;
+      rowEnd = state_.RowEnd;
+      pendingFrom = state_.Pending.From;
+      pendingFields = state_.Pending.Fields;
+    };
+    auto hand = [&] {
+      reader_.BitPosition = bitPosition;
+      state_.Width = width;
+      state_.NextFree = nextFree;
+      state_.Out = out;
+      state_.Pending = {pendingFrom, pendingFields};
+    };
+    // Writes at out a string that stands at from (fields as TTableEntry's),
+    // when it can be copied in one piece; the code being defined is followed
+    // by its own first pixel. False leaves the code to the slow paths.
+    auto copyString = [&](auto definingCode, const std::uint8_t* from, std::uint64_t fields, unsigned code) {
+      constexpr unsigned kDefining = decltype(definingCode)::value;
+      std::uint8_t* const start = out;
+      const unsigned length = CopyLengthOf(fields);
+      const auto space = static_cast<std::size_t>((kByteRows ? bytesEnd + kByteRowSlack : rowEnd) - start);
+      const bool quick = length - 1u < kBlock && space > kBlock;
+      if (!quick && length - 1u >= static_cast<std::size_t>((kByteRows ? bytesEnd : rowEnd) - start)) return false;
+      const std::uint8_t first = FirstOf(fields);
+      AddEntry(nextFree, width, pendingFrom, pendingFields, first);
+      if (quick) [[likely]] {
+        CopyBlock(start, from);
+        start[length - kDefining] = first;  // the defining string's last pixel, else rewritten later
+      } else {
+        CopyString(start, from, length - kDefining, space);
+        if (kDefining) start[length - 1] = first;
+      }
+      out = start + length;
+      pendingFrom = start;
+      pendingFields = PackFields(length + 1, false, code, first, 0);
+      return true;
+    };
+    take();
+    for (;;) {
+      int code;
+      if (bitPosition + width <= reader_.BitsHeld) [[likely]] {
+        code = static_cast<int>(CodeBitsAt(reader_, bitPosition) & codeMask_);
+        bitPosition += width;
+        if constexpr (kProgress) NotifyRunning();
+      } else {
+        hand();
+        code = NextCode(source_, reader_, width);
+        take();
+        if constexpr (kProgress) NotifyRunning();
+        if (code == kNoMoreCodes) {
+          corrupted_ = true;  // the data end before the last row
+          break;
+        }
+      }
+      const auto value = static_cast<unsigned>(code);
+      if (value <= literalEnd_) {
+        // A pixel value: a string of one pixel, written as it is. Its
+        // entry's fields are those of the pending entry it makes, less one.
+        const std::uint64_t fields = entries_[value].Fields;
+        AddEntry(nextFree, width, pendingFrom, pendingFields, static_cast<std::uint8_t>(value));
+        *out = static_cast<std::uint8_t>(value);
+        pendingFrom = out++;
+        pendingFields = fields + 1;
+      } else if (!(value < nextFree ? copyString(std::false_type{}, entries_[value].From, entries_[value].Fields, value)
+                                    : value == nextFree && copyString(std::true_type{}, pendingFrom, pendingFields, value))) {
+        // The rest: clear and end codes, strings not known or broken at a
+        // row's end or too long for the space left, damage.
+        std::uint8_t* const start = out;
+        hand();
+        const TWritten written = DecodeUncommon(value);
+        take();
+        if (written.Step == stRestarted) continue;
+        if (written.Step != stGoOn) return written.Step;
+        AddEntry(nextFree, width, pendingFrom, pendingFields, written.First);
+        pendingFrom = start;
+        pendingFields = PackFields(written.Length + (written.Length != 0), written.Broken, value, written.First, 0);
+      }
+      if (out >= rowEnd) [[unlikely]] {
+        // A string that ends a row breaks there once a pixel is added.
+        if (!kByteRows) pendingFields |= kBroken;
+        hand();
+        const bool more = CompleteRows();
+        take();
+        if (!more) return stComplete;
+      }
+    }
+    hand();
+    return stStop;
+  }
+
+  // The pending entry, with the first pixel of the string that followed it,
+  // becomes the next free code; the width grows with the table up to 12
+  // bits, where the table stays full until a clear code.
+  void AddEntry(unsigned& nextFree, unsigned& width, const std::uint8_t* pendingFrom, std::uint64_t pendingFields,
+                std::uint8_t first) {
+    if (nextFree >= kTableSize) return;
+    entries_[nextFree] = {pendingFrom, pendingFields | std::uint64_t{first} << 56};
+    if (++nextFree == growAt_) [[unlikely]] {
+      if (width < kMaxCodeWidth) ++width;
+      SetWidth(width);
+    }
+  }
+
+  // The code width and what follows from it; at 12 bits the table grows no
+  // more.
+  void SetWidth(unsigned width) {
+    codeMask_ = (TCodeBits{1} << width) - 1;
+    growAt_ = width < kMaxCodeWidth ? 1u << width : kTableSize;
   }
 
   // A clear code: back to the first table and width. Clear codes in a row
   // count as one; the code after them must be a pixel value, which starts
-  // the new table and adds no entry. Leaves that code in code and returns
-  // false when it is none: the end code, the end of the data, or a table
-  // code, which nothing defines yet (damage).
-  bool RestartTable(int& code) {
-    SetCodeWidth(reader_, static_cast<unsigned>(minimumCodeSize_ + 1));
-    capacity_ = 1 << (minimumCodeSize_ + 1);
-    nextFreeCode_ = firstFreeCode_;
-    tableFull_ = false;
+  // the new table and adds no entry. Anything else stops the frame: the end
+  // code, the end of the data, or a table code, which nothing defines yet
+  // (damage).
+  TStep RestartTable() {
+    TLoopState& s = state_;
+    definedEnd_ = std::max(definedEnd_, s.NextFree);
+    s.Width = minimumCodeSize_ + 1;
+    SetWidth(s.Width);
+    s.NextFree = firstFreeCode_;
+    int code;
     do {
-      code = NextCode(source_, reader_);
-    } while (code == clearCode_);
-    if (code == kNoMoreCodes || code == endCode_) return false;
-    if (code > endCode_) {
+      code = NextCode(source_, reader_, s.Width);
+    } while (code == static_cast<int>(clearCode_));
+    if (code == kNoMoreCodes) corrupted_ = true;  // the data end before the last row
+    if (code == kNoMoreCodes || code == static_cast<int>(endCode_)) return stStop;
+    if (code > static_cast<int>(endCode_)) {
       corrupted_ = true;
-      return false;
+      return stStop;
     }
-    previousCode_ = code;
-    previous_ = CurrentPlace();
-    previous_.Length = 1;
-    previous_.FirstPixel = TablePixel(code);
-    PutPixel(previous_.FirstPixel, writer_);
-    return true;
+    const std::uint8_t pixel = TablePixel(static_cast<unsigned>(code));
+    std::uint8_t* const start = s.Out;
+    const int row = writer_.Row;
+    const bool more = WriteBytes(&pixel, 1);
+    s.Pending = {start, PackFields(2, !writer_.ByteRows && writer_.Row != row, static_cast<unsigned>(code), pixel, 0)};
+    return more ? stRestarted : stComplete;
+  }
+
+  // Codes the loop leaves: clear and end codes, a code above the next free
+  // code, strings unwound or breaking at a row's end, and strings written
+  // close to the end of a row or of the frame.
+  TWritten DecodeUncommon(unsigned code) {
+    if (code == clearCode_) return {RestartTable()};
+    if (code == endCode_) return {stStop};
+    const int row = writer_.Row;
+    TWritten written = code >= state_.NextFree ? WriteDefiningString(code) : WriteEntry(code);
+    written.Broken = !writer_.ByteRows && writer_.Row != row;
+    return written;
+  }
+
+  TWritten WriteEntry(unsigned code) {
+    const TTableEntry entry = entries_[code];
+    const unsigned length = LengthOf(entry.Fields);
+    if (length == 0) return Unwind(code, false);
+    const bool more = WriteFromOutput(entry.From, length, (entry.Fields & kBroken) != 0);
+    return {more ? stGoOn : stComplete, length, FirstOf(entry.Fields)};
+  }
+
+  // A code not yet defined: the previous string followed by its own first
+  // pixel, as pending. Only the code being defined names that string for
+  // good; a code above it becomes the previous code all the same, though
+  // nothing defines it, so what follows is unwound from the links.
+  TWritten WriteDefiningString(unsigned code) {
+    const TTableEntry pending = state_.Pending;
+    const unsigned length = LengthOf(pending.Fields);
+    const std::uint8_t first = FirstOf(pending.Fields);
+    if (length == 0) return Unwind(PrefixOf(pending.Fields), true);
+    if (!WriteFromOutput(pending.From, length - 1, (pending.Fields & kBroken) != 0) || !WriteBytes(&first, 1))
+      return {stComplete};
+    return {stGoOn, code == state_.NextFree ? length : 0, first};
+  }
+
+  // Follows the links from code, pixels going onto the stack from its top
+  // down, then writes them first to last. definingString: the code is not
+  // yet defined, so unwind the previous code and end with the previous first
+  // pixel. Stops the frame as damaged when the links outgrow the stack,
+  // which no well-formed table can do.
+  TWritten Unwind(unsigned code, bool definingString) {
+    auto& stack = stack_;
+    std::size_t top = stack.size();
+    if (definingString) stack[--top] = FirstOf(state_.Pending.Fields);
+    const unsigned definedEnd = std::max(definedEnd_, state_.NextFree);
+    unsigned chain = code;
+    while (chain >= clearCode_) {
+      if (stack.size() - top == kTableSize) {
+        corrupted_ = true;
+        return {stStop};
+      }
+      // An entry never defined in this frame unwinds as zeros.
+      const std::uint64_t fields = chain < definedEnd ? entries_[chain].Fields : 0;
+      stack[--top] = SuffixOf(fields);
+      chain = PrefixOf(fields);
+    }
+    const std::uint8_t first = TablePixel(chain);
+    stack[--top] = first;
+    return {WriteBytes(stack.data() + top, stack.size() - top) ? stGoOn : stComplete, 0, first};
   }
 
   // A pixel value as the bitmap keeps it: one beyond the colour table marks
   // the frame damaged and is cut to the table's bits, so that it shows a
   // colour of the table and never spills into a neighbouring pixel.
-  std::uint8_t TablePixel(int value) {
+  std::uint8_t TablePixel(unsigned value) {
     if (value > pixelMask_) corrupted_ = true;
     return static_cast<std::uint8_t>(value & pixelMask_);
   }
 
-  // Writes the string of a code other than clear and end and adds the table
-  // entry it implies. False when the string cannot be unwound (damaged data).
-  bool DecodeCode(int code) {
-    TStringPlace current = CurrentPlace();
-    if (code < nextFreeCode_) {
-      const TStringPlace& place = tables_.Places[static_cast<std::size_t>(code)];
-      if (place.Length == 0) {
-        if (!Unwind(code, false, current)) return false;
-      } else {
-        Copy(place);
-        current.Length = place.Length;
-        current.FirstPixel = place.FirstPixel;
-      }
-    } else if (previous_.Length == kNotCopyable) {
-      if (!Unwind(previousCode_, true, current)) return false;
-    } else {
-      // Not yet defined: the previous string followed by its own first pixel.
-      Copy(previous_);
-      PutPixel(previous_.FirstPixel, writer_);
-      current.FirstPixel = previous_.FirstPixel;
-      current.Length = code == nextFreeCode_ ? static_cast<std::uint16_t>(previous_.Length + 1) : kNotCopyable;
-    }
-    AddTableEntry(current.FirstPixel);
-    previous_ = current;
-    previousCode_ = code;
-    return true;
-  }
-
-  // The previous string plus the current first pixel becomes the next entry;
-  // the width grows with the table up to 12 bits, where the table stays full
-  // until a clear code.
-  void AddTableEntry(std::uint8_t firstPixel) {
-    if (tableFull_) return;
-    const auto entry = static_cast<std::size_t>(nextFreeCode_);
-    tables_.Prefix[entry] = static_cast<std::uint16_t>(previousCode_);
-    tables_.Suffix[entry] = firstPixel;
-    tables_.Places[entry] = previous_;
-    tables_.Places[entry].Length = static_cast<std::uint16_t>(previous_.Length + 1);  // kNotCopyable + 1 == 0
-    if (++nextFreeCode_ < capacity_) return;
-    if (reader_.CodeWidth < kMaxCodeWidth) {
-      SetCodeWidth(reader_, reader_.CodeWidth + 1);
-      capacity_ <<= 1;
-    } else {
-      tableFull_ = true;
-    }
-  }
-
-  // Follows the prefix chain, pushing pixels, then writes them first to last.
-  // definingString: the code is not yet defined, so unwind the previous code
-  // and end with the previous first pixel. False when the chain outgrows the
-  // stack, which no well-formed table can do.
-  bool Unwind(int code, bool definingString, TStringPlace& current) {
-    auto& stack = tables_.Stack;
-    int count = 0;
-    int chain = code;
-    if (definingString) stack[count++] = previous_.FirstPixel;
-    while (chain >= clearCode_) {
-      if (count == kTableSize) return false;
-      stack[count++] = tables_.Suffix[static_cast<std::size_t>(chain)];
-      chain = tables_.Prefix[static_cast<std::size_t>(chain)];
-    }
-    current.FirstPixel = TablePixel(chain);
-    current.Length = kNotCopyable;  // its chain may still change
-    stack[count++] = current.FirstPixel;
-    while (count > 0 && writer_.Row < writer_.Height) PutPixel(stack[--count], writer_);
-    return true;
-  }
-
-  // Copies a string written earlier to the current place. Its source lies
-  // wholly before the current place.
-  void Copy(const TStringPlace& source) {
-    const int length = source.Length;
-    const int toRoom = writer_.Width - writer_.Column;
-    if (length > source.Room || length > toRoom) {
-      CopyAcrossRows(source);
-      return;
-    }
-    std::uint8_t* to = writer_.Line + writer_.Column;
-    // A short string goes as one 16-byte block when both rows have room; the
-    // bytes past it are rewritten by the strings that follow.
-    if (length <= 16 && source.Room >= 16 && toRoom >= 16)
-      CopyBlock16(to, source.From);
-    else
-      std::memmove(to, source.From, static_cast<std::size_t>(length));
-    if ((writer_.Column += length) == writer_.Width) AdvancePixelRow(writer_);
-  }
-
-  void CopyAcrossRows(const TStringPlace& source) {
-    const std::uint8_t* from = source.From;
-    int fromRoom = source.Room;
-    std::size_t rowIndex = source.RowIndex;
-    int length = source.Length;
-    while (length > 0 && writer_.Row < writer_.Height) {
-      const int piece = std::min({length, fromRoom, writer_.Width - writer_.Column});
-      std::memmove(writer_.Line + writer_.Column, from, static_cast<std::size_t>(piece));
+  // Copies an earlier string; a broken one goes on at the start of the row
+  // that follows its own. False once the frame is complete.
+  bool WriteFromOutput(const std::uint8_t* from, std::size_t length, bool broken) {
+    while (broken) {
+      const std::size_t piece = std::min(length, BytesToRowEnd(writer_, from));
+      if (piece == length) break;
+      if (!WriteBytes(from, piece)) return false;
+      from = FollowingRowStart(writer_, from);
       length -= piece;
-      from += piece;
-      if ((fromRoom -= piece) == 0 && length > 0) {
-        if (++rowIndex >= writer_.RowLines.size()) break;  // cannot happen: the source lies behind
-        from = writer_.RowLines[rowIndex];
-        fromRoom = writer_.Width;
-      }
-      if ((writer_.Column += piece) == writer_.Width) AdvancePixelRow(writer_);
     }
+    return WriteBytes(from, length);
   }
 
-  void NotifyRunning() {
+  // Writes pixels at Out, row after row; drops those past the last row.
+  // False once the frame is complete.
+  bool WriteBytes(const std::uint8_t* from, std::size_t count) {
+    TLoopState& s = state_;
+    while (count > 0) {
+      const std::size_t piece = std::min(count, static_cast<std::size_t>(s.RowEnd - s.Out));
+      std::memcpy(s.Out, from, piece);
+      s.Out += piece;
+      from += piece;
+      count -= piece;
+      if (s.Out == s.RowEnd && !NextRow()) return false;
+    }
+    return true;
+  }
+
+  // Out has reached the end of the current row, or passed it where the rows
+  // follow each other. False once the frame is complete.
+  bool CompleteRows() {
+    while (state_.Out >= state_.RowEnd)
+      if (!NextRow()) return false;
+    return true;
+  }
+
+  bool NextRow() {
+    if (!AdvancePixelRow(writer_)) return false;
+    if (!writer_.ByteRows) state_.Out = writer_.RowStart;
+    state_.RowEnd = writer_.RowEnd;
+    return true;
+  }
+
+  // The frame is complete; the code after it is still read (it may be cut
+  // short, which fails), and notified, but not decoded.
+  void ReadAfterLastRow() {
+    NextCode(source_, reader_, state_.Width);
+    if (notifyRunning_) NotifyRunning();
+  }
+
+  void NotifyRunning() const {
     const auto percent = static_cast<std::uint64_t>(source_.Position()) * 100 / source_.Size();
     progress_(psRunning, static_cast<int>(percent), kNoMessage);
   }
 
+  TCodeReader reader_;  // first: the loop loads codes from its buffer, at the decoder's own address
   TCompressedSource& source_;
   TPixelWriter& writer_;
-  TDecoderTables& tables_;
   const DecodeProgressSink& progress_;
-  TCodeReader reader_;
-  const int pixelMask_;  // pixel values of the colour table
-  const int minimumCodeSize_;
-  const int clearCode_;  // codes below it are pixel values
-  const int endCode_;
-  const int firstFreeCode_;
-  int nextFreeCode_;
-  int capacity_;  // 2^code width
-  bool tableFull_ = false;
-  int previousCode_ = 0;
-  // The previous code's string as written, length kNotCopyable when it is
-  // not its code's string for good.
-  TStringPlace previous_{nullptr, 0, kNotCopyable, 0, 0};
   const bool notifyRunning_;
+  const unsigned pixelMask_;  // pixel values of the colour table
+  const unsigned minimumCodeSize_;
+  const unsigned clearCode_;  // codes below it are pixel values
+  const unsigned endCode_;
+  const unsigned firstFreeCode_;
+  const unsigned literalEnd_;  // the largest code that is a pixel value of the colour table
+  unsigned definedEnd_;  // entries at and above it (and the next free code) are not defined in this frame
+  // Of the current width, read by the loop from here: they change seldom,
+  // and a register is worth more.
+  TCodeBits codeMask_ = 0;
+  unsigned growAt_ = 0;  // the width grows when the next free code reaches it
+  TLoopState state_;
   bool corrupted_ = false;
+  // Not cleared: the entries of the pixel values, the clear and the end code
+  // are set at the start, and the others are read only once defined (see
+  // definedEnd_).
+  std::array<TTableEntry, kTableSize> entries_;
+  std::array<std::uint8_t, kStackSize> stack_;
 };
 
 int ReadMinimumCodeSize(TCompressedSource& source) {
@@ -280,10 +465,9 @@ int ReadMinimumCodeSize(TCompressedSource& source) {
   return size;
 }
 
-bool RunDecoder(TCompressedSource& source, TPixelWriter& writer, TDecoderTables& tables, int pixelBits,
-                const DecodeProgressSink& progress) {
+bool RunDecoder(TCompressedSource& source, TPixelWriter& writer, int pixelBits, const DecodeProgressSink& progress) {
   const int minimumCodeSize = ReadMinimumCodeSize(source);
-  return TFrameDecoder(source, writer, tables, pixelBits, minimumCodeSize, progress).Run();
+  return std::make_unique<TFrameDecoder>(source, writer, pixelBits, minimumCodeSize, progress)->Run();
 }
 
 }  // namespace
@@ -304,11 +488,10 @@ bool DecodeFrameBits(TCompressedSource& source, const TFrameFormat& format, int 
   if (bitsPerPixel < PickDibDepth(format.PixelBits))
     throw std::invalid_argument("bitmap depth below the frame's colour depth");
   TPixelWriter writer = StartPixelWriter(format, bitsPerPixel, pixels);
-  const auto tables = std::make_unique<TDecoderTables>();
   Notify(progress, psStarting, 0, kNoMessage);
   bool corrupted = false;
   try {
-    corrupted = RunDecoder(source, writer, *tables, format.PixelBits, progress);
+    corrupted = RunDecoder(source, writer, format.PixelBits, progress);
   } catch (const std::exception& failure) {
     Notify(progress, psEnding, 0, failure.what());
     throw;
