@@ -22,6 +22,8 @@ constexpr std::size_t kStackSize = kTableSize + 1;
 // longer ones in blocks of it; the writer keeps as many readable bytes
 // behind every pixel.
 constexpr std::size_t kBlock = kByteRowSlack;
+// Tables of fewer codes do not choose the loop for the next table.
+constexpr unsigned kJudgedCodes = 256;
 
 // Every pixel value as a one-pixel string, with kBlock readable bytes
 // behind it.
@@ -49,6 +51,11 @@ constexpr std::uint64_t kBroken = std::uint64_t{1} << 16;
 constexpr std::uint64_t PackFields(std::uint64_t length, bool broken, std::uint64_t prefix, std::uint64_t first,
                                    std::uint64_t suffix) {
   return length | (broken ? kBroken : 0) | prefix << 32 | first << 48 | suffix << 56;
+}
+// The pending entry that a string written whole makes: one pixel longer,
+// with the string's code as Prefix and no Suffix yet.
+constexpr std::uint64_t ExtendedFields(std::uint64_t fields, unsigned code) {
+  return ((fields & PackFields(0xFFFF, false, 0, 0xFF, 0)) + 1) | std::uint64_t{code} << 32;
 }
 // The length, and more than any row holds when the string is broken.
 constexpr unsigned CopyLengthOf(std::uint64_t fields) { return fields & (kBroken | 0xFFFF); }
@@ -130,7 +137,7 @@ class TFrameDecoder {
     state_.Out = writer_.RowStart;
     state_.RowEnd = writer_.RowEnd;
     TStep step = RestartTable();  // a frame starts as if with a clear code
-    if (step == stRestarted) step = DecodeCodes();
+    while (step == stRestarted) step = DecodeCodes();
     if (step == stComplete) ReadAfterLastRow();
     FinishPixelWriter(writer_, state_.Out);
     return corrupted_;
@@ -148,21 +155,25 @@ class TFrameDecoder {
     }
   }
 
+  // The codes up to the next clear code, or to the end.
   TStep DecodeCodes() {
-    const bool byteRows = writer_.ByteRows != nullptr;
-    if (notifyRunning_) return byteRows ? DecodeCodes<true, true>() : DecodeCodes<true, false>();
-    return byteRows ? DecodeCodes<false, true>() : DecodeCodes<false, false>();
+    if (notifyRunning_) return DecodeCodes<true, false>();  // kept simple: notifying costs more anyway
+    if (writer_.ByteRows) return pixelPath_ ? DecodeCodes<false, true, true>() : DecodeCodes<false, true, false>();
+    return pixelPath_ ? DecodeCodes<false, false, true>() : DecodeCodes<false, false, false>();
   }
 
   // The loop over the codes. kProgress: notify after each code. kByteRows:
   // the rows follow each other in the writer's byte rows, so that a string
-  // never breaks at a row's end.
+  // never breaks at a row's end. kPixelPath: pixel values take a path of
+  // their own, which saves work where they make most of the codes (noise)
+  // but costs a mispredicted branch wherever they come at random between
+  // table codes (photographs), so it is chosen per table (see RestartTable).
   //
   // The loop keeps its state in local variables, which live in registers: a
   // store of a pixel may alias anything in memory, so state kept in members
   // would be read again after every one. The slow paths work on the
   // members; hand and take move the state across.
-  template <bool kProgress, bool kByteRows>
+  template <bool kProgress, bool kByteRows, bool kPixelPath = false>
   TStep DecodeCodes() {
     std::uint8_t* const bytesEnd = writer_.BytesEnd;
     unsigned bitPosition, width, nextFree;
@@ -192,21 +203,21 @@ class TFrameDecoder {
       constexpr unsigned kDefining = decltype(definingCode)::value;
       std::uint8_t* const start = out;
       const unsigned length = CopyLengthOf(fields);
-      const auto space = static_cast<std::size_t>((kByteRows ? bytesEnd + kByteRowSlack : rowEnd) - start);
-      const bool quick = length - 1u < kBlock && space > kBlock;
-      if (!quick && length - 1u >= static_cast<std::size_t>((kByteRows ? bytesEnd : rowEnd) - start)) return false;
       const std::uint8_t first = FirstOf(fields);
-      AddEntry(nextFree, width, pendingFrom, pendingFields, first);
-      if (quick) [[likely]] {
+      const auto space = static_cast<std::size_t>((kByteRows ? bytesEnd + kByteRowSlack : rowEnd) - start);
+      if (length - 1u < kBlock && space > kBlock) [[likely]] {
         CopyBlock(start, from);
         start[length - kDefining] = first;  // the defining string's last pixel, else rewritten later
-      } else {
+      } else if (length - 1u < static_cast<std::size_t>((kByteRows ? bytesEnd : rowEnd) - start)) {
         CopyString(start, from, length - kDefining, space);
         if (kDefining) start[length - 1] = first;
+      } else {
+        return false;
       }
+      AddEntry(nextFree, width, pendingFrom, pendingFields, first);
       out = start + length;
       pendingFrom = start;
-      pendingFields = PackFields(length + 1, false, code, first, 0);
+      pendingFields = ExtendedFields(fields, code);
       return true;
     };
     take();
@@ -227,7 +238,7 @@ class TFrameDecoder {
         }
       }
       const auto value = static_cast<unsigned>(code);
-      if (value <= literalEnd_) {
+      if (kPixelPath && value <= literalEnd_) {
         // A pixel value: a string of one pixel, written as it is. Its
         // entry's fields are those of the pending entry it makes, less one.
         const std::uint64_t fields = entries_[value].Fields;
@@ -243,7 +254,6 @@ class TFrameDecoder {
         hand();
         const TWritten written = DecodeUncommon(value);
         take();
-        if (written.Step == stRestarted) continue;
         if (written.Step != stGoOn) return written.Step;
         AddEntry(nextFree, width, pendingFrom, pendingFields, written.First);
         pendingFrom = start;
@@ -289,6 +299,7 @@ class TFrameDecoder {
   // (damage).
   TStep RestartTable() {
     TLoopState& s = state_;
+    JudgeTable();
     definedEnd_ = std::max(definedEnd_, s.NextFree);
     s.Width = minimumCodeSize_ + 1;
     SetWidth(s.Width);
@@ -309,6 +320,16 @@ class TFrameDecoder {
     const bool more = WriteBytes(&pixel, 1);
     s.Pending = {start, PackFields(2, !writer_.ByteRows && writer_.Row != row, static_cast<unsigned>(code), pixel, 0)};
     return more ? stRestarted : stComplete;
+  }
+
+  // The table that ends chooses the loop for the next one: the path for
+  // pixel values pays where the codes gave fewer than 1.25 pixels each, so
+  // that nearly all were pixel values.
+  void JudgeTable() {
+    const std::uint64_t written = PixelsWritten(writer_, state_.Out);
+    const unsigned codes = state_.NextFree > firstFreeCode_ ? state_.NextFree - firstFreeCode_ : 0;
+    if (codes >= kJudgedCodes) pixelPath_ = (written - tableStart_) * 4 < std::uint64_t{codes} * 5;
+    tableStart_ = written;
   }
 
   // Codes the loop leaves: clear and end codes, a code above the next free
@@ -446,6 +467,8 @@ class TFrameDecoder {
   const unsigned firstFreeCode_;
   const unsigned literalEnd_;  // the largest code that is a pixel value of the colour table
   unsigned definedEnd_;  // entries at and above it (and the next free code) are not defined in this frame
+  bool pixelPath_ = false;      // the loop's path for pixel values, see DecodeCodes
+  std::uint64_t tableStart_ = 0;  // pixels written before the current table
   // Of the current width, read by the loop from here: they change seldom,
   // and a register is worth more.
   TCodeBits codeMask_ = 0;

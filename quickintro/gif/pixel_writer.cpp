@@ -140,6 +140,7 @@ TPixelWriter StartPixelWriter(const TFrameFormat& format, int bitsPerPixel, std:
 
 bool AdvancePixelRow(TPixelWriter& writer) {
   PlaceRow(writer);
+  ++writer.RowsDone;
   writer.Row = writer.Interlaced ? NextInterlaceRow(writer.Row, writer.Height, writer.Pass) : writer.Row + 1;
   if (writer.Row >= writer.Height) return false;
   writer.RowStart = writer.ByteRows ? writer.RowEnd : BitmapLine(writer, writer.Row);

@@ -43,6 +43,7 @@ struct TPixelWriter {
   std::uint8_t* Pixels = nullptr;  // the bitmap's pixel block; row 0 is its last line
   int Row = 0;   // the frame row being written; the frame is complete once Row >= Height
   int Pass = 0;  // interlace pass, 0 to 3
+  int RowsDone = 0;  // complete rows, in decoding order
   // The bytes of the current row: its bitmap line at 8 bits, else its place
   // in ByteRows.
   std::uint8_t* RowStart = nullptr;
@@ -65,6 +66,12 @@ TPixelWriter StartPixelWriter(const TFrameFormat& format, int bitsPerPixel, std:
 // moves to the next row, in interlace order when the frame is interlaced.
 // False once the frame is complete.
 bool AdvancePixelRow(TPixelWriter& writer);
+
+// The pixels written before next, which lies in the current row.
+inline std::uint64_t PixelsWritten(const TPixelWriter& writer, const std::uint8_t* next) {
+  return std::uint64_t{static_cast<unsigned>(writer.RowsDone)} * static_cast<unsigned>(writer.Width) +
+         static_cast<std::uint64_t>(next - writer.RowStart);
+}
 
 // At 8 bits per pixel, the bytes from pixel at to the end of its row, and
 // where the row that follows it in decoding order begins. (Below 8 bits the
