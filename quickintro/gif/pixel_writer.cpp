@@ -43,6 +43,15 @@ bool InFirstRow(const TPixelWriter& writer, const std::uint8_t* at) {
   return notAfter(writer.FirstRow.get(), at) && !notAfter(writer.FirstRow.get() + writer.Width, at);
 }
 
+// The low count bytes of value, the lowest first.
+void StoreBytes(std::uint8_t* bytes, std::uint64_t value, std::size_t count) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(bytes, &value, count);
+  } else {
+    for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
+}
+
 // The interlace pass that fills the given row.
 int PassOfRow(int row) {
   if (row % 8 == 0) return 0;
@@ -75,6 +84,22 @@ int NextInterlaceRow(int row, int height, int& pass) {
 void PackPixelRow(const std::uint8_t* values, int width, int bitsPerPixel, std::uint8_t* line) {
   int column = 0;
   if (bitsPerPixel == 1) {
+#if defined(__SSE2__)
+    // Sixteen values of 0 or 1 at the top of their bytes make a byte mask,
+    // first value lowest; four make the bits of 64 values, and the bits of
+    // each byte reversed put the first value of each byte at its top.
+    for (; column + 64 <= width; column += 64) {
+      std::uint64_t bits = 0;
+      for (int part = 0; part < 4; ++part) {
+        const __m128i lanes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + column + 16 * part));
+        bits |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_slli_epi16(lanes, 7)))} << (16 * part);
+      }
+      bits = ((bits >> 1) & 0x5555555555555555u) | ((bits & 0x5555555555555555u) << 1);
+      bits = ((bits >> 2) & 0x3333333333333333u) | ((bits & 0x3333333333333333u) << 2);
+      bits = ((bits >> 4) & 0x0F0F0F0F0F0F0F0Fu) | ((bits & 0x0F0F0F0F0F0F0F0Fu) << 4);
+      StoreBytes(line + column / 8, bits, 8);
+    }
+#endif
     // Eight values of 0 or 1 make a byte: the product moves value i to bit
     // 63 - i, and no two of its terms meet, so nothing carries.
     for (; column + 8 <= width; column += 8)
@@ -100,7 +125,7 @@ void PackPixelRow(const std::uint8_t* values, int width, int bitsPerPixel, std::
     std::uint64_t pairs = ((lanes << 4) | (lanes >> 8)) & 0x00FF00FF00FF00FFu;
     pairs = (pairs | (pairs >> 8)) & 0x0000FFFF0000FFFFu;
     pairs |= pairs >> 16;
-    for (int i = 0; i < 4; ++i) line[column / 2 + i] = static_cast<std::uint8_t>(pairs >> (8 * i));
+    StoreBytes(line + column / 2, pairs, 4);
   }
   for (; column + 1 < width; column += 2)
     line[column / 2] = static_cast<std::uint8_t>(values[column] << 4 | values[column + 1]);
