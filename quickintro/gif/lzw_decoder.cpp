@@ -43,19 +43,25 @@ struct TTableEntry {
 
 // The fields of an entry. Length: the string's length; 0 when the string is
 // not known to stand anywhere for good, because its links reach entries
-// that may still change (damaged data), so it is unwound. Broken: the
-// string breaks at a row's end, where the output does not go on in the next
-// row. Prefix: the code of the string without its last pixel. First and
-// Suffix: its first and last pixels.
+// that may still change (damaged data), so it is unwound. FirstPiece: for a
+// string that breaks at the end of the row it starts in, where the output
+// does not go on in the next row, the pixels before the break, else 0.
+// Prefix: the code of the string without its last pixel. First and Suffix:
+// its first and last pixels.
 constexpr std::uint64_t kBroken = std::uint64_t{1} << 16;
-constexpr std::uint64_t PackFields(std::uint64_t length, bool broken, std::uint64_t prefix, std::uint64_t first,
-                                   std::uint64_t suffix) {
-  return length | (broken ? kBroken : 0) | prefix << 32 | first << 48 | suffix << 56;
+constexpr unsigned kFirstPieceShift = 17;
+constexpr std::uint64_t kFirstPieceMask = 0x1FFF;  // a piece is shorter than a string, at most 4097 pixels
+constexpr std::uint64_t BrokenAfter(std::uint64_t firstPiece) {
+  return firstPiece == 0 ? 0 : kBroken | (firstPiece & kFirstPieceMask) << kFirstPieceShift;
+}
+constexpr std::uint64_t PackFields(std::uint64_t length, std::uint64_t firstPiece, std::uint64_t prefix,
+                                   std::uint64_t first, std::uint64_t suffix) {
+  return length | BrokenAfter(firstPiece) | prefix << 32 | first << 48 | suffix << 56;
 }
 // The pending entry that a string written whole makes: one pixel longer,
 // with the string's code as Prefix and no Suffix yet.
 constexpr std::uint64_t ExtendedFields(std::uint64_t fields, unsigned code) {
-  return ((fields & PackFields(0xFFFF, false, 0, 0xFF, 0)) + 1) | std::uint64_t{code} << 32;
+  return ((fields & PackFields(0xFFFF, 0, 0, 0xFF, 0)) + 1) | std::uint64_t{code} << 32;
 }
 // The length, and more than any row holds when the string is broken.
 constexpr unsigned CopyLengthOf(std::uint64_t fields) { return fields & (kBroken | 0xFFFF); }
@@ -63,6 +69,10 @@ constexpr unsigned LengthOf(std::uint64_t fields) { return fields & 0xFFFF; }
 constexpr unsigned PrefixOf(std::uint64_t fields) { return (fields >> 32) & 0xFFFF; }
 constexpr std::uint8_t FirstOf(std::uint64_t fields) { return static_cast<std::uint8_t>(fields >> 48); }
 constexpr std::uint8_t SuffixOf(std::uint64_t fields) { return static_cast<std::uint8_t>(fields >> 56); }
+// The pixels of a string up to its break, all of them when it has none.
+constexpr std::size_t FirstPieceOf(std::uint64_t fields) {
+  return (fields & kBroken) != 0 ? (fields >> kFirstPieceShift) & kFirstPieceMask : LengthOf(fields);
+}
 
 // Where the loop stands, between the loop and the slow paths.
 struct TLoopState {
@@ -87,7 +97,7 @@ struct TWritten {
   TStep Step = stStop;
   unsigned Length = 0;  // 0 when it is not the code's string for good
   std::uint8_t First = 0;
-  bool Broken = false;  // it broke at a row's end, or ended there
+  std::size_t FirstPiece = 0;  // 0, or the pixels before the end of the row it broke at or ended at
 };
 
 const std::string kNoMessage;
@@ -151,13 +161,13 @@ class TFrameDecoder {
     for (unsigned code = 0; code < firstFreeCode_; ++code) {
       const bool pixel = code < clearCode_ && code <= pixelMask_;
       const unsigned value = pixel ? code : 0;
-      entries_[code] = {pixel ? &kPixelValues[code] : nullptr, PackFields(pixel, false, value, value, 0)};
+      entries_[code] = {pixel ? &kPixelValues[code] : nullptr, PackFields(pixel, 0, value, value, 0)};
     }
   }
 
   // The codes up to the next clear code, or to the end.
   TStep DecodeCodes() {
-    if (notifyRunning_) return DecodeCodes<true, false>();  // kept simple: notifying costs more anyway
+    if (notifyRunning_) return writer_.ByteRows ? DecodeCodes<true, true>() : DecodeCodes<true, false>();
     if (writer_.ByteRows) return pixelPath_ ? DecodeCodes<false, true, true>() : DecodeCodes<false, true, false>();
     return pixelPath_ ? DecodeCodes<false, false, true>() : DecodeCodes<false, false, false>();
   }
@@ -257,11 +267,11 @@ class TFrameDecoder {
         if (written.Step != stGoOn) return written.Step;
         AddEntry(nextFree, width, pendingFrom, pendingFields, written.First);
         pendingFrom = start;
-        pendingFields = PackFields(written.Length + (written.Length != 0), written.Broken, value, written.First, 0);
+        pendingFields = PackFields(written.Length + (written.Length != 0), written.FirstPiece, value, written.First, 0);
       }
       if (out >= rowEnd) [[unlikely]] {
         // A string that ends a row breaks there once a pixel is added.
-        if (!kByteRows) pendingFields |= kBroken;
+        if (!kByteRows) pendingFields |= BrokenAfter(LengthOf(pendingFields) - 1);
         hand();
         const bool more = CompleteRows();
         take();
@@ -318,7 +328,8 @@ class TFrameDecoder {
     std::uint8_t* const start = s.Out;
     const int row = writer_.Row;
     const bool more = WriteBytes(&pixel, 1);
-    s.Pending = {start, PackFields(2, !writer_.ByteRows && writer_.Row != row, static_cast<unsigned>(code), pixel, 0)};
+    const std::size_t firstPiece = !writer_.ByteRows && writer_.Row != row ? 1 : 0;  // it ended a row
+    s.Pending = {start, PackFields(2, firstPiece, static_cast<unsigned>(code), pixel, 0)};
     return more ? stRestarted : stComplete;
   }
 
@@ -339,8 +350,9 @@ class TFrameDecoder {
     if (code == clearCode_) return {RestartTable()};
     if (code == endCode_) return {stStop};
     const int row = writer_.Row;
+    const auto room = static_cast<std::size_t>(state_.RowEnd - state_.Out);
     TWritten written = code >= state_.NextFree ? WriteDefiningString(code) : WriteEntry(code);
-    written.Broken = !writer_.ByteRows && writer_.Row != row;
+    if (!writer_.ByteRows && writer_.Row != row) written.FirstPiece = room;
     return written;
   }
 
@@ -348,7 +360,7 @@ class TFrameDecoder {
     const TTableEntry entry = entries_[code];
     const unsigned length = LengthOf(entry.Fields);
     if (length == 0) return Unwind(code, false);
-    const bool more = WriteFromOutput(entry.From, length, (entry.Fields & kBroken) != 0);
+    const bool more = WriteFromOutput(entry.From, length, FirstPieceOf(entry.Fields));
     return {more ? stGoOn : stComplete, length, FirstOf(entry.Fields)};
   }
 
@@ -361,7 +373,7 @@ class TFrameDecoder {
     const unsigned length = LengthOf(pending.Fields);
     const std::uint8_t first = FirstOf(pending.Fields);
     if (length == 0) return Unwind(PrefixOf(pending.Fields), true);
-    if (!WriteFromOutput(pending.From, length - 1, (pending.Fields & kBroken) != 0) || !WriteBytes(&first, 1))
+    if (!WriteFromOutput(pending.From, length - 1, FirstPieceOf(pending.Fields)) || !WriteBytes(&first, 1))
       return {stComplete};
     return {stGoOn, code == state_.NextFree ? length : 0, first};
   }
@@ -400,17 +412,16 @@ class TFrameDecoder {
     return static_cast<std::uint8_t>(value & pixelMask_);
   }
 
-  // Copies an earlier string; a broken one goes on at the start of the row
-  // that follows its own. False once the frame is complete.
-  bool WriteFromOutput(const std::uint8_t* from, std::size_t length, bool broken) {
-    while (broken) {
-      const std::size_t piece = std::min(length, BytesToRowEnd(writer_, from));
-      if (piece == length) break;
+  // Copies an earlier string; after its first piece it goes on at the start
+  // of the row that follows. False once the frame is complete.
+  bool WriteFromOutput(const std::uint8_t* from, std::size_t length, std::size_t firstPiece) {
+    std::size_t piece = std::min(length, firstPiece);
+    for (;;) {
       if (!WriteBytes(from, piece)) return false;
-      from = FollowingRowStart(writer_, from);
-      length -= piece;
+      if ((length -= piece) == 0) return true;
+      from = FollowingRowStart(writer_, from + piece);
+      piece = std::min(length, static_cast<std::size_t>(writer_.Width));
     }
-    return WriteBytes(from, length);
   }
 
   // Writes pixels at Out, row after row; drops those past the last row.

@@ -2,7 +2,6 @@
 
 #include <bit>
 #include <cstring>
-#include <functional>
 #include <stdexcept>
 
 #if defined(__SSE2__)
@@ -34,13 +33,6 @@ void PlaceRow(TPixelWriter& writer) {
     PackPixelRow(writer.RowStart, writer.Width, writer.BitsPerPixel, BitmapLine(writer, writer.Row));
   else if (writer.FirstRow && writer.Row == 0)
     std::memcpy(BitmapLine(writer, 0), writer.RowStart, static_cast<std::size_t>(writer.Width));
-}
-
-// At 8 bits per pixel, whether pixel at lies in row 0, decoded in a row of its own.
-bool InFirstRow(const TPixelWriter& writer, const std::uint8_t* at) {
-  if (!writer.FirstRow) return false;
-  const std::less_equal<const std::uint8_t*> notAfter;  // a total order, also across blocks
-  return notAfter(writer.FirstRow.get(), at) && !notAfter(writer.FirstRow.get() + writer.Width, at);
 }
 
 // The low count bytes of value, the lowest first.
@@ -173,16 +165,13 @@ bool AdvancePixelRow(TPixelWriter& writer) {
   return true;
 }
 
-std::size_t BytesToRowEnd(const TPixelWriter& writer, const std::uint8_t* at) {
-  if (InFirstRow(writer, at)) return static_cast<std::size_t>(writer.FirstRow.get() + writer.Width - at);
-  const auto offset = static_cast<std::size_t>(at - writer.Pixels);
-  return offset / writer.Stride * writer.Stride + static_cast<std::size_t>(writer.Width) - offset;
-}
-
-const std::uint8_t* FollowingRowStart(const TPixelWriter& writer, const std::uint8_t* at) {
-  const int row = InFirstRow(writer, at)
-                      ? 0
-                      : writer.Height - 1 - static_cast<int>(static_cast<std::size_t>(at - writer.Pixels) / writer.Stride);
+const std::uint8_t* FollowingRowStart(const TPixelWriter& writer, const std::uint8_t* rowEnd) {
+  if (writer.ByteRows) return rowEnd;
+  const std::uint8_t* const rowStart = rowEnd - writer.Width;
+  const bool firstRow = writer.FirstRow && rowStart == writer.FirstRow.get();
+  if (!firstRow && !writer.Interlaced) return rowStart - writer.Stride;  // the line below in the block
+  const int line = firstRow ? writer.Height - 1 : static_cast<int>(static_cast<std::size_t>(rowStart - writer.Pixels) / writer.Stride);
+  const int row = writer.Height - 1 - line;
   int pass = PassOfRow(row);
   return BitmapLine(writer, writer.Interlaced ? NextInterlaceRow(row, writer.Height, pass) : row + 1);
 }

@@ -73,11 +73,10 @@ inline std::uint64_t PixelsWritten(const TPixelWriter& writer, const std::uint8_
          static_cast<std::uint64_t>(next - writer.RowStart);
 }
 
-// At 8 bits per pixel, the bytes from pixel at to the end of its row, and
-// where the row that follows it in decoding order begins. (Below 8 bits the
-// rows follow each other in the byte rows.)
-std::size_t BytesToRowEnd(const TPixelWriter& writer, const std::uint8_t* at);
-const std::uint8_t* FollowingRowStart(const TPixelWriter& writer, const std::uint8_t* at);
+// At 8 bits per pixel, where the row that follows, in decoding order, the
+// row ending at rowEnd begins. (Below 8 bits the rows follow each other in
+// the byte rows.)
+const std::uint8_t* FollowingRowStart(const TPixelWriter& writer, const std::uint8_t* rowEnd);
 
 // Decoding stopped at next, in the current row: the rest of that row gets
 // index 0 and goes into the bitmap.
