@@ -41,8 +41,16 @@ std::vector<std::uint8_t> NewBitmapFile(int width, int height, int bitsPerPixel,
   AppendLe32(file, kUncompressed);
   AppendLe32(file, imageSize);
   for (int i = 0; i < 4; ++i) AppendLe32(file, 0);  // resolutions; all 2^bits colours used and important
-  for (const TDibPaletteEntry& entry : palette) file.insert(file.end(), {entry.Blue, entry.Green, entry.Red, entry.Reserved});
-  file.resize(file.size() + imageSize);
+  const std::size_t paletteAt = file.size();
+  file.resize(paletteAt + paletteSize + imageSize);
+  for (std::size_t i = 0; i < palette.size(); ++i) {
+    const TDibPaletteEntry& entry = palette[i];
+    std::uint8_t* const to = file.data() + paletteAt + 4 * i;
+    to[0] = entry.Blue;
+    to[1] = entry.Green;
+    to[2] = entry.Red;
+    to[3] = entry.Reserved;
+  }
   return file;
 }
 

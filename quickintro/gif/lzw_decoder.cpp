@@ -327,7 +327,7 @@ class TFrameDecoder {
     const std::uint8_t pixel = TablePixel(static_cast<unsigned>(code));
     std::uint8_t* const start = s.Out;
     const int row = writer_.Row;
-    const bool more = WriteBytes(&pixel, 1);
+    const bool more = WritePixel(pixel);
     const std::size_t firstPiece = !writer_.ByteRows && writer_.Row != row ? 1 : 0;  // it ended a row
     s.Pending = {start, PackFields(2, firstPiece, static_cast<unsigned>(code), pixel, 0)};
     return more ? stRestarted : stComplete;
@@ -373,7 +373,7 @@ class TFrameDecoder {
     const unsigned length = LengthOf(pending.Fields);
     const std::uint8_t first = FirstOf(pending.Fields);
     if (length == 0) return Unwind(PrefixOf(pending.Fields), true);
-    if (!WriteFromOutput(pending.From, length - 1, FirstPieceOf(pending.Fields)) || !WriteBytes(&first, 1))
+    if (!WriteFromOutput(pending.From, length - 1, FirstPieceOf(pending.Fields)) || !WritePixel(first))
       return {stComplete};
     return {stGoOn, code == state_.NextFree ? length : 0, first};
   }
@@ -385,12 +385,12 @@ class TFrameDecoder {
   // which no well-formed table can do.
   TWritten Unwind(unsigned code, bool definingString) {
     auto& stack = stack_;
-    std::size_t top = stack.size();
+    std::size_t top = kStackSize;
     if (definingString) stack[--top] = FirstOf(state_.Pending.Fields);
     const unsigned definedEnd = std::max(definedEnd_, state_.NextFree);
     unsigned chain = code;
     while (chain >= clearCode_) {
-      if (stack.size() - top == kTableSize) {
+      if (kStackSize - top == kTableSize) {
         corrupted_ = true;
         return {stStop};
       }
@@ -401,7 +401,7 @@ class TFrameDecoder {
     }
     const std::uint8_t first = TablePixel(chain);
     stack[--top] = first;
-    return {WriteBytes(stack.data() + top, stack.size() - top) ? stGoOn : stComplete, 0, first};
+    return {WriteBytes(stack.data() + top, kStackSize - top) ? stGoOn : stComplete, 0, first};
   }
 
   // A pixel value as the bitmap keeps it: one beyond the colour table marks
@@ -425,18 +425,25 @@ class TFrameDecoder {
   }
 
   // Writes pixels at Out, row after row; drops those past the last row.
-  // False once the frame is complete.
+  // from is readable kBlock bytes past any pixel copied. False once the frame
+  // is complete.
   bool WriteBytes(const std::uint8_t* from, std::size_t count) {
     TLoopState& s = state_;
     while (count > 0) {
-      const std::size_t piece = std::min(count, static_cast<std::size_t>(s.RowEnd - s.Out));
-      std::memcpy(s.Out, from, piece);
+      const auto rowSpace = static_cast<std::size_t>(s.RowEnd - s.Out);
+      const std::size_t piece = std::min(count, rowSpace);
+      CopyString(s.Out, from, piece, writer_.ByteRows ? static_cast<std::size_t>(writer_.BytesEnd - s.Out) : rowSpace);
       s.Out += piece;
       from += piece;
       count -= piece;
       if (s.Out == s.RowEnd && !NextRow()) return false;
     }
     return true;
+  }
+
+  bool WritePixel(std::uint8_t value) {
+    *state_.Out++ = value;
+    return state_.Out != state_.RowEnd || NextRow();
   }
 
   // Out has reached the end of the current row, or passed it where the rows
@@ -490,7 +497,7 @@ class TFrameDecoder {
   // are set at the start, and the others are read only once defined (see
   // definedEnd_).
   std::array<TTableEntry, kTableSize> entries_;
-  std::array<std::uint8_t, kStackSize> stack_;
+  std::array<std::uint8_t, kStackSize + kBlock> stack_;  // readable a block past its last pixel
 };
 
 int ReadMinimumCodeSize(TCompressedSource& source) {
