@@ -10,6 +10,7 @@
 #include "quickintro/gif/code_reader.h"
 #include "quickintro/gif/dib_writer.h"
 #include "quickintro/gif/graphic_error.h"
+#include "quickintro/gif/lzw_table.h"
 #include "quickintro/gif/pixel_writer.h"
 
 namespace quickintro::gif {
@@ -33,48 +34,10 @@ constexpr std::array<std::uint8_t, 256 + kBlock> kPixelValues = [] {
   return values;
 }();
 
-// One code of the table: where its string already stands, so that it is
-// copied from there, and its links, from which it can always be unwound; in
-// two words, which the loop moves in two registers.
-struct TTableEntry {
-  const std::uint8_t* From;  // in the output, or in kPixelValues
-  std::uint64_t Fields;      // see PackFields
-};
-
-// The fields of an entry. Length: the string's length; 0 when the string is
-// not known to stand anywhere for good, because its links reach entries
-// that may still change (damaged data), so it is unwound. FirstPiece: for a
-// string that breaks at the end of the row it starts in, where the output
-// does not go on in the next row, the pixels before the break, else 0.
-// Prefix: the code of the string without its last pixel. First and Suffix:
-// its first and last pixels.
-constexpr std::uint64_t kBroken = std::uint64_t{1} << 16;
-constexpr unsigned kFirstPieceShift = 17;
-constexpr std::uint64_t kFirstPieceMask = 0x1FFF;  // a piece is shorter than a string, at most 4097 pixels
-constexpr std::uint64_t BrokenAfter(std::uint64_t firstPiece) {
-  return firstPiece == 0 ? 0 : kBroken | (firstPiece & kFirstPieceMask) << kFirstPieceShift;
-}
-constexpr std::uint64_t PackFields(std::uint64_t length, std::uint64_t firstPiece, std::uint64_t prefix,
-                                   std::uint64_t first, std::uint64_t suffix) {
-  return length | BrokenAfter(firstPiece) | prefix << 32 | first << 48 | suffix << 56;
-}
-// The pending entry that a string written whole makes: one pixel longer,
-// with the string's code as Prefix and no Suffix yet.
-constexpr std::uint64_t ExtendedFields(std::uint64_t fields, unsigned code) {
-  return ((fields & PackFields(0xFFFF, 0, 0, 0xFF, 0)) + 1) | std::uint64_t{code} << 32;
-}
-// The length, and more than any row holds when the string is broken.
-constexpr unsigned CopyLengthOf(std::uint64_t fields) { return fields & (kBroken | 0xFFFF); }
-constexpr unsigned LengthOf(std::uint64_t fields) { return fields & 0xFFFF; }
-constexpr unsigned PrefixOf(std::uint64_t fields) { return (fields >> 32) & 0xFFFF; }
-constexpr std::uint8_t FirstOf(std::uint64_t fields) { return static_cast<std::uint8_t>(fields >> 48); }
-constexpr std::uint8_t SuffixOf(std::uint64_t fields) { return static_cast<std::uint8_t>(fields >> 56); }
-// The pixels of a string up to its break, all of them when it has none.
-constexpr std::size_t FirstPieceOf(std::uint64_t fields) {
-  return (fields & kBroken) != 0 ? (fields >> kFirstPieceShift) & kFirstPieceMask : LengthOf(fields);
-}
-
-// Where the loop stands, between the loop and the slow paths.
+// Where the loop stands. The loop keeps a copy in a local variable, whose
+// fields live in registers (a store of a pixel may alias anything in memory,
+// so state kept in members would be read again after every one); the slow
+// paths work on the decoder's member.
 struct TLoopState {
   unsigned Width = 0;     // of the next code
   unsigned NextFree = 0;  // the next code to define; kTableSize when the table is full
@@ -93,11 +56,11 @@ enum TStep : std::uint8_t {
   stComplete,   // the frame's last row is full
 };
 
+// A string written by a slow path.
 struct TWritten {
   TStep Step = stStop;
   unsigned Length = 0;  // 0 when it is not the code's string for good
   std::uint8_t First = 0;
-  std::size_t FirstPiece = 0;  // 0, or the pixels before the end of the row it broke at or ended at
 };
 
 const std::string kNoMessage;
@@ -184,61 +147,50 @@ class TFrameDecoder {
   // members; hand and take move the state across.
   template <bool kProgress, bool kByteRows, bool kPixelPath = false>
   TStep DecodeCodes() {
-    std::uint8_t* const bytesEnd = writer_.BytesEnd;
-    unsigned bitPosition, width, nextFree;
-    std::uint8_t *out, *rowEnd;
-    const std::uint8_t* pendingFrom;
-    std::uint64_t pendingFields;
-    auto take = [&] {
-      bitPosition = reader_.BitPosition;
-      width = state_.Width;
-      nextFree = state_.NextFree;
-      out = state_.Out;
-      rowEnd = state_.RowEnd;
-      pendingFrom = state_.Pending.From;
-      pendingFields = state_.Pending.Fields;
-    };
+    TLoopState s = state_;
+    unsigned bitPosition = reader_.BitPosition;
     auto hand = [&] {
+      state_ = s;
       reader_.BitPosition = bitPosition;
-      state_.Width = width;
-      state_.NextFree = nextFree;
-      state_.Out = out;
-      state_.Pending = {pendingFrom, pendingFields};
     };
-    // Writes at out a string that stands at from (fields as TTableEntry's),
-    // when it can be copied in one piece; the code being defined is followed
-    // by its own first pixel. False leaves the code to the slow paths.
-    auto copyString = [&](auto definingCode, const std::uint8_t* from, std::uint64_t fields, unsigned code) {
+    auto take = [&] {
+      s = state_;
+      bitPosition = reader_.BitPosition;
+    };
+    std::uint8_t* const bytesEnd = writer_.BytesEnd;
+    // Writes at Out the string of an entry that stands in one piece, when
+    // the row has room for it; the code being defined is followed by its own
+    // first pixel. False leaves the code to the slow paths.
+    auto copyString = [&](auto definingCode, TTableEntry string, unsigned code) {
       constexpr unsigned kDefining = decltype(definingCode)::value;
-      std::uint8_t* const start = out;
-      const unsigned length = CopyLengthOf(fields);
-      const std::uint8_t first = FirstOf(fields);
-      const auto space = static_cast<std::size_t>((kByteRows ? bytesEnd + kByteRowSlack : rowEnd) - start);
-      if (length - 1u < kBlock && space > kBlock) [[likely]] {
-        CopyBlock(start, from);
+      std::uint8_t* const start = s.Out;
+      const unsigned length = CopyLengthOf(string.Fields);
+      const std::uint8_t first = FirstOf(string.Fields);
+      const auto room = static_cast<std::size_t>((kByteRows ? bytesEnd + kByteRowSlack : s.RowEnd) - start);
+      if (length - 1u < kBlock && room > kBlock) [[likely]] {
+        AddPending(s, first);
+        CopyBlock(start, string.From);
         start[length - kDefining] = first;  // the defining string's last pixel, else rewritten later
-      } else if (length - 1u < static_cast<std::size_t>((kByteRows ? bytesEnd : rowEnd) - start)) {
-        CopyString(start, from, length - kDefining, space);
+      } else if (length - 1u < static_cast<std::size_t>((kByteRows ? bytesEnd : s.RowEnd) - start)) {
+        AddPending(s, first);
+        CopyString(start, string.From, length - kDefining, room);
         if (kDefining) start[length - 1] = first;
       } else {
         return false;
       }
-      AddEntry(nextFree, width, pendingFrom, pendingFields, first);
-      out = start + length;
-      pendingFrom = start;
-      pendingFields = ExtendedFields(fields, code);
+      s.Out = start + length;
+      s.Pending = {start, PendingFieldsOf(string.Fields, code)};
       return true;
     };
-    take();
     for (;;) {
       int code;
-      if (bitPosition + width <= reader_.BitsHeld) [[likely]] {
+      if (bitPosition + s.Width <= reader_.BitsHeld) [[likely]] {
         code = static_cast<int>(CodeBitsAt(reader_, bitPosition) & codeMask_);
-        bitPosition += width;
+        bitPosition += s.Width;
         if constexpr (kProgress) NotifyRunning();
       } else {
         hand();
-        code = NextCode(source_, reader_, width);
+        code = NextCode(source_, reader_, s.Width);
         take();
         if constexpr (kProgress) NotifyRunning();
         if (code == kNoMoreCodes) {
@@ -247,32 +199,29 @@ class TFrameDecoder {
         }
       }
       const auto value = static_cast<unsigned>(code);
+      bool written;
       if (kPixelPath && value <= literalEnd_) {
-        // A pixel value: a string of one pixel, written as it is. Its
-        // entry's fields are those of the pending entry it makes, less one.
+        // A pixel value, written as it is. The fields of its entry are those
+        // of the pending entry it makes, less one pixel.
         const std::uint64_t fields = entries_[value].Fields;
-        AddEntry(nextFree, width, pendingFrom, pendingFields, static_cast<std::uint8_t>(value));
-        *out = static_cast<std::uint8_t>(value);
-        pendingFrom = out++;
-        pendingFields = fields + 1;
-      } else if (!(value < nextFree ? copyString(std::false_type{}, entries_[value].From, entries_[value].Fields, value)
-                                    : value == nextFree && copyString(std::true_type{}, pendingFrom, pendingFields, value))) {
-        // The rest: clear and end codes, strings not known or broken at a
-        // row's end or too long for the space left, damage.
-        std::uint8_t* const start = out;
-        hand();
-        const TWritten written = DecodeUncommon(value);
-        take();
-        if (written.Step != stGoOn) return written.Step;
-        AddEntry(nextFree, width, pendingFrom, pendingFields, written.First);
-        pendingFrom = start;
-        pendingFields = PackFields(written.Length + (written.Length != 0), written.FirstPiece, value, written.First, 0);
+        AddPending(s, static_cast<std::uint8_t>(value));
+        *s.Out = static_cast<std::uint8_t>(value);
+        s.Pending = {s.Out++, fields + 1};
+        written = true;
+      } else if (value < s.NextFree) {
+        written = copyString(std::false_type{}, entries_[value], value);
+      } else {
+        written = value == s.NextFree && copyString(std::true_type{}, s.Pending, value);
       }
-      if (out >= rowEnd) [[unlikely]] {
-        // A string that ends a row breaks there once a pixel is added.
-        if (!kByteRows) pendingFields |= BrokenAfter(LengthOf(pendingFields) - 1);
+      if (!written) {
         hand();
-        const bool more = CompleteRows();
+        const TStep step = DecodeUncommon(value);
+        take();
+        if (step != stGoOn) return step;
+      }
+      if (s.Out >= s.RowEnd) [[unlikely]] {
+        hand();
+        const bool more = FinishRows();
         take();
         if (!more) return stComplete;
       }
@@ -284,13 +233,12 @@ class TFrameDecoder {
   // The pending entry, with the first pixel of the string that followed it,
   // becomes the next free code; the width grows with the table up to 12
   // bits, where the table stays full until a clear code.
-  void AddEntry(unsigned& nextFree, unsigned& width, const std::uint8_t* pendingFrom, std::uint64_t pendingFields,
-                std::uint8_t first) {
-    if (nextFree >= kTableSize) return;
-    entries_[nextFree] = {pendingFrom, pendingFields | std::uint64_t{first} << 56};
-    if (++nextFree == growAt_) [[unlikely]] {
-      if (width < kMaxCodeWidth) ++width;
-      SetWidth(width);
+  void AddPending(TLoopState& s, std::uint8_t first) {
+    if (s.NextFree >= kTableSize) return;
+    entries_[s.NextFree] = {s.Pending.From, WithSuffix(s.Pending.Fields, first)};
+    if (++s.NextFree == growAt_) [[unlikely]] {
+      if (s.Width < kMaxCodeWidth) ++s.Width;
+      SetWidth(s.Width);
     }
   }
 
@@ -344,15 +292,23 @@ class TFrameDecoder {
 
   // Codes the loop leaves: clear and end codes, a code above the next free
   // code, strings unwound or breaking at a row's end, and strings written
-  // close to the end of a row or of the frame.
-  TWritten DecodeUncommon(unsigned code) {
-    if (code == clearCode_) return {RestartTable()};
-    if (code == endCode_) return {stStop};
+  // close to the end of a row or of the frame. Adds the pending entry and
+  // makes the next one, as the loop does. Kept out of the loop, whose
+  // registers it would take.
+  [[gnu::noinline]] TStep DecodeUncommon(unsigned code) {
+    if (code == clearCode_) return RestartTable();
+    if (code == endCode_) return stStop;
+    TLoopState& s = state_;
+    std::uint8_t* const start = s.Out;
     const int row = writer_.Row;
-    const auto room = static_cast<std::size_t>(state_.RowEnd - state_.Out);
-    TWritten written = code >= state_.NextFree ? WriteDefiningString(code) : WriteEntry(code);
-    if (!writer_.ByteRows && writer_.Row != row) written.FirstPiece = room;
-    return written;
+    const auto room = static_cast<std::size_t>(s.RowEnd - start);
+    const TWritten written = code >= s.NextFree ? WriteDefiningString(code) : WriteEntry(code);
+    if (written.Step != stGoOn) return written.Step;
+    // A string that went on past the end of its row breaks there.
+    const std::size_t firstPiece = !writer_.ByteRows && writer_.Row != row ? room : 0;
+    AddPending(s, written.First);
+    s.Pending = {start, PackFields(written.Length + (written.Length != 0), firstPiece, code, written.First, 0)};
+    return stGoOn;
   }
 
   TWritten WriteEntry(unsigned code) {
@@ -445,9 +401,13 @@ class TFrameDecoder {
     return state_.Out != state_.RowEnd || NextRow();
   }
 
-  // Out has reached the end of the current row, or passed it where the rows
-  // follow each other. False once the frame is complete.
-  bool CompleteRows() {
+  // Out has reached the end of the current row (or passed it, where the
+  // rows follow each other in the byte rows): on to the next row. The
+  // pending string, which ends a row, breaks there once its last pixel is
+  // added. False once the frame is complete.
+  [[gnu::noinline]] bool FinishRows() {
+    TTableEntry& pending = state_.Pending;
+    if (!writer_.ByteRows && LengthOf(pending.Fields) != 0) pending.Fields |= BrokenAfter(LengthOf(pending.Fields) - 1);
     while (state_.Out >= state_.RowEnd)
       if (!NextRow()) return false;
     return true;
