@@ -122,8 +122,8 @@ class TFrameDecoder {
   void SetFixedEntries() {
     for (unsigned code = 0; code < firstFreeCode_; ++code) {
       const bool pixel = code < clearCode_ && code <= pixelMask_;
-      const unsigned value = pixel ? code : 0;
-      entries_[code] = {pixel ? &kPixelValues[code] : nullptr, PackFields(pixel, 0, value, value, 0)};
+      const auto value = static_cast<std::uint8_t>(pixel ? code : 0);
+      entries_[code] = {pixel ? &kPixelValues[code] : nullptr, PackHead(pixel, 0), PackLinks(value, value, 0)};
     }
   }
 
@@ -164,8 +164,8 @@ class TFrameDecoder {
     auto copyString = [&](auto definingCode, TTableEntry string, unsigned code) {
       constexpr unsigned kDefining = decltype(definingCode)::value;
       std::uint8_t* const start = s.Out;
-      const unsigned length = CopyLengthOf(string.Fields);
-      const std::uint8_t first = FirstOf(string.Fields);
+      const unsigned length = CopyLengthOf(string.Head);
+      const std::uint8_t first = FirstOf(string.Links);
       const auto room = static_cast<std::size_t>((kByteRows ? bytesEnd + kByteRowSlack : s.RowEnd) - start);
       if (length - 1u < kBlock && room > kBlock) [[likely]] {
         AddPending(s, first);
@@ -179,7 +179,7 @@ class TFrameDecoder {
         return false;
       }
       s.Out = start + length;
-      s.Pending = {start, PendingFieldsOf(string.Fields, code)};
+      s.Pending = PendingEntryOf(start, string, code);
       return true;
     };
     for (;;) {
@@ -201,12 +201,12 @@ class TFrameDecoder {
       const auto value = static_cast<unsigned>(code);
       bool written;
       if (kPixelPath && value <= literalEnd_) {
-        // A pixel value, written as it is. The fields of its entry are those
-        // of the pending entry it makes, less one pixel.
-        const std::uint64_t fields = entries_[value].Fields;
+        // A pixel value, written as it is. The links of its entry are those
+        // of the pending entry it makes.
+        const std::uint32_t links = entries_[value].Links;
         AddPending(s, static_cast<std::uint8_t>(value));
         *s.Out = static_cast<std::uint8_t>(value);
-        s.Pending = {s.Out++, fields + 1};
+        s.Pending = {s.Out++, 2, links};
         written = true;
       } else if (value < s.NextFree) {
         written = copyString(std::false_type{}, entries_[value], value);
@@ -235,7 +235,7 @@ class TFrameDecoder {
   // bits, where the table stays full until a clear code.
   void AddPending(TLoopState& s, std::uint8_t first) {
     if (s.NextFree >= kTableSize) return;
-    entries_[s.NextFree] = {s.Pending.From, WithSuffix(s.Pending.Fields, first)};
+    entries_[s.NextFree] = {s.Pending.From, s.Pending.Head, WithSuffix(s.Pending.Links, first)};
     if (++s.NextFree == growAt_) [[unlikely]] {
       if (s.Width < kMaxCodeWidth) ++s.Width;
       SetWidth(s.Width);
@@ -276,7 +276,7 @@ class TFrameDecoder {
     const int row = writer_.Row;
     const bool more = WritePixel(pixel);
     const std::size_t firstPiece = !writer_.ByteRows && writer_.Row != row ? 1 : 0;  // it ended a row
-    s.Pending = {start, PackFields(2, firstPiece, static_cast<unsigned>(code), pixel, 0)};
+    s.Pending = {start, PackHead(2, firstPiece), PackLinks(static_cast<unsigned>(code), pixel, 0)};
     return more ? stRestarted : stComplete;
   }
 
@@ -307,16 +307,16 @@ class TFrameDecoder {
     // A string that went on past the end of its row breaks there.
     const std::size_t firstPiece = !writer_.ByteRows && writer_.Row != row ? room : 0;
     AddPending(s, written.First);
-    s.Pending = {start, PackFields(written.Length + (written.Length != 0), firstPiece, code, written.First, 0)};
+    s.Pending = {start, PackHead(written.Length + (written.Length != 0), firstPiece), PackLinks(code, written.First, 0)};
     return stGoOn;
   }
 
   TWritten WriteEntry(unsigned code) {
     const TTableEntry entry = entries_[code];
-    const unsigned length = LengthOf(entry.Fields);
+    const unsigned length = LengthOf(entry.Head);
     if (length == 0) return Unwind(code, false);
-    const bool more = WriteFromOutput(entry.From, length, FirstPieceOf(entry.Fields));
-    return {more ? stGoOn : stComplete, length, FirstOf(entry.Fields)};
+    const bool more = WriteFromOutput(entry.From, length, FirstPieceOf(entry.Head));
+    return {more ? stGoOn : stComplete, length, FirstOf(entry.Links)};
   }
 
   // A code not yet defined: the previous string followed by its own first
@@ -325,10 +325,10 @@ class TFrameDecoder {
   // nothing defines it, so what follows is unwound from the links.
   TWritten WriteDefiningString(unsigned code) {
     const TTableEntry pending = state_.Pending;
-    const unsigned length = LengthOf(pending.Fields);
-    const std::uint8_t first = FirstOf(pending.Fields);
-    if (length == 0) return Unwind(PrefixOf(pending.Fields), true);
-    if (!WriteFromOutput(pending.From, length - 1, FirstPieceOf(pending.Fields)) || !WritePixel(first))
+    const unsigned length = LengthOf(pending.Head);
+    const std::uint8_t first = FirstOf(pending.Links);
+    if (length == 0) return Unwind(PrefixOf(pending.Links), true);
+    if (!WriteFromOutput(pending.From, length - 1, FirstPieceOf(pending.Head)) || !WritePixel(first))
       return {stComplete};
     return {stGoOn, code == state_.NextFree ? length : 0, first};
   }
@@ -341,7 +341,7 @@ class TFrameDecoder {
   TWritten Unwind(unsigned code, bool definingString) {
     auto& stack = stack_;
     std::size_t top = kStackSize;
-    if (definingString) stack[--top] = FirstOf(state_.Pending.Fields);
+    if (definingString) stack[--top] = FirstOf(state_.Pending.Links);
     const unsigned definedEnd = std::max(definedEnd_, state_.NextFree);
     unsigned chain = code;
     while (chain >= clearCode_) {
@@ -350,9 +350,9 @@ class TFrameDecoder {
         return {stStop};
       }
       // An entry never defined in this frame unwinds as zeros.
-      const std::uint64_t fields = chain < definedEnd ? entries_[chain].Fields : 0;
-      stack[--top] = SuffixOf(fields);
-      chain = PrefixOf(fields);
+      const std::uint32_t links = chain < definedEnd ? entries_[chain].Links : 0;
+      stack[--top] = SuffixOf(links);
+      chain = PrefixOf(links);
     }
     const std::uint8_t first = TablePixel(chain);
     stack[--top] = first;
@@ -407,7 +407,7 @@ class TFrameDecoder {
   // added. False once the frame is complete.
   [[gnu::noinline]] bool FinishRows() {
     TTableEntry& pending = state_.Pending;
-    if (!writer_.ByteRows && LengthOf(pending.Fields) != 0) pending.Fields |= BrokenAfter(LengthOf(pending.Fields) - 1);
+    if (!writer_.ByteRows && LengthOf(pending.Head) != 0) pending.Head |= BrokenAfter(LengthOf(pending.Head) - 1);
     while (state_.Out >= state_.RowEnd)
       if (!NextRow()) return false;
     return true;
