@@ -95,7 +95,8 @@ struct TWuffsDecoder {
 bool CheckFrame(const TBenchFrame& bench) {
   const std::size_t count = std::size_t{bench.Format.Width} * bench.Format.Height;
   Bytes expected;
-  const bool giflibOk = DecodeGiflib(bench, [&](const GifByteType* raster) { expected.assign(raster, raster + count); });
+  const bool giflibOk =
+      DecodeGiflib(bench, [&](const GifByteType* raster) { expected.assign(raster, raster + count); });
   const bool oursSame = giflibOk && quickintro::test::ReadBitmapRows(DecodeOurs(bench)) == expected;
   std::string wuffs = "not built in";
 #ifdef ZARA_WITH_WUFFS
@@ -108,7 +109,8 @@ bool CheckFrame(const TBenchFrame& bench) {
   const bool wuffsSame = true;
 #endif
   std::printf("%-22s %9zu pixels, %8zu compressed bytes (%.2f bits a pixel): ours %s, Wuffs %s\n", bench.Name.c_str(),
-              count, bench.Compressed.size(), 8.0 * static_cast<double>(bench.Compressed.size()) / static_cast<double>(count),
+              count, bench.Compressed.size(),
+              8.0 * static_cast<double>(bench.Compressed.size()) / static_cast<double>(count),
               !giflibOk ? "(giflib cannot read it)" : oursSame ? "same as giflib" : "DIFFERENT", wuffs.c_str());
   return oursSame && wuffsSame;
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -50,7 +49,7 @@ struct TLoopState {
 
 // What a slow path did.
 enum TStep : std::uint8_t {
-  stGoOn,       // wrote a string; the loop adds its table entry
+  stGoOn,       // a string written and the pending entry added
   stRestarted,  // a clear code and the pixel after it: nothing to add
   stStop,       // the end code, the end of the data or damage
   stComplete,   // the frame's last row is full
@@ -140,11 +139,8 @@ class TFrameDecoder {
   // their own, which saves work where they make most of the codes (noise)
   // but costs a mispredicted branch wherever they come at random between
   // table codes (photographs), so it is chosen per table (see RestartTable).
-  //
-  // The loop keeps its state in local variables, which live in registers: a
-  // store of a pixel may alias anything in memory, so state kept in members
-  // would be read again after every one. The slow paths work on the
-  // members; hand and take move the state across.
+  // The slow paths work on state_; hand and take move the loop's copy
+  // across.
   template <bool kProgress, bool kByteRows, bool kPixelPath = false>
   TStep DecodeCodes() {
     TLoopState s = state_;
@@ -307,7 +303,8 @@ class TFrameDecoder {
     // A string that went on past the end of its row breaks there.
     const std::size_t firstPiece = !writer_.ByteRows && writer_.Row != row ? room : 0;
     AddPending(s, written.First);
-    s.Pending = {start, PackHead(written.Length + (written.Length != 0), firstPiece), PackLinks(code, written.First, 0)};
+    const unsigned pendingLength = written.Length + (written.Length != 0);
+    s.Pending = {start, PackHead(pendingLength, firstPiece), PackLinks(code, written.First, 0)};
     return stGoOn;
   }
 

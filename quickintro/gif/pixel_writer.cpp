@@ -134,7 +134,8 @@ TPixelWriter StartPixelWriter(const TFrameFormat& format, int bitsPerPixel, std:
   if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8)
     throw std::invalid_argument("bitmap depth must be 1, 4 or 8 bits per pixel");
   // At most 65536 x 65535 bytes: no overflow even with a 32-bit size_t.
-  if (pixels.size() < writer.Stride * format.Height) throw std::invalid_argument("pixel buffer smaller than the bitmap");
+  if (pixels.size() < writer.Stride * format.Height)
+    throw std::invalid_argument("pixel buffer smaller than the bitmap");
   writer.Pixels = pixels.data();
   if (format.Width == 0 || format.Height == 0) {
     writer.Row = writer.Height;  // nothing to fill
@@ -170,8 +171,9 @@ const std::uint8_t* FollowingRowStart(const TPixelWriter& writer, const std::uin
   const std::uint8_t* const rowStart = rowEnd - writer.Width;
   const bool firstRow = writer.FirstRow && rowStart == writer.FirstRow.get();
   if (!firstRow && !writer.Interlaced) return rowStart - writer.Stride;  // the line below in the block
-  const int line = firstRow ? writer.Height - 1 : static_cast<int>(static_cast<std::size_t>(rowStart - writer.Pixels) / writer.Stride);
-  const int row = writer.Height - 1 - line;
+  const auto line = firstRow ? static_cast<std::size_t>(writer.Height - 1)
+                             : static_cast<std::size_t>(rowStart - writer.Pixels) / writer.Stride;
+  const int row = writer.Height - 1 - static_cast<int>(line);
   int pass = PassOfRow(row);
   return BitmapLine(writer, writer.Interlaced ? NextInterlaceRow(row, writer.Height, pass) : row + 1);
 }

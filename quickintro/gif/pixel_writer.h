@@ -62,9 +62,10 @@ struct TPixelWriter {
 // without pixels is complete at once.
 TPixelWriter StartPixelWriter(const TFrameFormat& format, int bitsPerPixel, std::span<std::uint8_t> pixels);
 
-// The current row is complete: packs it into the bitmap (below 8 bits) and
-// moves to the next row, in interlace order when the frame is interlaced.
-// False once the frame is complete.
+// The current row is complete: puts it into its bitmap line (packed below 8
+// bits, copied from its own row for row 0 when it has one) and moves to the
+// next row, in interlace order when the frame is interlaced. False once the
+// frame is complete.
 bool AdvancePixelRow(TPixelWriter& writer);
 
 // The pixels written before next, which lies in the current row.

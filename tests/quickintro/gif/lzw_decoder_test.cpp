@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <random>
+#include <span>
 #include <string>
 #include <tuple>
 
@@ -288,7 +289,8 @@ TEST(LzwDecoder, DecodesTheSameWithoutSpareBytes) {
     TCompressedSource source(frame.Data);
     const bool corrupted = DecodeFrameBits(source, frame.Format, 8, {}, pixels);
     ASSERT_EQ(corrupted, expected.Corrupted);
-    ASSERT_TRUE(std::equal(pixels.begin(), pixels.end(), expected.File.end() - static_cast<std::ptrdiff_t>(pixels.size())));
+    const auto expectedPixels = std::span(expected.File).last(pixels.size());
+    ASSERT_TRUE(std::equal(pixels.begin(), pixels.end(), expectedPixels.begin()));
   }
 }
 

@@ -80,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     const auto reference = quickintro::test::ReferenceDecode(compressed, format.PixelBits, count);
     Require(!failed && frame.Corrupted == reference.Corrupted);
-    Require(frame.Image == quickintro::test::PlaceRows(reference.Pixels, format.Width, format.Height, format.Interlaced));
+    Require(frame.Image ==
+            quickintro::test::PlaceRows(reference.Pixels, format.Width, format.Height, format.Interlaced));
   } catch (const std::runtime_error&) {
     Require(failed);
   }
