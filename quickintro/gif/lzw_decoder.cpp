@@ -133,15 +133,15 @@ class TFrameDecoder {
     return pixelPath_ ? DecodeCodes<false, false, true>() : DecodeCodes<false, false, false>();
   }
 
-  // The loop over the codes. kProgress: notify after each code. kByteRows:
+  // The loop over the codes. WithProgress: notify after each code. InByteRows:
   // the rows follow each other in the writer's byte rows, so that a string
-  // never breaks at a row's end. kPixelPath: pixel values take a path of
+  // never breaks at a row's end. PixelPath: pixel values take a path of
   // their own, which saves work where they make most of the codes (noise)
   // but costs a mispredicted branch wherever they come at random between
-  // table codes (photographs), so it is chosen per table (see RestartTable).
+  // table codes (photographs), so it is chosen per table (see JudgeTable).
   // The slow paths work on state_; hand and take move the loop's copy
   // across.
-  template <bool kProgress, bool kByteRows, bool kPixelPath = false>
+  template <bool WithProgress, bool InByteRows, bool PixelPath = false>
   TStep DecodeCodes() {
     TLoopState s = state_;
     unsigned bitPosition = reader_.BitPosition;
@@ -162,12 +162,12 @@ class TFrameDecoder {
       std::uint8_t* const start = s.Out;
       const unsigned length = CopyLengthOf(string.Head);
       const std::uint8_t first = FirstOf(string.Links);
-      const auto room = static_cast<std::size_t>((kByteRows ? bytesEnd + kByteRowSlack : s.RowEnd) - start);
+      const auto room = static_cast<std::size_t>((InByteRows ? bytesEnd + kByteRowSlack : s.RowEnd) - start);
       if (length - 1u < kBlock && room > kBlock) [[likely]] {
         AddPending(s, first);
         CopyBlock(start, string.From);
         start[length - kDefining] = first;  // the defining string's last pixel, else rewritten later
-      } else if (length - 1u < static_cast<std::size_t>((kByteRows ? bytesEnd : s.RowEnd) - start)) {
+      } else if (length - 1u < static_cast<std::size_t>((InByteRows ? bytesEnd : s.RowEnd) - start)) {
         AddPending(s, first);
         CopyString(start, string.From, length - kDefining, room);
         if (kDefining) start[length - 1] = first;
@@ -183,12 +183,12 @@ class TFrameDecoder {
       if (bitPosition + s.Width <= reader_.BitsHeld) [[likely]] {
         code = static_cast<int>(CodeBitsAt(reader_, bitPosition) & codeMask_);
         bitPosition += s.Width;
-        if constexpr (kProgress) NotifyRunning();
+        if constexpr (WithProgress) NotifyRunning();
       } else {
         hand();
         code = NextCode(source_, reader_, s.Width);
         take();
-        if constexpr (kProgress) NotifyRunning();
+        if constexpr (WithProgress) NotifyRunning();
         if (code == kNoMoreCodes) {
           corrupted_ = true;  // the data end before the last row
           break;
@@ -196,7 +196,7 @@ class TFrameDecoder {
       }
       const auto value = static_cast<unsigned>(code);
       bool written;
-      if (kPixelPath && value <= literalEnd_) {
+      if (PixelPath && value <= literalEnd_) {
         // A pixel value, written as it is. The links of its entry are those
         // of the pending entry it makes.
         const std::uint32_t links = entries_[value].Links;
