@@ -1,100 +1,127 @@
 // Frame decoding throughput, in megapixels per second: the wizard's decoder
-// (compressed data to a bitmap file) against giflib (open, read and decode
-// the whole file) on the same generated frames. With --frames-dir=DIR the
-// frames are also written there as GIF files, for gif_decode_compare.py to
-// time Pillow on the very same bytes.
+// (the first frame's compressed data to its bitmap file) against giflib (open,
+// read and decode the whole file) and, when built with it, Wuffs (the first
+// frame's colour-table indices), on the same GIF files, written by other
+// programs (make_bench_frames.py). Before anything is timed, every decoder's
+// indices must equal giflib's.
+//
+//   gif_decode_bench FRAME.gif... [--benchmark_...]
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "quickintro/gif/dib_writer.h"
-#include "tests/quickintro/gif/gif_pieces.h"
+#include "quickintro/gif/gif_image.h"
 #include "tests/quickintro/gif/support/giflib_reader.h"
-#include "tests/quickintro/gif/support/lzw_test_encoder.h"
 #include "tests/quickintro/gif/support/reference_decoder.h"
-#include "tests/quickintro/gif/support/test_images.h"
+
+#ifdef ZARA_WITH_WUFFS
+#include "bench/wuffs_peer.h"
+#endif
 
 namespace {
 
 using namespace quickintro::gif;
+using Bytes = std::vector<std::uint8_t>;
 
 struct TBenchFrame {
   std::string Name;
+  std::shared_ptr<const Bytes> File;  // the whole GIF file
+  std::span<const std::uint8_t> Compressed;  // the first frame's code size byte and sub-blocks
   TFrameFormat Format;
-  std::vector<std::uint8_t> Pixels;      // top-down, as drawn
-  std::vector<std::uint8_t> Compressed;  // minimum code size byte and sub-blocks
-  std::vector<std::uint8_t> File;        // the whole GIF file around them
+  TColorTableRec Table;
 };
 
-TBenchFrame MakeFrame(std::string name, int width, int height, int pixelBits, bool interlaced,
-                      std::vector<std::uint8_t> pixels) {
-  TBenchFrame bench{std::move(name),
-                    {static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), pixelBits, interlaced},
-                    std::move(pixels), {}, {}};
-  const std::vector<std::uint8_t> stream = test::InStreamOrder(bench.Pixels, width, height, interlaced);
-  bench.Compressed = test::EncodeFrame(stream, std::max(2, pixelBits));
-  bench.File = test::Cat({test::Header(), test::Screen(width, height, pixelBits),
-                          test::Palette(1 << pixelBits),
-                          test::ImageDescriptor({.Width = width, .Height = height, .Interlaced = interlaced}),
-                          bench.Compressed, test::Trailer()});
-  return bench;
+TBenchFrame ReadFrame(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  auto file = std::make_shared<const Bytes>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  TGIFImage image;
+  image.ParseGif(file, *file, false);
+  if (image.FrameList.empty() || !image.FrameList[0]->PixelData->EncodedData)
+    throw std::runtime_error(path.string() + ": no frame");
+  const TGIFFrame& frame = *image.FrameList[0];
+  const TGIFItem& item = *frame.PixelData;
+  return {path.stem().string(),
+          file,
+          *item.EncodedData,
+          {static_cast<std::uint16_t>(item.FrameWidth), static_cast<std::uint16_t>(item.FrameHeight), item.PixelBits,
+           frame.IsInterlaced},
+          item.FrameTable};
 }
 
-std::vector<TBenchFrame> MakeFrames() {
-  std::vector<TBenchFrame> frames;
-  frames.push_back(MakeFrame("photo-393x210", 393, 210, 8, false, test::PhotoLikeImage(393, 210, 1)));
-  frames.push_back(MakeFrame("photo-1024x768", 1024, 768, 8, false, test::PhotoLikeImage(1024, 768, 2)));
-  frames.push_back(MakeFrame("flat-1024x768", 1024, 768, 8, false, test::FlatImage(1024, 768, 24, 3)));
-  frames.push_back(MakeFrame("two-colour-1024x768", 1024, 768, 1, false, test::FlatImage(1024, 768, 2, 4)));
-  frames.push_back(MakeFrame("interlaced-1024x768", 1024, 768, 8, true, test::PhotoLikeImage(1024, 768, 5)));
-  frames.push_back(MakeFrame("photo-4000x3000", 4000, 3000, 8, false, test::PhotoLikeImage(4000, 3000, 6)));
-  return frames;
-}
-
-TColorTableRec TableOf(const TBenchFrame& bench) {
-  TColorTableRec table;
-  table.Count = 1 << bench.Format.PixelBits;
-  return table;
-}
-
-std::vector<std::uint8_t> DecodeOurs(const TBenchFrame& bench) {
+Bytes DecodeOurs(const TBenchFrame& bench) {
   TCompressedSource source(bench.Compressed);
-  std::vector<std::uint8_t> file;
-  BuildFrameDib(source, bench.Format, TableOf(bench), {}, file);
+  Bytes file;
+  BuildFrameDib(source, bench.Format, bench.Table, {}, file);
   return file;
 }
 
-// giflib's whole-file decode; the raster is handed to check, then freed.
+// giflib's whole-file decode; the raster (top-down indices) is handed to
+// check, then freed.
 template <typename Check>
 bool DecodeGiflib(const TBenchFrame& bench, Check check) {
-  const test::GifFilePtr gif = test::SlurpWithGiflib(bench.File);
-  const bool ok = gif && gif->ImageCount == 1;
+  const quickintro::test::GifFilePtr gif = quickintro::test::SlurpWithGiflib(*bench.File);
+  const bool ok = gif && gif->ImageCount >= 1;
   if (ok) check(gif->SavedImages[0].RasterBits);
   return ok;
 }
 
-// Both decoders must give the drawn pixels before either is timed.
+#ifdef ZARA_WITH_WUFFS
+struct TWuffsDecoder {
+  std::unique_ptr<TWuffsPeer, decltype(&WuffsPeerFree)> Peer{WuffsPeerNew(), WuffsPeerFree};
+  Bytes Buffer;  // the palette, then the indices
+
+  explicit TWuffsDecoder(const TBenchFrame& bench) {
+    std::uint32_t width = 0, height = 0;
+    if (!WuffsPeerSize(Peer.get(), bench.File->data(), bench.File->size(), &width, &height)) return;
+    Buffer.resize(kWuffsPaletteBytes + std::size_t{width} * height);
+  }
+  const char* Decode(const TBenchFrame& bench) {
+    return WuffsPeerDecode(Peer.get(), bench.File->data(), bench.File->size(), Buffer.data(), Buffer.size());
+  }
+  std::span<const std::uint8_t> Indices() const { return std::span(Buffer).subspan(kWuffsPaletteBytes); }
+};
+#endif
+
+// Every decoder must give giflib's indices before any is timed.
 bool CheckFrame(const TBenchFrame& bench) {
-  const auto ours = test::ReadBitmapRows(DecodeOurs(bench));
-  bool giflibSame = false;
-  const bool giflibOk = DecodeGiflib(bench, [&](const GifByteType* raster) {
-    giflibSame = std::memcmp(raster, bench.Pixels.data(), bench.Pixels.size()) == 0;
-  });
-  std::printf("%-22s %9zu pixels, %9zu compressed bytes (%.2f bits a pixel): ours %s, giflib %s\n",
-              bench.Name.c_str(), bench.Pixels.size(), bench.Compressed.size(),
-              8.0 * bench.Compressed.size() / bench.Pixels.size(), ours == bench.Pixels ? "same" : "DIFFERENT",
-              giflibOk && giflibSame ? "same" : "DIFFERENT");
-  return ours == bench.Pixels && giflibOk && giflibSame;
+  const std::size_t count = std::size_t{bench.Format.Width} * bench.Format.Height;
+  Bytes expected;
+  const bool giflibOk =
+      DecodeGiflib(bench, [&](const GifByteType* raster) { expected.assign(raster, raster + count); });
+  const bool oursSame = giflibOk && quickintro::test::ReadBitmapRows(DecodeOurs(bench)) == expected;
+  std::string wuffs = "not built in";
+#ifdef ZARA_WITH_WUFFS
+  TWuffsDecoder decoder(bench);
+  const char* failure = decoder.Decode(bench);
+  const bool wuffsSame = giflibOk && !failure && decoder.Indices().size() == count &&
+                         std::equal(expected.begin(), expected.end(), decoder.Indices().begin());
+  wuffs = failure ? std::string("failed: ") + failure : wuffsSame ? "same" : "DIFFERENT";
+#else
+  const bool wuffsSame = true;
+#endif
+  std::printf("%-22s %9zu pixels, %8zu compressed bytes (%.2f bits a pixel): ours %s, Wuffs %s\n", bench.Name.c_str(),
+              count, bench.Compressed.size(),
+              8.0 * static_cast<double>(bench.Compressed.size()) / static_cast<double>(count),
+              !giflibOk ? "(giflib cannot read it)" : oursSame ? "same as giflib" : "DIFFERENT", wuffs.c_str());
+  return oursSame && wuffsSame;
+}
+
+void SetPixelRate(benchmark::State& state, const TBenchFrame& bench) {
+  state.SetItemsProcessed(state.iterations() * std::int64_t{bench.Format.Width} * bench.Format.Height);
 }
 
 void BenchOurs(benchmark::State& state, const TBenchFrame* bench) {
   for (auto _ : state) benchmark::DoNotOptimize(DecodeOurs(*bench));
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(bench->Pixels.size()));
+  SetPixelRate(state, *bench);
 }
 
 void BenchGiflib(benchmark::State& state, const TBenchFrame* bench) {
@@ -104,33 +131,52 @@ void BenchGiflib(benchmark::State& state, const TBenchFrame* bench) {
       break;
     }
   }
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(bench->Pixels.size()));
+  SetPixelRate(state, *bench);
 }
 
-void WriteFiles(const std::vector<TBenchFrame>& frames, const std::string& directory) {
-  for (const auto& bench : frames)
-    std::ofstream(directory + "/" + bench.Name + ".gif", std::ios::binary)
-        .write(reinterpret_cast<const char*>(bench.File.data()), static_cast<std::streamsize>(bench.File.size()));
+#ifdef ZARA_WITH_WUFFS
+void BenchWuffs(benchmark::State& state, const TBenchFrame* bench) {
+  TWuffsDecoder decoder(*bench);  // allocated once, outside the timed loop
+  for (auto _ : state) {
+    if (decoder.Decode(*bench)) {
+      state.SkipWithError("Wuffs failed");
+      break;
+    }
+    benchmark::DoNotOptimize(decoder.Buffer.data());
+    benchmark::ClobberMemory();
+  }
+  SetPixelRate(state, *bench);
 }
+#endif
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string framesDirectory;
-  std::vector<char*> arguments;
-  for (int i = 0; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--frames-dir=", 13) == 0)
-      framesDirectory = argv[i] + 13;
-    else
-      arguments.push_back(argv[i]);
+  std::vector<TBenchFrame> frames;
+  std::vector<char*> arguments{argv[0]};
+  try {
+    for (int i = 1; i < argc; ++i) {
+      if (std::strncmp(argv[i], "--", 2) == 0)
+        arguments.push_back(argv[i]);
+      else
+        frames.push_back(ReadFrame(argv[i]));
+    }
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "gif_decode_bench: %s\n", failure.what());
+    return 1;
   }
-  const auto frames = MakeFrames();
+  if (frames.empty()) {
+    std::fprintf(stderr, "usage: gif_decode_bench FRAME.gif... [--benchmark_...]\n");
+    return 2;
+  }
   bool same = true;
   for (const auto& bench : frames) same = CheckFrame(bench) && same;
   if (!same) return 1;
-  if (!framesDirectory.empty()) WriteFiles(frames, framesDirectory);
   for (const auto& bench : frames) {
     benchmark::RegisterBenchmark(("ours/" + bench.Name).c_str(), BenchOurs, &bench);
+#ifdef ZARA_WITH_WUFFS
+    benchmark::RegisterBenchmark(("wuffs/" + bench.Name).c_str(), BenchWuffs, &bench);
+#endif
     benchmark::RegisterBenchmark(("giflib/" + bench.Name).c_str(), BenchGiflib, &bench);
   }
   int count = static_cast<int>(arguments.size());

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ g++-multilib clang clang-tidy libclang-rt-14-dev qemu-user-static python3 python3-pil
-  googletest libbenchmark-dev libgif-dev
+  googletest libbenchmark-dev libgif-dev giflib-tools
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 wine32:i386 xvfb xauth x11-apps x11-utils imagemagick

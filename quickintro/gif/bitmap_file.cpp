@@ -23,13 +23,13 @@ bool KnownDepth(std::uint32_t bits) { return bits == 1 || bits == 4 || bits == 8
 }  // namespace
 
 std::vector<std::uint8_t> NewBitmapFile(int width, int height, int bitsPerPixel,
-                                        std::span<const TDibPaletteEntry> palette) {
+                                        std::span<const TDibPaletteEntry> palette, std::size_t spareBytes) {
   const auto paletteSize = static_cast<std::uint32_t>(4 * palette.size());
   const auto pixelOffset = static_cast<std::uint32_t>(kBitmapFileHeaderSize + kBitmapInfoHeaderSize) + paletteSize;
   const auto imageSize = static_cast<std::uint32_t>(DibStride(bitsPerPixel, static_cast<std::size_t>(width)) *
                                                     static_cast<std::size_t>(height));
   std::vector<std::uint8_t> file{'B', 'M'};
-  file.reserve(std::size_t{pixelOffset} + imageSize);
+  file.reserve(std::size_t{pixelOffset} + imageSize + spareBytes);
   AppendLe32(file, pixelOffset + imageSize);
   AppendLe32(file, 0);  // two reserved words
   AppendLe32(file, pixelOffset);
@@ -41,8 +41,16 @@ std::vector<std::uint8_t> NewBitmapFile(int width, int height, int bitsPerPixel,
   AppendLe32(file, kUncompressed);
   AppendLe32(file, imageSize);
   for (int i = 0; i < 4; ++i) AppendLe32(file, 0);  // resolutions; all 2^bits colours used and important
-  for (const TDibPaletteEntry& entry : palette) file.insert(file.end(), {entry.Blue, entry.Green, entry.Red, entry.Reserved});
-  file.resize(file.size() + imageSize);
+  const std::size_t paletteAt = file.size();
+  file.resize(paletteAt + paletteSize + imageSize);
+  for (std::size_t i = 0; i < palette.size(); ++i) {
+    const TDibPaletteEntry& entry = palette[i];
+    std::uint8_t* const to = file.data() + paletteAt + 4 * i;
+    to[0] = entry.Blue;
+    to[1] = entry.Green;
+    to[2] = entry.Red;
+    to[3] = entry.Reserved;
+  }
   return file;
 }
 

@@ -42,9 +42,10 @@ constexpr std::size_t DibStride(int bitsPerPixel, std::size_t width) {
 
 // A bottom-up, uncompressed bitmap file of 1, 4, 8 or 32 bits per pixel with
 // the given palette (2^bits entries below 32 bits, none at 32) and every
-// pixel row zero. The caller keeps the sizes within 2^32 bytes.
+// pixel row zero, with room reserved for spareBytes more behind it. The
+// caller keeps the sizes within 2^32 bytes.
 std::vector<std::uint8_t> NewBitmapFile(int width, int height, int bitsPerPixel,
-                                        std::span<const TDibPaletteEntry> palette);
+                                        std::span<const TDibPaletteEntry> palette, std::size_t spareBytes = 0);
 
 // The layout of an uncompressed bitmap file of 1, 4, 8, 24 or 32 bits per
 // pixel that holds all its rows; nothing for any other data.

@@ -6,6 +6,7 @@
 
 #include "quickintro/gif/graphic_error.h"
 #include "quickintro/gif/lzw_decoder.h"
+#include "quickintro/gif/pixel_writer.h"
 
 namespace quickintro::gif {
 namespace {
@@ -49,12 +50,18 @@ bool BuildFrameDib(TCompressedSource& source, const TFrameFormat& format, const 
   const auto palette = FillDibPalette(table);
   // Sizes fit: at most 65535 x 65535 pixel bytes plus 1078, below 2^32.
   output = NewBitmapFile(format.Width, format.Height, bitsPerPixel,
-                         std::span(palette).first(std::size_t{1} << bitsPerPixel));
+                         std::span(palette).first(std::size_t{1} << bitsPerPixel), kByteRowSlack);
   // The decoder writes straight into the file's zeroed rows, so that pixels
-  // it does not reach have colour index 0.
+  // it does not reach have colour index 0, and may read into spare bytes
+  // behind them, which go once it is done.
   const std::size_t pixelOffset = ReadBitmapLayout(output)->PixelOffset;
+  const std::size_t fileSize = output.size();
+  output.resize(fileSize + kByteRowSlack);
   try {
-    return DecodeFrameBits(source, format, bitsPerPixel, progress, std::span(output).subspan(pixelOffset));
+    const bool corrupted =
+        DecodeFrameBits(source, format, bitsPerPixel, progress, std::span(output).subspan(pixelOffset));
+    output.resize(fileSize);
+    return corrupted;
   } catch (...) {
     output.resize(pixelOffset);
     throw;

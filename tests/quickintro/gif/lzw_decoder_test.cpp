@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <random>
+#include <span>
 #include <string>
 #include <tuple>
 
@@ -227,6 +228,69 @@ TEST(LzwDecoder, MatchesThePlainDecoderOnDamagedData) {
     ASSERT_EQ(decoded.Image, test::PlaceRows(reference.Pixels, frame.Format.Width, frame.Format.Height,
                                              frame.Format.Interlaced));
     ASSERT_EQ(decoded.Corrupted, reference.Corrupted);
+  }
+}
+
+// Streams of nothing but pixel values, over many tables, damaged or not:
+// each table chooses the loop for the next one, and after tables of pixel
+// values the loop takes a path of its own for them, at 8 bits per pixel and
+// below (where the rows are decoded as bytes and packed).
+TEST(LzwDecoder, MatchesThePlainDecoderWhereTablesChooseTheLoop) {
+  std::mt19937 random(4242);
+  const struct {
+    const char* Name;
+    TFrameFormat Format;
+    int CodeSize;
+  } cases[] = {
+      {"256 colours", {320, 50, 8, false}, 8},
+      {"256 colours, interlaced", {203, 77, 8, true}, 8},
+      {"16 colours", {300, 41, 4, false}, 4},
+      {"2 colours, interlaced", {129, 99, 1, true}, 2},
+  };
+  for (const auto& c : cases) {
+    for (int round = 0; round < 6; ++round) {
+      SCOPED_TRACE(std::string(c.Name) + ", round " + std::to_string(round));
+      const int clear = 1 << c.CodeSize;
+      std::vector<int> codes;
+      for (int table = 0; table < 5; ++table) {
+        codes.push_back(clear);
+        const int length = 300 + static_cast<int>(random() % 1500);
+        for (int i = 0; i < length; ++i) codes.push_back(static_cast<int>(random() % (1u << c.Format.PixelBits)));
+      }
+      codes.push_back(clear + 1);
+      for (int damage = round % 3; damage > 0; --damage)  // a table code here and there, defined or not
+        codes[1 + random() % (codes.size() - 2)] = clear + 2 + static_cast<int>(random() % 600);
+      const auto data = FrameData(c.CodeSize, codes);
+      const std::size_t count = std::size_t{c.Format.Width} * c.Format.Height;
+      const auto reference = test::ReferenceDecode(data, c.Format.PixelBits, count);
+      const auto decoded = DecodeThroughDib(data, c.Format);
+      ASSERT_EQ(decoded.Image, test::PlaceRows(reference.Pixels, c.Format.Width, c.Format.Height, c.Format.Interlaced));
+      ASSERT_EQ(decoded.Corrupted, reference.Corrupted);
+    }
+  }
+}
+
+// A pixel buffer with no spare bytes behind it (BuildFrameDib gives it some)
+// makes the decoder take row 0, the buffer's last line, through a row of its
+// own: the same pixels, and no byte read past the buffer.
+TEST(LzwDecoder, DecodesTheSameWithoutSpareBytes) {
+  std::mt19937 random(99);
+  for (int round = 0; round < 600; ++round) {
+    TRandomFrame frame = MakeDamagedFrame(random);
+    frame.Format.PixelBits = 5 + round % 4;  // 8 bits per pixel: below it the rows are the decoder's own
+    SCOPED_TRACE("round " + std::to_string(round));
+    test::TDecodedFrame expected;
+    try {
+      expected = DecodeThroughDib(frame.Data, frame.Format);
+    } catch (const EReadError&) {
+      continue;
+    }
+    std::vector<std::uint8_t> pixels(DibStride(8, frame.Format.Width) * frame.Format.Height);
+    TCompressedSource source(frame.Data);
+    const bool corrupted = DecodeFrameBits(source, frame.Format, 8, {}, pixels);
+    ASSERT_EQ(corrupted, expected.Corrupted);
+    const auto expectedPixels = std::span(expected.File).last(pixels.size());
+    ASSERT_TRUE(std::equal(pixels.begin(), pixels.end(), expectedPixels.begin()));
   }
 }
 
