@@ -19,7 +19,8 @@ endif()
 # zara_add_gtest(name SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s] [AT_DPI dpi...])
 # One executable, one CTest test: related cases are grouped inside it. With
 # AT_DPI (Windows builds), one test per display scale instead, NAME_at_DPI,
-# each run under Wine set to that many dots per inch (tools/wine-dpi).
+# each run under Wine set to that many dots per inch (tools/wine-dpi), which
+# it finds in its environment as ZARA_DPI.
 function(zara_add_gtest name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;AT_DPI" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -37,6 +38,8 @@ function(zara_add_gtest name)
       add_test(NAME ${name}_at_${dpi}
                COMMAND ${PROJECT_SOURCE_DIR}/tools/wine-dpi ${dpi} ${PROJECT_SOURCE_DIR}/tools/wine-run
                        $<TARGET_FILE:${name}>)
+      # The scale the test must find itself at.
+      set_tests_properties(${name}_at_${dpi} PROPERTIES ENVIRONMENT ZARA_DPI=${dpi})
       list(APPEND tests ${name}_at_${dpi})
     endforeach()
   else()

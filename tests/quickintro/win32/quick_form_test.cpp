@@ -92,7 +92,10 @@ class TQuickFormTest : public TFormDriver {
     if (page < 0) SendMessageA(Form->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(surface.Dc()), PRF_CLIENT);
     else Form->PaintPage(surface.Dc(), page);
     std::vector<COLORREF> pixels;
-    for (POINT p : points) pixels.push_back(surface.At(p.x, p.y));
+    for (POINT p : points) {
+      const bool inside = p.x >= 0 && p.y >= 0 && p.x < client.right && p.y < client.bottom;
+      pixels.push_back(inside ? surface.At(p.x, p.y) : CLR_INVALID);
+    }
     return pixels;
   }
   int CountPixels(int page, RECT area, COLORREF color) {

@@ -1,12 +1,14 @@
 // The wizard at the scale of the system it runs on; CTest runs it under Wine
-// at 120, 144 and 192 dots per inch (tools/wine-dpi). The window and its
-// items grow with the scale, every text fits its box and overlaps no other,
-// the radio buttons' circles leave their captions whole, the pictures take
-// their scaled places, and every choice works by keyboard and by mouse.
+// at 120, 144 and 192 dots per inch (tools/wine-dpi), and tells it which in
+// ZARA_DPI. The window and its items grow with the scale, every text fits
+// its box and overlaps no other, the radio buttons' circles leave their
+// captions whole, the pictures take their scaled places, and every choice
+// works by keyboard and by mouse.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -76,6 +78,9 @@ class TScaledFormTest : public TFormDriver {
 TEST_F(TScaledFormTest, TheWindowGrowsWithTheScale) {
   Open(kFirstRun);
   const int dpi = SystemDpi();
+  if (const char* wanted = std::getenv("ZARA_DPI")) {
+    ASSERT_EQ(dpi, std::atoi(wanted)) << "Wine does not run at the scale this test was started for";
+  }
   ASSERT_EQ(Form->Dpi(), dpi);
   const double scale = dpi / 96.0;
   RECT client;
@@ -203,7 +208,7 @@ class TSolidGraphic : public TGraphic {
 TEST_F(TScaledFormTest, PicturesTakeTheirScaledPlaces) {
   RegisterGraphicClass("TGIFImage", [](const TStoredPicture& p) { return std::make_unique<TSolidGraphic>(p); });
   Open(kFirstRun);
-  const int dpi = Form->Dpi();
+  const int dpi = SystemDpi();
   const auto at = [dpi](int value) { return ScaleToDpi(value, dpi); };
   const COLORREF background = TSolidGraphic::ColorFor(393, 210), banner = TSolidGraphic::ColorFor(259, 59);
   const COLORREF hide = TSolidGraphic::ColorFor(241, 138);
