@@ -114,12 +114,13 @@ UniqueFont CreateFontOfHeight(const TLayoutFont& font, const std::string& face, 
                                 DEFAULT_PITCH | FF_SWISS, face.c_str()));
 }
 
-// A font asked for by line height may come out a pixel taller where the
-// system rounds its size up; the next smaller size is taken then.
+// A font asked for by line height (a positive height) may come out a pixel
+// taller where the system rounds its size up; the next smaller size is
+// taken then. One asked for by letter height is taken as it comes.
 UniqueFont CreateLayoutFont(const TLayoutFont& font, const std::string& face, int height) {
   UniqueFont created = CreateFontOfHeight(font, face, height);
-  for (int smaller = height - 1; height > 0 && smaller > height / 2 && created && LineHeightOf(created.Get()) > height;
-       --smaller)
+  if (height <= 0) return created;
+  for (int smaller = height - 1; created && smaller > height / 2 && LineHeightOf(created.Get()) > height; --smaller)
     created = CreateFontOfHeight(font, face, smaller);
   return created;
 }

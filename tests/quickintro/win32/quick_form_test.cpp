@@ -713,6 +713,29 @@ TEST_F(TQuickFormTest, FollowsAMonitorOfAnotherScale) {
   ExpectWindowsPlaced(*this, 96);
 }
 
+// At any scale a font's lines are no taller than the line the layout's boxes
+// were drawn for, scaled and rounded down, even where the system would
+// round the font's size up (under Wine at 240 dpi).
+TEST_F(TQuickFormTest, FontLinesKeepToTheirScaledLinesAtEveryScale) {
+  Open(kFirstRun);
+  for (int dpi : {120, 144, 168, 192, 240, 288}) {
+    SCOPED_TRACE(dpi);
+    RECT suggested{0, 0, ScaleToDpi(427, dpi), ScaleToDpi(272, dpi)};
+    SendMessageA(Form->Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    for (const char* name : {"Label10", "Label4", "Label1", "uiTrayClock", "NextBtn"}) {
+      const TFormItem& item = *Form->Find(name);
+      HDC screen = GetDC(nullptr);
+      HGDIOBJ old = SelectObject(screen, Form->FontOf(item));
+      TEXTMETRICA metrics{};
+      GetTextMetricsA(screen, &metrics);
+      SelectObject(screen, old);
+      ReleaseDC(nullptr, screen);
+      EXPECT_LE(metrics.tmHeight, DesignLineHeight(item.Layout->Font) * dpi / 96) << name;
+      EXPECT_GE(metrics.tmHeight, DesignLineHeight(item.Layout->Font) * dpi / 96 - 2) << name;
+    }
+  }
+}
+
 // ---- The manifest, as Windows reads it ----
 
 // This program carries the wizard's resources and so its manifest: Windows
