@@ -117,4 +117,23 @@ class TFormDriver : public ::testing::Test {
   std::vector<std::string> Errors;
 };
 
+// A stand-in picture class: fills its rectangle with a colour made from the
+// stored GIF's size, so each picture shows where it is drawn and which one
+// lies on top.
+class TSolidGraphic : public TGraphic {
+ public:
+  explicit TSolidGraphic(const TStoredPicture& picture)
+      : width_(picture.Data->at(6) | picture.Data->at(7) << 8), height_(picture.Data->at(8) | picture.Data->at(9) << 8) {}
+  static COLORREF ColorFor(int width, int height) { return RGB(width & 0xFF, height & 0xFF, 7); }
+  int PixelWidth() const override { return width_; }
+  int PixelHeight() const override { return height_; }
+  void DrawInto(HDC dc, const RECT& target) override {
+    UniqueBrush brush(CreateSolidBrush(ColorFor(width_, height_)));
+    FillRect(dc, &target, brush.Get());
+  }
+
+ private:
+  int width_, height_;
+};
+
 }  // namespace quickintro::test

@@ -550,28 +550,6 @@ TEST_F(TQuickFormTest, LabelsDrawTheirTextInTheirColour) {
 
 // ---- Pictures, through a stand-in picture class ----
 
-// Fills its rectangle with a colour made from the stored GIF's size, so each
-// picture shows where it is drawn and which one lies on top.
-class TSolidGraphic : public TGraphic {
- public:
-  explicit TSolidGraphic(const TStoredPicture& picture) {
-    const std::vector<uint8_t>& gif = *picture.Data;
-    width_ = gif.at(6) | gif.at(7) << 8;
-    height_ = gif.at(8) | gif.at(9) << 8;
-  }
-  static COLORREF ColorFor(int width, int height) { return RGB(width & 0xFF, height & 0xFF, 7); }
-  int PixelWidth() const override { return width_; }
-  int PixelHeight() const override { return height_; }
-  void DrawInto(HDC dc, const RECT& target) override {
-    HBRUSH brush = CreateSolidBrush(ColorFor(width_, height_));
-    FillRect(dc, &target, brush);
-    DeleteObject(brush);
-  }
-
- private:
-  int width_ = 0, height_ = 0;
-};
-
 class TQuickFormPictureTest : public TQuickFormTest {
  public:
   void SetUp() override {

@@ -185,24 +185,6 @@ TEST_F(TScaledFormTest, RadioCirclesLeaveTheirCaptionsWhole) {
   }
 }
 
-// Fills its rectangle with a colour made from the stored GIF's size, so each
-// picture shows where it is drawn.
-class TSolidGraphic : public TGraphic {
- public:
-  explicit TSolidGraphic(const TStoredPicture& picture)
-      : width_(picture.Data->at(6) | picture.Data->at(7) << 8), height_(picture.Data->at(8) | picture.Data->at(9) << 8) {}
-  static COLORREF ColorFor(int width, int height) { return RGB(width & 0xFF, height & 0xFF, 7); }
-  int PixelWidth() const override { return width_; }
-  int PixelHeight() const override { return height_; }
-  void DrawInto(HDC dc, const RECT& target) override {
-    UniqueBrush brush(CreateSolidBrush(ColorFor(width_, height_)));
-    FillRect(dc, &target, brush.Get());
-  }
-
- private:
-  int width_, height_;
-};
-
 // The pictures are drawn where the layout puts them at this scale, with
 // their edges where the layout's edges fall, and are cut by their items.
 TEST_F(TScaledFormTest, PicturesTakeTheirScaledPlaces) {
