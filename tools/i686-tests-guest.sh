@@ -82,8 +82,10 @@ stage_done "wineserver and Xvfb started"
 stage_done "Wine's desktop held"
 
 cd "$root" || exit 1
-# The screenshots are taken once, below, where they are kept.
-ctest --preset windows -LE 'static|screenshots' || status=1
+# The screenshots are taken once, below, where they are kept. The scaled
+# window's checks run here at 144 dpi; at 120 and 192 they run under wine64
+# (the windows-x64 suite), which is many times faster than this machine.
+ctest --preset windows -LE 'static|screenshots' -E 'quickintro_scaled_form_test_at_(120|192)' || status=1
 cp build/windows/Testing/Temporary/LastTest.log "$results/LastTest.log" 2>/dev/null || true
 stage_done "CTest of the windows preset"
 

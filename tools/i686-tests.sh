@@ -12,7 +12,7 @@
 # that cannot boot or a run that hangs fails too.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-timeout=2400
+timeout=3600
 case ${1:-} in
   -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
   --timeout) timeout=${2:?}; shift 2 ;;
