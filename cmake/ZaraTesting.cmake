@@ -16,20 +16,36 @@ if(NOT TARGET GTest::gtest_main)
   endif()
 endif()
 
-# zara_add_gtest(name SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s])
-# One executable, one CTest test: related cases are grouped inside it.
+# zara_add_gtest(name SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s] [AT_DPI dpi...])
+# One executable, one CTest test: related cases are grouped inside it. With
+# AT_DPI (Windows builds), one test per display scale instead, NAME_at_DPI,
+# each run under Wine set to that many dots per inch (tools/wine-dpi), which
+# it finds in its environment as ZARA_DPI.
 function(zara_add_gtest name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;AT_DPI" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} zara::settings GTest::gtest_main)
   if(ZARA_WINDOWS)
     target_link_options(${name} PRIVATE -mconsole)
   endif()
-  add_test(NAME ${name} COMMAND ${name})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+  set(tests ${name})
+  if(T_AT_DPI)
+    set(tests "")
+    foreach(dpi IN LISTS T_AT_DPI)
+      add_test(NAME ${name}_at_${dpi}
+               COMMAND ${PROJECT_SOURCE_DIR}/tools/wine-dpi ${dpi} ${PROJECT_SOURCE_DIR}/tools/wine-run
+                       $<TARGET_FILE:${name}>)
+      # The scale the test must find itself at.
+      set_tests_properties(${name}_at_${dpi} PROPERTIES ENVIRONMENT ZARA_DPI=${dpi})
+      list(APPEND tests ${name}_at_${dpi})
+    endforeach()
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
+  set_tests_properties(${tests} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
 endfunction()
 
 # zara_add_fuzzer(name SOURCES ... LIBS ...)

@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Renders every page of the wizard, in both modes, to PNG files for review:
+# Renders every page of the wizard, in both modes and at several display
+# scales, to PNG files for review:
 #
-#   tools/wizard-screenshots.sh OUTDIR [QUICKINTRO-EXE]
+#   tools/wizard-screenshots.sh [--dpi N]... OUTDIR [QUICKINTRO-EXE]
 #
-# Builds nothing. Without an executable it takes build/windows-x64's, or
+# Each --dpi N adds a scale in dots per inch (96 is 100 %, 120 125 %, 144
+# 150 %, 192 200 %); without one the pages are shot at 96 and 144. The pages
+# of scale N go to OUTDIR/Ndpi/, each run of the wizard at that scale
+# (tools/wine-dpi). "--at-current-scale" shoots the pages at the scale Wine
+# has, straight into OUTDIR, which is what each scale's run does. Builds
+# nothing. Without an executable it takes build/windows-x64's, or
 # build/windows's where this machine can run 32-bit code. The pages are shot
 # from the test build beside it, quickintro_scripted.exe (the same sources
 # with the hooks below), which may also be given directly. Uses the caller's
@@ -18,8 +24,20 @@
 # so does a wizard that exits before it paints; the message tells which.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-out=${1:?usage: tools/wizard-screenshots.sh OUTDIR [QUICKINTRO-EXE]}
+usage="usage: tools/wizard-screenshots.sh [--dpi N]... OUTDIR [QUICKINTRO-EXE]"
+scales=() at_current_scale=
+while [ $# -gt 0 ]; do
+  case $1 in
+    -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
+    --dpi) [[ ${2:-} =~ ^[1-9][0-9]*$ ]] || { echo "$usage (N a number)" >&2; exit 64; }; scales+=("$2"); shift 2 ;;
+    --at-current-scale) at_current_scale=1; shift ;;
+    -*) echo "wizard-screenshots: unknown option $1; $usage" >&2; exit 64 ;;
+    *) break ;;
+  esac
+done
+out=${1:?$usage}
 exe=${2:-}
+[ ${#scales[@]} -gt 0 ] || scales=(96 144)
 
 if [ -z "$exe" ]; then
   for candidate in "$root/build/windows-x64/bin/quickintro.exe" "$root/build/windows/bin/quickintro.exe"; do
@@ -46,6 +64,13 @@ export WINEDEBUG=-all
 # The display has no window manager: let Wine draw the wizard's title bar.
 "$loader" reg add 'HKCU\Software\Wine\AppDefaults\quickintro_scripted.exe\X11 Driver' /v Managed /d N /f \
   </dev/null >/dev/null 2>&1
+
+if [ -z "$at_current_scale" ]; then
+  for dpi in "${scales[@]}"; do
+    "$root/tools/wine-dpi" "$dpi" "$0" --at-current-scale "$out/${dpi}dpi" "$exe"
+  done
+  exit 0
+fi
 
 pages=(welcome select-tray open-preferences hide run-at-startup download-skins drag-n-drop critical-days)
 report=$out/.painted

@@ -1,8 +1,7 @@
 #include "quickintro/win32/form_items.h"
 
+#include "quickintro/display_scale.h"
 #include "quickintro/win32/system_colors.h"
-
-#include <array>
 
 namespace quickintro {
 namespace {
@@ -12,75 +11,73 @@ void FillSolid(HDC dc, const RECT& rect, COLORREF color) {
   FillRect(dc, &rect, brush.Get());
 }
 
-// A 1-pixel horizontal or vertical line of pixels, both ends included.
-void Line(HDC dc, int x1, int y1, int x2, int y2, COLORREF color) {
-  RECT rect{x1, y1, x2 + 1, y2 + 1};
-  FillSolid(dc, rect, color);
+// The outline of a rectangle, lines of the given width inside it.
+void Outline(HDC dc, const RECT& r, int width, COLORREF color) {
+  FillSolid(dc, {r.left, r.top, r.right, r.top + width}, color);
+  FillSolid(dc, {r.left, r.bottom - width, r.right, r.bottom}, color);
+  FillSolid(dc, {r.left, r.top, r.left + width, r.bottom}, color);
+  FillSolid(dc, {r.right - width, r.top, r.right, r.bottom}, color);
 }
 
-// The outline of the rectangle whose corner pixels are (x1, y1), (x2, y2).
-void Outline(HDC dc, int x1, int y1, int x2, int y2, COLORREF color) {
-  Line(dc, x1, y1, x2, y1, color);
-  Line(dc, x1, y2, x2, y2, color);
-  Line(dc, x1, y1, x1, y2, color);
-  Line(dc, x2, y1, x2, y2, color);
-}
-
-void PaintBevel(HDC dc, const TFormItem& item) {
-  const RECT& r = item.Bounds;
+void PaintBevel(HDC dc, const TFormItem& item, int dpi) {
+  const RECT r = ScaleRect(item.Bounds, dpi);
+  const int width = LineWidthAt(dpi);
   COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
   COLORREF highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
-  int right = r.right - 1, bottom = r.bottom - 1;
   if (static_cast<TBevelStyle>(item.Layout->Style) == bsEtchedFrame) {
-    Outline(dc, r.left + 1, r.top + 1, right, bottom, highlight);
-    Outline(dc, r.left, r.top, right - 1, bottom - 1, shadow);
+    Outline(dc, {r.left + width, r.top + width, r.right, r.bottom}, width, highlight);
+    Outline(dc, {r.left, r.top, r.right - width, r.bottom - width}, width, shadow);
     return;
   }
   // A lowered box: shadow above and left, highlight below and right.
-  Line(dc, r.left, r.top, right, r.top, shadow);
-  Line(dc, r.left, r.top, r.left, bottom, shadow);
-  Line(dc, right, r.top, right, bottom, highlight);
-  Line(dc, r.left, bottom, right, bottom, highlight);
+  FillSolid(dc, {r.left, r.top, r.right, r.top + width}, shadow);
+  FillSolid(dc, {r.left, r.top, r.left + width, r.bottom}, shadow);
+  FillSolid(dc, {r.right - width, r.top, r.right, r.bottom}, highlight);
+  FillSolid(dc, {r.left, r.bottom - width, r.right, r.bottom}, highlight);
 }
 
-void PaintShape(HDC dc, const TFormItem& item) {
-  bool filled = static_cast<TShapeStyle>(item.Layout->Style) == ssSolidFill;
-  UniqueBrush fill(filled ? CreateSolidBrush(ResolveColor(item.Layout->Color)) : nullptr);
-  TSelectedObject pen(dc, GetStockObject(BLACK_PEN));
-  TSelectedObject brush(dc, filled ? static_cast<HGDIOBJ>(fill.Get()) : GetStockObject(NULL_BRUSH));
-  const RECT& r = item.Bounds;
-  Rectangle(dc, r.left, r.top, r.right, r.bottom);
+// A black outline, filled inside unless the shape has no fill.
+void PaintShape(HDC dc, const TFormItem& item, int dpi) {
+  const RECT r = ScaleRect(item.Bounds, dpi);
+  const int width = LineWidthAt(dpi);
+  if (static_cast<TShapeStyle>(item.Layout->Style) == ssSolidFill)
+    FillSolid(dc, {r.left + width, r.top + width, r.right - width, r.bottom - width}, ResolveColor(item.Layout->Color));
+  Outline(dc, r, width, RGB(0, 0, 0));
 }
 
-void PaintLabel(HDC dc, const TFormItem& item, TFontCache& fonts) {
+void PaintLabel(HDC dc, const TFormItem& item, TFontCache& fonts, int dpi) {
   const TLayoutItem& label = *item.Layout;
   TSavedDcState state(dc);
-  SelectObject(dc, fonts.Get(label.Font));
+  SelectObject(dc, fonts.Get(label.Font, dpi));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, ResolveColor(label.Font.Color));
   // Lines break at the label's width but are not cut at its bottom: where a
-  // substitute face stands in, its lines may be a pixel or two taller.
+  // substitute face stands in at 96 dpi, its lines may be a pixel or two
+  // taller. At other scales the face is chosen by line height and fits.
   UINT format = DT_NOPREFIX | DT_NOCLIP;
   if (label.Align == alCenter) format |= DT_CENTER;
   if (label.Align == alRight) format |= DT_RIGHT;
   if (label.Has(ifWordWrap)) format |= DT_WORDBREAK;
-  RECT rect = item.Bounds;
+  RECT rect = ScaleRect(item.Bounds, dpi);
   DrawTextA(dc, label.Text.c_str(), static_cast<int>(label.Text.size()), &rect, format);
 }
 
-void PaintPicture(HDC dc, const TFormItem& item) {
+// The picture at its own size (at 96 dpi), centred in its item where the
+// layout says so, and clipped by the item; scaled as a whole, so that its
+// edges fall where the layout's edges fall at dpi.
+void PaintPicture(HDC dc, const TFormItem& item, int dpi) {
   if (!item.Graphic) return;
-  RECT clip = ItemRect(item);
+  const RECT clip = ItemRect(item);
   int width = item.Graphic->PixelWidth(), height = item.Graphic->PixelHeight();
   int left = clip.left, top = clip.top;
   if (item.Layout->Has(ifCenter)) {
     left += (clip.right - clip.left - width) / 2;
     top += (clip.bottom - clip.top - height) / 2;
   }
+  const RECT scaledClip = ScaleRect(clip, dpi);
   TSavedDcState state(dc);
-  IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
-  RECT target{left, top, left + width, top + height};
-  item.Graphic->DrawInto(dc, target);
+  IntersectClipRect(dc, scaledClip.left, scaledClip.top, scaledClip.right, scaledClip.bottom);
+  item.Graphic->DrawInto(dc, ScaleRect({left, top, left + width, top + height}, dpi));
 }
 
 int CALLBACK NoteFaceFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
@@ -97,6 +94,35 @@ bool FaceInstalled(const char* face) {
   EnumFontFamiliesExA(screen, &wanted, NoteFaceFound, reinterpret_cast<LPARAM>(&found), 0);
   ReleaseDC(nullptr, screen);
   return found;
+}
+
+int LineHeightOf(HFONT font) {
+  HDC screen = GetDC(nullptr);
+  TEXTMETRICA metrics{};
+  {
+    TSelectedObject selected(screen, font);
+    GetTextMetricsA(screen, &metrics);
+  }
+  ReleaseDC(nullptr, screen);
+  return metrics.tmHeight;
+}
+
+UniqueFont CreateFontOfHeight(const TLayoutFont& font, const std::string& face, int height) {
+  return UniqueFont(CreateFontA(height, 0, 0, 0, (font.Style & fsBold) ? FW_BOLD : FW_NORMAL,
+                                (font.Style & fsItalic) != 0, (font.Style & fsUnderline) != 0, FALSE,
+                                DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                DEFAULT_PITCH | FF_SWISS, face.c_str()));
+}
+
+// A font asked for by line height (a positive height) may come out a pixel
+// taller where the system rounds its size up; the next smaller size is
+// taken then. One asked for by letter height is taken as it comes.
+UniqueFont CreateLayoutFont(const TLayoutFont& font, const std::string& face, int height) {
+  UniqueFont created = CreateFontOfHeight(font, face, height);
+  if (height <= 0) return created;
+  for (int smaller = height - 1; created && smaller > height / 2 && LineHeightOf(created.Get()) > height; --smaller)
+    created = CreateFontOfHeight(font, face, smaller);
+  return created;
 }
 
 }  // namespace
@@ -122,42 +148,44 @@ RECT ItemRect(const TFormItem& item) {
   return rect;
 }
 
-std::string FaceOnThisSystem(const std::string& face) {
-  static const std::array<const char*, 3> kSubstitutes = {"Microsoft Sans Serif", "Tahoma", "Arial"};
-  if (FaceInstalled(face.c_str())) return face;
-  for (const char* substitute : kSubstitutes)
-    if (FaceInstalled(substitute)) return substitute;
-  return face;
+RECT ScaleRect(const RECT& rect, int dpi) {
+  const TEdges edges = ScaleEdges({rect.left, rect.top, rect.right, rect.bottom}, dpi);
+  return RECT{edges.Left, edges.Top, edges.Right, edges.Bottom};
 }
 
-HFONT TFontCache::Get(const TLayoutFont& font) {
-  for (const auto& [known, handle] : fonts_)
-    if (known == font) return handle.Get();
-  std::string face = FaceOnThisSystem(font.Face);
-  UniqueFont created(CreateFontA(-font.Height, 0, 0, 0, (font.Style & fsBold) ? FW_BOLD : FW_NORMAL,
-                                 (font.Style & fsItalic) != 0, (font.Style & fsUnderline) != 0,
-                                 FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                 DEFAULT_PITCH | FF_SWISS, face.c_str()));
-  HFONT handle = created.Get();
-  fonts_.emplace_back(font, std::move(created));
-  return handle;
+std::string FaceOnThisSystem(const std::vector<std::string>& faces) {
+  for (const std::string& face : faces)
+    if (FaceInstalled(face.c_str())) return face;
+  return faces.empty() ? std::string() : faces.front();
 }
 
-void PaintDrawnItem(HDC dc, const TFormItem& item, TFontCache& fonts) {
+HFONT TFontCache::Get(const TLayoutFont& font, int dpi) {
+  for (const TEntry& entry : fonts_)
+    if (entry.Font == font && entry.Dpi == dpi) return entry.Handle.Get();
+  const TFontRequest request = FontRequestAt(font, dpi);
+  fonts_.push_back(TEntry{font, dpi, CreateLayoutFont(font, FaceOnThisSystem(request.Faces), request.Height)});
+  return fonts_.back().Handle.Get();
+}
+
+void TFontCache::KeepOnly(int dpi) {
+  std::erase_if(fonts_, [dpi](const TEntry& entry) { return entry.Dpi != dpi; });
+}
+
+void PaintDrawnItem(HDC dc, const TFormItem& item, TFontCache& fonts, int dpi) {
   if (!item.Visible) return;
   switch (item.Kind()) {
-    case ikImage: PaintPicture(dc, item); break;
-    case ikLabel: PaintLabel(dc, item, fonts); break;
-    case ikShape: PaintShape(dc, item); break;
-    case ikBevel: PaintBevel(dc, item); break;
+    case ikImage: PaintPicture(dc, item, dpi); break;
+    case ikLabel: PaintLabel(dc, item, fonts, dpi); break;
+    case ikShape: PaintShape(dc, item, dpi); break;
+    case ikBevel: PaintBevel(dc, item, dpi); break;
     default: break;
   }
 }
 
 void PaintPageItems(HDC dc, const RECT& pageRect, COLORREF pageColor, const std::vector<TFormItem*>& stacking,
-                    TFontCache& fonts) {
+                    TFontCache& fonts, int dpi) {
   FillSolid(dc, pageRect, pageColor);
-  for (const TFormItem* item : stacking) PaintDrawnItem(dc, *item, fonts);
+  for (const TFormItem* item : stacking) PaintDrawnItem(dc, *item, fonts, dpi);
 }
 
 }  // namespace quickintro

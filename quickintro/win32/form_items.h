@@ -16,10 +16,10 @@ namespace quickintro {
 
 struct TFormItem {
   const TLayoutItem* Layout = nullptr;
-  RECT Bounds{};          // in the parent's client area (a page for page items)
+  RECT Bounds{};          // in the parent's client area (a page for page items), at 96 dpi
   bool Visible = true;
   bool Checked = false;   // radio buttons
-  HWND Window = nullptr;  // the form, the notebook, pages and controls
+  HWND Window = nullptr;  // the form, the notebook, pages, controls and the drawn items that hold a text
   int PageIndex = -1;     // pages: their index in the notebook
   std::unique_ptr<TGraphic> Graphic;  // pictures of a registered class
   HCURSOR Cursor = nullptr;
@@ -30,30 +30,44 @@ struct TFormItem {
   TItemKind Kind() const { return Layout->Kind; }
   bool IsDrawn() const;  // painted by its parent rather than a window
   bool IsControl() const { return Kind() == ikButton || Kind() == ikRadioButton; }
+  // A drawn item with a text (a label, a picture that names the choice it
+  // makes) also has a window that holds the text for screen readers; the
+  // window shows what its parent paints there.
+  bool HoldsText() const { return IsDrawn() && !Layout->Text.empty(); }
 };
 
-// Fonts of the layout, created once each. MS Sans Serif is used where the
-// system has it, a close substitute where it does not.
+// Fonts of the layout at each scale, created once each (display_scale.h
+// tells which face and size).
 class TFontCache {
  public:
-  HFONT Get(const TLayoutFont& font);
+  HFONT Get(const TLayoutFont& font, int dpi);
+  // Deletes the fonts of every other scale; no window may still use them.
+  void KeepOnly(int dpi);
 
  private:
-  std::vector<std::pair<TLayoutFont, UniqueFont>> fonts_;
+  struct TEntry {
+    TLayoutFont Font;
+    int Dpi;
+    UniqueFont Handle;
+  };
+  std::vector<TEntry> fonts_;
 };
 
-// The face used for a layout face name.
-std::string FaceOnThisSystem(const std::string& face);
+// The first installed face of a list; the first one when none is.
+std::string FaceOnThisSystem(const std::vector<std::string>& faces);
 
-// Paints one drawn item onto its parent's device context.
-void PaintDrawnItem(HDC dc, const TFormItem& item, TFontCache& fonts);
+// Paints one drawn item onto its parent's device context at dpi.
+void PaintDrawnItem(HDC dc, const TFormItem& item, TFontCache& fonts, int dpi);
 
-// Paints a page: its colour, then the drawn items bottom first.
+// Paints a page at dpi: its colour, then the drawn items bottom first.
 void PaintPageItems(HDC dc, const RECT& pageRect, COLORREF pageColor, const std::vector<TFormItem*>& stacking,
-                    TFontCache& fonts);
+                    TFontCache& fonts, int dpi);
 
-// The item's rectangle as it catches the mouse and clips its drawing: an
-// auto-size picture takes its graphic's size.
+// The item's rectangle as it catches the mouse and clips its drawing, at
+// 96 dpi: an auto-size picture takes its graphic's size.
 RECT ItemRect(const TFormItem& item);
+
+// A rectangle of the layout (at 96 dpi) in pixels at dpi.
+RECT ScaleRect(const RECT& rect, int dpi);
 
 }  // namespace quickintro

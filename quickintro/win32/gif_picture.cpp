@@ -7,6 +7,8 @@
 #include "quickintro/gif/bitmap_file.h"
 #include "quickintro/gif/graphic_error.h"
 #include "quickintro/gif/little_endian.h"
+#include "quickintro/picture_scaling.h"
+#include "quickintro/win32/system_colors.h"
 #include "quickintro/win32/transparent_stretch.h"
 #include "quickintro/win32/win32_handles.h"
 
@@ -63,6 +65,48 @@ void StretchOpaque(HDC dc, const RECT& target, HBITMAP frame, const RECT& source
   StretchBlt(dc, target.left, target.top, target.right - target.left, target.bottom - target.top, picture.Get(),
              source.left, source.top, source.right - source.left, source.bottom - source.top, SRCCOPY);
   if (oldMode) SetStretchBltMode(dc, oldMode);
+}
+
+// A colour value's red, green and blue as a 32-bit bitmap holds them.
+std::uint32_t BitmapRgb(std::uint32_t color) {
+  const COLORREF rgb = ResolveColor(color);
+  return (GetRValue(rgb) << 16) | (GetGValue(rgb) << 8) | GetBValue(rgb);
+}
+
+// A 32-bit bitmap of the frame (a 32-bit system bitmap of MakeDeviceBitmap)
+// scaled by area to size, its alpha premultiplied; null when it cannot be
+// made.
+UniqueBitmap MakeScaledBitmap(HBITMAP frame, std::uint32_t transparentColor, SIZE size) {
+  DIBSECTION source{};
+  if (GetObject(frame, sizeof source, &source) != sizeof source || source.dsBm.bmBitsPixel != 32 ||
+      !source.dsBm.bmBits)
+    return {};
+  if (size.cx <= 0 || size.cy <= 0 || std::int64_t{size.cx} * size.cy > kMostDevicePixels) return {};
+  const auto* first = static_cast<const std::uint32_t*>(source.dsBm.bmBits);
+  std::vector<std::uint32_t> pixels(first, first + std::size_t(source.dsBm.bmWidth) * source.dsBm.bmHeight);
+  KeyOutColor(pixels, transparentColor == clNone ? std::nullopt : std::optional(BitmapRgb(transparentColor)));
+  const BITMAPINFO info = TrueColorInfo(size.cx, size.cy);
+  void* bits = nullptr;
+  UniqueBitmap scaled(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!scaled) return {};
+  ScaleByArea(pixels, source.dsBm.bmWidth, source.dsBm.bmHeight,
+              std::span(static_cast<std::uint32_t*>(bits), std::size_t(size.cx) * size.cy), size.cx, size.cy);
+  return scaled;
+}
+
+// Draws a scaled bitmap of MakeScaledBitmap; with a transparent colour it is
+// blended by its alpha, so the outline of the opaque parts is smooth too.
+void DrawScaled(HDC dc, const RECT& target, HBITMAP scaled, bool transparent) {
+  UniqueMemoryDc picture(CreateCompatibleDC(dc));
+  if (!picture) return;
+  TSelectedObject selection(picture.Get(), scaled);
+  const int width = target.right - target.left, height = target.bottom - target.top;
+  if (!transparent) {
+    BitBlt(dc, target.left, target.top, width, height, picture.Get(), 0, 0, SRCCOPY);
+    return;
+  }
+  const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  AlphaBlend(dc, target.left, target.top, width, height, picture.Get(), 0, 0, width, height, blend);
 }
 
 std::vector<TPictureFileFormat>& PictureFormatList() {
@@ -124,6 +168,12 @@ void TGifGraphic::DrawInto(HDC dc, const RECT& target) {
     HBITMAP frame = shown.Bitmap ? DeviceBitmap(*shown.Bitmap) : nullptr;
     if (!frame) return;
     const RECT source{0, 0, shown.Bitmap->Width(), shown.Bitmap->Height()};
+    const SIZE size{target.right - target.left, target.bottom - target.top};
+    if (size.cx != source.right || size.cy != source.bottom) {
+      if (HBITMAP scaled = ScaledBitmap(shown, frame, size))
+        DrawScaled(dc, target, scaled, shown.TransparentColor != clNone);
+      return;
+    }
     if (shown.TransparentColor == clNone) StretchOpaque(dc, target, frame, source);
     else TransparentStretch(dc, target, frame, nullptr, source, shown.TransparentColor);
   } catch (const std::exception&) {
@@ -136,6 +186,15 @@ HBITMAP TGifGraphic::DeviceBitmap(const TBitmap& frame) {
     deviceOf_ = &frame;
   }
   return device_.Get();
+}
+
+HBITMAP TGifGraphic::ScaledBitmap(const gif::TShownFrame& shown, HBITMAP frame, SIZE size) {
+  if (scaledOf_ != shown.Bitmap || scaledSize_.cx != size.cx || scaledSize_.cy != size.cy || !scaled_) {
+    scaled_ = MakeScaledBitmap(frame, shown.TransparentColor, size);
+    scaledOf_ = shown.Bitmap;
+    scaledSize_ = size;
+  }
+  return scaled_.Get();
 }
 
 const std::vector<TPictureFileFormat>& RegisteredPictureFormats() { return PictureFormatList(); }

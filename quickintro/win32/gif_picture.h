@@ -50,9 +50,11 @@ TBitmap BitmapFromHandle(HBITMAP handle);
 // The wizard's picture of class "TGIFImage": reads its stored data (with or
 // without the length in front) and decodes the shown frame at once, so a
 // damaged picture fails while the layout is read, not while it is painted.
-// Drawing asks the picture for that frame and draws it, through
-// TransparentStretch where it has a transparent colour; the frame's system
-// bitmap is made on the first draw and kept.
+// Drawing asks the picture for that frame and draws it: at its own size
+// through TransparentStretch where it has a transparent colour; at any other
+// size (a scaled display) scaled by area (picture_scaling.h) and blended by
+// the alpha its transparent colour gives. The frame's system bitmap and its
+// scaled copy are made on the first draw and kept.
 class TGifGraphic final : public TGraphic {
  public:
   explicit TGifGraphic(const TStoredPicture& picture);
@@ -63,10 +65,14 @@ class TGifGraphic final : public TGraphic {
 
  private:
   HBITMAP DeviceBitmap(const TBitmap& frame);
+  HBITMAP ScaledBitmap(const gif::TShownFrame& shown, HBITMAP frame, SIZE size);
 
   mutable TGIFImage image_;
   UniqueBitmap device_;
   const TBitmap* deviceOf_ = nullptr;  // the frame device_ was made from
+  UniqueBitmap scaled_;
+  const TBitmap* scaledOf_ = nullptr;  // the frame scaled_ was made from
+  SIZE scaledSize_{};
 };
 
 // Loads a picture from the clipboard, which the caller has opened: the

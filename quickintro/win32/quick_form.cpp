@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "quickintro/icon_file.h"
+#include "quickintro/reading_order.h"
+#include "quickintro/win32/display_dpi.h"
 #include "quickintro/win32/system_colors.h"
 
 namespace quickintro {
@@ -14,7 +16,7 @@ constexpr const char* kNotebookClass = "TNotebook";
 constexpr const char* kPageClass = "TPage";
 constexpr int kFirstControlId = 100;
 constexpr int kIconSize = 32;
-
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 
 RECT BoundsOf(const TLayoutItem& item) {
   return RECT{item.Left, item.Top, item.Left + item.Width, item.Top + item.Height};
@@ -163,52 +165,81 @@ void TQuickForm::CreateTaskbarWindow() {
                                      kApplicationTitle));
 }
 
-void TQuickForm::CreateFormWindow() {
+// The window's rectangle at dpi: the layout's client area scaled, with the
+// frame and caption Windows draws at that scale; centred on the screen where
+// the layout asks for it, else where Windows places it (CW_USEDEFAULT).
+RECT TQuickForm::FormWindowRect(int dpi) const {
   const TLayoutItem& form = *items_[0]->Layout;
-  DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  DWORD exStyle = form.Has(ifTopmost) ? WS_EX_TOPMOST : 0;
-  RECT frame{0, 0, form.Width, form.Height};
-  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  int left = CW_USEDEFAULT, top = CW_USEDEFAULT;
-  if (form.Has(ifScreenCenter)) {
-    left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  }
-  hwnd_ = CheckedWindow(CreateWindowExA(exStyle, kFormClass, form.Text.c_str(), style, left, top, width, height,
-                                        taskbarWindow_.Get(), nullptr, instance_, this),
-                        form.Name);
-  items_[0]->Window = hwnd_;
+  RECT frame{0, 0, ScaleToDpi(form.Width, dpi), ScaleToDpi(form.Height, dpi)};
+  AdjustWindowRectForDpi(frame, kFormStyle, form.Has(ifTopmost) ? WS_EX_TOPMOST : 0, dpi);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  if (!form.Has(ifScreenCenter)) return RECT{CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT + width, CW_USEDEFAULT + height};
+  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2, top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  return RECT{left, top, left + width, top + height};
 }
 
+// The window opens on the monitor at the middle of the screen, laid out for
+// that monitor's scale; once it exists, Windows tells the scale it really
+// has, which wins.
+void TQuickForm::CreateFormWindow() {
+  const TLayoutItem& form = *items_[0]->Layout;
+  dpi_ = DpiAtPoint({GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2});
+  const RECT frame = FormWindowRect(dpi_);
+  hwnd_ = CheckedWindow(CreateWindowExA(form.Has(ifTopmost) ? WS_EX_TOPMOST : 0, kFormClass, form.Text.c_str(),
+                                        kFormStyle, frame.left, frame.top, frame.right - frame.left,
+                                        frame.bottom - frame.top, taskbarWindow_.Get(), nullptr, instance_, this),
+                        form.Name);
+  items_[0]->Window = hwnd_;
+  const int dpi = DpiOfWindow(hwnd_);
+  if (dpi != dpi_) ApplyDpi(dpi);
+}
+
+// Windows are made in reading order, which screen readers follow; the tab
+// stops keep the keyboard's order among themselves (reading_order.h).
 void TQuickForm::CreateChildWindows(int parent) {
-  std::vector<int> children = layout_.ChildrenOf(parent);
-  // Windows are created in tab order, which is also the keyboard's order.
-  std::stable_sort(children.begin(), children.end(), [&](int a, int b) {
-    auto key = [&](int i) { return static_cast<unsigned>(layout_.Items[i].TabOrder); };
-    return key(a) < key(b);
-  });
+  std::vector<int> children;
+  for (int child : layout_.ChildrenOf(parent)) {
+    const TFormItem& item = *items_[child];
+    if (item.IsControl() || item.HoldsText() || item.Kind() == ikNotebook || item.Kind() == ikPage)
+      children.push_back(child);
+  }
   HWND parentWindow = items_[parent]->Window;
   const TFormItem* previousWindow = nullptr;
-  for (int child : children) {
+  for (int child : ReadingOrder(layout_, std::move(children))) {
     TFormItem& item = *items_[child];
     if (item.IsControl()) CreateControl(item, parentWindow, GroupStyle(item, previousWindow));
+    if (item.HoldsText()) CreateTextWindow(item, parentWindow, GroupStyle(item, previousWindow));
     if (item.Kind() == ikNotebook || item.Kind() == ikPage) {
       CreatePageWindow(item, parentWindow);
       CreateChildWindows(child);
     }
-    if (item.Window) previousWindow = &item;
+    previousWindow = &item;
   }
 }
 
+// The notebook and its pages hold what they show as their window text (the
+// pages' names are the layout's own and never shown).
 void TQuickForm::CreatePageWindow(TFormItem& item, HWND parent) {
   bool notebook = item.Kind() == ikNotebook;
   DWORD style = WS_CHILD | WS_GROUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (item.Visible ? WS_VISIBLE : 0);
-  const RECT& r = item.Bounds;
+  const RECT r = PixelRect(item);
   item.Window = CheckedWindow(CreateWindowExA(WS_EX_CONTROLPARENT, notebook ? kNotebookClass : kPageClass,
-                                              item.Name().c_str(), style, r.left, r.top, r.right - r.left,
+                                              item.Layout->Text.c_str(), style, r.left, r.top, r.right - r.left,
                                               r.bottom - r.top, parent, nullptr, instance_, this),
                               item.Name());
+}
+
+// A drawn item's text in a window of its own, where screen readers find it:
+// a static control owner-drawn by the page, which paints there what it
+// paints everywhere, and which lets the mouse through to the page.
+void TQuickForm::CreateTextWindow(TFormItem& item, HWND parent, DWORD groupStyle) {
+  DWORD style = WS_CHILD | groupStyle | SS_OWNERDRAW | SS_NOPREFIX | (item.Visible ? WS_VISIBLE : 0);
+  const RECT r = PixelRect(item);
+  item.Window = CheckedWindow(
+      CreateWindowExA(0, "STATIC", item.Layout->Text.c_str(), style, r.left, r.top, r.right - r.left,
+                      r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.ControlId)),
+                      instance_, nullptr),
+      item.Name());
 }
 
 void TQuickForm::CreateControl(TFormItem& item, HWND parent, DWORD groupStyle) {
@@ -219,12 +250,12 @@ void TQuickForm::CreateControl(TFormItem& item, HWND parent, DWORD groupStyle) {
   if (item.Visible) style |= WS_VISIBLE;
   if (!layout.Has(ifEnabled)) style |= WS_DISABLED;
   if (layout.Has(ifTabStop)) style |= WS_TABSTOP;
-  const RECT& r = item.Bounds;
+  const RECT r = PixelRect(item);
   item.Window = CheckedWindow(
       CreateWindowExA(0, "BUTTON", layout.Text.c_str(), style, r.left, r.top, r.right - r.left, r.bottom - r.top,
                       parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.ControlId)), instance_, nullptr),
       item.Name());
-  SendMessageA(item.Window, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(layout.Font)), FALSE);
+  SendMessageA(item.Window, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(item)), FALSE);
   if (item.Checked) SendMessageA(item.Window, BM_SETCHECK, BST_CHECKED, 0);
   if (layout.Color != clNone) item.Background.Reset(CreateSolidBrush(ResolveColor(layout.Color)));
 }
@@ -256,6 +287,42 @@ void TQuickForm::Show() {
       SetFocus(button->Window);
       break;
     }
+  }
+}
+
+RECT TQuickForm::PixelRect(const TFormItem& item) const { return ScaleRect(ItemRect(item), dpi_); }
+
+HFONT TQuickForm::FontOf(const TFormItem& item) { return fonts_.Get(item.Layout->Font, dpi_); }
+
+void TQuickForm::ApplyDpi(int dpi, const RECT* windowRect) {
+  dpi_ = dpi;
+  RECT frame = FormWindowRect(dpi);
+  if (windowRect) {
+    frame = *windowRect;
+  } else if (hwnd_) {
+    // Without a suggestion the window keeps its middle.
+    RECT now;
+    GetWindowRect(hwnd_, &now);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    frame.left = (now.left + now.right - width) / 2;
+    frame.top = (now.top + now.bottom - height) / 2;
+    frame.right = frame.left + width;
+    frame.bottom = frame.top + height;
+  }
+  SetWindowPos(hwnd_, nullptr, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  PlaceChildWindows();
+  fonts_.KeepOnly(dpi);
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+void TQuickForm::PlaceChildWindows() {
+  for (auto& item : items_) {
+    if (!item->Window || item->Window == hwnd_) continue;
+    const RECT r = PixelRect(*item);
+    SetWindowPos(item->Window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (item->IsControl()) SendMessageA(item->Window, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(*item)), FALSE);
   }
 }
 

@@ -9,8 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "quickintro/win32/form_items.h"
+#include "quickintro/display_scale.h"
 #include "quickintro/form_layout.h"
+#include "quickintro/win32/form_items.h"
 #include "quickintro/navigation.h"
 #include "quickintro/win32/registry_writer.h"
 
@@ -67,6 +68,12 @@ class TQuickForm {
 
   // What the window shows, for the program's hooks and for tests.
   const TWizardNavigation& Navigation() const { return navigation_; }
+  // The dots per inch the window is laid out for.
+  int Dpi() const { return dpi_; }
+  // Where an item lies in its parent's client area, in pixels at that scale.
+  RECT PixelRect(const TFormItem& item) const;
+  // The font an item's text is drawn in at that scale.
+  HFONT FontOf(const TFormItem& item);
   TFormItem* Find(std::string_view name);
   HWND PageWindow(int pageIndex) const;
   // The page whose drawn items include the named one, or -1.
@@ -76,6 +83,10 @@ class TQuickForm {
   bool TrayClockChosen() const;
   // Paints a page into any device context at the origin.
   void PaintPage(HDC dc, int pageIndex);
+  // Lays the window out for a new scale: the items' windows and fonts, and
+  // the window itself to the given rectangle (as WM_DPICHANGED suggests it)
+  // or, without one, to the size of the scale around the same centre.
+  void ApplyDpi(int dpi, const RECT* windowRect = nullptr);
 
  private:
   struct TPage {
@@ -100,6 +111,9 @@ class TQuickForm {
   void CreateChildWindows(int parent);
   void CreatePageWindow(TFormItem& item, HWND parent);
   void CreateControl(TFormItem& item, HWND parent, DWORD groupStyle);
+  void CreateTextWindow(TFormItem& item, HWND parent, DWORD groupStyle);
+  RECT FormWindowRect(int dpi) const;
+  void PlaceChildWindows();
   void SetWindowIcon();
   void DestroyOwnWindow();
   TFormItem& Require(std::string_view name);
@@ -125,7 +139,8 @@ class TQuickForm {
   LRESULT OnControlColor(HDC dc, HWND control);
   LRESULT DefaultButtonId() const;
   void PaintForm(HDC dc);
-  void PaintPageBuffered(HDC target, TPage& page);
+  void PaintPageBuffered(HDC target, TPage& page, const RECT& area);
+  void RepaintPage(const TPage& page, const RECT* layoutArea = nullptr);
 
   HINSTANCE instance_;
   const TFormLayout layout_;  // the items point into it
@@ -147,6 +162,7 @@ class TQuickForm {
   HWND hwnd_ = nullptr;
   HWND savedFocus_ = nullptr;        // restored when the window is activated again
   TWizardNavigation navigation_;
+  int dpi_ = kLayoutDpi;
   TFontCache fonts_;
   UniqueIcon icon_;
 };

@@ -120,11 +120,11 @@ void TQuickForm::MoveMainBkgTo(int pageIndex) {
     auto found = std::find(page.Stacking.begin(), page.Stacking.end(), mainBkg_);
     if (found == page.Stacking.end()) continue;
     page.Stacking.erase(found);
-    InvalidateRect(page.Item->Window, nullptr, FALSE);
+    RepaintPage(page);
   }
   TPage& target = pages_[pageIndex];
   target.Stacking.insert(target.Stacking.begin(), mainBkg_);
-  InvalidateRect(target.Item->Window, nullptr, FALSE);
+  RepaintPage(target);
 }
 
 void TQuickForm::SetItemVisible(TFormItem& item, bool visible) {
@@ -133,9 +133,14 @@ void TQuickForm::SetItemVisible(TFormItem& item, bool visible) {
     ShowWindow(item.Window, visible ? SW_SHOWNA : SW_HIDE);
     return;
   }
-  HWND parent = items_[item.Layout->Parent]->Window;
-  RECT rect = ItemRect(item);
-  if (parent) InvalidateRect(parent, &rect, FALSE);
+  const TFormItem& parent = *items_[item.Layout->Parent];
+  const RECT area = ItemRect(item);
+  if (parent.Kind() == ikPage) {
+    RepaintPage(pages_[parent.PageIndex], &area);
+  } else if (parent.Window) {
+    const RECT pixels = PixelRect(item);
+    InvalidateRect(parent.Window, &pixels, FALSE);
+  }
 }
 
 // Checking one radio button unchecks the others of its parent and raises the

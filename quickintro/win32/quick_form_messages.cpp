@@ -7,6 +7,7 @@
 
 #include <utility>
 
+#include "quickintro/win32/display_dpi.h"
 #include "quickintro/win32/system_colors.h"
 
 namespace quickintro {
@@ -52,6 +53,7 @@ LRESULT CALLBACK TQuickForm::FormProc(HWND hwnd, UINT message, WPARAM wParam, LP
   if (message == WM_NCCREATE) {
     AttachForm(hwnd, lParam);
     FormOfWindow(hwnd)->hwnd_ = hwnd;
+    EnableNonClientScaling(hwnd);
   }
   TQuickForm* form = FormOfWindow(hwnd);
   if (!form) return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -124,6 +126,9 @@ LRESULT TQuickForm::HandleFormMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_PRINTCLIENT:
       PaintForm(reinterpret_cast<HDC>(wParam));
       return 0;
+    case WM_DPICHANGED:
+      ApplyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) == WA_INACTIVE) savedFocus_ = GetFocus();
       else if (savedFocus_ && IsWindow(savedFocus_)) SetFocus(savedFocus_);
@@ -162,10 +167,20 @@ LRESULT TQuickForm::HandlePageMessage(TPage& page, UINT message, WPARAM wParam, 
     case WM_PAINT: {
       PAINTSTRUCT paint;
       HDC dc = BeginPaint(hwnd, &paint);
-      PaintPageBuffered(dc, page);
+      RECT whole;
+      GetClientRect(hwnd, &whole);
+      PaintPageBuffered(dc, page, whole);
       EndPaint(hwnd, &paint);
       if (options_.AfterPagePaint) Guarded(options_.AfterPagePaint);
       return 0;
+    }
+    case WM_DRAWITEM: {
+      // A text's window shows the part of the page it covers.
+      const auto* draw = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      RECT area = draw->rcItem;
+      MapWindowPoints(draw->hwndItem, hwnd, reinterpret_cast<POINT*>(&area), 2);
+      PaintPageBuffered(draw->hDC, page, area);
+      return TRUE;
     }
     case WM_PRINTCLIENT:
       PaintPage(reinterpret_cast<HDC>(wParam), page.Item->PageIndex);
@@ -223,7 +238,7 @@ LRESULT TQuickForm::OnControlColor(HDC dc, HWND control) {
 // The topmost visible drawn item under a point of the page.
 TFormItem* TQuickForm::ItemAt(const TPage& page, POINT point) const {
   for (auto it = page.Stacking.rbegin(); it != page.Stacking.rend(); ++it) {
-    RECT rect = ItemRect(**it);
+    RECT rect = PixelRect(**it);
     if ((*it)->Visible && PtInRect(&rect, point)) return *it;
   }
   return nullptr;
@@ -267,29 +282,40 @@ void TQuickForm::PaintForm(HDC dc) {
   UniqueBrush face(CreateSolidBrush(ResolveColor(items_[0]->Layout->Color)));
   FillRect(dc, &client, face.Get());
   for (auto& item : items_)
-    if (item->Layout->Parent == 0 && item->IsDrawn()) PaintDrawnItem(dc, *item, fonts_);
+    if (item->Layout->Parent == 0 && item->IsDrawn()) PaintDrawnItem(dc, *item, fonts_, dpi_);
 }
 
 void TQuickForm::PaintPage(HDC dc, int pageIndex) {
   const TPage& page = pages_.at(pageIndex);
-  PaintPageItems(dc, page.Item->Bounds, ResolveColor(notebook_->Layout->Color), page.Stacking, fonts_);
+  PaintPageItems(dc, PixelRect(*page.Item), ResolveColor(notebook_->Layout->Color), page.Stacking, fonts_, dpi_);
 }
 
-// Paints into a memory bitmap first, so a page never flickers.
-void TQuickForm::PaintPageBuffered(HDC target, TPage& page) {
-  const RECT& r = page.Item->Bounds;
-  int width = r.right - r.left, height = r.bottom - r.top;
+// Paints an area of a page (in its pixels) into a memory bitmap first, then
+// onto target at target's origin, so a page never flickers.
+void TQuickForm::PaintPageBuffered(HDC target, TPage& page, const RECT& area) {
+  const int width = area.right - area.left, height = area.bottom - area.top;
   UniqueMemoryDc memory(CreateCompatibleDC(target));
   UniqueBitmap bitmap(CreateCompatibleBitmap(target, width, height));
   if (!memory || !bitmap) {
+    // No memory for a buffer: the page goes straight onto target.
+    POINT origin;
+    OffsetViewportOrgEx(target, -area.left, -area.top, &origin);
     PaintPage(target, page.Item->PageIndex);
+    SetViewportOrgEx(target, origin.x, origin.y, nullptr);
     return;
   }
-  {
-    TSelectedObject selected(memory.Get(), bitmap.Get());
-    PaintPage(memory.Get(), page.Item->PageIndex);
-    BitBlt(target, 0, 0, width, height, memory.Get(), 0, 0, SRCCOPY);
-  }
+  TSelectedObject selected(memory.Get(), bitmap.Get());
+  SetViewportOrgEx(memory.Get(), -area.left, -area.top, nullptr);
+  PaintPage(memory.Get(), page.Item->PageIndex);
+  SetViewportOrgEx(memory.Get(), 0, 0, nullptr);
+  BitBlt(target, 0, 0, width, height, memory.Get(), 0, 0, SRCCOPY);
+}
+
+void TQuickForm::RepaintPage(const TPage& page, const RECT* layoutArea) {
+  if (!page.Item->Window) return;
+  const RECT area = layoutArea ? ScaleRect(*layoutArea, dpi_) : RECT{};
+  // The windows of the page's texts show the page beneath them: they repaint with it.
+  RedrawWindow(page.Item->Window, layoutArea ? &area : nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 }  // namespace quickintro

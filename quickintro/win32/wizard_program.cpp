@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "quickintro/command_line.h"
+#include "quickintro/win32/display_dpi.h"
 #include "quickintro/win32/gif_picture.h"
 
 namespace quickintro {
@@ -64,6 +65,7 @@ int RunProgram(HINSTANCE instance, const std::string& commandLine, const TProgra
     ShowUsage();
     return 0;
   }
+  DeclareDpiAwareness();
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   try {

@@ -13,9 +13,10 @@ also hold for the shipped i686 build on machines that cannot run it:
   and a version resource;
 - the manifest: well-formed (Windows refuses to start a program whose
   manifest is not), asking for the version 6 common controls, naming the
-  supported Windows versions from Vista to 10 and 11, and asking for GDI
-  scaling while declaring no DPI awareness (GDI scaling serves programs
-  unaware of it);
+  supported Windows versions from Vista to 10 and 11, and declaring
+  per-monitor awareness of the display scale (dpiAwareness "PerMonitorV2,
+  PerMonitor", dpiAware "true/pm" for the systems before) without GDI
+  scaling, which would stretch what the wizard scales itself;
 - no test scaffolding: the options of the scripted test build are not in it.
 """
 import struct
@@ -32,6 +33,8 @@ NEWER_THAN_VISTA = Path(__file__).resolve().parent.parent / "support" / "newer_t
 
 ASM_V1, ASM_V3 = "{urn:schemas-microsoft-com:asm.v1}", "{urn:schemas-microsoft-com:asm.v3}"
 COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
+WINDOWS_SETTINGS_2005 = "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}"
+WINDOWS_SETTINGS_2016 = "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}"
 WINDOWS_SETTINGS_2017 = "{http://schemas.microsoft.com/SMI/2017/WindowsSettings}"
 SUPPORTED_OS = [
     "{e2011457-1546-43c5-a5fe-008deee3d3f0}",  # Vista
@@ -132,13 +135,16 @@ def manifest_problems(manifest):
            for entry in root.findall(f"{COMPATIBILITY}compatibility/{COMPATIBILITY}application/{COMPATIBILITY}supportedOS")]
     if ids != SUPPORTED_OS:
         problems.append(f"supported Windows versions {ids}, not Vista to 10 and 11")
-    settings = root.findall(f"{ASM_V3}application/{ASM_V3}windowsSettings/{WINDOWS_SETTINGS_2017}gdiScaling")
-    if [(setting.text or "").strip() for setting in settings] != ["true"]:
-        problems.append("no GDI scaling asked for")
-    for element in root.iter():
-        name, value = element.tag.rsplit("}", 1)[-1], (element.text or "").strip()
-        if name in ("dpiAware", "dpiAwareness") and value.lower() not in ("false", "unaware"):
-            problems.append(f"declares DPI awareness ({name} {value}), which turns GDI scaling off")
+    def settings(space, name):
+        found = root.findall(f"{ASM_V3}application/{ASM_V3}windowsSettings/{space}{name}")
+        return [(setting.text or "").strip() for setting in found]
+
+    if settings(WINDOWS_SETTINGS_2016, "dpiAwareness") != ["PerMonitorV2, PerMonitor"]:
+        problems.append(f"dpiAwareness {settings(WINDOWS_SETTINGS_2016, 'dpiAwareness')}, not per monitor (v2, then v1)")
+    if [value.lower() for value in settings(WINDOWS_SETTINGS_2005, "dpiAware")] != ["true/pm"]:
+        problems.append(f"dpiAware {settings(WINDOWS_SETTINGS_2005, 'dpiAware')}, not true/pm")
+    if settings(WINDOWS_SETTINGS_2017, "gdiScaling"):
+        problems.append("asks for GDI scaling, which would stretch what the wizard scales itself")
     return problems
 
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -78,6 +79,37 @@ TEST(GifPictureClass, ClipboardGifDataAndTheBitmapBesideThem) {
   EXPECT_EQ(image.PixelWidth(), 7);
   PutOnClipboard({}, ScreenBitmap(3, 3));  // a bitmap alone would need encoding
   EXPECT_THROW(LoadFromClipboard(image, nullptr), EInvalidGraphicOperation);
+}
+
+// On a scaled display a picture is drawn larger: at 200 % each pixel a
+// sharp block, its transparent pixels keeping what lies beneath; at 150 %
+// the pixel between two of them is blended, with the destination too where
+// one of them is transparent.
+TEST(GifPictureClass, ScaledFramesAreSharpAtWholeMultiplesAndBlendedAtEdges) {
+  RegisterGIFImage();
+  // Two pixels side by side: colour 2, then the transparent colour 1.
+  const Bytes file = Cat({Header(), Screen(2, 1, 2), Palette(4), GraphicControl(true, 1),
+                          Image({.Width = 2, .Height = 1}, {2, 1})});
+  auto graphic = CreateGraphic({"TGIFImage", std::make_shared<const Bytes>(file)});
+  ASSERT_NE(graphic, nullptr);
+  const COLORREF opaque = PaletteColor(2);
+  TDibSurface twice(6, 3, kGreen);
+  graphic->DrawInto(twice.Dc(), {1, 1, 5, 3});
+  for (int x = 0; x < 6; ++x) {
+    SCOPED_TRACE(x);
+    EXPECT_EQ(twice.At(x, 0), kGreen);
+    EXPECT_EQ(twice.At(x, 1), x == 1 || x == 2 ? opaque : kGreen);
+    EXPECT_EQ(twice.At(x, 2), twice.At(x, 1));
+  }
+  TDibSurface half(3, 1, kGreen);
+  graphic->DrawInto(half.Dc(), {0, 0, 3, 1});
+  EXPECT_EQ(half.At(0, 0), opaque);
+  EXPECT_EQ(half.At(2, 0), kGreen);
+  const COLORREF blend = half.At(1, 0);
+  const auto between = [](int value, int a, int b) { return std::abs(2 * value - a - b) <= 4; };
+  EXPECT_TRUE(between(GetRValue(blend), GetRValue(opaque), 0) && between(GetGValue(blend), GetGValue(opaque), 255) &&
+              between(GetBValue(blend), GetBValue(opaque), 0))
+      << std::hex << blend << " is not half " << opaque << " and half green";
 }
 
 constexpr int kPageWidth = 391, kPageHeight = 206;

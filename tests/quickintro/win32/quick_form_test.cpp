@@ -1,7 +1,8 @@
 // The wizard window created in-process and driven by messages and clicks:
 // the navigation of both modes, captions, buttons and focus, the keyboard,
 // the clock-mode choice, the background picture, the registry write and its
-// failure, and pixels of rendered pages.
+// failure, pixels of rendered pages, the windows that hold the texts, and a
+// move to a monitor of another scale.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,33 +14,18 @@
 #include <vector>
 
 #include "tests/quickintro/win32/dib_surface.h"
+#include "tests/quickintro/win32/form_driver.h"
+#include "quickintro/win32/display_dpi.h"
 #include "quickintro/win32/quick_form.h"
 
 namespace quickintro {
 namespace {
 
-constexpr const char* kFirstRun = "quickintro.exe init";
-constexpr const char* kNormal = "quickintro.exe";
+using namespace quickintro::test;
+
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kNoteYellow = RGB(0xFF, 0xFF, 0xCA);
 constexpr COLORREF kCardGrey = RGB(0xE7, 0xE7, 0xE7);
-
-// Records every write and can be told to fail.
-class TRecordingRegistry : public TRegistryWriter {
- public:
-  bool SetString(const std::string& key, const std::string& valueName, const std::string& value) override {
-    Writes.push_back(key + "\\" + valueName + "=" + value);
-    return !Fail;
-  }
-  std::vector<std::string> Writes;
-  bool Fail = false;
-};
-
-std::string WindowText(HWND window) {
-  char text[256] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
 
 // The stored choice as the clock application reads it.
 class TRegistryValue {
@@ -61,79 +47,8 @@ class TRegistryValue {
 
 std::string CaptionEnding(const char* number) { return std::string("Quick Introduction to Zaradada Clock ") + number; }
 
-class TQuickFormTest : public ::testing::Test {
+class TQuickFormTest : public TFormDriver {
  public:
-  void Open(const char* commandLine, TRegistryWriter* registry = nullptr) {
-    TQuickFormOptions options;
-    options.CommandLine = commandLine;
-    options.Registry = registry ? registry : &Registry;
-    options.QuitOnDestroy = false;
-    options.ShowError = [this](const std::string& text) { Errors.push_back(text); };
-    Form = std::make_unique<TQuickForm>(GetModuleHandleA(nullptr), LoadLayoutResource(GetModuleHandleA(nullptr)),
-                                         std::move(options));
-    Form->Show();
-    Pump();
-  }
-  void TearDown() override { Form.reset(); }
-
-  // Dispatches what is queued, with the window's keyboard handling.
-  void Pump() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (Form && Form->TranslateDialogMessage(message)) continue;
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-  }
-  HWND Window(const char* name) { return Form->Find(name)->Window; }
-  void Click(const char* name) {
-    SendMessageA(Window(name), BM_CLICK, 0, 0);
-    Pump();
-  }
-  // A key as the user types it: down and up to the focused control, through
-  // the message loop; Shift held down for it when asked.
-  void PressKey(WPARAM key, bool shift = false) {
-    HoldShift(shift);
-    HWND focus = GetFocus();
-    PostMessageA(focus ? focus : Form->Handle(), WM_KEYDOWN, key, 0);
-    PostMessageA(focus ? focus : Form->Handle(), WM_KEYUP, key, 0xC0000000);
-    Pump();
-    HoldShift(false);
-  }
-  static void HoldShift(bool down) {
-    BYTE keys[256];
-    GetKeyboardState(keys);
-    keys[VK_SHIFT] = down ? 0x80 : 0;
-    SetKeyboardState(keys);
-  }
-  // A mouse click on a page, in page coordinates.
-  void ClickPageAt(int page, int x, int y) {
-    SendMessageA(Form->PageWindow(page), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-    SendMessageA(Form->PageWindow(page), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-    Pump();
-  }
-  std::string Caption() { return WindowText(Form->Handle()); }
-  int ShownPage() {
-    int shown = -1;
-    for (int page = 0; page < 8; ++page)
-      if (IsWindowVisible(Form->PageWindow(page))) {
-        EXPECT_EQ(shown, -1) << "two pages showing";
-        shown = page;
-      }
-    return shown;
-  }
-  bool Checked(const char* name) { return SendMessageA(Window(name), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-  bool Enabled(const char* name) { return IsWindowEnabled(Window(name)) != FALSE; }
-  bool Visible(const char* name) { return Form->Find(name)->Visible; }
-  // Exactly one clock chosen: its radio checked and its card framed, the
-  // other neither.
-  void ExpectChoice(bool trayClock) {
-    const char* radios[] = {"uiDesktopClock", "uiTrayClock"};
-    const char* frames[] = {"DBevel", "TrBevel"};
-    EXPECT_TRUE(Checked(radios[trayClock]) && Visible(frames[trayClock])) << radios[trayClock];
-    EXPECT_FALSE(Checked(radios[!trayClock]) || Visible(frames[!trayClock])) << radios[!trayClock];
-  }
-
   struct TVisit {
     int Page;
     const char* Number;
@@ -171,11 +86,16 @@ class TQuickFormTest : public ::testing::Test {
   // Renders a page with the window's own paint routine.
   COLORREF PagePixel(int page, int x, int y) { return RenderedPixels(page, {{x, y}}).front(); }
   std::vector<COLORREF> RenderedPixels(int page, const std::vector<POINT>& points) {
-    TDibSurface surface(427, 272, 0);
+    RECT client;
+    GetClientRect(Form->Handle(), &client);
+    TDibSurface surface(client.right, client.bottom, 0);
     if (page < 0) SendMessageA(Form->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(surface.Dc()), PRF_CLIENT);
     else Form->PaintPage(surface.Dc(), page);
     std::vector<COLORREF> pixels;
-    for (POINT p : points) pixels.push_back(surface.At(p.x, p.y));
+    for (POINT p : points) {
+      const bool inside = p.x >= 0 && p.y >= 0 && p.x < client.right && p.y < client.bottom;
+      pixels.push_back(inside ? surface.At(p.x, p.y) : CLR_INVALID);
+    }
     return pixels;
   }
   int CountPixels(int page, RECT area, COLORREF color) {
@@ -187,9 +107,6 @@ class TQuickFormTest : public ::testing::Test {
     return count;
   }
 
-  std::unique_ptr<TQuickForm> Form;
-  TRecordingRegistry Registry;
-  std::vector<std::string> Errors;
 };
 
 // ---- The window ----
@@ -213,36 +130,57 @@ TEST_F(TQuickFormTest, WindowShape) {
   EXPECT_NE(SendMessageA(window, WM_GETICON, ICON_BIG, 0), 0);
 }
 
-TEST_F(TQuickFormTest, ControlsWhereTheLayoutPutsThem) {
-  Open(kFirstRun);
+// The windows of the controls, the pages and the texts, where the layout puts
+// them at a scale (exactly at 96 dpi, within a pixel of the exact product at
+// others), with their texts.
+void ExpectWindowsPlaced(TQuickFormTest& test, int dpi) {
   const struct {
     const char* Name;
     int Left, Top, Width, Height;
     const char* Text;
-  } kControls[] = {
-      {"BackBtn", 150, 234, 82, 28, "<< Back"},      {"NextBtn", 232, 234, 82, 28, "Next >>"},
-      {"CloseButton", 327, 234, 82, 28, "Close"},    {"Notebook", 16, 16, 391, 206, "Notebook"},
-      {"uiDesktopClock", 233, 103, 108, 17, "Floating clock"}, {"uiTrayClock", 69, 103, 89, 17, "Tray clock"},
+  } kWindows[] = {
+      {"BackBtn", 150, 234, 82, 28, "<< Back"},
+      {"NextBtn", 232, 234, 82, 28, "Next >>"},
+      {"CloseButton", 327, 234, 82, 28, "Close"},
+      {"Notebook", 16, 16, 391, 206, ""},
+      {"uiDesktopClock", 233, 103, 108, 17, "Floating clock"},
+      {"uiTrayClock", 69, 103, 89, 17, "Tray clock"},
+      {"TrayClockImg", 38, 32, 148, 60, "Tray clock"},
+      {"Label8", 279, 183, 107, 13, "Click Next to start."},
+      {"Label6", 40, 135, 271, 52, "Vivizod Adivo feature may be your (or your wife, or your girl-friend) private affair; "
+                                   "so, you may want to hide this page from the others."},
   };
-  for (const auto& c : kControls) {
-    SCOPED_TRACE(c.Name);
-    HWND control = Window(c.Name);
+  const double scale = dpi / 96.0, tolerance = dpi == 96 ? 0 : 1;
+  for (const auto& w : kWindows) {
+    SCOPED_TRACE(w.Name);
+    HWND window = test.Window(w.Name);
     RECT rect;
-    GetWindowRect(control, &rect);
-    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-    EXPECT_EQ(rect.left, c.Left);
-    EXPECT_EQ(rect.top, c.Top);
-    EXPECT_EQ(rect.right - rect.left, c.Width);
-    EXPECT_EQ(rect.bottom - rect.top, c.Height);
-    EXPECT_EQ(WindowText(control), c.Text);
+    GetWindowRect(window, &rect);
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
+    EXPECT_NEAR(rect.left, w.Left * scale, tolerance);
+    EXPECT_NEAR(rect.top, w.Top * scale, tolerance);
+    EXPECT_NEAR(rect.right, (w.Left + w.Width) * scale, tolerance);
+    EXPECT_NEAR(rect.bottom, (w.Top + w.Height) * scale, tolerance);
+    EXPECT_EQ(WindowText(window), w.Text);
   }
   for (int page = 0; page < 8; ++page) {
     RECT rect;
-    GetClientRect(Form->PageWindow(page), &rect);
-    EXPECT_EQ(rect.right, 391);
-    EXPECT_EQ(rect.bottom, 206);
+    GetClientRect(test.Form->PageWindow(page), &rect);
+    EXPECT_NEAR(rect.right, 391 * scale, tolerance);
+    EXPECT_NEAR(rect.bottom, 206 * scale, tolerance);
   }
+  RECT client;
+  GetClientRect(test.Form->Handle(), &client);
+  EXPECT_NEAR(client.right, 427 * scale, tolerance);
+  EXPECT_NEAR(client.bottom, 272 * scale, tolerance);
+}
+
+TEST_F(TQuickFormTest, WindowsWhereTheLayoutPutsThem) {
+  Open(kFirstRun);
+  ASSERT_EQ(Form->Dpi(), 96);
+  ExpectWindowsPlaced(*this, 96);
   EXPECT_EQ(GetParent(Window("uiTrayClock")), Form->PageWindow(1));
+  EXPECT_EQ(GetParent(Window("Label4")), Form->PageWindow(1));
 }
 
 TEST_F(TQuickFormTest, LayoutFaultsAreRefusedAndLeaveNoWindow) {
@@ -612,28 +550,6 @@ TEST_F(TQuickFormTest, LabelsDrawTheirTextInTheirColour) {
 
 // ---- Pictures, through a stand-in picture class ----
 
-// Fills its rectangle with a colour made from the stored GIF's size, so each
-// picture shows where it is drawn and which one lies on top.
-class TSolidGraphic : public TGraphic {
- public:
-  explicit TSolidGraphic(const TStoredPicture& picture) {
-    const std::vector<uint8_t>& gif = *picture.Data;
-    width_ = gif.at(6) | gif.at(7) << 8;
-    height_ = gif.at(8) | gif.at(9) << 8;
-  }
-  static COLORREF ColorFor(int width, int height) { return RGB(width & 0xFF, height & 0xFF, 7); }
-  int PixelWidth() const override { return width_; }
-  int PixelHeight() const override { return height_; }
-  void DrawInto(HDC dc, const RECT& target) override {
-    HBRUSH brush = CreateSolidBrush(ColorFor(width_, height_));
-    FillRect(dc, &target, brush);
-    DeleteObject(brush);
-  }
-
- private:
-  int width_ = 0, height_ = 0;
-};
-
 class TQuickFormPictureTest : public TQuickFormTest {
  public:
   void SetUp() override {
@@ -691,20 +607,135 @@ TEST_F(TQuickFormTest, APictureThatCannotBeReadStopsTheWindow) {
   UnregisterGraphicClass("TGIFImage");
 }
 
+// ---- Screen readers and other scales ----
+
+// Each text of a page is held by a window over its item, for screen readers
+// to read: a static control, shown with its page only, that lets the mouse
+// through to the page and shows on screen exactly what the page paints
+// there.
+TEST_F(TQuickFormTest, TextWindowsShowWhatThePagePaints) {
+  Open(kFirstRun);
+  for (int i = 0; i < 2; ++i) Click("NextBtn");  // the pop-up menu's page
+  UpdateWindow(Form->Handle());
+  HWND label = Window("Label1");
+  char className[32] = {};
+  GetClassNameA(label, className, sizeof className);
+  EXPECT_STREQ(className, "Static");
+  EXPECT_TRUE(IsWindowVisible(label));
+  EXPECT_FALSE(IsWindowVisible(Window("Label4")));  // on the page not showing
+  EXPECT_EQ(SendMessageA(label, WM_NCHITTEST, 0, 0), HTTRANSPARENT);
+
+  RECT area;
+  GetWindowRect(label, &area);
+  MapWindowPoints(nullptr, Form->PageWindow(2), reinterpret_cast<POINT*>(&area), 2);
+  const int width = area.right - area.left, height = area.bottom - area.top;
+  TDibSurface onScreen(width, height, 0), painted(width, height, 0);
+  HDC window = GetDC(label);
+  BitBlt(onScreen.Dc(), 0, 0, width, height, window, 0, 0, SRCCOPY);
+  ReleaseDC(label, window);
+  SetViewportOrgEx(painted.Dc(), -area.left, -area.top, nullptr);
+  Form->PaintPage(painted.Dc(), 2);
+  int differing = 0, black = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      differing += onScreen.At(x, y) != painted.At(x, y);
+      black += onScreen.At(x, y) == kBlack;
+    }
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(black, 200);  // the text is there
+}
+
+// Moved to a monitor at 150 %, the window takes the rectangle Windows
+// suggests and lays itself out for that scale, where the keys and the mouse
+// work as before; moved back, it is as it was.
+TEST_F(TQuickFormTest, FollowsAMonitorOfAnotherScale) {
+  Open(kFirstRun);
+  RECT before;
+  GetWindowRect(Form->Handle(), &before);
+  TEXTMETRICA small{}, large{};
+  const auto buttonLines = [this](TEXTMETRICA& metrics) {
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(screen, reinterpret_cast<HFONT>(SendMessageA(Window("NextBtn"), WM_GETFONT, 0, 0)));
+    GetTextMetricsA(screen, &metrics);
+    SelectObject(screen, old);
+    ReleaseDC(nullptr, screen);
+  };
+  buttonLines(small);
+  RECT suggested{40, 30, 40 + 641, 30 + 408};  // the client area at 144 dpi, with the frame around
+  AdjustWindowRectEx(&suggested, GetWindowLongA(Form->Handle(), GWL_STYLE), FALSE,
+                     GetWindowLongA(Form->Handle(), GWL_EXSTYLE));
+  SendMessageA(Form->Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  Pump();
+  RECT now;
+  GetWindowRect(Form->Handle(), &now);
+  EXPECT_TRUE(EqualRect(&now, &suggested));
+  EXPECT_EQ(Form->Dpi(), 144);
+  ExpectWindowsPlaced(*this, 144);
+  buttonLines(large);
+  EXPECT_GE(large.tmHeight, small.tmHeight + 4);
+  EXPECT_EQ(RenderedPixels(0, {{0, 0}, {1, 1}, {586, 308}, {585, 307}, {300, 1}}),
+            std::vector<COLORREF>(5, kBlack));  // the page border, two pixels wide
+
+  PressKey(VK_RETURN);
+  EXPECT_EQ(ShownPage(), 1);
+  ClickPageAt(1, 250, 40);  // the floating clock's picture, where it now lies
+  ExpectChoice(false);
+  for (WPARAM key : {VK_TAB, VK_TAB, VK_LEFT}) PressKey(key);
+  EXPECT_EQ(GetFocus(), Window("uiTrayClock"));
+  ExpectChoice(true);
+
+  SendMessageA(Form->Handle(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&before));
+  Pump();
+  GetWindowRect(Form->Handle(), &now);
+  EXPECT_TRUE(EqualRect(&now, &before));
+  ExpectWindowsPlaced(*this, 96);
+}
+
+// At any scale a font's lines are no taller than the line the layout's boxes
+// were drawn for, scaled and rounded down, even where the system would
+// round the font's size up (under Wine at 240 dpi).
+TEST_F(TQuickFormTest, FontLinesKeepToTheirScaledLinesAtEveryScale) {
+  Open(kFirstRun);
+  for (int dpi : {120, 144, 168, 192, 240, 288}) {
+    SCOPED_TRACE(dpi);
+    RECT suggested{0, 0, ScaleToDpi(427, dpi), ScaleToDpi(272, dpi)};
+    SendMessageA(Form->Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    for (const char* name : {"Label10", "Label4", "Label1", "uiTrayClock", "NextBtn"}) {
+      const TFormItem& item = *Form->Find(name);
+      HDC screen = GetDC(nullptr);
+      HGDIOBJ old = SelectObject(screen, Form->FontOf(item));
+      TEXTMETRICA metrics{};
+      GetTextMetricsA(screen, &metrics);
+      SelectObject(screen, old);
+      ReleaseDC(nullptr, screen);
+      EXPECT_LE(metrics.tmHeight, DesignLineHeight(item.Layout->Font) * dpi / 96) << name;
+      EXPECT_GE(metrics.tmHeight, DesignLineHeight(item.Layout->Font) * dpi / 96 - 2) << name;
+    }
+  }
+}
+
 // ---- The manifest, as Windows reads it ----
 
 // This program carries the wizard's resources and so its manifest: Windows
-// finds GDI scaling and the five supported versions where it looks for them.
+// finds per-monitor awareness of the scale (GDI scaling, which serves
+// programs unaware of it, is not asked for) and the five supported versions
+// where it looks for them.
 TEST(QuickIntroManifest, WindowsReadsItsDeclarations) {
   using QuerySettings = BOOL(WINAPI*)(DWORD, HANDLE, PCWSTR, PCWSTR, PWSTR, SIZE_T, SIZE_T*);
   const auto querySettings = reinterpret_cast<QuerySettings>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryActCtxSettingsW")));
   ASSERT_NE(querySettings, nullptr);
-  wchar_t value[16] = {};
-  SIZE_T written = 0;
-  ASSERT_TRUE(querySettings(0, nullptr, L"http://schemas.microsoft.com/SMI/2017/WindowsSettings", L"gdiScaling",
-                            value, std::size(value), &written));
-  EXPECT_STREQ(value, L"true");
+  const auto setting = [&](const wchar_t* space, const wchar_t* name) {
+    wchar_t value[64] = {};
+    SIZE_T written = 0;
+    return querySettings(0, nullptr, space, name, value, std::size(value), &written) ? std::wstring(value)
+                                                                                     : std::wstring(L"<none>");
+  };
+  EXPECT_EQ(setting(L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness"),
+            L"PerMonitorV2, PerMonitor");
+  EXPECT_EQ(setting(L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware"), L"true/pm");
+  EXPECT_EQ(setting(L"http://schemas.microsoft.com/SMI/2017/WindowsSettings", L"gdiScaling"), L"<none>");
+  EXPECT_TRUE(IsProcessDPIAware());
 
   // The process's own context; its elements grew a field in later versions,
   // so each version is looked for by its bytes.
@@ -733,26 +764,8 @@ TEST(QuickIntroManifest, WindowsReadsItsDeclarations) {
 }  // namespace
 }  // namespace quickintro
 
-// Under Wine, windows of this program are drawn without waiting for a window
-// manager that the test display does not have (each shown and destroyed
-// window would otherwise wait for it). Set before the first window loads the
-// display driver; on Windows the key means nothing.
-static void UseUnmanagedWindowsUnderWine() {
-  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) return;
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  const char* name = strrchr(path, '\\') ? strrchr(path, '\\') + 1 : path;
-  std::string key = std::string("Software\\Wine\\AppDefaults\\") + name + "\\X11 Driver";
-  HKEY opened;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr))
-    return;
-  RegSetValueExA(opened, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
-  RegCloseKey(opened);
-}
-
 int main(int argc, char** argv) {
-  UseUnmanagedWindowsUnderWine();
+  quickintro::test::UseUnmanagedWindowsUnderWine();
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
