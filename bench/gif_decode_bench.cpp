@@ -37,31 +37,26 @@ struct TBenchFrame {
   std::shared_ptr<const Bytes> File;  // the whole GIF file
   std::span<const std::uint8_t> Compressed;  // the first frame's code size byte and sub-blocks
   TFrameFormat Format;
-  TColorTableRec Table;
+  ColorTable Table;
 };
 
 TBenchFrame ReadFrame(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   auto file = std::make_shared<const Bytes>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  TGIFImage image;
-  image.ParseGif(file, *file, false);
-  if (image.FrameList.empty() || !image.FrameList[0]->PixelData->EncodedData)
-    throw std::runtime_error(path.string() + ": no frame");
-  const TGIFFrame& frame = *image.FrameList[0];
-  const TGIFItem& item = *frame.PixelData;
+  const TGIFReading reading = ReadGIFFrames(file, *file);
+  if (reading.Image.Frames().empty()) throw std::runtime_error(path.string() + ": no frame");
+  const TGIFFrame& frame = reading.Image.Frames()[0];
   return {path.stem().string(),
           file,
-          *item.EncodedData,
-          {static_cast<std::uint16_t>(item.FrameWidth), static_cast<std::uint16_t>(item.FrameHeight), item.PixelBits,
-           frame.IsInterlaced},
-          item.FrameTable};
+          frame.EncodedData(),
+          {static_cast<std::uint16_t>(frame.Width()), static_cast<std::uint16_t>(frame.Height()), frame.PixelBits(),
+           frame.IsInterlaced()},
+          frame.FrameTable()};
 }
 
-Bytes DecodeOurs(const TBenchFrame& bench) {
-  TCompressedSource source(bench.Compressed);
-  Bytes file;
-  BuildFrameDib(source, bench.Format, bench.Table, {}, file);
-  return file;
+TBitmap DecodeOurs(const TBenchFrame& bench) {
+  quickintro::TByteCursor source(bench.Compressed);
+  return BuildFrameDib(source, bench.Format, bench.Table, {}).Bitmap;
 }
 
 // giflib's whole-file decode; the raster (top-down indices) is handed to

@@ -1,53 +1,43 @@
 #include "quickintro/form_layout.h"
 
-#include <array>
 #include <cstring>
+#include <optional>
 
-#include "quickintro/gif/little_endian.h"
+#include "quickintro/gif/byte_cursor.h"
 
 namespace quickintro {
 namespace {
 
-constexpr std::array<std::string_view, kItemKindCount> kKindNames = {
-    "TQuickForm", "TNotebook", "TPage", "TImage", "TLabel",
-    "TShape", "TBevel", "TButton", "TRadioButton"};
-
-// Reads little-endian fields from the resource; the length left is checked
-// before every read and the position moves only on success.
-class TLayoutCursor {
+// The resource's fields, read through a byte cursor; each is named for the
+// message that tells where the data end.
+class TLayoutFields {
  public:
-  explicit TLayoutCursor(std::span<const uint8_t> data) : data_(data) {}
+  explicit TLayoutFields(std::span<const uint8_t> data) : in_(data) {}
 
-  size_t Left() const { return data_.size() - pos_; }
-
-  std::span<const uint8_t> Bytes(size_t count, const char* what) {
-    if (count > Left()) throw ELayoutError(std::string("layout data ends inside ") + what);
-    std::span<const uint8_t> out = data_.subspan(pos_, count);
-    pos_ += count;
-    return out;
-  }
-  uint32_t Unsigned(size_t size, const char* what) {
-    return ReadLe(Bytes(size, what), 0, size);
-  }
-  uint8_t U8(const char* what) { return static_cast<uint8_t>(Unsigned(1, what)); }
-  uint16_t U16(const char* what) { return static_cast<uint16_t>(Unsigned(2, what)); }
-  uint32_t U32(const char* what) { return Unsigned(4, what); }
+  size_t Left() const { return in_.Remaining(); }
+  std::span<const uint8_t> Bytes(size_t count, const char* what) { return Must(in_.Take(count), what); }
+  uint8_t U8(const char* what) { return static_cast<uint8_t>(Must(in_.TakeLe(1), what)); }
+  uint16_t U16(const char* what) { return static_cast<uint16_t>(Must(in_.TakeLe(2), what)); }
+  uint32_t U32(const char* what) { return Must(in_.TakeLe(4), what); }
   int I16(const char* what) { return static_cast<int16_t>(U16(what)); }
-
   std::string Str8(const char* what) { return Text(U8(what), what); }
   std::string Str16(const char* what) { return Text(U16(what), what); }
 
  private:
+  template <typename T>
+  static T Must(std::optional<T> field, const char* what) {
+    if (!field) throw ELayoutError(std::string("layout data ends inside ") + what);
+    return *field;
+  }
   std::string Text(size_t length, const char* what) {
     std::span<const uint8_t> bytes = Bytes(length, what);
     return std::string(bytes.begin(), bytes.end());
   }
 
-  std::span<const uint8_t> data_;
-  size_t pos_ = 0;
+  TByteCursor in_;
 };
 
-TLayoutFont ReadFont(TLayoutCursor& in) {
+TLayoutFont ReadFont(TLayoutFields& in) {
   TLayoutFont font;
   font.Face = in.Str8("a font name");
   font.Height = in.U8("a font");
@@ -56,7 +46,7 @@ TLayoutFont ReadFont(TLayoutCursor& in) {
   return font;
 }
 
-std::vector<TEventBinding> ReadBindings(TLayoutCursor& in) {
+std::vector<TEventBinding> ReadBindings(TLayoutFields& in) {
   std::vector<TEventBinding> bindings(in.U8("the handler bindings"));
   for (TEventBinding& binding : bindings) {
     binding.Event = in.Str8("an event name");
@@ -65,7 +55,7 @@ std::vector<TEventBinding> ReadBindings(TLayoutCursor& in) {
   return bindings;
 }
 
-TStoredPicture ReadPicture(TLayoutCursor& in) {
+TStoredPicture ReadPicture(TLayoutFields& in) {
   TStoredPicture picture;
   picture.ClassName = in.Str8("a picture class name");
   uint32_t count = in.U32("a picture length");
@@ -74,7 +64,7 @@ TStoredPicture ReadPicture(TLayoutCursor& in) {
   return picture;
 }
 
-int ReadParent(TLayoutCursor& in, size_t ownIndex) {
+int ReadParent(TLayoutFields& in, size_t ownIndex) {
   uint16_t parent = in.U16("an item's parent");
   if (ownIndex == 0) {
     if (parent != kNoParent) throw ELayoutError("the form has a parent");
@@ -84,7 +74,7 @@ int ReadParent(TLayoutCursor& in, size_t ownIndex) {
   return parent;
 }
 
-TLayoutItem ReadItem(TLayoutCursor& in, size_t ownIndex) {
+TLayoutItem ReadItem(TLayoutFields& in, size_t ownIndex) {
   TLayoutItem item;
   uint8_t kind = in.U8("an item kind");
   if (kind >= kItemKindCount) throw ELayoutError("unknown item kind " + std::to_string(kind));
@@ -112,11 +102,6 @@ TLayoutItem ReadItem(TLayoutCursor& in, size_t ownIndex) {
 }
 
 }  // namespace
-
-std::string_view KindName(TItemKind kind) {
-  auto index = static_cast<size_t>(kind);
-  return index < kKindNames.size() ? kKindNames[index] : std::string_view("?");
-}
 
 std::string_view TLayoutItem::HandlerFor(std::string_view event) const {
   for (const TEventBinding& binding : Bindings)
@@ -151,7 +136,7 @@ std::vector<int> TFormLayout::Pages() const {
 }
 
 TFormLayout ReadFormLayout(std::span<const uint8_t> data) {
-  TLayoutCursor in(data);
+  TLayoutFields in(data);
   std::span<const uint8_t> magic = in.Bytes(4, "the signature");
   if (std::memcmp(magic.data(), "QFL1", 4) != 0) throw ELayoutError("not a layout: bad signature");
   TFormLayout layout;

@@ -56,9 +56,6 @@ enum TItemKind : uint8_t {
 };
 constexpr uint8_t kItemKindCount = 9;
 
-// Layout kind names as used in the layout text.
-std::string_view KindName(TItemKind kind);
-
 enum TItemFlag : uint32_t {
   ifVisible = 1u << 0,
   ifEnabled = 1u << 1,

@@ -1,82 +1,78 @@
 #include "quickintro/gif/bitmap_file.h"
 
-#include "quickintro/gif/little_endian.h"
+#include <stdexcept>
 
 namespace quickintro::gif {
 namespace {
 
-// Offsets of the header fields.
-enum TBitmapField : std::size_t {
-  bfFileSize = 2,
-  bfPixelOffset = 10,
-  bfInfoSize = 14,
-  bfWidth = 18,
-  bfHeight = 22,
-  bfBitsPerPixel = 28,
-  bfCompression = 30,
-};
-
 constexpr std::uint32_t kUncompressed = 0;
+// The headers give the file's and the rows' sizes in 32 bits.
+constexpr std::uint64_t kLargestFile = UINT32_MAX;
 
-bool KnownDepth(std::uint32_t bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 24 || bits == 32; }
+void AppendLe16(std::vector<std::uint8_t>& out, std::uint32_t value) {
+  out.push_back(static_cast<std::uint8_t>(value));
+  out.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+void AppendLe32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+  AppendLe16(out, value & 0xFFFF);
+  AppendLe16(out, value >> 16);
+}
 
 }  // namespace
 
-std::vector<std::uint8_t> NewBitmapFile(int width, int height, int bitsPerPixel,
-                                        std::span<const TDibPaletteEntry> palette, std::size_t spareBytes) {
-  const auto paletteSize = static_cast<std::uint32_t>(4 * palette.size());
-  const auto pixelOffset = static_cast<std::uint32_t>(kBitmapFileHeaderSize + kBitmapInfoHeaderSize) + paletteSize;
-  const auto imageSize = static_cast<std::uint32_t>(DibStride(bitsPerPixel, static_cast<std::size_t>(width)) *
-                                                    static_cast<std::size_t>(height));
+std::optional<TBitmapLayout> PlanBitmapFile(std::int64_t width, std::int64_t height, int bitsPerPixel) {
+  if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 32) return std::nullopt;
+  if (width < 0 || height < 0 || width > INT32_MAX || height > INT32_MAX) return std::nullopt;
+  const std::uint64_t paletteEntries = bitsPerPixel == 32 ? 0 : std::uint64_t{1} << bitsPerPixel;
+  const std::uint64_t stride = DibStride(bitsPerPixel, static_cast<std::uint64_t>(width));
+  const std::uint64_t pixelOffset = kBitmapFileHeaderSize + kBitmapInfoHeaderSize + 4 * paletteEntries;
+  // stride <= 2^33 and height < 2^31: the product fits 64 bits.
+  const std::uint64_t fileSize = pixelOffset + stride * static_cast<std::uint64_t>(height);
+  if (fileSize > kLargestFile || fileSize > SIZE_MAX) return std::nullopt;
+  TBitmapLayout layout;
+  layout.Width = static_cast<std::int32_t>(width);
+  layout.Height = static_cast<std::int32_t>(height);
+  layout.BitsPerPixel = bitsPerPixel;
+  layout.PaletteEntries = static_cast<std::size_t>(paletteEntries);
+  layout.PixelOffset = static_cast<std::size_t>(pixelOffset);
+  layout.Stride = static_cast<std::size_t>(stride);
+  layout.FileSize = static_cast<std::size_t>(fileSize);
+  return layout;
+}
+
+std::vector<std::uint8_t> NewBitmapFile(const TBitmapLayout& layout, std::span<const TDibPaletteEntry> palette,
+                                        std::size_t spareBytes) {
+  if (palette.size() != layout.PaletteEntries) throw std::invalid_argument("palette size unlike the bitmap's");
+  const auto rowsSize = static_cast<std::uint32_t>(layout.FileSize - layout.PixelOffset);
   std::vector<std::uint8_t> file{'B', 'M'};
-  file.reserve(std::size_t{pixelOffset} + imageSize + spareBytes);
-  AppendLe32(file, pixelOffset + imageSize);
+  file.reserve(layout.FileSize + spareBytes);
+  AppendLe32(file, static_cast<std::uint32_t>(layout.FileSize));
   AppendLe32(file, 0);  // two reserved words
-  AppendLe32(file, pixelOffset);
+  AppendLe32(file, static_cast<std::uint32_t>(layout.PixelOffset));
   AppendLe32(file, kBitmapInfoHeaderSize);
-  AppendLe32(file, static_cast<std::uint32_t>(width));
-  AppendLe32(file, static_cast<std::uint32_t>(height));  // positive: rows stored bottom-up
-  AppendLe16(file, 1);                                   // planes
-  AppendLe16(file, static_cast<std::uint32_t>(bitsPerPixel));
+  AppendLe32(file, static_cast<std::uint32_t>(layout.Width));
+  AppendLe32(file, static_cast<std::uint32_t>(layout.Height));  // positive: rows stored bottom-up
+  AppendLe16(file, 1);                                          // planes
+  AppendLe16(file, static_cast<std::uint32_t>(layout.BitsPerPixel));
   AppendLe32(file, kUncompressed);
-  AppendLe32(file, imageSize);
+  AppendLe32(file, rowsSize);
   for (int i = 0; i < 4; ++i) AppendLe32(file, 0);  // resolutions; all 2^bits colours used and important
-  const std::size_t paletteAt = file.size();
-  file.resize(paletteAt + paletteSize + imageSize);
-  for (std::size_t i = 0; i < palette.size(); ++i) {
-    const TDibPaletteEntry& entry = palette[i];
-    std::uint8_t* const to = file.data() + paletteAt + 4 * i;
-    to[0] = entry.Blue;
-    to[1] = entry.Green;
-    to[2] = entry.Red;
-    to[3] = entry.Reserved;
-  }
+  for (const TDibPaletteEntry& entry : palette) file.insert(file.end(), {entry.Blue, entry.Green, entry.Red, entry.Reserved});
+  file.resize(layout.FileSize);
   return file;
 }
 
-std::optional<TBitmapLayout> ReadBitmapLayout(std::span<const std::uint8_t> file) {
-  if (file.size() < kBitmapFileHeaderSize + kBitmapInfoHeaderSize || file[0] != 'B' || file[1] != 'M')
-    return std::nullopt;
-  const std::uint32_t infoSize = ReadLe32(file, bfInfoSize);
-  const std::uint32_t pixelOffset = ReadLe32(file, bfPixelOffset);
-  const std::uint32_t bits = ReadLe16(file, bfBitsPerPixel);
-  const auto width = static_cast<std::int32_t>(ReadLe32(file, bfWidth));
-  const auto height = static_cast<std::int32_t>(ReadLe32(file, bfHeight));
-  if (infoSize < kBitmapInfoHeaderSize || pixelOffset < kBitmapFileHeaderSize + infoSize || pixelOffset > file.size())
-    return std::nullopt;
-  if (ReadLe32(file, bfCompression) != kUncompressed || !KnownDepth(bits) || width < 0 || height == INT32_MIN)
-    return std::nullopt;
-  TBitmapLayout layout;
-  layout.Width = width;
-  layout.Height = height < 0 ? -height : height;
-  layout.TopDown = height < 0;
-  layout.BitsPerPixel = static_cast<int>(bits);
-  layout.PixelOffset = pixelOffset;
-  layout.Stride = DibStride(layout.BitsPerPixel, static_cast<std::size_t>(width));
-  // The rows must all be there: at most 2^31 x 4 bytes x 2^31, within 64 bits.
-  if (std::uint64_t{layout.Stride} * static_cast<std::uint64_t>(layout.Height) > file.size() - pixelOffset)
-    return std::nullopt;
-  return layout;
+TBitmap::TBitmap(std::vector<std::uint8_t> file, const TBitmapLayout& layout) : file_(std::move(file)), layout_(layout) {
+  if (file_.size() != layout_.FileSize) throw std::invalid_argument("bitmap file unlike its layout");
 }
+
+std::span<const std::uint8_t> TBitmap::Info() const {
+  return std::span(file_).subspan(kBitmapFileHeaderSize, layout_.PixelOffset - kBitmapFileHeaderSize);
+}
+
+std::span<const std::uint8_t> TBitmap::PixelRows() const { return std::span(file_).subspan(layout_.PixelOffset); }
+
+std::span<std::uint8_t> TBitmap::PixelRows() { return std::span(file_).subspan(layout_.PixelOffset); }
 
 }  // namespace quickintro::gif

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "quickintro/gif/compressed_source.h"
+#include "quickintro/gif/byte_cursor.h"
 
 namespace quickintro::gif {
 
@@ -36,7 +36,7 @@ struct TCodeReader {
 
 // Drops the whole bytes already read and appends the next sub-block. Fails
 // with EReadError when the sub-block is cut short.
-void RefillCodeBuffer(TCompressedSource& source, TCodeReader& reader);
+void RefillCodeBuffer(TByteCursor& source, TCodeReader& reader);
 
 // The bits of the buffer from bit position on, lowest first (at least 25).
 inline TCodeBits CodeBitsAt(const TCodeReader& reader, unsigned bitPosition) {
@@ -52,7 +52,7 @@ inline TCodeBits CodeBitsAt(const TCodeReader& reader, unsigned bitPosition) {
 
 // The next code, or kNoMoreCodes when the data end first. Reads one more
 // sub-block only when the bits held do not make a whole code.
-inline int NextCode(TCompressedSource& source, TCodeReader& reader, unsigned width) {
+inline int NextCode(TByteCursor& source, TCodeReader& reader, unsigned width) {
   while (reader.BitPosition + width > reader.BitsHeld) {
     if (source.AtEnd()) return kNoMoreCodes;
     RefillCodeBuffer(source, reader);

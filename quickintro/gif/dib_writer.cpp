@@ -33,39 +33,33 @@ int PickDibDepth(int pixelBits) {
   throw EInvalidGraphicOperation(kWrongColorCountMessage);
 }
 
-std::array<TDibPaletteEntry, 256> FillDibPalette(const TColorTableRec& table) {
+std::array<TDibPaletteEntry, 256> FillDibPalette(ColorTable table) {
   std::array<TDibPaletteEntry, 256> palette{};
-  const int count = std::clamp(table.Count, 0, 256);
+  const int count = std::min(ColorCount(table), 256);
   for (int i = 0; i < count; ++i) {
-    const std::uint8_t* rgb = &table.Entries[static_cast<std::size_t>(i) * 3];
+    const ColorTable rgb = table.subspan(static_cast<std::size_t>(i) * 3, 3);
     palette[static_cast<std::size_t>(i)] = {rgb[2], rgb[1], rgb[0], 0};
   }
   return palette;
 }
 
-bool BuildFrameDib(TCompressedSource& source, const TFrameFormat& format, const TColorTableRec& table,
-                   const DecodeProgressSink& progress, std::vector<std::uint8_t>& output) {
+TFrameDib BuildFrameDib(TByteCursor& source, const TFrameFormat& format, ColorTable table,
+                        const DecodeProgressSink& progress) {
   const int bitsPerPixel = PickDibDepth(format.PixelBits);
   CheckFrameSize(format, source.Unread());
+  // At most 65535 x 65535 pixels: always a layout.
+  const TBitmapLayout layout = PlanBitmapFile(format.Width, format.Height, bitsPerPixel).value();
   const auto palette = FillDibPalette(table);
-  // Sizes fit: at most 65535 x 65535 pixel bytes plus 1078, below 2^32.
-  output = NewBitmapFile(format.Width, format.Height, bitsPerPixel,
-                         std::span(palette).first(std::size_t{1} << bitsPerPixel), kByteRowSlack);
+  std::vector<std::uint8_t> file =
+      NewBitmapFile(layout, std::span(palette).first(layout.PaletteEntries), kByteRowSlack);
   // The decoder writes straight into the file's zeroed rows, so that pixels
   // it does not reach have colour index 0, and may read into spare bytes
   // behind them, which go once it is done.
-  const std::size_t pixelOffset = ReadBitmapLayout(output)->PixelOffset;
-  const std::size_t fileSize = output.size();
-  output.resize(fileSize + kByteRowSlack);
-  try {
-    const bool corrupted =
-        DecodeFrameBits(source, format, bitsPerPixel, progress, std::span(output).subspan(pixelOffset));
-    output.resize(fileSize);
-    return corrupted;
-  } catch (...) {
-    output.resize(pixelOffset);
-    throw;
-  }
+  file.resize(layout.FileSize + kByteRowSlack);
+  const bool corrupted =
+      DecodeFrameBits(source, format, bitsPerPixel, progress, std::span(file).subspan(layout.PixelOffset));
+  file.resize(layout.FileSize);
+  return {TBitmap(std::move(file), layout), corrupted};
 }
 
 }  // namespace quickintro::gif

@@ -4,10 +4,9 @@
 
 #include <array>
 #include <cstdint>
-#include <vector>
 
 #include "quickintro/gif/bitmap_file.h"
-#include "quickintro/gif/compressed_source.h"
+#include "quickintro/gif/byte_cursor.h"
 #include "quickintro/gif/decode_progress.h"
 #include "quickintro/gif/frame_format.h"
 
@@ -28,14 +27,19 @@ int PickDibDepth(int pixelBits);
 
 // The colour table's entries from the start, the rest mid grey (0x80 in each
 // byte); only the first 2^depth of them go into the file.
-std::array<TDibPaletteEntry, 256> FillDibPalette(const TColorTableRec& table);
+std::array<TDibPaletteEntry, 256> FillDibPalette(ColorTable table);
 
-// Writes the bitmap file of the frame into output and returns the decoder's
-// corrupted flag. A depth failure, and a frame larger than kMostFramePixels
-// or (above kShortDataFramePixels) than its data could fill, fail before
-// anything is allocated and leave output untouched; a decoding failure
-// leaves the headers and the palette only.
-bool BuildFrameDib(TCompressedSource& source, const TFrameFormat& format, const TColorTableRec& table,
-                   const DecodeProgressSink& progress, std::vector<std::uint8_t>& output);
+// A decoded frame and the decoder's corrupted flag.
+struct TFrameDib {
+  TBitmap Bitmap;
+  bool Corrupted = false;
+};
+
+// Decodes the frame whose compressed data source holds into its bitmap. A
+// depth failure, and a frame larger than kMostFramePixels or (above
+// kShortDataFramePixels) than its data could fill, fail before anything is
+// allocated; damaged codes do not fail, they set the corrupted flag.
+TFrameDib BuildFrameDib(TByteCursor& source, const TFrameFormat& format, ColorTable table,
+                        const DecodeProgressSink& progress);
 
 }  // namespace quickintro::gif

@@ -2,17 +2,25 @@
 // Plain inputs of one frame decode, as the GIF reader holds them.
 // Platform-free.
 
-#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
+
+#include "quickintro/gif/color_value.h"
 
 namespace quickintro::gif {
 
-// A colour table: Count entries of red, green, blue; entries at and beyond
-// Count are 0. Count is 0 (no table) or 2 to 256.
-struct TColorTableRec {
-  std::int32_t Count = 0;
-  std::array<std::uint8_t, 256 * 3> Entries{};
-};
+// A colour table as a GIF file holds it: red, green and blue bytes for each
+// entry; 2 to 256 entries, or none.
+using ColorTable = std::span<const std::uint8_t>;
+
+inline int ColorCount(ColorTable table) { return static_cast<int>(table.size() / 3); }
+
+// The colour value of an entry below ColorCount(table).
+inline std::uint32_t TableColor(ColorTable table, int index) {
+  const ColorTable rgb = table.subspan(static_cast<std::size_t>(index) * 3, 3);
+  return RgbColor(rgb[0], rgb[1], rgb[2]);
+}
 
 struct TFrameFormat {
   std::uint16_t Width = 0;

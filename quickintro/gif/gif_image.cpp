@@ -2,24 +2,12 @@
 
 #include <algorithm>
 
-#include "quickintro/gif/compressed_source.h"
 #include "quickintro/gif/dib_writer.h"
-#include "quickintro/gif/file_reader.h"
 #include "quickintro/gif/gif_parser.h"
 #include "quickintro/gif/graphic_error.h"
-#include "quickintro/gif/little_endian.h"
 
 namespace quickintro::gif {
 namespace {
-
-// The signed 32-bit little-endian length in front of stored picture data.
-std::size_t ReadStoredLength(TStream& stream) {
-  std::uint8_t length[4];
-  stream.ReadBuffer(length, sizeof length);
-  const auto value = static_cast<std::int32_t>(ReadLe32(length, 0));
-  if (value < 0) throw EReadError();  // no picture has a negative size
-  return static_cast<std::size_t>(value);
-}
 
 std::uint16_t ClampTo16(std::int64_t value) {
   return static_cast<std::uint16_t>(std::clamp<std::int64_t>(value, 0, 0xFFFF));
@@ -27,310 +15,121 @@ std::uint16_t ClampTo16(std::int64_t value) {
 
 }  // namespace
 
-// ---- TBitmap ----
-
-TBitmap::TBitmap(std::vector<std::uint8_t> file) : file_(std::move(file)) {
-  const std::optional<TBitmapLayout> layout = ReadBitmapLayout(file_);
-  if (!layout) throw EInvalidGraphicOperation(kInvalidBitmapMessage);
-  layout_ = *layout;
-}
-
 // ---- TGIFFrame ----
 
-TGIFFrame::TGIFFrame(TGIFImage* parentImage) : ParentImage(parentImage) { ResetFrame(); }
+std::vector<TExtension> TGIFFrame::Extensions() const { return KeptExtensions(extensions_); }
 
-void TGIFFrame::ResetFrame() {
-  PixelData = std::make_shared<TGIFItem>();
-  IsGray = IsCorrupted = IsInterlaced = OwnTable = false;
-  TransparentRGB = clNone;
-  Left = Top = 0;
-  DelayMs = 0;
-  DisposalCode = 0;
+std::optional<std::vector<std::string>> TGIFFrame::FrameComment() const {
+  const std::vector<TExtension> extensions = Extensions();
+  for (auto it = extensions.rbegin(); it != extensions.rend(); ++it)
+    if (it->Kind == CommentKind) return it->SubBlocks();
+  return std::nullopt;
 }
-
-bool TGIFFrame::HasEncodedData() const { return PixelData->EncodedData.has_value(); }
-
-const TBitmap& TGIFFrame::FrameBitmap() {
-  if (BitmapCache && !BitmapCache->Empty()) return *BitmapCache;
-  BitmapCache = std::make_unique<TBitmap>();
-  if (!HasEncodedData()) return *BitmapCache;
-  const TGIFItem& item = *PixelData;
-  TCompressedSource source(*item.EncodedData);
-  const TFrameFormat format{ClampTo16(item.FrameWidth), ClampTo16(item.FrameHeight), item.PixelBits,
-                            IsInterlaced};
-  DecodeProgressSink progress;
-  if (TGIFImage* parent = ParentImage; parent && parent->OnDecodeProgress) {
-    progress = [parent](TProgressStage stage, int percent, const std::string& message) {
-      parent->Progress(stage, percent, message);
-    };
-  }
-  std::vector<std::uint8_t> file;
-  IsCorrupted = BuildFrameDib(source, format, item.FrameTable, progress, file) || IsCorrupted;
-  *BitmapCache = TBitmap(std::move(file));
-  return *BitmapCache;
-}
-
-std::int32_t TGIFFrame::FrameWidth() {
-  if (!BitmapCache && !HasEncodedData()) return 0;
-  return FrameBitmap().Width();
-}
-
-std::int32_t TGIFFrame::FrameHeight() {
-  if (!BitmapCache && !HasEncodedData()) return 0;
-  return FrameBitmap().Height();
-}
-
-const std::vector<std::string>* TGIFFrame::FrameComment() const {
-  for (auto it = ExtensionList.rbegin(); it != ExtensionList.rend(); ++it)
-    if (it->Kind == CommentKind) return it->SubBlocks ? &*it->SubBlocks : nullptr;
-  return nullptr;
-}
-
-std::vector<std::string>* TGIFFrame::FrameComment(bool create) {
-  for (auto it = ExtensionList.rbegin(); it != ExtensionList.rend(); ++it) {
-    if (it->Kind != CommentKind) continue;
-    if (!it->SubBlocks && create) it->SubBlocks.emplace();
-    return it->SubBlocks ? &*it->SubBlocks : nullptr;
-  }
-  if (!create) return nullptr;
-  TExtension& comment = ExtensionList.emplace_back();
-  comment.Kind = CommentKind;
-  return &comment.SubBlocks.emplace();
-}
-
-void TGIFFrame::CopyFrom(std::nullptr_t) {
-  ResetFrame();
-  BitmapCache.reset();
-  if (ParentImage) ParentImage->UpdateLogicalSize();
-}
-
-void TGIFFrame::CopyFrom(const TGIFFrame& source) {
-  if (&source != this) {
-    PixelData = source.PixelData;
-    OwnTable = ParentImage == source.ParentImage ? source.OwnTable : true;
-    Left = source.Left;
-    Top = source.Top;
-    IsInterlaced = source.IsInterlaced;
-    // A bitmap of the old data must not stand for the new: without one from
-    // the source, the frame is decoded again from the shared data.
-    if (source.BitmapCache) BitmapCache = std::make_unique<TBitmap>(*source.BitmapCache);
-    else BitmapCache.reset();
-    TransparentRGB = source.TransparentRGB;
-    DelayMs = source.DelayMs;
-    DisposalCode = source.DisposalCode;
-    IsGray = source.IsGray;
-    IsCorrupted = source.IsCorrupted;
-    if (const auto* lines = source.FrameComment(); lines && !lines->empty()) *FrameComment(true) = *lines;
-  }
-  if (ParentImage) ParentImage->UpdateLogicalSize();
-}
-
-void TGIFFrame::CopyFrom(const TGIFImage& source) {
-  if (source.FrameList.empty()) {
-    CopyFrom(nullptr);
-    return;
-  }
-  const std::size_t index = source.ShownFrame >= 0 && source.ShownFrame < std::ssize(source.FrameList)
-                                ? static_cast<std::size_t>(source.ShownFrame)
-                                : 0;
-  CopyFrom(*source.FrameList[index]);
-}
-
-void TGIFFrame::CopyInto(TGIFImage& target) const { target.CopyFrom(*this); }
 
 // ---- TGIFImage ----
 
-TGIFImage::TGIFImage() { ResetImage(); }
+TGIFImage::TGIFImage() : screen_(std::make_shared<TGIFData>()) {}
 
-void TGIFImage::ResetImage() {
-  ScreenInfo = std::make_shared<TGIFData>();
-  FrameList.clear();
-  ShownFrame = -1;
-  BackdropColor = clNone;
-  LoopCount = 1;
-  HasLoopBlock = false;
-  VersionCode = 0;
+TGIFImage TGIFImage::OfFrame(const TGIFImage& source, std::size_t index) {
+  const TGIFFrame& frame = source.frames_.at(index);
+  TGIFImage image;
+  // The frame's views are of the source's file, which the new data keep.
+  *image.screen_ = *source.screen_;
+  image.screen_->CommentBlocks = {};
+  image.versionCode_ = std::max<std::uint8_t>(source.versionCode_, 1);
+  image.frames_.push_back(frame);
+  image.shownFrame_ = 0;
+  image.logicalWidth_ = ClampTo16(std::int64_t{frame.Left()} + frame.Width());
+  image.logicalHeight_ = ClampTo16(std::int64_t{frame.Top()} + frame.Height());
+  return image;
 }
 
-void TGIFImage::ReadStoredData(TStream& stream) {
-  ParseGif(stream, ReadStoredLength(stream), true);
-}
-
-void TGIFImage::LoadWholeStream(TStream& stream) { ParseGif(stream, stream.Remaining(), true); }
-
-void TGIFImage::LoadFromFile(const std::string& fileName) {
-  SharedBytes bytes;
-  try {
-    bytes = ReadWholeFile(fileName);
-  } catch (const EFileError& failure) {
-    throw EInvalidGraphicOperation(fileName + ": " + failure.what());
+std::vector<std::string> TGIFImage::Comment() const {
+  std::vector<std::string> lines;
+  for (const TExtension& extension : KeptExtensions(screen_->CommentBlocks)) {
+    if (extension.Kind != CommentKind) continue;
+    if (!lines.empty()) lines.emplace_back("\r\n\r\n");
+    for (std::string& line : extension.SubBlocks()) lines.push_back(std::move(line));
   }
-  const std::span<const std::uint8_t> whole(*bytes);
-  ParseGif(std::move(bytes), whole, true);
+  return lines;
 }
 
-void TGIFImage::ParseGif(TStream& stream, std::size_t length, bool decodeAtOnce) {
-  // The picture's bytes are taken in one block, and parsing never reads
-  // past them.
-  auto bytes = std::make_shared<std::vector<std::uint8_t>>();
-  if (std::optional<std::span<const std::uint8_t>> view = stream.ReadView(length)) {
-    bytes->assign(view->begin(), view->end());
-  } else {
-    TMemoryStream copy;
-    copy.LoadFrom(stream, length);
-    *bytes = copy.Bytes();
-  }
-  const std::span<const std::uint8_t> file(*bytes);
-  ParseGif(std::move(bytes), file, decodeAtOnce);
+bool TGIFImage::IsBlank() const { return frames_.empty(); }
+
+std::int32_t TGIFImage::PixelWidth() const {
+  if (shownFrame_ < 0 || shownFrame_ >= std::ssize(frames_)) return 0;
+  const TGIFFrame& frame = frames_[static_cast<std::size_t>(shownFrame_)];
+  return frame.Bitmap() ? frame.Bitmap()->Width() : frame.Width();
 }
 
-void TGIFImage::ParseGif(SharedBytes owner, std::span<const std::uint8_t> file, bool decodeAtOnce) {
-  ResetImage();
-  TByteViewStream data(file);
-  if (!file.empty()) TGifParser(*this, data, std::move(owner)).ParseBlocks();
-  if (!FrameList.empty()) {
-    ShownFrame = 0;
-    if (decodeAtOnce) {
-      try {
-        CurrentBitmap();
-      } catch (...) {
-        // A picture whose first frame cannot be decoded fails while it is
-        // read, not while it is painted.
-        FrameList.erase(FrameList.begin());
-        if (FrameList.empty()) ShownFrame = -1;
-        throw;
-      }
-    }
-  }
-  Changed();
+std::int32_t TGIFImage::PixelHeight() const {
+  if (shownFrame_ < 0 || shownFrame_ >= std::ssize(frames_)) return 0;
+  const TGIFFrame& frame = frames_[static_cast<std::size_t>(shownFrame_)];
+  return frame.Bitmap() ? frame.Bitmap()->Height() : frame.Height();
 }
 
-void TGIFImage::LoadFromClipboardData(std::span<const std::uint8_t> data, const TBitmap* clipboardBitmap) {
-  TByteViewStream stream(data);
-  ParseGif(stream, ReadStoredLength(stream), false);
-  if (FrameList.empty()) return;
-  ShownFrame = 0;
-  if (clipboardBitmap) FrameList[0]->BitmapCache = std::make_unique<TBitmap>(*clipboardBitmap);
-}
-
-TGIFFrame* TGIFImage::FrameAtOrFirst(std::int32_t index) const {
-  if (FrameList.empty()) return nullptr;
-  if (index < 0 || index >= std::ssize(FrameList)) index = 0;
-  return FrameList[static_cast<std::size_t>(index)].get();
-}
-
-bool TGIFImage::IsBlank() const {
-  if (FrameList.empty()) return true;
-  const std::int32_t index = std::max(ShownFrame, 0);
-  if (index >= std::ssize(FrameList)) return true;
-  const TGIFFrame& frame = *FrameList[static_cast<std::size_t>(index)];
-  if (frame.BitmapCache) return false;
-  const auto& encoded = frame.PixelData->EncodedData;
-  return !(encoded && !encoded->empty());
-}
-
-std::int32_t TGIFImage::PixelWidth() {
-  if (IsBlank() || ShownFrame < 0 || ShownFrame >= std::ssize(FrameList)) return 0;
-  return FrameList[static_cast<std::size_t>(ShownFrame)]->FrameBitmap().Width();
-}
-
-std::int32_t TGIFImage::PixelHeight() {
-  if (IsBlank() || ShownFrame < 0 || ShownFrame >= std::ssize(FrameList)) return 0;
-  return FrameList[static_cast<std::size_t>(ShownFrame)]->FrameBitmap().Height();
-}
-
-TShownFrame TGIFImage::FrameToDraw() {
-  if (ShownFrame < 0 || ShownFrame >= std::ssize(FrameList)) return {};
-  TGIFFrame& frame = *FrameList[static_cast<std::size_t>(ShownFrame)];
+TShownFrame TGIFImage::FrameToDraw() const {
+  if (shownFrame_ < 0 || shownFrame_ >= std::ssize(frames_)) return {};
+  const TGIFFrame& frame = frames_[static_cast<std::size_t>(shownFrame_)];
   // A frame with a transparent colour is drawn with that colour left out.
-  return {&frame.FrameBitmap(), frame.TransparentRGB};
+  return {frame.Bitmap(), frame.TransparentRGB()};
 }
 
-const TBitmap& TGIFImage::CurrentBitmap() {
-  if (FrameList.empty()) {
-    // An empty bitmap becomes one empty frame.
-    CopyFrom(TBitmap());
-    ShownFrame = 0;
+const TBitmap& TGIFImage::DecodeFrame(std::size_t index, const DecodeProgressSink& progress) {
+  TGIFFrame& frame = frames_.at(index);
+  if (frame.bitmap_) return *frame.bitmap_;
+  TByteCursor source(frame.encoded_);
+  const TFrameFormat format{frame.width_, frame.height_, frame.pixelBits_, frame.interlaced_};
+  TFrameDib decoded = BuildFrameDib(source, format, frame.table_, progress);
+  frame.corrupted_ = frame.corrupted_ || decoded.Corrupted;
+  frame.bitmap_ = std::make_shared<const TBitmap>(std::move(decoded.Bitmap));
+  return *frame.bitmap_;
+}
+
+void TGIFImage::ForgetBitmap(std::size_t index) { frames_.at(index).bitmap_.reset(); }
+
+void TGIFImage::SetShownBitmap(TBitmap bitmap) {
+  if (shownFrame_ < 0 || shownFrame_ >= std::ssize(frames_)) return;
+  frames_[static_cast<std::size_t>(shownFrame_)].bitmap_ = std::make_shared<const TBitmap>(std::move(bitmap));
+}
+
+// ---- Reading ----
+
+TGIFReading ReadGIFFrames(SharedBytes owner, std::span<const std::uint8_t> file) {
+  TGIFReading reading;
+  TGIFImage& image = reading.Image;
+  image.screen_->File = std::move(owner);
+  try {
+    if (!file.empty()) TGifParser(image, file).ParseBlocks();
+  } catch (const std::exception&) {
+    // The frames read so far stay, none of them shown.
+    reading.Failure = std::current_exception();
+    return reading;
   }
-  return FrameAtOrFirst(ShownFrame)->FrameBitmap();
+  if (!image.frames_.empty()) image.shownFrame_ = 0;
+  return reading;
 }
 
-void TGIFImage::UpdateLogicalSize() {
-  std::int64_t width = 0, height = 0;
-  for (const auto& frame : FrameList) {
-    width = std::max<std::int64_t>(width, std::int64_t{frame->Left} + frame->FrameWidth());
-    height = std::max<std::int64_t>(height, std::int64_t{frame->Top} + frame->FrameHeight());
+TGIFReading ReadStoredGIF(SharedBytes owner, TByteCursor& stored) {
+  TGIFReading reading;
+  const std::optional<std::uint32_t> length = stored.TakeLe(4);
+  // No picture has a negative size.
+  const auto file = length && *length <= INT32_MAX ? stored.Take(*length) : std::nullopt;
+  if (!file) {
+    reading.Failure = std::make_exception_ptr(EReadError());
+    return reading;
   }
-  LogicalWidth = ClampTo16(width);
-  LogicalHeight = ClampTo16(height);
+  return ReadGIFFrames(std::move(owner), *file);
 }
 
-void TGIFImage::CopyFrom(std::nullptr_t) {
-  ResetImage();
-  Changed();
-}
-
-void TGIFImage::CopyFrom(const TGIFImage& source) {
-  if (&source == this) return;
-  ScreenInfo = source.ScreenInfo;
-  VersionCode = source.VersionCode;
-  BackdropColor = source.BackdropColor;
-  LoopCount = source.LoopCount;
-  HasLoopBlock = source.HasLoopBlock;
-  FrameList.clear();
-  for (const auto& sourceFrame : source.FrameList) {
-    auto frame = std::make_unique<TGIFFrame>(this);
-    frame->CopyFrom(*sourceFrame);
-    frame->OwnTable = sourceFrame->OwnTable;
-    FrameList.push_back(std::move(frame));
-  }
-  LogicalWidth = source.LogicalWidth;
-  LogicalHeight = source.LogicalHeight;
-  ShownFrame = source.ShownFrame;
-  Changed();
-}
-
-void TGIFImage::CopyFrom(const TGIFFrame& source) {
-  // The source may be one of this picture's own frames, which ResetImage
-  // frees: take what is needed from it first.
-  TGIFFrame detached(nullptr);
-  detached.CopyFrom(source);
-  const TGIFImage* sourceImage = source.ParentImage;
-  const TGIFData header = sourceImage ? *sourceImage->ScreenInfo : TGIFData{};
-  ResetImage();
-  ScreenInfo->AspectByte = header.AspectByte;
-  ScreenInfo->TableBits = header.TableBits;
-  ScreenInfo->ColorBits = header.ColorBits;
-  ScreenInfo->GlobalTable = header.GlobalTable;
-  FrameList.push_back(std::make_unique<TGIFFrame>(this));
-  ShownFrame = static_cast<std::int32_t>(FrameList.size() - 1);
-  FrameList.back()->CopyFrom(detached);
-  if (VersionCode == 0) VersionCode = 1;
-  Changed();
-}
-
-void TGIFImage::CopyFrom(const TBitmap& source) {
-  if (!source.Empty()) throw EInvalidGraphicOperation(kEncodingRefusedMessage);
-  ResetImage();
-  FrameList.push_back(std::make_unique<TGIFFrame>(this));
-  ShownFrame = 0;
-  Changed();
-}
-
-void TGIFImage::CopyInto(TBitmap& target) {
-  if (IsBlank()) target = TBitmap();
-  else if (ShownFrame < 0) target = CurrentBitmap();
-  else FrameAtOrFirst(ShownFrame)->CopyInto(target);
-}
-
-void TGIFImage::ResizeTo(TDimension, std::int32_t) { throw EInvalidGraphicOperation(kResizeRefusedMessage); }
-
-void TGIFImage::Progress(TProgressStage stage, int percentDone, const std::string& message) {
-  if (OnDecodeProgress) OnDecodeProgress(*this, stage, percentDone, message);
-}
-
-void TGIFImage::Changed() {
-  if (OnChange) OnChange();
+TGIFImage ReadGIFImage(SharedBytes file) {
+  const std::span<const std::uint8_t> bytes = file ? std::span<const std::uint8_t>(*file) : std::span<const std::uint8_t>();
+  TGIFReading reading = ReadGIFFrames(std::move(file), bytes);
+  if (reading.Failure) std::rethrow_exception(reading.Failure);
+  // A frame that cannot be decoded fails while its picture is read, not
+  // while it is painted.
+  if (reading.Image.ShownFrame() >= 0) reading.Image.DecodeFrame(static_cast<std::size_t>(reading.Image.ShownFrame()));
+  return std::move(reading.Image);
 }
 
 }  // namespace quickintro::gif

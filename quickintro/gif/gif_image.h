@@ -1,15 +1,19 @@
 #pragma once
 // The GIF picture: TGIFImage and its frames, read from GIF87a and GIF89a
-// data. Frames stay compressed until first needed and are decoded once; copies
-// of pictures and frames share the compressed data and colour tables.
-// Platform-free, and it calls nothing above it: a picture answers with the
-// decoded frame to show (FrameToDraw), and the caller draws it. Only the
-// reading side exists: converting a bitmap into frames is refused with
-// kEncodingRefusedMessage.
+// data. Platform-free, and it calls nothing above it.
+//
+// The wizard reads a picture through one door, ReadGIFImage: it answers a
+// picture whose shown frame is decoded and ready to draw, and the caller
+// draws it (FrameToDraw). Behind it stand reading without decoding, the
+// stored form of the clipboard, copies and the frames' facts, for tools and
+// the clipboard. A picture keeps the bytes of its file once: its frames,
+// colour tables and comments are views of them, so that its memory stays
+// within a small multiple of the file's size whatever its frame count, and
+// copies share them. Only the reading side exists: a bitmap is never turned
+// into frames (kEncodingRefusedMessage).
 
-#include <array>
 #include <cstdint>
-#include <functional>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <span>
@@ -17,38 +21,19 @@
 #include <vector>
 
 #include "quickintro/gif/bitmap_file.h"
+#include "quickintro/gif/byte_cursor.h"
 #include "quickintro/gif/color_value.h"
 #include "quickintro/gif/decode_progress.h"
 #include "quickintro/gif/frame_format.h"
-#include "quickintro/gif/gif_stream.h"
 
 namespace quickintro::gif {
 
 inline constexpr const char* kUnknownVersionMessage = "Unknown GIF version";
-inline constexpr const char* kResizeRefusedMessage = "Cannot change the Size of a GIF image";
 inline constexpr const char* kEncodingRefusedMessage =
     "Writing GIF data or converting pictures into GIF frames is not supported";
-inline constexpr const char* kInvalidBitmapMessage = "Bitmap image is not valid";
 
-// A decoded frame: its bitmap file (bitmap_file.h) and where the file keeps
-// its parts.
-class TBitmap {
- public:
-  TBitmap() = default;
-  // Takes a bitmap file; fails with kInvalidBitmapMessage unless it is an
-  // uncompressed bitmap file that holds all its rows.
-  explicit TBitmap(std::vector<std::uint8_t> file);
-
-  bool Empty() const { return file_.empty(); }
-  std::int32_t Width() const { return layout_.Width; }
-  std::int32_t Height() const { return layout_.Height; }
-  const std::vector<std::uint8_t>& File() const { return file_; }
-  const TBitmapLayout& Layout() const { return layout_; }
-
- private:
-  std::vector<std::uint8_t> file_;
-  TBitmapLayout layout_;
-};
+// The bytes of a GIF file, held once and shared by the pictures read from it.
+using SharedBytes = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 // What drawing a picture shows: the shown frame's bitmap, stretched whole
 // into the target, with every pixel of TransparentColor leaving what lies
@@ -60,28 +45,13 @@ struct TShownFrame {
 
 // Image-wide data, shared by copies of a picture.
 struct TGIFData {
-  std::vector<std::string> CommentLines;
+  SharedBytes File;  // what the views below and the frames' views are of
   std::uint8_t AspectByte = 0;
   std::uint8_t TableBits = 0;  // global table entries = 2 ^ TableBits
   std::uint8_t ColorBits = 0;  // colour resolution
-  TColorTableRec GlobalTable;
-};
-
-// The bytes of a GIF file, held once and shared by the frames read from it.
-using SharedBytes = std::shared_ptr<const std::vector<std::uint8_t>>;
-
-// A frame's pixel data, shared by copies of a frame.
-struct TGIFItem {
-  // The minimum code size byte and the data sub-blocks as they stood in the
-  // file, length bytes included: where they stand in the picture's bytes,
-  // which Source keeps. Absent for a frame that has no data.
-  std::optional<std::span<const std::uint8_t>> EncodedData;
-  SharedBytes Source;
-  std::int32_t FrameWidth = 0;
-  std::int32_t FrameHeight = 0;
-  std::uint8_t DescriptorFlags = 0;
-  std::uint8_t PixelBits = 0;  // 1 to 8; 0 when the file gives no colour table
-  TColorTableRec FrameTable;   // the local table, or a copy of the global one
+  ColorTable GlobalTable;      // as much of it as the file holds; none when the file has none
+  // The extension blocks the picture comment comes from.
+  std::span<const std::uint8_t> CommentBlocks;
 };
 
 enum TExtensionKind : std::uint8_t {
@@ -91,135 +61,154 @@ enum TExtensionKind : std::uint8_t {
   CommentKind = 3,         // label 0xFE
 };
 
-// One extension block kept with a frame.
+// One extension block, as far as the file holds it.
 struct TExtension {
   TExtensionKind Kind = CommentKind;
-  std::optional<std::vector<std::string>> SubBlocks;  // one string per data sub-block
   // The bytes after the label, block-size byte first: 6 for a graphic
   // control block, 13 for plain text, 12 for an application block.
-  std::array<std::uint8_t, 13> FixedPart{};
-  std::uint8_t FixedLength = 0;
+  std::span<const std::uint8_t> FixedPart;
+  // The data sub-blocks with their length bytes, the terminator included;
+  // none for a graphic control block.
+  std::span<const std::uint8_t> SubBlockData;
 
-  void CopyFrom(const TExtension& source) { *this = source; }
+  // One string per data sub-block.
+  std::vector<std::string> SubBlocks() const;
 };
 
-class TGIFImage;
-class TGIFFrame;
-
-using TProgressEvent =
-    std::function<void(TGIFImage& sender, TProgressStage stage, int percentDone, const std::string& message)>;
-
+// One frame as read: where it stands, its size, colours, transparency and
+// timing, and its compressed data until it is decoded.
 class TGIFFrame {
  public:
-  explicit TGIFFrame(TGIFImage* parentImage);
-  TGIFFrame(const TGIFFrame&) = delete;
-  TGIFFrame& operator=(const TGIFFrame&) = delete;
-
-  // The decoded frame, decoded on first use and kept.
-  const TBitmap& FrameBitmap();
-  std::int32_t FrameWidth();
-  std::int32_t FrameHeight();
-  void ResetFrame();
-  // The sub-blocks of the last comment block; with create, a new empty one
-  // is appended when there is none. Null otherwise.
-  std::vector<std::string>* FrameComment(bool create);
-  const std::vector<std::string>* FrameComment() const;
-
-  void CopyFrom(std::nullptr_t);
-  void CopyFrom(const TGIFFrame& source);
-  void CopyFrom(const TGIFImage& source);
-  void CopyInto(TGIFFrame& target) const { target.CopyFrom(*this); }
-  void CopyInto(TGIFImage& target) const;
-  void CopyInto(TBitmap& target) { target = FrameBitmap(); }
-
-  TGIFImage* ParentImage;
-  std::unique_ptr<TBitmap> BitmapCache;
-  std::shared_ptr<TGIFItem> PixelData;
-  std::vector<TExtension> ExtensionList;
-  std::int32_t Left = 0;
-  std::int32_t Top = 0;
-  bool IsInterlaced = false;
-  bool IsCorrupted = false;
-  bool IsGray = false;
-  std::uint32_t TransparentRGB = clNone;
-  std::uint16_t DelayMs = 0;
-  std::uint8_t DisposalCode = 0;
-  bool OwnTable = false;
+  std::int32_t Left() const { return left_; }
+  std::int32_t Top() const { return top_; }
+  std::int32_t Width() const { return width_; }
+  std::int32_t Height() const { return height_; }
+  std::uint8_t DescriptorFlags() const { return descriptorFlags_; }
+  int PixelBits() const { return pixelBits_; }  // 1 to 8; 0 when the file gives no colour table
+  bool IsInterlaced() const { return interlaced_; }
+  // Damaged data were met while reading or decoding the frame.
+  bool IsCorrupted() const { return corrupted_; }
+  bool OwnTable() const { return ownTable_; }
+  ColorTable FrameTable() const { return table_; }  // the local table, or the global one
+  std::uint32_t TransparentRGB() const { return transparentRGB_; }
+  std::uint16_t DelayMs() const { return delayMs_; }
+  std::uint8_t DisposalCode() const { return disposalCode_; }
+  // The minimum code size byte and the data sub-blocks as they stood in the
+  // file, length bytes included (only whole sub-blocks).
+  std::span<const std::uint8_t> EncodedData() const { return encoded_; }
+  // The graphic control and comment blocks that preceded the frame.
+  std::vector<TExtension> Extensions() const;
+  // The sub-blocks of the last comment block among them, if there is one.
+  std::optional<std::vector<std::string>> FrameComment() const;
+  // The decoded frame; null until it is decoded.
+  const TBitmap* Bitmap() const { return bitmap_.get(); }
 
  private:
-  bool HasEncodedData() const;
+  friend class TGifParser;
+  friend class TGIFImage;
+
+  std::span<const std::uint8_t> encoded_;
+  std::span<const std::uint8_t> extensions_;
+  ColorTable table_;
+  std::shared_ptr<const TBitmap> bitmap_;
+  std::uint32_t transparentRGB_ = clNone;
+  std::uint16_t left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  std::uint16_t delayMs_ = 0;
+  std::uint8_t descriptorFlags_ = 0;
+  std::uint8_t pixelBits_ = 0;
+  std::uint8_t disposalCode_ = 0;
+  bool interlaced_ = false;
+  bool corrupted_ = false;
+  bool ownTable_ = false;
 };
+
+struct TGIFReading;
 
 class TGIFImage {
  public:
-  enum class TDimension { dmWidth, dmHeight };
-
+  // A picture without frames.
   TGIFImage();
-  TGIFImage(const TGIFImage&) = delete;
-  TGIFImage& operator=(const TGIFImage&) = delete;
+  // Copies share the source's data (SameAs) and its decoded frames, and
+  // take time in proportion to the frames.
+  TGIFImage(const TGIFImage&) = default;
+  TGIFImage& operator=(const TGIFImage&) = default;
+  TGIFImage(TGIFImage&&) = default;
+  TGIFImage& operator=(TGIFImage&&) = default;
 
-  // Reading.
-  // The layout's form: a signed 32-bit little-endian length, then that many
-  // bytes of GIF file; decodes the first frame at once.
-  void ReadStoredData(TStream& stream);
-  // The rest of the stream is the GIF file.
-  void LoadWholeStream(TStream& stream);
-  void LoadFromFile(const std::string& fileName);
-  // Reads length bytes of GIF file from the stream, leaving the stream just
-  // behind them. Frames read before a failure stay, with ShownFrame -1.
-  void ParseGif(TStream& stream, std::size_t length, bool decodeAtOnce);
-  // The same for a file whose bytes (file, within owner) are already held:
-  // the frames keep them instead of a copy.
-  void ParseGif(SharedBytes owner, std::span<const std::uint8_t> file, bool decodeAtOnce);
-  // The clipboard's "GIF Image" data (a 32-bit length, then the file), not
-  // decoded at once; a bitmap also on the clipboard becomes frame 0's image.
-  void LoadFromClipboardData(std::span<const std::uint8_t> data, const TBitmap* clipboardBitmap);
+  // A picture of frame index of source alone, shown: the source's
+  // screen facts and colour tables, a logical size that just holds the frame.
+  static TGIFImage OfFrame(const TGIFImage& source, std::size_t index);
 
-  // Measuring and drawing the shown frame.
+  std::uint8_t VersionCode() const { return versionCode_; }  // 0 none, 1 "87a", 2 "89a"
+  std::uint16_t LogicalWidth() const { return logicalWidth_; }
+  std::uint16_t LogicalHeight() const { return logicalHeight_; }
+  std::uint32_t BackdropColor() const { return backdropColor_; }
+  bool HasLoopBlock() const { return hasLoopBlock_; }
+  std::int16_t LoopCount() const { return loopCount_; }
+  const TGIFData& ScreenInfo() const { return *screen_; }
+  // The picture comment: the comment blocks after the last frame, two line
+  // breaks ("\r\n\r\n") between blocks.
+  std::vector<std::string> Comment() const;
+  std::span<const TGIFFrame> Frames() const { return frames_; }
+  // The frame that is drawn and measured; -1 when none.
+  std::int32_t ShownFrame() const { return shownFrame_; }
+
+  // Measuring and drawing the shown frame, decoded or not; nothing here
+  // decodes.
   bool IsBlank() const;
-  std::int32_t PixelWidth();
-  std::int32_t PixelHeight();
-  // The shown frame, decoded if it is not yet, and its transparent colour;
-  // no bitmap when no frame is shown.
-  TShownFrame FrameToDraw();
-  const TBitmap& CurrentBitmap();
-  bool SameAs(const TGIFImage& other) const { return ScreenInfo == other.ScreenInfo; }
-  std::vector<std::string>& Comment() { return ScreenInfo->CommentLines; }
+  std::int32_t PixelWidth() const;
+  std::int32_t PixelHeight() const;
+  // The shown frame's bitmap, when it is decoded, and its transparent colour.
+  TShownFrame FrameToDraw() const;
+  bool SameAs(const TGIFImage& other) const { return screen_ == other.screen_; }
 
-  // Copies share the source's data.
-  void CopyFrom(std::nullptr_t);
-  void CopyFrom(const TGIFImage& source);
-  void CopyFrom(const TGIFFrame& source);
-  // Only an empty bitmap can be taken (as one empty frame); any other needs
-  // the encoding side and is refused.
-  void CopyFrom(const TBitmap& source);
-  void CopyInto(TGIFImage& target) const { target.CopyFrom(*this); }
-  void CopyInto(TBitmap& target);
-
-  // Refused: a GIF picture keeps the size its data give.
-  [[noreturn]] void ResizeTo(TDimension dimension, std::int32_t newSize);
-
-  void ResetImage();
-  void UpdateLogicalSize();
-  // Passed on to OnDecodeProgress when it is set.
-  void Progress(TProgressStage stage, int percentDone, const std::string& message);
-
-  std::shared_ptr<TGIFData> ScreenInfo;
-  std::uint8_t VersionCode = 0;  // 0 none, 1 "87a", 2 "89a"
-  std::vector<std::unique_ptr<TGIFFrame>> FrameList;
-  std::int32_t ShownFrame = -1;
-  std::uint16_t LogicalWidth = 0;
-  std::uint16_t LogicalHeight = 0;
-  std::uint32_t BackdropColor = clNone;
-  bool HasLoopBlock = false;
-  std::int16_t LoopCount = 1;
-  TProgressEvent OnDecodeProgress;
-  // The picture's content changed (the container repaints).
-  std::function<void()> OnChange;
+  // The frame's bitmap, decoded on first use and kept. Fails with the
+  // decoder's message; the frame is then left without a bitmap.
+  const TBitmap& DecodeFrame(std::size_t index, const DecodeProgressSink& progress = {});
+  // Lets a frame's bitmap go (a tool that looks at every frame in turn).
+  void ForgetBitmap(std::size_t index);
+  // The shown frame's image is bitmap instead of its decoded data (the
+  // clipboard's bitmap beside its GIF data).
+  void SetShownBitmap(TBitmap bitmap);
 
  private:
-  void Changed();
-  TGIFFrame* FrameAtOrFirst(std::int32_t index) const;
+  friend class TGifParser;
+  friend TGIFReading ReadGIFFrames(SharedBytes owner, std::span<const std::uint8_t> file);
+
+  std::shared_ptr<TGIFData> screen_;
+  std::vector<TGIFFrame> frames_;
+  std::int32_t shownFrame_ = -1;
+  std::uint8_t versionCode_ = 0;
+  std::uint16_t logicalWidth_ = 0;
+  std::uint16_t logicalHeight_ = 0;
+  std::uint32_t backdropColor_ = clNone;
+  bool hasLoopBlock_ = false;
+  std::int16_t loopCount_ = 1;
 };
+
+// ---- Reading ----
+
+// The picture reader's one door: the GIF file in file, read whole, with its
+// shown frame decoded and ready to draw. Fails with the reader's message
+// when the file cannot be read or its shown frame cannot be decoded.
+TGIFImage ReadGIFImage(SharedBytes file);
+
+// What reading gave without decoding: the frames read, and the failure that
+// stopped reading (null when none). After a failure the frames read before
+// it stay and none is shown.
+struct TGIFReading {
+  TGIFImage Image;
+  std::exception_ptr Failure;
+};
+
+// The GIF file in file, which lies within the bytes owner keeps.
+TGIFReading ReadGIFFrames(SharedBytes owner, std::span<const std::uint8_t> file);
+
+// The stored form of a picture (the clipboard's "GIF Image" data): a signed
+// 32-bit little-endian length, then that many bytes of GIF file, which lie
+// within the bytes owner keeps. The cursor is left just behind them; a
+// length that is negative or runs past the data fails with "Stream read
+// error".
+TGIFReading ReadStoredGIF(SharedBytes owner, TByteCursor& stored);
 
 }  // namespace quickintro::gif

@@ -1,70 +1,69 @@
 #pragma once
 // Reads a GIF file's blocks into a TGIFImage: the header, the extension runs
-// and the frames, keeping each frame's compressed data as it stood. Reads
-// only from the picture's own bytes. Platform-free.
+// and the frames, each frame keeping where its compressed data stand in the
+// file. Reads only from the picture's own bytes, through one cursor.
+// Platform-free.
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "quickintro/gif/byte_cursor.h"
 #include "quickintro/gif/gif_image.h"
-#include "quickintro/gif/gif_stream.h"
 
 namespace quickintro::gif {
-
-inline constexpr std::uint8_t kExtensionIntroducer = '!';
-inline constexpr std::uint8_t kImageIntroducer = ',';
-inline constexpr std::uint8_t kTrailer = ';';
-
-inline constexpr std::uint8_t kGraphicControlLabel = 0xF9;
-inline constexpr std::uint8_t kCommentLabel = 0xFE;
-inline constexpr std::uint8_t kPlainTextLabel = 0x01;
-inline constexpr std::uint8_t kApplicationLabel = 0xFF;
-
-inline constexpr std::int16_t kLoopCountLimit = 30000;
 
 // "Unrecognized extension block: " and the label as two upper-case hex digits.
 std::string UnrecognizedExtensionMessage(std::uint8_t label);
 
-// 2, 4, ... 256 colours give 1 to 8 bits; any other count fails with
-// "Wrong number of colors; must be a power of 2".
-int ColorCountToBits(int count);
+// One extension block, the cursor just behind its "!" introducer. Fails
+// with UnrecognizedExtensionMessage for a label other than the four known;
+// takes the fixed part and the sub-blocks as far as the data hold them.
+TExtension ReadOneExtension(TByteCursor& data);
 
-// A "NETSCAPE2.0" application block whose first sub-block starts with 1.
-bool IsLoopBlock(const TExtension& extension);
+// The graphic control and comment blocks of a run of extension blocks as
+// the file holds it ("!" introducers included), read again.
+std::vector<TExtension> KeptExtensions(std::span<const std::uint8_t> run);
 
 class TGifParser {
  public:
-  // data reads the file's bytes, which owner keeps; frames keep views into them.
-  TGifParser(TGIFImage& image, TByteViewStream& data, SharedBytes owner)
-      : image_(image), data_(data), owner_(std::move(owner)) {}
+  // data reads the file's bytes, which the picture's TGIFData keeps.
+  TGifParser(TGIFImage& image, std::span<const std::uint8_t> file) : image_(image), data_(file) {}
 
   // The header and the block loop; frames are appended to the picture as
   // they are read, so those read before a failure stay.
   void ParseBlocks();
 
+ private:
+  // What a run of extension blocks leaves for the frame after it.
+  struct TGraphicControl {
+    std::uint8_t Flags = 0;
+    std::uint8_t TransparentIndex = 0;
+    std::uint16_t Delay = 0;  // hundredths of a second
+  };
+  struct TExtensionRun {
+    std::size_t KeptFrom = 0;  // the kept blocks: behind the last plain text block
+    std::size_t End = 0;
+    int Kept = 0;
+    bool HasCommentLines = false;
+    std::vector<TGraphicControl> Controls;
+  };
+
   void ReadSignature();
   void ReadScreenDescriptor();
   void ReadGlobalTable();
-  // Reads the "!" blocks starting at ch; returns the kept graphic control
-  // and comment blocks and leaves ch at the first byte that is not "!".
-  std::vector<TExtension> ReadExtensionRun(std::uint8_t& ch);
-  TExtension ReadOneExtension();
-  std::vector<std::string> ReadSubBlockStrings();
-  void ReadFrameBlock(TGIFFrame& frame);
-
- private:
-  void ReadImageBlock(std::vector<TExtension> extensions, std::uint8_t& ch);
-  void KeepAsPictureComment(const std::vector<TExtension>& run);
-  void CopyImageData(TGIFFrame& frame);
+  // Reads the "!" blocks starting at ch and leaves ch at the first byte that
+  // is not "!".
+  TExtensionRun ReadExtensionRun(std::uint8_t& ch);
+  void NoteExtension(const TExtension& extension, TExtensionRun& run);
+  void ReadImageBlock(const TExtensionRun& run, std::uint8_t& ch);
+  void ReadImageDescriptor(TGIFFrame& frame);
   void FindSubBlocks(TGIFFrame& frame);
-  void ApplyExtensions(TGIFFrame& frame);
+  void ApplyGraphicControls(TGIFFrame& frame, const std::vector<TGraphicControl>& controls);
   std::uint8_t NextByteOrTrailer();
 
   TGIFImage& image_;
-  TByteViewStream& data_;
-  SharedBytes owner_;
+  TByteCursor data_;
   std::uint8_t screenFlags_ = 0;
   std::uint8_t backgroundIndex_ = 0;
 };

@@ -92,7 +92,7 @@ inline void CopyString(std::uint8_t* to, const std::uint8_t* from, std::size_t l
 // row's end, damage) the slow paths below it.
 class TFrameDecoder {
  public:
-  TFrameDecoder(TCompressedSource& source, TPixelWriter& writer, int pixelBits, int minimumCodeSize,
+  TFrameDecoder(TByteCursor& source, TPixelWriter& writer, int pixelBits, int minimumCodeSize,
                 const DecodeProgressSink& progress)
       : source_(source), writer_(writer), progress_(progress), notifyRunning_(progress && source.Size() > 0),
         pixelMask_((1u << pixelBits) - 1), minimumCodeSize_(static_cast<unsigned>(minimumCodeSize)),
@@ -430,7 +430,7 @@ class TFrameDecoder {
   }
 
   TCodeReader reader_;  // first: the loop loads codes from its buffer, at the decoder's own address
-  TCompressedSource& source_;
+  TByteCursor& source_;
   TPixelWriter& writer_;
   const DecodeProgressSink& progress_;
   const bool notifyRunning_;
@@ -456,13 +456,14 @@ class TFrameDecoder {
   std::array<std::uint8_t, kStackSize + kBlock> stack_;  // readable a block past its last pixel
 };
 
-int ReadMinimumCodeSize(TCompressedSource& source) {
-  const int size = source.ReadByte();
-  if (size < 2 || size > 9) throw EInvalidGraphicOperation(kCodeSizeRangeMessage);
-  return size;
+int ReadMinimumCodeSize(TByteCursor& source) {
+  const std::optional<std::uint8_t> size = source.TakeByte();
+  if (!size) throw EReadError();
+  if (*size < 2 || *size > 9) throw EInvalidGraphicOperation(kCodeSizeRangeMessage);
+  return *size;
 }
 
-bool RunDecoder(TCompressedSource& source, TPixelWriter& writer, int pixelBits, const DecodeProgressSink& progress) {
+bool RunDecoder(TByteCursor& source, TPixelWriter& writer, int pixelBits, const DecodeProgressSink& progress) {
   const int minimumCodeSize = ReadMinimumCodeSize(source);
   // About 70 KiB, on the stack: freed with the heap's other blocks at its
   // top, it would make the heap give its memory back and take it anew, page
@@ -483,7 +484,7 @@ std::uint64_t MostDecodablePixels(std::span<const std::uint8_t> data) {
   return codes * (kTableSize + 1);
 }
 
-bool DecodeFrameBits(TCompressedSource& source, const TFrameFormat& format, int bitsPerPixel,
+bool DecodeFrameBits(TByteCursor& source, const TFrameFormat& format, int bitsPerPixel,
                      const DecodeProgressSink& progress, std::span<std::uint8_t> pixels) {
   // Pixel values are kept below 2^pixelBits, so they always fit the depth.
   if (bitsPerPixel < PickDibDepth(format.PixelBits))
@@ -495,9 +496,6 @@ bool DecodeFrameBits(TCompressedSource& source, const TFrameFormat& format, int 
     corrupted = RunDecoder(source, writer, format.PixelBits, progress);
   } catch (const std::exception& failure) {
     Notify(progress, psEnding, 0, failure.what());
-    throw;
-  } catch (...) {
-    Notify(progress, psEnding, 0, kNoMessage);
     throw;
   }
   Notify(progress, psEnding, 100, kNoMessage);

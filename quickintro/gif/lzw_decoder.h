@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "quickintro/gif/compressed_source.h"
+#include "quickintro/gif/byte_cursor.h"
 #include "quickintro/gif/decode_progress.h"
 #include "quickintro/gif/frame_format.h"
 
@@ -28,7 +28,7 @@ namespace quickintro::gif {
 // The pixels written so far stay; the rest keep colour index 0.
 // Fails with EReadError when the code size byte is missing or a sub-block is
 // cut short, and with EInvalidGraphicOperation for a code size outside 2..9.
-bool DecodeFrameBits(TCompressedSource& source, const TFrameFormat& format, int bitsPerPixel,
+bool DecodeFrameBits(TByteCursor& source, const TFrameFormat& format, int bitsPerPixel,
                      const DecodeProgressSink& progress, std::span<std::uint8_t> pixels);
 
 // The most pixels that data (the code size byte, then sub-blocks) can decode

@@ -130,11 +130,11 @@ TPixelWriter StartPixelWriter(const TFrameFormat& format, int bitsPerPixel, std:
   writer.Height = format.Height;
   writer.Interlaced = format.Interlaced;
   writer.BitsPerPixel = bitsPerPixel;
-  writer.Stride = DibStride(bitsPerPixel, format.Width);
   if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8)
     throw std::invalid_argument("bitmap depth must be 1, 4 or 8 bits per pixel");
-  // At most 65536 x 65535 bytes: no overflow even with a 32-bit size_t.
-  if (pixels.size() < writer.Stride * format.Height)
+  // Rows of at most 65535 bytes: the stride and the block's size fit 32 bits.
+  writer.Stride = static_cast<std::size_t>(DibStride(bitsPerPixel, format.Width));
+  if (pixels.size() < std::uint64_t{writer.Stride} * format.Height)
     throw std::invalid_argument("pixel buffer smaller than the bitmap");
   writer.Pixels = pixels.data();
   if (format.Width == 0 || format.Height == 0) {
@@ -142,6 +142,7 @@ TPixelWriter StartPixelWriter(const TFrameFormat& format, int bitsPerPixel, std:
     return writer;
   }
   if (bitsPerPixel < 8) {
+    // At most 65535 x 65535 bytes and the slack: below 2^32.
     const std::size_t bytes = std::size_t{format.Width} * format.Height;
     writer.ByteRows = std::make_unique_for_overwrite<std::uint8_t[]>(bytes + kByteRowSlack);
     writer.RowStart = writer.ByteRows.get();

@@ -6,8 +6,8 @@
 
 #include "quickintro/gif/bitmap_file.h"
 #include "quickintro/gif/graphic_error.h"
-#include "quickintro/gif/little_endian.h"
 #include "quickintro/picture_scaling.h"
+#include "quickintro/win32/debug_output.h"
 #include "quickintro/win32/system_colors.h"
 #include "quickintro/win32/transparent_stretch.h"
 #include "quickintro/win32/win32_handles.h"
@@ -16,7 +16,6 @@ namespace quickintro {
 namespace {
 
 using gif::EReadError;
-using gif::SharedBytes;
 
 // Larger system bitmaps are not made: a damaged size must not take all memory.
 constexpr std::int64_t kMostDevicePixels = std::int64_t{1} << 26;
@@ -49,11 +48,10 @@ BITMAPINFO TrueColorInfo(LONG width, LONG height) {
 // The information header and colour table of a bitmap's file, copied to
 // storage aligned for BITMAPINFO.
 std::vector<std::uint32_t> AlignedBitmapInfo(const TBitmap& bitmap) {
-  const gif::TBitmapLayout& layout = bitmap.Layout();
-  const std::size_t size = layout.PixelOffset - layout.InfoOffset;
-  std::vector<std::uint32_t> info((size + 3) / 4);
-  std::memcpy(info.data(), bitmap.File().data() + layout.InfoOffset, size);
-  return info;
+  const std::span<const std::uint8_t> info = bitmap.Info();
+  std::vector<std::uint32_t> aligned((info.size() + 3) / 4);
+  std::memcpy(aligned.data(), info.data(), info.size());
+  return aligned;
 }
 
 // A frame without a transparent colour: stretched into target as it is.
@@ -127,8 +125,7 @@ UniqueBitmap MakeDeviceBitmap(const TBitmap& bitmap) {
   UniqueBitmap handle(CreateDIBSection(nullptr, &target, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!handle) return {};
   UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
-  const std::uint8_t* pixels = bitmap.File().data() + bitmap.Layout().PixelOffset;
-  if (!dc || SetDIBits(dc.Get(), handle.Get(), 0, static_cast<UINT>(bitmap.Height()), pixels,
+  if (!dc || SetDIBits(dc.Get(), handle.Get(), 0, static_cast<UINT>(bitmap.Height()), bitmap.PixelRows().data(),
                        reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS) == 0)
     return {};
   GdiFlush();
@@ -142,27 +139,21 @@ TBitmap BitmapFromHandle(HBITMAP handle) {
       std::int64_t{facts.bmWidth} * facts.bmHeight > kMostDevicePixels)
     return TBitmap();
   BITMAPINFO info = TrueColorInfo(facts.bmWidth, facts.bmHeight);
-  std::vector<std::uint8_t> file = gif::NewBitmapFile(facts.bmWidth, facts.bmHeight, 32, {});
-  const std::size_t pixelOffset = gif::ReadBitmapLayout(file)->PixelOffset;
+  const std::optional<gif::TBitmapLayout> layout = gif::PlanBitmapFile(facts.bmWidth, facts.bmHeight, 32);
+  if (!layout) return TBitmap();
+  TBitmap bitmap(gif::NewBitmapFile(*layout, {}), *layout);
   UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
-  if (!dc || GetDIBits(dc.Get(), handle, 0, static_cast<UINT>(facts.bmHeight), file.data() + pixelOffset, &info,
+  if (!dc || GetDIBits(dc.Get(), handle, 0, static_cast<UINT>(facts.bmHeight), bitmap.PixelRows().data(), &info,
                        DIB_RGB_COLORS) == 0)
     return TBitmap();
-  return TBitmap(std::move(file));
+  return bitmap;
 }
 
-TGifGraphic::TGifGraphic(const TStoredPicture& picture) {
-  SharedBytes data = picture.Data ? picture.Data : std::make_shared<const std::vector<std::uint8_t>>();
-  std::span<const std::uint8_t> file(*data);
-  // The layout reader may hand over the stored form (the length, then the
-  // file) or the file alone, whose signature can never read as its length.
-  if (file.size() >= 4 && ReadLe32(file, 0) == file.size() - 4) file = file.subspan(4);
-  image_.ParseGif(std::move(data), file, true);
-}
+TGifGraphic::TGifGraphic(const TStoredPicture& picture) : image_(gif::ReadGIFImage(picture.Data)) {}
 
 void TGifGraphic::DrawInto(HDC dc, const RECT& target) {
   // Called while a window paints: a picture that cannot be drawn shows
-  // nothing rather than ending the program.
+  // nothing, and says why in debug output, rather than ending the program.
   try {
     const gif::TShownFrame shown = image_.FrameToDraw();
     HBITMAP frame = shown.Bitmap ? DeviceBitmap(*shown.Bitmap) : nullptr;
@@ -176,7 +167,8 @@ void TGifGraphic::DrawInto(HDC dc, const RECT& target) {
     }
     if (shown.TransparentColor == clNone) StretchOpaque(dc, target, frame, source);
     else TransparentStretch(dc, target, frame, nullptr, source, shown.TransparentColor);
-  } catch (const std::exception&) {
+  } catch (const std::exception& failure) {
+    WriteDebugLine("drawing a picture", failure.what());
   }
 }
 
@@ -214,29 +206,34 @@ void RegisterGIFImage() {
   GifClipboardFormat();
 }
 
-void LoadFromClipboardFormat(TGIFImage& image, UINT format, HANDLE data, HPALETTE) {
+TGIFImage LoadFromClipboardFormat(UINT format, HANDLE data, HPALETTE) {
   const UINT gifFormat = GifClipboardFormat();
   HANDLE gifData = gifFormat && IsClipboardFormatAvailable(gifFormat) ? GetClipboardData(gifFormat) : nullptr;
   if (!gifData) {
-    // Not GIF data: as a bitmap, which only an empty one can become.
-    image.CopyFrom(format == CF_BITMAP ? BitmapFromHandle(static_cast<HBITMAP>(data)) : TBitmap());
-    return;
+    // Not GIF data: a bitmap, which only an empty one can become.
+    if (format == CF_BITMAP && !BitmapFromHandle(static_cast<HBITMAP>(data)).Empty())
+      throw gif::EInvalidGraphicOperation(gif::kEncodingRefusedMessage);
+    return TGIFImage();
   }
   const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(gifData));
   if (!bytes) throw EReadError();
-  const std::vector<std::uint8_t> copy(bytes, bytes + GlobalSize(gifData));
+  const auto copy = std::make_shared<const std::vector<std::uint8_t>>(bytes, bytes + GlobalSize(gifData));
   GlobalUnlock(gifData);
-  TBitmap shown;
-  if (IsClipboardFormatAvailable(CF_BITMAP)) shown = BitmapFromHandle(static_cast<HBITMAP>(GetClipboardData(CF_BITMAP)));
-  image.LoadFromClipboardData(copy, shown.Empty() ? nullptr : &shown);
+  TByteCursor stored(*copy);
+  gif::TGIFReading reading = gif::ReadStoredGIF(copy, stored);
+  if (reading.Failure) std::rethrow_exception(reading.Failure);
+  if (IsClipboardFormatAvailable(CF_BITMAP)) {
+    TBitmap shown = BitmapFromHandle(static_cast<HBITMAP>(GetClipboardData(CF_BITMAP)));
+    if (!shown.Empty()) reading.Image.SetShownBitmap(std::move(shown));
+  }
+  return std::move(reading.Image);
 }
 
-bool LoadFromClipboard(TGIFImage& image, HWND owner) {
+std::optional<TGIFImage> LoadFromClipboard(HWND owner) {
   TClipboardSession clipboard(owner);
-  if (!clipboard.IsOpen()) return false;
+  if (!clipboard.IsOpen()) return std::nullopt;
   HANDLE bitmap = IsClipboardFormatAvailable(CF_BITMAP) ? GetClipboardData(CF_BITMAP) : nullptr;
-  LoadFromClipboardFormat(image, CF_BITMAP, bitmap, nullptr);
-  return true;
+  return LoadFromClipboardFormat(CF_BITMAP, bitmap, nullptr);
 }
 
 }  // namespace quickintro

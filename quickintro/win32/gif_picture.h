@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -47,27 +48,27 @@ UniqueBitmap MakeDeviceBitmap(const TBitmap& bitmap);
 // an empty bitmap when it cannot be read.
 TBitmap BitmapFromHandle(HBITMAP handle);
 
-// The wizard's picture of class "TGIFImage": reads its stored data (with or
-// without the length in front) and decodes the shown frame at once, so a
-// damaged picture fails while the layout is read, not while it is painted.
-// Drawing asks the picture for that frame and draws it: at its own size
-// through TransparentStretch where it has a transparent colour; at any other
-// size (a scaled display) scaled by area (picture_scaling.h) and blended by
-// the alpha its transparent colour gives. The frame's system bitmap and its
-// scaled copy are made on the first draw and kept.
+// The wizard's picture of class "TGIFImage": reads its GIF file through the
+// reader's one door, which decodes the shown frame at once, so a damaged
+// picture fails while the layout is read, not while it is painted. Drawing
+// takes that frame and draws it: at its own size through TransparentStretch
+// where it has a transparent colour; at any other size (a scaled display)
+// scaled by area (picture_scaling.h) and blended by the alpha its
+// transparent colour gives. The frame's system bitmap and its scaled copy
+// are made on the first draw and kept.
 class TGifGraphic final : public TGraphic {
  public:
   explicit TGifGraphic(const TStoredPicture& picture);
   int PixelWidth() const override { return image_.PixelWidth(); }
   int PixelHeight() const override { return image_.PixelHeight(); }
   void DrawInto(HDC dc, const RECT& target) override;
-  TGIFImage& Image() { return image_; }
+  const TGIFImage& Image() const { return image_; }
 
  private:
   HBITMAP DeviceBitmap(const TBitmap& frame);
   HBITMAP ScaledBitmap(const gif::TShownFrame& shown, HBITMAP frame, SIZE size);
 
-  mutable TGIFImage image_;
+  const TGIFImage image_;
   UniqueBitmap device_;
   const TBitmap* deviceOf_ = nullptr;  // the frame device_ was made from
   UniqueBitmap scaled_;
@@ -75,11 +76,12 @@ class TGifGraphic final : public TGraphic {
   SIZE scaledSize_{};
 };
 
-// Loads a picture from the clipboard, which the caller has opened: the
-// "GIF Image" data when there are any (a bitmap also there becomes frame 0's
-// image), else the given data as a bitmap, which only an empty one can be.
-void LoadFromClipboardFormat(TGIFImage& image, UINT format, HANDLE data, HPALETTE palette);
-// Opens the clipboard and loads from it; false when it could not be opened.
-bool LoadFromClipboard(TGIFImage& image, HWND owner);
+// A picture from the clipboard, which the caller has opened: the "GIF Image"
+// data when there are any, not decoded (a bitmap also there becomes the
+// shown frame's image), else the given data as a bitmap, which only an
+// empty one can be. Fails with the reader's message.
+TGIFImage LoadFromClipboardFormat(UINT format, HANDLE data, HPALETTE palette);
+// Opens the clipboard and loads from it; nothing when it could not be opened.
+std::optional<TGIFImage> LoadFromClipboard(HWND owner);
 
 }  // namespace quickintro

@@ -70,17 +70,21 @@ TQuickForm::TQuickForm(HINSTANCE instance, TFormLayout layout, TQuickFormOptions
   CreateItems();
   CheckBindings();
   FindRequiredItems();
-  try {
-    CreateTaskbarWindow();
-    CreateFormWindow();
-    CreateChildWindows(0);
-    SetWindowIcon();
-    RunEvent(*items_[0], "OnCreate");
-  } catch (...) {
-    // No window may outlive the object its messages reach.
-    DestroyOwnWindow();
-    throw;
-  }
+  // No window may outlive the object its messages reach: when a step below
+  // fails, the windows made so far go before the failure passes on.
+  struct TWindowsUnlessMade {
+    TQuickForm& Form;
+    bool Made = false;
+    ~TWindowsUnlessMade() {
+      if (!Made) Form.DestroyOwnWindow();
+    }
+  } windows{*this};
+  CreateTaskbarWindow();
+  CreateFormWindow();
+  CreateChildWindows(0);
+  SetWindowIcon();
+  RunEvent(*items_[0], "OnCreate");
+  windows.Made = true;
 }
 
 TQuickForm::~TQuickForm() { DestroyOwnWindow(); }

@@ -7,6 +7,7 @@
 
 #include <utility>
 
+#include "quickintro/win32/debug_output.h"
 #include "quickintro/win32/display_dpi.h"
 #include "quickintro/win32/system_colors.h"
 
@@ -32,10 +33,8 @@ template <typename Action>
 void TQuickForm::Guarded(Action&& action) {
   try {
     action();
-  } catch (const std::exception& failure) {
-    ReportError(failure.what());
   } catch (...) {
-    ReportError("Unexpected failure");
+    ReportError(CaughtFailureText());
   }
 }
 
@@ -60,6 +59,7 @@ LRESULT CALLBACK TQuickForm::FormProc(HWND hwnd, UINT message, WPARAM wParam, LP
   try {
     return form->HandleFormMessage(message, wParam, lParam);
   } catch (...) {
+    WriteDebugLine("the wizard's window", CaughtFailureText());
     return DefWindowProcA(hwnd, message, wParam, lParam);
   }
 }
@@ -102,6 +102,7 @@ LRESULT CALLBACK TQuickForm::PageProc(HWND hwnd, UINT message, WPARAM wParam, LP
   try {
     return form->HandlePageMessage(*page, message, wParam, lParam);
   } catch (...) {
+    WriteDebugLine("a page of the wizard", CaughtFailureText());
     return DefWindowProcA(hwnd, message, wParam, lParam);
   }
 }

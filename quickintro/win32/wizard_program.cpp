@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "quickintro/command_line.h"
+#include "quickintro/win32/debug_output.h"
 #include "quickintro/win32/display_dpi.h"
 #include "quickintro/win32/gif_picture.h"
 
@@ -71,10 +72,8 @@ int RunProgram(HINSTANCE instance, const std::string& commandLine, const TProgra
   try {
     RunWizard(instance, commandLine, hooks);
     return 0;
-  } catch (const std::exception& failure) {
-    MessageBoxA(nullptr, failure.what(), kApplicationTitle, MB_OK | MB_ICONSTOP);
   } catch (...) {
-    MessageBoxA(nullptr, "Unexpected failure", kApplicationTitle, MB_OK | MB_ICONSTOP);
+    MessageBoxA(nullptr, CaughtFailureText(), kApplicationTitle, MB_OK | MB_ICONSTOP);
   }
   return 1;
 }

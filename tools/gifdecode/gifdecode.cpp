@@ -14,14 +14,15 @@
 #include <string_view>
 #include <vector>
 
-#include "quickintro/gif/file_reader.h"
 #include "quickintro/gif/gif_image.h"
+#include "tools/gifdecode/file_reader.h"
 
 namespace {
 
 using quickintro::clNone;
 using quickintro::gif::TGIFFrame;
 using quickintro::gif::TGIFImage;
+using quickintro::gif::TGIFReading;
 
 constexpr const char* kUsage =
     "Usage: gifdecode [--frame N] [--info] [--repeat N] input.gif [output.bmp]\n"
@@ -109,24 +110,27 @@ void Complain(const TOptions& options, const std::string& what) {
   std::fprintf(stderr, "gifdecode: %s: %s\n", options.Input.c_str(), what.c_str());
 }
 
-// Reads the file's frames without decoding them. Returns why reading stopped
-// before the end, or an empty text; the frames read before stay. A file that
-// cannot be read at all fails with the reason.
-std::string ReadPicture(const std::string& fileName, TGIFImage& image) {
-  auto bytes = quickintro::gif::ReadWholeFile(fileName);
-  const std::span<const std::uint8_t> whole(*bytes);
+// What a failure being handled says.
+std::string FailureText(const std::exception_ptr& failure) {
   try {
-    image.ParseGif(std::move(bytes), whole, false);
-  } catch (const std::exception& failure) {
-    return failure.what();
+    std::rethrow_exception(failure);
+  } catch (const std::exception& caught) {
+    return caught.what();
   }
-  return {};
+}
+
+// Reads the file's frames without decoding them; the frames read before a
+// failure stay. A file that cannot be read at all fails with the reason.
+TGIFReading ReadPicture(const std::string& fileName) {
+  auto bytes = gifdecode::ReadWholeFile(fileName);
+  const std::span<const std::uint8_t> whole(*bytes);
+  return quickintro::gif::ReadGIFFrames(std::move(bytes), whole);
 }
 
 // Decodes the frame; returns why it cannot be, or an empty text.
-std::string DecodeFailure(TGIFFrame& frame) {
+std::string DecodeFailure(TGIFImage& image, std::size_t index) {
   try {
-    frame.FrameBitmap();
+    image.DecodeFrame(index);
   } catch (const std::exception& failure) {
     return failure.what();
   }
@@ -138,48 +142,48 @@ std::string DecodeFailure(TGIFFrame& frame) {
 // decoded.
 bool PrintFrames(const TOptions& options, TGIFImage& image) {
   bool allDecoded = true;
-  for (std::size_t index = 0; index < image.FrameList.size(); ++index) {
-    TGIFFrame& frame = *image.FrameList[index];
-    const std::string failure = DecodeFailure(frame);
-    const auto& item = *frame.PixelData;
+  for (std::size_t index = 0; index < image.Frames().size(); ++index) {
+    const std::string failure = DecodeFailure(image, index);
+    const TGIFFrame& frame = image.Frames()[index];
     std::printf("frame %zu: position %d,%d size %dx%d colours %d (%s) transparent %s interlaced %s "
                 "delay %u ms disposal %u corrupted %s %s\n",
-                index, frame.Left, frame.Top, item.FrameWidth, item.FrameHeight, item.FrameTable.Count,
-                frame.OwnTable ? "local" : "global", ColorText(frame.TransparentRGB).c_str(),
-                frame.IsInterlaced ? "yes" : "no", unsigned{frame.DelayMs}, unsigned{frame.DisposalCode},
-                frame.IsCorrupted ? "yes" : "no", failure.empty() ? "decoded" : ("not decodable: " + failure).c_str());
+                index, frame.Left(), frame.Top(), frame.Width(), frame.Height(),
+                quickintro::gif::ColorCount(frame.FrameTable()), frame.OwnTable() ? "local" : "global",
+                ColorText(frame.TransparentRGB()).c_str(), frame.IsInterlaced() ? "yes" : "no",
+                unsigned{frame.DelayMs()}, unsigned{frame.DisposalCode()}, frame.IsCorrupted() ? "yes" : "no",
+                failure.empty() ? "decoded" : ("not decodable: " + failure).c_str());
     if (!failure.empty()) {
       Complain(options, "frame " + std::to_string(index) + ": " + failure);
       allDecoded = false;
     }
-    frame.BitmapCache.reset();
+    image.ForgetBitmap(index);
   }
   return allDecoded;
 }
 
-void PrintInfo(TGIFImage& image) {
-  std::printf("version %s\n", VersionText(image.VersionCode));
-  std::printf("logical size %ux%u\n", unsigned{image.LogicalWidth}, unsigned{image.LogicalHeight});
-  std::printf("background %s\n", ColorText(image.BackdropColor).c_str());
-  if (image.HasLoopBlock) std::printf("loop count %d\n", image.LoopCount);
+void PrintInfo(const TGIFImage& image) {
+  std::printf("version %s\n", VersionText(image.VersionCode()));
+  std::printf("logical size %ux%u\n", unsigned{image.LogicalWidth()}, unsigned{image.LogicalHeight()});
+  std::printf("background %s\n", ColorText(image.BackdropColor()).c_str());
+  if (image.HasLoopBlock()) std::printf("loop count %d\n", image.LoopCount());
   for (const std::string& line : image.Comment()) std::printf("comment %s\n", line.c_str());
-  std::printf("frames %zu\n", image.FrameList.size());
+  std::printf("frames %zu\n", image.Frames().size());
 }
 
 // Writes frame options.Frame to options.Output; false, with a message, when
 // the frame is missing or cannot be decoded or written.
 bool WriteFrame(const TOptions& options, TGIFImage& image) {
   const std::string frameName = "frame " + std::to_string(options.Frame);
-  if (options.Frame >= std::ssize(image.FrameList)) {
-    Complain(options, "there is no " + frameName + "; the picture has " + std::to_string(image.FrameList.size()));
+  if (options.Frame >= std::ssize(image.Frames())) {
+    Complain(options, "there is no " + frameName + "; the picture has " + std::to_string(image.Frames().size()));
     return false;
   }
-  TGIFFrame& frame = *image.FrameList[static_cast<std::size_t>(options.Frame)];
-  if (const std::string failure = DecodeFailure(frame); !failure.empty()) {
+  const auto index = static_cast<std::size_t>(options.Frame);
+  if (const std::string failure = DecodeFailure(image, index); !failure.empty()) {
     Complain(options, frameName + ": " + failure);
     return false;
   }
-  const std::vector<std::uint8_t>& bytes = frame.FrameBitmap().File();
+  const std::vector<std::uint8_t>& bytes = image.DecodeFrame(index).File();
   std::ofstream out(options.Output, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   out.close();
@@ -191,20 +195,22 @@ bool WriteFrame(const TOptions& options, TGIFImage& image) {
 }
 
 int Run(const TOptions& options) {
-  TGIFImage image;
-  std::string readFailure;
+  TGIFReading reading;
   // Every round reads the file and decodes the frame to write; the last one's
   // frames are used.
   for (long round = 0; round < options.Repeat; ++round) {
-    readFailure = ReadPicture(options.Input, image);
-    if (options.Frame < std::ssize(image.FrameList)) DecodeFailure(*image.FrameList[static_cast<std::size_t>(options.Frame)]);
+    reading = ReadPicture(options.Input);
+    if (options.Frame < std::ssize(reading.Image.Frames()))
+      DecodeFailure(reading.Image, static_cast<std::size_t>(options.Frame));
   }
+  TGIFImage& image = reading.Image;
+  const std::string readFailure = reading.Failure ? FailureText(reading.Failure) : std::string();
   if (!readFailure.empty()) {
-    if (image.FrameList.empty()) {
+    if (image.Frames().empty()) {
       Complain(options, readFailure);
       return 1;
     }
-    Complain(options, "reading stopped after frame " + std::to_string(image.FrameList.size() - 1) + ": " +
+    Complain(options, "reading stopped after frame " + std::to_string(image.Frames().size() - 1) + ": " +
                           readFailure);
   }
   bool ok = true;

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "quickintro/command_line.h"
+#include "quickintro/win32/debug_output.h"
 #include "quickintro/win32/wizard_program.h"
 
 namespace {
@@ -71,7 +72,9 @@ class TPaintReporter {
     try {
       if (ActiveReporter) ActiveReporter->Tick(hwnd);
     } catch (...) {
-      DestroyWindow(hwnd);  // a script hook that fails just ends the run
+      // A script hook that fails ends the run, and says why.
+      quickintro::WriteDebugLine("the scripted run's report", quickintro::CaughtFailureText());
+      DestroyWindow(hwnd);
     }
   }
 

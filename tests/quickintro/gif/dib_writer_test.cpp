@@ -1,61 +1,57 @@
-// The bitmap file: its layout, written and read in one place; a frame's file,
-// depth and palette from the colour count, row stride, and what is left after
-// each failure.
+// The bitmap file: its layout, computed once in 64 bits and written in one
+// place; a frame's file, depth and palette from the colour count, row
+// stride, and the frames refused.
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "tests/quickintro/gif/decode_helpers.h"
-#include "quickintro/gif/graphic_error.h"
-#include "tests/quickintro/gif/support/lzw_test_encoder.h"
+#include "tests/quickintro/gif/gif_pieces.h"
 #include "tests/quickintro/gif/support/test_images.h"
 
 namespace quickintro::gif {
 namespace {
 
-// The one writer and reader of the bitmap file layout: the headers as the
-// format has them, and files a picture must not be made from.
+// The one writer of the bitmap file layout: the headers as the format has
+// them.
 TEST(BitmapFile, HeadersAsTheFormatHasThem) {
   const std::vector<TDibPaletteEntry> palette = {{1, 2, 3, 0}, {4, 5, 6, 0}};
-  const std::vector<std::uint8_t> file = NewBitmapFile(3, 2, 1, palette);
+  const TBitmapLayout layout = PlanBitmapFile(3, 2, 1).value();
   const std::vector<std::uint8_t> expected = {
       'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0,  // file size 62 + 8, pixels at 54 + 8
       40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 8, 0, 0, 0,  // 3 x 2, 1 bit, 2 rows of 4 bytes
       0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // resolutions, colours used and important
       1, 2, 3, 0, 4, 5, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-  EXPECT_EQ(file, expected);
+  EXPECT_EQ(NewBitmapFile(layout, palette), expected);
+  EXPECT_EQ(layout.FileSize, expected.size());
 }
 
-TEST(BitmapFile, RefusesWhatIsNoWholeUncompressedBitmap) {
-  const std::vector<std::uint8_t> good = NewBitmapFile(5, 3, 8, std::vector<TDibPaletteEntry>(256));
-  const auto with = [&](std::size_t at, std::uint8_t value) {
-    std::vector<std::uint8_t> file = good;
-    file[at] = value;
-    return file;
-  };
+// Every size in 64 bits, whatever the size of size_t: a row of 2^29 pixels
+// at 8 bits is 2^29 bytes, not 0 (the product 2^32 wraps in 32 bits), and a
+// file larger than its headers can state has no layout.
+TEST(BitmapFile, SizesAreComputedIn64Bits) {
   const struct {
-    const char* Name;
-    std::vector<std::uint8_t> File;
-    bool Readable;
+    std::int64_t Width, Height;
+    int Bits;
+    std::uint64_t Stride, FileSize;  // 0: no layout
   } cases[] = {
-      {"as written", good, true},
-      {"a row missing", std::vector<std::uint8_t>(good.begin(), good.end() - 1), false},
-      {"headers cut", std::vector<std::uint8_t>(good.begin(), good.begin() + 53), false},
-      {"not BM", with(0, 'X'), false},
-      {"compressed", with(30, 1), false},
-      {"16 bits per pixel", with(28, 16), false},
-      {"negative width", with(21, 0xFF), false},
-      {"pixels beyond the file", with(12, 1), false},
-      {"information header too short", with(14, 12), false},
+      {std::int64_t{1} << 29, 1, 8, std::uint64_t{1} << 29, 1078 + (std::uint64_t{1} << 29)},
+      {std::int64_t{1} << 29, 8, 8, 0, 0},  // 2^32 bytes of rows
+      {65535, 65535, 8, 65536, 1078 + 65536ull * 65535},
+      {65535, 65535, 32, 0, 0},
+      {std::int64_t{1} << 31, 1, 1, 0, 0},
+      {-1, 1, 8, 0, 0},
+      {4, 4, 24, 0, 0},  // a depth the files never have
   };
-  for (const auto& c : cases) EXPECT_EQ(ReadBitmapLayout(c.File).has_value(), c.Readable) << c.Name;
-  std::vector<std::uint8_t> topDown = good;  // height -1: one row, stored top-down
-  for (std::size_t i = 22; i < 26; ++i) topDown[i] = 0xFF;
-  const TBitmapLayout layout = ReadBitmapLayout(topDown).value();
-  EXPECT_TRUE(layout.TopDown);
-  EXPECT_EQ(layout.Height, 1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.Width << " x " << c.Height << " at " << c.Bits << " bits");
+    const std::optional<TBitmapLayout> layout = PlanBitmapFile(c.Width, c.Height, c.Bits);
+    ASSERT_EQ(layout.has_value(), c.FileSize != 0);
+    if (!layout) continue;
+    EXPECT_EQ(layout->Stride, c.Stride);
+    EXPECT_EQ(layout->FileSize, c.FileSize);
+  }
 }
 
 struct TLayoutCase {
@@ -78,22 +74,21 @@ TEST(DibWriter, WritesHeadersPaletteAndPaddedRows) {
     const TFrameFormat format{static_cast<std::uint16_t>(c.Width), static_cast<std::uint16_t>(c.Height), c.PixelBits,
                               false};
     const auto frame = test::DecodeThroughDib(data, format);
-    const TBitmapLayout layout = ReadBitmapLayout(frame.File).value();
+    const TBitmapLayout& layout = frame.Bitmap.Layout();
     EXPECT_EQ(layout.BitsPerPixel, static_cast<int>(c.Bits));
     EXPECT_EQ(layout.PixelOffset, 54 + 4 * c.PaletteEntries);
     EXPECT_EQ(layout.Stride, c.Stride);
-    EXPECT_EQ(frame.File.size(), layout.PixelOffset + c.Stride * c.Height);
+    EXPECT_EQ(frame.Bitmap.File().size(), layout.PixelOffset + c.Stride * c.Height);
     const std::size_t lastEntry = layout.PixelOffset - 4;  // grey unless the table fills the palette
-    EXPECT_EQ(frame.File[lastEntry + 3], (1u << c.PixelBits) == c.PaletteEntries ? 0 : 0x80);
+    EXPECT_EQ(frame.Bitmap.File()[lastEntry + 3], (1u << c.PixelBits) == c.PaletteEntries ? 0 : 0x80);
     EXPECT_EQ(frame.Image, pixels);
   }
 }
 
-// What each failure leaves in the output: nothing for a bad colour depth or
-// a frame too large (above 2^26 pixels, or above 2^16 with less data than
-// could fill it: refused before its bitmap is taken), the headers and the
-// 16-entry palette for bad data.
-TEST(DibWriter, FailuresLeaveWhatTheyShould) {
+// The failures: a bad colour depth, a frame too large (above 2^26 pixels,
+// or above 2^16 with less data than could fill it: refused before its
+// bitmap is taken) and bad data.
+TEST(DibWriter, RefusesWhatItCannotDecode) {
   const auto few = test::EncodeFrame(test::NoiseImage(4, 4, 4), 2);
   const auto plain = test::EncodeFrame(std::vector<std::uint8_t>(2048 * 1024, 3), 2);  // one colour, well packed
   auto cut = few, size1 = few, size10 = few;
@@ -101,51 +96,33 @@ TEST(DibWriter, FailuresLeaveWhatTheyShould) {
   size1[0] = 1;
   size10[0] = 10;
   const std::string fewBytes = std::to_string(few.size()) + " bytes";
-  const std::string codeSize = "GIF code size not in range 2 to 9";
-  const std::size_t headers = 54 + 64;
+  const std::string codeSize = "EInvalidGraphicOperation: GIF code size not in range 2 to 9";
   const struct {
     const char* Name;
     int Width, Height, PixelBits;
     std::vector<std::uint8_t> Data;
-    std::string Message;  // empty: decodes
-    bool ReadError;
-    std::size_t Left;
+    std::string Failure;  // empty: decodes
   } cases[] = {
-      {"no colour table", 4, 4, 0, few, "Wrong number of colors; must be a power of 2", false, 3},
-      {"no data", 4, 4, 2, {}, "Stream read error", true, headers},
-      {"sub-block cut short", 4, 4, 2, cut, "Stream read error", true, headers},
-      {"code size 1", 4, 4, 2, size1, codeSize, false, headers},
-      {"code size 10", 4, 4, 2, size10, codeSize, false, headers},
-      {"code size 9 is accepted", 4, 4, 2, test::EncodeFrame(test::NoiseImage(4, 4, 4), 9), "", false,
-       headers + 16},
+      {"no colour table", 4, 4, 0, few, "EInvalidGraphicOperation: Wrong number of colors; must be a power of 2"},
+      {"no data", 4, 4, 2, {}, "EReadError: Stream read error"},
+      {"sub-block cut short", 4, 4, 2, cut, "EReadError: Stream read error"},
+      {"code size 1", 4, 4, 2, size1, codeSize},
+      {"code size 10", 4, 4, 2, size10, codeSize},
+      {"code size 9 is accepted", 4, 4, 2, test::EncodeFrame(test::NoiseImage(4, 4, 4), 9), ""},
       {"65535 x 65535", 65535, 65535, 2, few,
-       "GIF frame too large: 65535 x 65535 pixels (the limit is 67108864 pixels)", false, 3},
+       "EInvalidGraphicOperation: GIF frame too large: 65535 x 65535 pixels (the limit is 67108864 pixels)"},
       {"one row past the limit", 8192, 8193, 2, plain,
-       "GIF frame too large: 8192 x 8193 pixels (the limit is 67108864 pixels)", false, 3},
+       "EInvalidGraphicOperation: GIF frame too large: 8192 x 8193 pixels (the limit is 67108864 pixels)"},
       {"1024 x 1024, few bytes", 1024, 1024, 2, few,
-       "GIF frame data too short: " + fewBytes + " cannot fill 1024 x 1024 pixels", false, 3},
-      {"2^16 pixels, few bytes", 256, 256, 2, few, "", false, headers + DibStride(4, 256) * 256},
-      {"2^21 pixels, data that fill them", 2048, 1024, 2, plain, "", false, headers + DibStride(4, 2048) * 1024},
+       "EInvalidGraphicOperation: GIF frame data too short: " + fewBytes + " cannot fill 1024 x 1024 pixels"},
+      {"2^16 pixels, few bytes", 256, 256, 2, few, ""},
+      {"2^21 pixels, data that fill them", 2048, 1024, 2, plain, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    TCompressedSource source(c.Data);
-    std::vector<std::uint8_t> file{1, 2, 3};
     const TFrameFormat format{static_cast<std::uint16_t>(c.Width), static_cast<std::uint16_t>(c.Height), c.PixelBits,
                               false};
-    std::string message;
-    try {
-      BuildFrameDib(source, format, test::GreyTable(4), {}, file);
-    } catch (const std::runtime_error& failure) {
-      message = failure.what();
-      EXPECT_EQ(dynamic_cast<const EReadError*>(&failure) != nullptr, c.ReadError);
-      EXPECT_EQ(dynamic_cast<const EInvalidGraphicOperation*>(&failure) != nullptr, !c.ReadError);
-    }
-    EXPECT_EQ(message, c.Message);
-    EXPECT_EQ(file.size(), c.Left);
-    if (c.Left == 3) {
-      EXPECT_EQ(file, (std::vector<std::uint8_t>{1, 2, 3}));
-    }
+    EXPECT_EQ(test::FailureOf([&] { test::DecodeThroughDib(c.Data, format); }), c.Failure);
   }
 }
 

@@ -51,19 +51,20 @@ std::vector<fs::path> MakeCorpus() {
 }
 
 // Colours of one frame as the reader decodes them, against giflib's.
-void ExpectSameFrame(const SavedImage& expected, const ColorMapObject& map, TGIFFrame& frame) {
+void ExpectSameFrame(const SavedImage& expected, const ColorMapObject& map, TGIFImage& image, std::size_t index) {
+  const TGIFFrame& frame = image.Frames()[index];
   const GifImageDesc& desc = expected.ImageDesc;
-  ASSERT_EQ((std::vector<int>{frame.Left, frame.Top, frame.PixelData->FrameWidth, frame.PixelData->FrameHeight}),
+  ASSERT_EQ((std::vector<int>{frame.Left(), frame.Top(), frame.Width(), frame.Height()}),
             (std::vector<int>{desc.Left, desc.Top, desc.Width, desc.Height}));
-  EXPECT_EQ(frame.IsInterlaced, desc.Interlace);
-  EXPECT_EQ(frame.PixelData->FrameTable.Count, map.ColorCount);
-  const auto& file = frame.FrameBitmap().File();
-  EXPECT_FALSE(frame.IsCorrupted);
+  EXPECT_EQ(frame.IsInterlaced(), desc.Interlace);
+  EXPECT_EQ(ColorCount(frame.FrameTable()), map.ColorCount);
+  const TBitmap& bitmap = image.DecodeFrame(index);
+  EXPECT_FALSE(frame.IsCorrupted());
   int mismatches = 0;
   for (int y = 0; y < desc.Height; ++y) {
     for (int x = 0; x < desc.Width; ++x) {
       const int index = expected.RasterBits[y * desc.Width + x];
-      if (BitmapPixelColor(file, x, y) != MapColor(map, index) && ++mismatches <= 3)
+      if (BitmapPixelColor(bitmap, x, y) != MapColor(map, index) && ++mismatches <= 3)
         ADD_FAILURE() << "pixel " << x << "," << y << " index " << index;
     }
   }
@@ -73,13 +74,13 @@ void ExpectSameFrame(const SavedImage& expected, const ColorMapObject& map, TGIF
 void ExpectSameControl(GifFileType& gif, int index, const ColorMapObject& map, const TGIFFrame& frame) {
   GraphicsControlBlock control{};
   if (DGifSavedExtensionToGCB(&gif, index, &control) != GIF_OK) {
-    EXPECT_EQ(frame.TransparentRGB, clNone);
+    EXPECT_EQ(frame.TransparentRGB(), clNone);
     return;
   }
   const bool transparent = control.TransparentColor != NO_TRANSPARENT_COLOR && control.TransparentColor < map.ColorCount;
-  EXPECT_EQ(frame.TransparentRGB, transparent ? MapColor(map, control.TransparentColor) : clNone);
-  EXPECT_EQ(frame.DelayMs, control.DelayTime * 10);
-  EXPECT_EQ(frame.DisposalCode, control.DisposalMode);
+  EXPECT_EQ(frame.TransparentRGB(), transparent ? MapColor(map, control.TransparentColor) : clNone);
+  EXPECT_EQ(frame.DelayMs(), control.DelayTime * 10);
+  EXPECT_EQ(frame.DisposalCode(), control.DisposalMode);
 }
 
 // One picture, read by the wizard's reader and by giflib: the same frames,
@@ -87,20 +88,18 @@ void ExpectSameControl(GifFileType& gif, int index, const ColorMapObject& map, c
 void ExpectSamePicture(const Bytes& file) {
   const test::GifFilePtr gif = test::SlurpWithGiflib(file);
   ASSERT_TRUE(gif) << "giflib cannot read it";
-  TGIFImage image;
-  const auto owner = std::make_shared<const Bytes>(file);
-  image.ParseGif(owner, *owner, true);
-  EXPECT_EQ(image.LogicalWidth, gif->SWidth);
-  ASSERT_EQ(image.FrameList.size(), static_cast<std::size_t>(gif->ImageCount));
+  TGIFImage image = ReadGIFImage(std::make_shared<const Bytes>(file));
+  EXPECT_EQ(image.LogicalWidth(), gif->SWidth);
+  ASSERT_EQ(image.Frames().size(), static_cast<std::size_t>(gif->ImageCount));
   for (int i = 0; i < gif->ImageCount; ++i) {
     SCOPED_TRACE("frame " + std::to_string(i));
     const SavedImage& expected = gif->SavedImages[i];
     const ColorMapObject* map = expected.ImageDesc.ColorMap ? expected.ImageDesc.ColorMap : gif->SColorMap;
     ASSERT_NE(map, nullptr);
-    TGIFFrame& frame = *image.FrameList[static_cast<std::size_t>(i)];
-    EXPECT_EQ(frame.OwnTable, expected.ImageDesc.ColorMap != nullptr);
-    ExpectSameFrame(expected, *map, frame);
-    ExpectSameControl(*gif, i, *map, frame);
+    const auto index = static_cast<std::size_t>(i);
+    EXPECT_EQ(image.Frames()[index].OwnTable(), expected.ImageDesc.ColorMap != nullptr);
+    ExpectSameFrame(expected, *map, image, index);
+    ExpectSameControl(*gif, i, *map, image.Frames()[index]);
   }
 }
 

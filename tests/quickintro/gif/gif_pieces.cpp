@@ -1,6 +1,6 @@
 #include "tests/quickintro/gif/gif_pieces.h"
 
-#include "quickintro/gif/bitmap_file.h"
+#include "quickintro/gif/graphic_error.h"
 #include "tests/quickintro/gif/support/lzw_test_encoder.h"
 #include "tests/quickintro/gif/support/reference_decoder.h"
 
@@ -77,14 +77,41 @@ Bytes Image(const TImageShape& shape, const Bytes& pixels, int minimumCodeSize, 
 
 Bytes Stored(const Bytes& file) { return Cat({Le16(static_cast<int>(file.size())), Le16(static_cast<int>(file.size() >> 16)), file}); }
 
-std::uint32_t BitmapPixelColor(const Bytes& file, int x, int y) {
-  const gif::TBitmapLayout layout = gif::ReadBitmapLayout(file).value();
-  const int bits = layout.BitsPerPixel;
-  const std::size_t row = layout.PixelOffset + layout.Stride * static_cast<std::size_t>(layout.Height - 1 - y);
-  const std::uint8_t byte = file.at(row + static_cast<std::size_t>(x * bits / 8));
-  const std::size_t index = bits == 8 ? byte : bits == 4 ? (x % 2 ? byte & 0x0F : byte >> 4) : (byte >> (7 - x % 8)) & 1;
-  const std::size_t entry = layout.InfoOffset + gif::kBitmapInfoHeaderSize + index * 4;  // blue, green, red
-  return file.at(entry + 2) | (std::uint32_t{file.at(entry + 1)} << 8) | (std::uint32_t{file.at(entry)} << 16);
+gif::TGIFReading ReadPieces(const Bytes& file) {
+  const auto owner = std::make_shared<const Bytes>(file);
+  return gif::ReadGIFFrames(owner, *owner);
+}
+
+std::string FailureText(const std::exception_ptr& failure) {
+  if (!failure) return "";
+  try {
+    std::rethrow_exception(failure);
+  } catch (const gif::EReadError& caught) {
+    return std::string("EReadError: ") + caught.what();
+  } catch (const gif::EInvalidGraphicOperation& caught) {
+    return std::string("EInvalidGraphicOperation: ") + caught.what();
+  }
+}
+
+std::vector<std::uint8_t> GreyTable(int count) {
+  std::vector<std::uint8_t> table;
+  for (int i = 0; i < count; ++i) table.insert(table.end(), {B(i), B(i), B(i)});
+  return table;
+}
+
+TDecodedFrame DecodeThroughDib(std::span<const std::uint8_t> data, const gif::TFrameFormat& format,
+                               const gif::DecodeProgressSink& progress) {
+  TByteCursor source(data);
+  gif::TFrameDib dib = gif::BuildFrameDib(source, format, GreyTable(1 << format.PixelBits), progress);
+  TDecodedFrame frame{std::move(dib.Bitmap), {}, dib.Corrupted};
+  frame.Image = ReadBitmapRows(frame.Bitmap);
+  return frame;
+}
+
+std::uint32_t BitmapPixelColor(const gif::TBitmap& bitmap, int x, int y) {
+  const std::size_t entry = gif::kBitmapInfoHeaderSize + std::size_t{BitmapIndex(bitmap, x, y)} * 4;  // blue, green, red
+  const std::span<const std::uint8_t> info = bitmap.Info();
+  return info[entry + 2] | (std::uint32_t{info[entry + 1]} << 8) | (std::uint32_t{info[entry]} << 16);
 }
 
 }  // namespace quickintro::test

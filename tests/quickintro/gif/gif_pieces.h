@@ -1,12 +1,18 @@
 #pragma once
-// GIF files for tests, built from named pieces: Bytes{Header(), Screen(...),
-// Palette(...), Image(...), Trailer()}.
+// The picture tests' machinery: GIF files built from named pieces
+// (Cat({Header(), Screen(...), Palette(...), Image(...), Trailer()})), read
+// and decoded the one way every test reads them, and the pixels of the
+// bitmaps that come out.
 
 #include <cstdint>
+#include <exception>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "quickintro/gif/dib_writer.h"
+#include "quickintro/gif/gif_image.h"
 #include "tests/quickintro/gif/support/lzw_test_encoder.h"
 
 namespace quickintro::test {
@@ -44,8 +50,43 @@ Bytes Image(const TImageShape& shape, const Bytes& pixels = {}, int minimumCodeS
 // A stored picture: the 32-bit length, then the file.
 Bytes Stored(const Bytes& file);
 
+// ---- Reading ----
+
+// The file read without decoding, from bytes of its own.
+gif::TGIFReading ReadPieces(const Bytes& file);
+
+// A failure as "EReadError: message" or "EInvalidGraphicOperation: message";
+// empty for none.
+std::string FailureText(const std::exception_ptr& failure);
+
+template <typename Action>
+std::string FailureOf(Action&& action) {
+  try {
+    action();
+  } catch (...) {
+    return FailureText(std::current_exception());
+  }
+  return "";
+}
+
+// ---- Decoding ----
+
+// count entries of grey, entry i of value i.
+std::vector<std::uint8_t> GreyTable(int count);
+
+struct TDecodedFrame {
+  gif::TBitmap Bitmap;
+  std::vector<std::uint8_t> Image;  // top-down, one colour index per byte
+  bool Corrupted = false;
+};
+
+// A frame's compressed data decoded into its bitmap under a grey table;
+// throws what BuildFrameDib throws.
+TDecodedFrame DecodeThroughDib(std::span<const std::uint8_t> data, const gif::TFrameFormat& format,
+                               const gif::DecodeProgressSink& progress = {});
+
 // The colour (red in the low byte) of pixel (x, y), counted from the top
-// left, of a bottom-up bitmap file of 1, 4 or 8 bits per pixel.
-std::uint32_t BitmapPixelColor(const Bytes& bitmapFile, int x, int y);
+// left, of a bitmap of 1, 4 or 8 bits per pixel.
+std::uint32_t BitmapPixelColor(const gif::TBitmap& bitmap, int x, int y);
 
 }  // namespace quickintro::test

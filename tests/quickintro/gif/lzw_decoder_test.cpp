@@ -10,7 +10,8 @@
 #include <string>
 #include <tuple>
 
-#include "tests/quickintro/gif/decode_helpers.h"
+#include "tests/quickintro/gif/gif_pieces.h"
+#include "tests/quickintro/gif/support/reference_decoder.h"
 #include "quickintro/gif/graphic_error.h"
 #include "quickintro/gif/lzw_decoder.h"
 #include "tests/quickintro/gif/support/lzw_test_encoder.h"
@@ -150,7 +151,7 @@ DecodeProgressSink RecordInto(Notifications& seen) {
 TEST(LzwDecoder, ReportsProgressByStreamPosition) {
   const std::vector<std::uint8_t> data{2, 1, 0b00'001'001, 4, 0, 0, 0, 0, 3, 0, 0, 0};
   Notifications seen;
-  TCompressedSource source(data);
+  TByteCursor source(data);
   std::vector<std::uint8_t> pixels(8 * 20);
   DecodeFrameBits(source, {13, 20, 2, false}, 4, RecordInto(seen), pixels);
   ASSERT_GE(seen.size(), 4u);
@@ -163,7 +164,7 @@ TEST(LzwDecoder, ReportsProgressByStreamPosition) {
 TEST(LzwDecoder, EndNotificationCarriesTheFailure) {
   const std::vector<std::uint8_t> data{10, 1, 0, 0};
   Notifications seen;
-  TCompressedSource source(data);
+  TByteCursor source(data);
   std::vector<std::uint8_t> pixels(4);
   EXPECT_THROW(DecodeFrameBits(source, {1, 1, 8, false}, 8, RecordInto(seen), pixels), EInvalidGraphicOperation);
   EXPECT_EQ(seen, (Notifications{{psStarting, 0, ""}, {psEnding, 0, kCodeSizeRangeMessage}}));
@@ -285,11 +286,11 @@ TEST(LzwDecoder, DecodesTheSameWithoutSpareBytes) {
     } catch (const EReadError&) {
       continue;
     }
-    std::vector<std::uint8_t> pixels(DibStride(8, frame.Format.Width) * frame.Format.Height);
-    TCompressedSource source(frame.Data);
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(DibStride(8, frame.Format.Width)) * frame.Format.Height);
+    TByteCursor source(frame.Data);
     const bool corrupted = DecodeFrameBits(source, frame.Format, 8, {}, pixels);
     ASSERT_EQ(corrupted, expected.Corrupted);
-    const auto expectedPixels = std::span(expected.File).last(pixels.size());
+    const auto expectedPixels = expected.Bitmap.PixelRows();
     ASSERT_TRUE(std::equal(pixels.begin(), pixels.end(), expectedPixels.begin()));
   }
 }

@@ -15,7 +15,7 @@ namespace {
 
 // A pixel at a time, most significant bits first.
 std::vector<std::uint8_t> PlainPack(const std::vector<std::uint8_t>& values, int bitsPerPixel) {
-  std::vector<std::uint8_t> line(DibStride(bitsPerPixel, values.size()), 0);
+  std::vector<std::uint8_t> line(static_cast<std::size_t>(DibStride(bitsPerPixel, values.size())), 0);
   for (std::size_t column = 0; column < values.size(); ++column) {
     const std::size_t bit = column * static_cast<std::size_t>(bitsPerPixel);
     line[bit / 8] |= static_cast<std::uint8_t>(values[column] << (8 - bitsPerPixel - bit % 8));
@@ -31,7 +31,7 @@ TEST(PixelWriter, PacksRowsAsAPixelAtATimeWould) {
       // Exactly width values, so that a read past them is caught.
       std::vector<std::uint8_t> values(static_cast<std::size_t>(width));
       for (auto& value : values) value = static_cast<std::uint8_t>(random() % (1u << bitsPerPixel));
-      std::vector<std::uint8_t> line(DibStride(bitsPerPixel, values.size()), 0);
+      std::vector<std::uint8_t> line(static_cast<std::size_t>(DibStride(bitsPerPixel, values.size())), 0);
       PackPixelRow(values.data(), width, bitsPerPixel, line.data());
       ASSERT_EQ(line, PlainPack(values, bitsPerPixel));
     }

@@ -22,7 +22,6 @@ namespace {
 
 using namespace quickintro::test;
 using gif::EInvalidGraphicOperation;
-using gif::TByteViewStream;
 using gif::TGIFFrame;
 
 constexpr COLORREF kGreen = RGB(0, 255, 0);  // a colour no test picture has
@@ -38,11 +37,9 @@ TEST(GifPictureClass, RegisteredWithTheWizardAndTheClipboard) {
   EXPECT_STREQ(name, "GIF Image");
 
   const Bytes file = Cat({Head4(), Image({.Width = 5, .Height = 3})});
-  for (const Bytes& data : {file, Stored(file)}) {  // with or without the length in front
-    auto graphic = CreateGraphic({"TGIFImage", std::make_shared<const Bytes>(data)});
-    ASSERT_NE(graphic, nullptr);
-    EXPECT_EQ(graphic->PixelWidth() * 10 + graphic->PixelHeight(), 53);
-  }
+  auto graphic = CreateGraphic({"TGIFImage", std::make_shared<const Bytes>(file)});
+  ASSERT_NE(graphic, nullptr);
+  EXPECT_EQ(graphic->PixelWidth() * 10 + graphic->PixelHeight(), 53);
   EXPECT_THROW(CreateGraphic({"TGIFImage", std::make_shared<const Bytes>(Bytes{'G', 'I', 'F', '9'})}),
                EInvalidGraphicOperation);
 }
@@ -69,16 +66,18 @@ HBITMAP ScreenBitmap(int width, int height) {
 
 TEST(GifPictureClass, ClipboardGifDataAndTheBitmapBesideThem) {
   const Bytes stored = Stored(Cat({Head4(), Image({.Width = 4, .Height = 2})}));
-  TGIFImage image;
   PutOnClipboard(stored, nullptr);
-  ASSERT_TRUE(LoadFromClipboard(image, nullptr));
-  EXPECT_EQ(image.FrameList.at(0)->BitmapCache, nullptr);  // not decoded at once
-  EXPECT_EQ(image.PixelWidth(), 4);
+  std::optional<TGIFImage> image = LoadFromClipboard(nullptr);
+  ASSERT_TRUE(image);
+  ASSERT_EQ(image->Frames().size(), 1u);
+  EXPECT_EQ(image->Frames()[0].Bitmap(), nullptr);  // not decoded at once
+  EXPECT_EQ(image->PixelWidth(), 4);
   PutOnClipboard(stored, ScreenBitmap(7, 5));
-  ASSERT_TRUE(LoadFromClipboard(image, nullptr));
-  EXPECT_EQ(image.PixelWidth(), 7);
+  image = LoadFromClipboard(nullptr);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->PixelWidth(), 7);
   PutOnClipboard({}, ScreenBitmap(3, 3));  // a bitmap alone would need encoding
-  EXPECT_THROW(LoadFromClipboard(image, nullptr), EInvalidGraphicOperation);
+  EXPECT_THROW(LoadFromClipboard(nullptr), EInvalidGraphicOperation);
 }
 
 // On a scaled display a picture is drawn larger: at 200 % each pixel a
@@ -114,10 +113,10 @@ TEST(GifPictureClass, ScaledFramesAreSharpAtWholeMultiplesAndBlendedAtEdges) {
 
 constexpr int kPageWidth = 391, kPageHeight = 206;
 
-TGIFFrame& FrameOf(const TFormItem& item) {
-  auto* graphic = dynamic_cast<TGifGraphic*>(item.Graphic.get());
-  if (!graphic || graphic->Image().FrameList.empty()) throw std::runtime_error(item.Name() + " has no GIF picture");
-  return *graphic->Image().FrameList[0];
+const TGIFFrame& FrameOf(const TFormItem& item) {
+  auto* graphic = dynamic_cast<const TGifGraphic*>(item.Graphic.get());
+  if (!graphic || graphic->Image().IsBlank()) throw std::runtime_error(item.Name() + " has no GIF picture");
+  return graphic->Image().Frames()[0];
 }
 
 struct TPixelCounts {
@@ -140,8 +139,8 @@ TPixelCounts CheckPicture(TQuickForm& form, int page, TFormItem& picture) {
   for (TFormItem* item : above) item->Visible = true;
 
   TPixelCounts counts;
-  TGIFFrame& frame = FrameOf(picture);
-  const TBitmap& bitmap = frame.FrameBitmap();
+  const TGIFFrame& frame = FrameOf(picture);
+  const TBitmap& bitmap = *frame.Bitmap();
   const RECT clip = ItemRect(picture);
   POINT origin{clip.left, clip.top};
   if (picture.Layout->Has(ifCenter))
@@ -150,8 +149,8 @@ TPixelCounts CheckPicture(TQuickForm& form, int page, TFormItem& picture) {
     for (int x = 0; x < bitmap.Width(); ++x) {
       const POINT at{origin.x + x, origin.y + y};
       if (at.x < 0 || at.y < 0 || at.x >= kPageWidth || at.y >= kPageHeight || !PtInRect(&clip, at)) continue;
-      const std::uint32_t color = BitmapPixelColor(bitmap.File(), x, y);
-      const bool clear = color == frame.TransparentRGB;
+      const std::uint32_t color = BitmapPixelColor(bitmap, x, y);
+      const bool clear = color == frame.TransparentRGB();
       ++(clear ? counts.Transparent : counts.Opaque);
       if (clear && without.At(at.x, at.y) == 0xE7E7E7) ++counts.OnCard;
       if (with.At(at.x, at.y) != (clear ? without.At(at.x, at.y) : color) && ++counts.Wrong <= 3)
@@ -175,11 +174,11 @@ TEST(WizardPages, EveryPageShowsItsPicturesTransparentWhereTheyAreSo) {
     for (TFormItem* item : form.PageItems(page)) {
       if (item->Kind() != ikImage) continue;
       SCOPED_TRACE(item->Name());
-      EXPECT_NE(FrameOf(*item).BitmapCache, nullptr);  // decoded when the window was made
+      ASSERT_NE(FrameOf(*item).Bitmap(), nullptr);  // decoded when the window was made
       const TPixelCounts counts = CheckPicture(form, page, *item);
       EXPECT_EQ(counts.Wrong, 0);
       EXPECT_GT(counts.Opaque, 0);
-      EXPECT_EQ(counts.Transparent > 0, FrameOf(*item).TransparentRGB != clNone);
+      EXPECT_EQ(counts.Transparent > 0, FrameOf(*item).TransparentRGB() != clNone);
       if (page == 1 && item->Name() != "MainBkg") {
         EXPECT_GT(counts.OnCard, 100);  // the clock pictures show their cards
       }

@@ -27,7 +27,7 @@ constexpr int kCanvasWidth = 12, kCanvasHeight = 8;
 // A 4 x 2 frame at a colour depth; entries 1 and 3, where the table has
 // both, hold the same colour, the one left out.
 struct TFrame {
-  std::unique_ptr<TGIFImage> Picture = std::make_unique<TGIFImage>();
+  TGIFImage Picture;
   Bytes Indices;
 };
 COLORREF ColourOf(int index) { return PaletteColor(index == 3 ? 1 : index); }
@@ -40,8 +40,7 @@ TFrame FourByTwo(int tableBits) {
   if (tableBits > 1) std::copy(table.begin() + 3, table.begin() + 6, table.begin() + 9);
   const Bytes file = Cat({Header(), Screen(4, 2, tableBits), table,
                           Image({.Width = 4, .Height = 2}, frame.Indices, std::max(2, tableBits))});
-  gif::TByteViewStream stream(file);
-  frame.Picture->LoadWholeStream(stream);
+  frame.Picture = gif::ReadGIFImage(std::make_shared<const Bytes>(file));
   return frame;
 }
 
@@ -72,7 +71,7 @@ TEST(TransparentStretch, TransparentColourKeepsTheDestination) {
   };
   for (int tableBits : {1, 2, 8}) {
     const TFrame frame = FourByTwo(tableBits);
-    const UniqueBitmap device = MakeDeviceBitmap(frame.Picture->FrameList.at(0)->FrameBitmap());
+    const UniqueBitmap device = MakeDeviceBitmap(*frame.Picture.FrameToDraw().Bitmap);
     HBITMAP bitmap = device.Get();
     ASSERT_NE(bitmap, nullptr);
     for (const auto& c : cases) {

@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/quickintro/gif/decode_helpers.h"
 #include "quickintro/gif/graphic_error.h"
+#include "tests/quickintro/gif/gif_pieces.h"
+#include "tests/quickintro/gif/support/reference_decoder.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Without a progress sink the decoder takes its faster loops: the same
   // outcome, bit for bit.
   const TOutcome quiet = Decode(compressed, format, {});
-  Require(quiet.Failed == failed && quiet.Frame.Corrupted == frame.Corrupted && quiet.Frame.File == frame.File);
+  Require(quiet.Failed == failed && quiet.Frame.Corrupted == frame.Corrupted && quiet.Frame.Bitmap.File() == frame.Bitmap.File());
   if (compressed.empty() || compressed[0] < 2 || compressed[0] > 9) return Require(failed), 0;
 
   const std::size_t count = std::size_t{format.Width} * format.Height;

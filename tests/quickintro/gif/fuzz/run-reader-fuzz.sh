@@ -3,7 +3,13 @@
 # time, starting from the kept corpus (reader_corpus/, left unchanged: what
 # the run finds goes to a work folder in the build tree).
 #
-#   tests/quickintro/gif/fuzz/run-reader-fuzz.sh [SECONDS]    default 600
+#   tests/quickintro/gif/fuzz/run-reader-fuzz.sh [SECONDS [MAX_BYTES]]
+#
+# SECONDS defaults to 600; inputs are at most MAX_BYTES long (default 8192).
+# A run with inputs of a few megabytes (4194304) reaches files of many
+# thousand frames, where a picture's memory and the time its copies take
+# grow with the frame count; such inputs are born large (-len_control=0) and
+# take a second or more each.
 #
 # Builds in build/fuzz-reader (the fuzz preset: clang, ZARA_FUZZ=ON). Exit
 # status 0 when the time ran out without a finding; a finding leaves its
@@ -15,6 +21,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../../../.." && pwd)
 seconds=${1:-600}
+max_bytes=${2:-8192}
 build=$root/build/fuzz-reader
 work=$build/corpus
 findings=$build/findings
@@ -27,7 +34,9 @@ cmake --build "$build" -j2 --target quickintro_gif_reader_fuzzer >"$build/build.
 mkdir -p "$work" "$findings"
 cp -n "$root"/tests/quickintro/gif/fuzz/reader_corpus/* "$work"/
 
-echo "fuzzing the picture reader for $seconds s; new inputs in $work, findings in $findings"
+large=()
+[ "$max_bytes" -le 65536 ] || large=(-len_control=0)
+echo "fuzzing the picture reader for $seconds s, inputs up to $max_bytes bytes; new inputs in $work, findings in $findings"
 "$build/bin/quickintro_gif_reader_fuzzer" \
-  -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=80 -print_final_stats=1 \
-  -artifact_prefix="$findings/" "$work"
+  -max_total_time="$seconds" -max_len="$max_bytes" "${large[@]}" -timeout=30 -rss_limit_mb=1024 -malloc_limit_mb=80 \
+  -print_final_stats=1 -artifact_prefix="$findings/" "$work"

@@ -130,19 +130,18 @@ std::vector<std::uint8_t> PlaceRows(std::span<const std::uint8_t> decoded, int w
   return image;
 }
 
-std::vector<std::uint8_t> ReadBitmapRows(std::span<const std::uint8_t> bitmapFile) {
-  const gif::TBitmapLayout layout = gif::ReadBitmapLayout(bitmapFile).value();
-  const int bitsPerPixel = layout.BitsPerPixel;
+int BitmapIndex(const gif::TBitmap& bitmap, int x, int y) {
+  const gif::TBitmapLayout& layout = bitmap.Layout();
+  const int bits = layout.BitsPerPixel;
+  const std::size_t line = layout.Stride * static_cast<std::size_t>(layout.Height - 1 - y);
+  const std::uint8_t byte = bitmap.PixelRows()[line + static_cast<std::size_t>(x * bits / 8)];
+  return (byte >> (8 - bits - x * bits % 8)) & ((1 << bits) - 1);
+}
+
+std::vector<std::uint8_t> ReadBitmapRows(const gif::TBitmap& bitmap) {
   std::vector<std::uint8_t> image;
-  for (int row = 0; row < layout.Height; ++row) {
-    const std::uint8_t* line =
-        bitmapFile.data() + layout.PixelOffset + layout.Stride * static_cast<std::size_t>(layout.Height - 1 - row);
-    for (int column = 0; column < layout.Width; ++column) {
-      const int bit = column * bitsPerPixel;
-      const int shift = 8 - bitsPerPixel - bit % 8;
-      image.push_back(static_cast<std::uint8_t>((line[bit / 8] >> shift) & ((1 << bitsPerPixel) - 1)));
-    }
-  }
+  for (int y = 0; y < bitmap.Height(); ++y)
+    for (int x = 0; x < bitmap.Width(); ++x) image.push_back(static_cast<std::uint8_t>(BitmapIndex(bitmap, x, y)));
   return image;
 }
 

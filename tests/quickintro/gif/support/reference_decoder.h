@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "quickintro/gif/bitmap_file.h"
+
 namespace quickintro::test {
 
 struct TReferenceResult {
@@ -34,8 +36,12 @@ std::vector<std::uint8_t> InStreamOrder(std::span<const std::uint8_t> image, int
 std::vector<std::uint8_t> PlaceRows(std::span<const std::uint8_t> decoded, int width, int height,
                                     bool interlaced);
 
-// Top-down image, one colour index per byte, from a bottom-up bitmap file of
+// The colour index of pixel (x, y), counted from the top left, of a bitmap of
 // 1, 4 or 8 bits per pixel.
-std::vector<std::uint8_t> ReadBitmapRows(std::span<const std::uint8_t> bitmapFile);
+int BitmapIndex(const gif::TBitmap& bitmap, int x, int y);
+
+// Top-down image, one colour index per byte, of a bitmap of 1, 4 or 8 bits
+// per pixel.
+std::vector<std::uint8_t> ReadBitmapRows(const gif::TBitmap& bitmap);
 
 }  // namespace quickintro::test

@@ -1,4 +1,4 @@
-#include "quickintro/gif/file_reader.h"
+#include "tools/gifdecode/file_reader.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace quickintro::gif {
+namespace gifdecode {
 namespace {
 
 std::string Reason(int error) { return std::generic_category().message(error); }
@@ -39,4 +39,4 @@ std::shared_ptr<const std::vector<std::uint8_t>> ReadWholeFile(const std::string
   return bytes;
 }
 
-}  // namespace quickintro::gif
+}  // namespace gifdecode

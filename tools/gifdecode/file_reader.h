@@ -1,6 +1,5 @@
 #pragma once
-// Reads a whole picture file into memory, for the picture's LoadFromFile and
-// for gifdecode. Platform-free.
+// Reads a whole picture file into memory for gifdecode.
 
 #include <cstdint>
 #include <memory>
@@ -8,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace quickintro::gif {
+namespace gifdecode {
 
 // A file that cannot be read; the message says why ("cannot open: Is a
 // directory", "cannot read: ...").
@@ -22,4 +21,4 @@ class EFileError : public std::runtime_error {
 // more than the file holds when it is opened.
 std::shared_ptr<const std::vector<std::uint8_t>> ReadWholeFile(const std::string& fileName);
 
-}  // namespace quickintro::gif
+}  // namespace gifdecode
