@@ -13,6 +13,7 @@
 
 #include "quickintro/display_scale.h"
 #include "quickintro/win32/quick_form.h"
+#include "tests/quickintro/win32/dib_surface.h"
 #include "tests/quickintro/win32/unmanaged_windows.h"
 
 namespace quickintro::test {
@@ -72,6 +73,25 @@ class TMeasure {
   HGDIOBJ old_;
 };
 
+// A stand-in picture class: fills its rectangle with a colour made from the
+// stored GIF's size, so each picture shows where it is drawn and which one
+// lies on top.
+class TSolidGraphic : public TGraphic {
+ public:
+  explicit TSolidGraphic(const TStoredPicture& picture)
+      : width_(picture.Data->at(6) | picture.Data->at(7) << 8), height_(picture.Data->at(8) | picture.Data->at(9) << 8) {}
+  static COLORREF ColorFor(int width, int height) { return RGB(width & 0xFF, height & 0xFF, 7); }
+  int PixelWidth() const override { return width_; }
+  int PixelHeight() const override { return height_; }
+  void DrawInto(HDC dc, const RECT& target) override {
+    UniqueBrush brush(CreateSolidBrush(ColorFor(width_, height_)));
+    FillRect(dc, &target, brush.Get());
+  }
+
+ private:
+  int width_, height_;
+};
+
 class TFormDriver : public ::testing::Test {
  public:
   void Open(const char* commandLine, TRegistryWriter* registry = nullptr) {
@@ -85,7 +105,18 @@ class TFormDriver : public ::testing::Test {
     Form->Show();
     Pump();
   }
-  void TearDown() override { Form.reset(); }
+  void TearDown() override {
+    Form.reset();
+    if (picturesReplaced_) UnregisterGraphicClass("TGIFImage");
+  }
+  // Pictures made by Make in place of the GIF pictures, for this test.
+  void UsePictures(GraphicFactory make) {
+    RegisterGraphicClass("TGIFImage", std::move(make));
+    picturesReplaced_ = true;
+  }
+  void UseSolidPictures() {
+    UsePictures([](const TStoredPicture& p) { return std::make_unique<TSolidGraphic>(p); });
+  }
 
   // Dispatches what is queued, with the window's keyboard handling.
   void Pump() {
@@ -193,28 +224,29 @@ class TFormDriver : public ::testing::Test {
     EXPECT_FALSE(Checked(radios[!trayClock]) || Visible(frames[!trayClock])) << radios[!trayClock];
   }
 
+  // Renders a page with the window's own paint routine (-1: the window
+  // itself), at the points asked.
+  COLORREF PagePixel(int page, int x, int y) { return RenderedPixels(page, {{x, y}}).front(); }
+  std::vector<COLORREF> RenderedPixels(int page, const std::vector<POINT>& points) {
+    RECT client;
+    GetClientRect(Form->Handle(), &client);
+    TDibSurface surface(client.right, client.bottom, 0);
+    if (page < 0) SendMessageA(Form->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(surface.Dc()), PRF_CLIENT);
+    else Form->PaintPage(surface.Dc(), page);
+    std::vector<COLORREF> pixels;
+    for (POINT p : points) {
+      const bool inside = p.x >= 0 && p.y >= 0 && p.x < client.right && p.y < client.bottom;
+      pixels.push_back(inside ? surface.At(p.x, p.y) : CLR_INVALID);
+    }
+    return pixels;
+  }
+
   std::unique_ptr<TQuickForm> Form;
   TRecordingRegistry Registry;
   std::vector<std::string> Errors;
-};
-
-// A stand-in picture class: fills its rectangle with a colour made from the
-// stored GIF's size, so each picture shows where it is drawn and which one
-// lies on top.
-class TSolidGraphic : public TGraphic {
- public:
-  explicit TSolidGraphic(const TStoredPicture& picture)
-      : width_(picture.Data->at(6) | picture.Data->at(7) << 8), height_(picture.Data->at(8) | picture.Data->at(9) << 8) {}
-  static COLORREF ColorFor(int width, int height) { return RGB(width & 0xFF, height & 0xFF, 7); }
-  int PixelWidth() const override { return width_; }
-  int PixelHeight() const override { return height_; }
-  void DrawInto(HDC dc, const RECT& target) override {
-    UniqueBrush brush(CreateSolidBrush(ColorFor(width_, height_)));
-    FillRect(dc, &target, brush.Get());
-  }
 
  private:
-  int width_, height_;
+  bool picturesReplaced_ = false;
 };
 
 }  // namespace quickintro::test

@@ -83,21 +83,6 @@ class TQuickFormTest : public TFormDriver {
       ExpectAt(v);
     }
   }
-  // Renders a page with the window's own paint routine.
-  COLORREF PagePixel(int page, int x, int y) { return RenderedPixels(page, {{x, y}}).front(); }
-  std::vector<COLORREF> RenderedPixels(int page, const std::vector<POINT>& points) {
-    RECT client;
-    GetClientRect(Form->Handle(), &client);
-    TDibSurface surface(client.right, client.bottom, 0);
-    if (page < 0) SendMessageA(Form->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(surface.Dc()), PRF_CLIENT);
-    else Form->PaintPage(surface.Dc(), page);
-    std::vector<COLORREF> pixels;
-    for (POINT p : points) {
-      const bool inside = p.x >= 0 && p.y >= 0 && p.x < client.right && p.y < client.bottom;
-      pixels.push_back(inside ? surface.At(p.x, p.y) : CLR_INVALID);
-    }
-    return pixels;
-  }
   int CountPixels(int page, RECT area, COLORREF color) {
     std::vector<POINT> points;
     for (int y = area.top; y < area.bottom; ++y)
@@ -497,18 +482,8 @@ TEST_F(TQuickFormTest, LabelsDrawTheirTextInTheirColour) {
 
 // ---- Pictures, through a stand-in picture class ----
 
-class TQuickFormPictureTest : public TQuickFormTest {
- public:
-  void SetUp() override {
-    RegisterGraphicClass("TGIFImage", [](const TStoredPicture& p) { return std::make_unique<TSolidGraphic>(p); });
-  }
-  void TearDown() override {
-    TQuickFormTest::TearDown();
-    UnregisterGraphicClass("TGIFImage");
-  }
-};
-
-TEST_F(TQuickFormPictureTest, PicturesDrawnInStackingOrderAndClippedByTheirItem) {
+TEST_F(TQuickFormTest, PicturesDrawnInStackingOrderAndClippedByTheirItem) {
+  UseSolidPictures();
   Open(kFirstRun);
   const COLORREF background = TSolidGraphic::ColorFor(393, 210);
   const struct {
@@ -533,7 +508,8 @@ TEST_F(TQuickFormPictureTest, PicturesDrawnInStackingOrderAndClippedByTheirItem)
   EXPECT_NE(PagePixel(3, 241, 100), TSolidGraphic::ColorFor(241, 138));
 }
 
-TEST_F(TQuickFormPictureTest, AutoSizePicturesCatchClicksOverTheirPicture) {
+TEST_F(TQuickFormTest, AutoSizePicturesCatchClicksOverTheirPicture) {
+  UseSolidPictures();
   Open(kFirstRun);
   Click("NextBtn");
   ClickPageAt(1, 357, 90);  // the bottom-right pixel of DesktopClockImg
@@ -543,15 +519,12 @@ TEST_F(TQuickFormPictureTest, AutoSizePicturesCatchClicksOverTheirPicture) {
 }
 
 TEST_F(TQuickFormTest, APictureThatCannotBeReadStopsTheWindow) {
-  RegisterGraphicClass("TGIFImage", [](const TStoredPicture&) -> std::unique_ptr<TGraphic> {
-    throw std::runtime_error("damaged picture");
-  });
+  UsePictures([](const TStoredPicture&) -> std::unique_ptr<TGraphic> { throw std::runtime_error("damaged picture"); });
   HINSTANCE instance = GetModuleHandleA(nullptr);
   TQuickFormOptions options;
   options.QuitOnDestroy = false;
   EXPECT_THROW(TQuickForm(instance, LoadLayoutResource(instance), std::move(options)), std::runtime_error);
   EXPECT_EQ(FindWindowA("TQuickForm", nullptr), nullptr);
-  UnregisterGraphicClass("TGIFImage");
 }
 
 // ---- Screen readers and other scales ----

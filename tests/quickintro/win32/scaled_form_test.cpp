@@ -137,7 +137,7 @@ TEST_F(TScaledFormTest, RadioCirclesLeaveTheirCaptionsWhole) {
 // The pictures are drawn where the layout puts them at this scale, with
 // their edges where the layout's edges fall, and are cut by their items.
 TEST_F(TScaledFormTest, PicturesTakeTheirScaledPlaces) {
-  RegisterGraphicClass("TGIFImage", [](const TStoredPicture& p) { return std::make_unique<TSolidGraphic>(p); });
+  UseSolidPictures();
   Open(kFirstRun);
   const int dpi = SystemDpi();
   const auto at = [dpi](int value) { return ScaleToDpi(value, dpi); };
@@ -155,15 +155,7 @@ TEST_F(TScaledFormTest, PicturesTakeTheirScaledPlaces) {
       {3, at(1 + 240) - 1, at(100), hide, "Image7's last column inside its item"},
       {3, at(1 + 240), at(100), kNotebookBlue, "the column cut off by its item, the page beneath"},
   };
-  RECT page;
-  GetClientRect(Form->PageWindow(0), &page);
-  for (const auto& p : kPoints) {
-    TDibSurface surface(page.right, page.bottom, 0);
-    Form->PaintPage(surface.Dc(), p.Page);
-    EXPECT_EQ(surface.At(p.X, p.Y), p.Expected) << p.Why;
-  }
-  Form.reset();
-  UnregisterGraphicClass("TGIFImage");
+  for (const auto& p : kPoints) EXPECT_EQ(PagePixel(p.Page, p.X, p.Y), p.Expected) << p.Why;
 }
 
 // Every choice by keyboard, then by mouse, at this scale.
