@@ -27,15 +27,9 @@
 #include <vector>
 
 #include "sntp/library/query_rules.h"
+#include "tests/sntp/win32/loaded_library.h"
 
 namespace {
-
-#if defined(__i386__)
-#define SNTP_CALL __attribute__((regparm(2)))
-#else
-#define SNTP_CALL
-#endif
-using TQueryServer = uint16_t(SNTP_CALL*)(const char*, double*);
 
 constexpr int kExitFailed = 1;
 constexpr int kExitOutlived = 2;
@@ -58,7 +52,7 @@ struct TSettings {
 };
 
 TSettings Settings;
-TQueryServer QueryServer = nullptr;
+sntp::test::TQueryServer QueryServer = nullptr;
 bool Failed = false;  // the case that runs failed
 // The caller's own messages handled, in its windows, while it asks.
 std::atomic<long> Handled{0};
@@ -310,13 +304,6 @@ bool ParseArguments(int count, char** arguments) {
   return true;
 }
 
-std::string ProgramDirectory() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  const std::string text = path;
-  return text.substr(0, text.find_last_of("\\:") + 1);
-}
-
 }  // namespace
 
 int main(int count, char** arguments) {
@@ -324,14 +311,9 @@ int main(int count, char** arguments) {
     std::fputs(kUsage, stderr);
     return kExitUsage;
   }
-  const HMODULE library = LoadLibraryA((ProgramDirectory() + "SNTP.dll").c_str());
-  QueryServer = library ? reinterpret_cast<TQueryServer>(
-                              reinterpret_cast<void*>(GetProcAddress(library, "QueryServer")))
-                        : nullptr;
-  const auto cleanUp = library ? reinterpret_cast<void(SNTP_CALL*)()>(
-                                     reinterpret_cast<void*>(GetProcAddress(library, "SNTPCleanUp")))
-                               : nullptr;
-  if (!QueryServer || !cleanUp) {
+  const sntp::test::TLoadedLibrary library;
+  QueryServer = library.QueryServer;
+  if (!library.Complete()) {
     std::fputs("clock_standin: SNTP.dll or its exports cannot be loaded\n", stderr);
     return kExitUnavailable;
   }
@@ -347,7 +329,7 @@ int main(int count, char** arguments) {
     if (!Failed) std::printf("ok: %s\n", name.c_str());
     anyFailed = anyFailed || Failed;
   }
-  cleanUp();
-  FreeLibrary(library);
+  library.SNTPCleanUp();
+  FreeLibrary(library.Module);
   return anyFailed ? kExitFailed : 0;
 }

@@ -31,36 +31,6 @@ int SystemDpi() {
   return dpi;
 }
 
-RECT RectInParent(HWND window) {
-  RECT rect;
-  GetWindowRect(window, &rect);
-  MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
-
-// Measures text on the screen in a font.
-class TMeasure {
- public:
-  explicit TMeasure(HFONT font) : screen_(GetDC(nullptr)), old_(SelectObject(screen_, font)) {}
-  ~TMeasure() {
-    SelectObject(screen_, old_);
-    ReleaseDC(nullptr, screen_);
-  }
-  TMeasure(const TMeasure&) = delete;
-  TMeasure& operator=(const TMeasure&) = delete;
-  // The size of the text drawn as the window draws it, within a width.
-  SIZE Block(const std::string& text, int width, UINT format) {
-    RECT rect{0, 0, width, 0};
-    DrawTextA(screen_, text.c_str(), static_cast<int>(text.size()), &rect, format | DT_CALCRECT | DT_NOPREFIX);
-    return SIZE{rect.right, rect.bottom};
-  }
-  SIZE Line(const std::string& text) { return Block(text, 0, DT_SINGLELINE); }
-
- private:
-  HDC screen_;
-  HGDIOBJ old_;
-};
-
 class TScaledFormTest : public TFormDriver {
  public:
   // Where a label's text lies on its page when painted, in pixels.
@@ -82,28 +52,7 @@ TEST_F(TScaledFormTest, TheWindowGrowsWithTheScale) {
     ASSERT_EQ(dpi, std::atoi(wanted)) << "Wine does not run at the scale this test was started for";
   }
   ASSERT_EQ(Form->Dpi(), dpi);
-  const double scale = dpi / 96.0;
-  RECT client;
-  GetClientRect(Form->Handle(), &client);
-  EXPECT_NEAR(client.right, 427 * scale, 2);  // at 144 dpi 1.5 times the window of 96
-  EXPECT_NEAR(client.bottom, 272 * scale, 2);
-  const struct {
-    const char* Name;
-    int Left, Top, Right, Bottom;
-  } kWindows[] = {
-      {"BackBtn", 150, 234, 232, 262},   {"NextBtn", 232, 234, 314, 262},         {"CloseButton", 327, 234, 409, 262},
-      {"Notebook", 16, 16, 407, 222},    {"uiDesktopClock", 233, 103, 341, 120}, {"uiTrayClock", 69, 103, 158, 120},
-      {"Label3", 170, 126, 371, 181},    {"DesktopClockImg", 210, 31, 358, 91},
-  };
-  for (const auto& w : kWindows) {
-    SCOPED_TRACE(w.Name);
-    const RECT rect = RectInParent(Window(w.Name));
-    EXPECT_NEAR(rect.left, w.Left * scale, 1);
-    EXPECT_NEAR(rect.top, w.Top * scale, 1);
-    EXPECT_NEAR(rect.right, w.Right * scale, 1);
-    EXPECT_NEAR(rect.bottom, w.Bottom * scale, 1);
-  }
-  EXPECT_EQ(RectInParent(Window("BackBtn")).right, RectInParent(Window("NextBtn")).left);  // still touching
+  ExpectWindowsPlaced(2);  // at 144 dpi the window is 1.5 times the window of 96
   RECT frame;
   GetWindowRect(Form->Handle(), &frame);
   EXPECT_NEAR(frame.left + frame.right, GetSystemMetrics(SM_CXSCREEN), 1);
@@ -188,7 +137,7 @@ TEST_F(TScaledFormTest, RadioCirclesLeaveTheirCaptionsWhole) {
 // The pictures are drawn where the layout puts them at this scale, with
 // their edges where the layout's edges fall, and are cut by their items.
 TEST_F(TScaledFormTest, PicturesTakeTheirScaledPlaces) {
-  RegisterGraphicClass("TGIFImage", [](const TStoredPicture& p) { return std::make_unique<TSolidGraphic>(p); });
+  UseSolidPictures();
   Open(kFirstRun);
   const int dpi = SystemDpi();
   const auto at = [dpi](int value) { return ScaleToDpi(value, dpi); };
@@ -206,15 +155,7 @@ TEST_F(TScaledFormTest, PicturesTakeTheirScaledPlaces) {
       {3, at(1 + 240) - 1, at(100), hide, "Image7's last column inside its item"},
       {3, at(1 + 240), at(100), kNotebookBlue, "the column cut off by its item, the page beneath"},
   };
-  RECT page;
-  GetClientRect(Form->PageWindow(0), &page);
-  for (const auto& p : kPoints) {
-    TDibSurface surface(page.right, page.bottom, 0);
-    Form->PaintPage(surface.Dc(), p.Page);
-    EXPECT_EQ(surface.At(p.X, p.Y), p.Expected) << p.Why;
-  }
-  Form.reset();
-  UnregisterGraphicClass("TGIFImage");
+  for (const auto& p : kPoints) EXPECT_EQ(PagePixel(p.Page, p.X, p.Y), p.Expected) << p.Why;
 }
 
 // Every choice by keyboard, then by mouse, at this scale.

@@ -83,6 +83,11 @@ struct TClientUnderTest {
   void Receive(const TReplyBuilder& reply, const std::string& source, double milliseconds) {
     Receive(reply.Datagram(), source, milliseconds);
   }
+  // A query whose server's name is found to have Addresses.
+  void QueryName(const std::vector<std::string>& addresses) {
+    Client.Query();
+    SendSocket().FinishLookup(0, addresses);
+  }
 };
 
 TEST(ClientExchange, ListensSendsAStampedRequestAndTakesTheReply) {
@@ -384,8 +389,7 @@ TEST(ClientTimer, WithoutATimerTheExchangeStillWorks) {
 // time-out bounds all of it.
 TEST(ClientAddresses, EachDistinctAddressIsAskedOnceInTurn) {
   TClientUnderTest t("pool.test");
-  t.Client.Query();
-  t.SendSocket().FinishLookup(0, {"10.0.0.1", "10.0.0.2", "10.0.0.1", "10.0.0.3", "10.0.0.4", "10.0.0.6"});
+  t.QueryName({"10.0.0.1", "10.0.0.2", "10.0.0.1", "10.0.0.3", "10.0.0.4", "10.0.0.6"});
   EXPECT_EQ(t.Asked(), Calls{"10.0.0.1"}) << "the first at once";
   EXPECT_EQ(t.Platform.Timer->IntervalMs, TSNTPClient::kAddressStepMs);
   t.Platform.RunTimerUntil(1999);
@@ -405,8 +409,7 @@ TEST(ClientAddresses, EachDistinctAddressIsAskedOnceInTurn) {
 // However fast the addresses fail, no more than four of a name are asked.
 TEST(ClientAddresses, AtMostFourAddressesAreAsked) {
   TClientUnderTest t("pool.test");
-  t.Client.Query();
-  t.SendSocket().FinishLookup(0, {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.6"});
+  t.QueryName({"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.6"});
   for (const char* address : {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4"}) {
     t.SocketOf(address).DeliverPortUnreachable();
   }
@@ -422,8 +425,7 @@ TEST(ClientAddresses, TheFirstGoodReplyOfAnyAddressIsTaken) {
   for (const TCase& c : {TCase{"on its own socket", false}, TCase{"on ListenSocket", true}}) {
     SCOPED_TRACE(c.What);
     TClientUnderTest t("pool.test");
-    t.Client.Query();
-    t.SendSocket().FinishLookup(0, {"10.0.0.1", "10.0.0.2"});
+    t.QueryName({"10.0.0.1", "10.0.0.2"});
     t.Platform.RunTimerUntil(2000);
     t.Platform.Counter = 2120000;
     (c.OnListenSocket ? t.ListenSocket() : t.SocketOf("10.0.0.2")).Deliver(Answer().Datagram(), "10.0.0.2");
@@ -451,8 +453,7 @@ TEST(ClientAddresses, AnAddressKnownDeadPassesTheTurnAtOnce) {
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.What);
     TClientUnderTest t("pool.test");
-    t.Client.Query();
-    t.SendSocket().FinishLookup(0, {"10.0.0.1", "10.0.0.2"});
+    t.QueryName({"10.0.0.1", "10.0.0.2"});
     c.Kill(t);
     EXPECT_EQ(t.Asked(), (Calls{"10.0.0.1", "10.0.0.2"})) << "the second asked at once";
     EXPECT_EQ(t.Events.size(), c.Events.size() - 1) << "nothing ends yet";
@@ -497,12 +498,10 @@ TEST(ClientAddresses, WhenNoAddressIsLeftTheExchangeEndsAtOnce) {
 // with all of them held back nothing is sent, and the exchange ends at once.
 TEST(ClientAddresses, HeldBackAddressesAreSkipped) {
   TClientUnderTest t("pool.test");
-  t.Client.Query();
-  t.SendSocket().FinishLookup(0, {"10.0.0.1", "10.0.0.2"});
+  t.QueryName({"10.0.0.1", "10.0.0.2"});
   t.Receive(Kiss("RATE"), "10.0.0.1", 1100);
   t.SocketOf("10.0.0.2").Deliver(Answer().Datagram(), "10.0.0.2");
-  t.Client.Query();
-  t.SendSocket().FinishLookup(0, {"10.0.0.1", "10.0.0.2"});
+  t.QueryName({"10.0.0.1", "10.0.0.2"});
   EXPECT_EQ(t.Asked(), (Calls{"10.0.0.1", "10.0.0.2", "10.0.0.2"})) << "10.0.0.1 skipped, 10.0.0.2 asked at once";
   t.SocketOf("10.0.0.2").Deliver(Answer().Datagram(), "10.0.0.2");
   t.Receive(Kiss("DENY"), "10.0.0.2", 1100);  // no request of this client awaits it
@@ -510,8 +509,7 @@ TEST(ClientAddresses, HeldBackAddressesAreSkipped) {
   const std::string skipped = "held back: Not asking 10.0.0.1 for another 64 s: it sent kiss-o'-death RATE";
   EXPECT_EQ(t.Events, (Calls{rate, "data 0", skipped, "data 0"}));
   t.HoldBack.TakeKiss("10.0.0.2", kcDeny);
-  t.Client.Query();
-  t.SendSocket().FinishLookup(0, {"10.0.0.1", "10.0.0.2"});
+  t.QueryName({"10.0.0.1", "10.0.0.2"});
   EXPECT_EQ(t.Asked().size(), 3u) << "nothing sent";
   EXPECT_EQ(t.Events.back(), "timeout");
 }

@@ -22,26 +22,14 @@
 #include "sntp/library/log_line.h"
 #include "sntp/library/query_rules.h"
 #include "tests/sntp/win32/host_network.h"
+#include "tests/sntp/win32/loaded_library.h"
 
 namespace sntp {
 namespace {
 
-#if defined(__i386__)
-#define SNTP_CALL __attribute__((regparm(2)))
-#else
-#define SNTP_CALL
-#endif
-using TQueryServer = uint16_t(SNTP_CALL*)(const char*, double*);
-using TSNTPCleanUp = void(SNTP_CALL*)();
-using TIsConnected = bool(SNTP_CALL*)();
-using TSetLoopFunction = void(SNTP_CALL*)(void*);
-
-std::string ProgramDirectory() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string text = path;
-  return text.substr(0, text.find_last_of("\\:") + 1);
-}
+using test::ProgramDirectory;
+using test::TLoadedLibrary;
+using test::TQueryServer;
 
 std::string LogPath() { return ProgramDirectory() + "sntp.log"; }
 
@@ -77,22 +65,6 @@ class TLogWatch {
 
  private:
   std::size_t start_;
-};
-
-template <typename Function>
-Function Export(HMODULE module, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-// SNTP.dll loaded from beside this program, and its exports.
-struct TLoadedLibrary {
-  HMODULE Module = LoadLibraryA((ProgramDirectory() + "SNTP.dll").c_str());
-  TQueryServer QueryServer = Export<TQueryServer>(Module, "QueryServer");
-  TSNTPCleanUp SNTPCleanUp = Export<TSNTPCleanUp>(Module, "SNTPCleanUp");
-  TIsConnected IsConnected = Export<TIsConnected>(Module, "isConnected");
-  TSetLoopFunction SetLoopFunction = Export<TSetLoopFunction>(Module, "setLoopFunction");
-
-  bool Complete() const { return Module && QueryServer && SNTPCleanUp && IsConnected && SetLoopFunction; }
 };
 
 // The library as a clock uses it: loaded, and cleaned up before it is freed.
