@@ -172,18 +172,16 @@ void TGifGraphic::DrawInto(HDC dc, const RECT& target) {
   }
 }
 
+// The picture is const, so its shown frame is the same at every draw: only
+// the size a scaled copy was made for can change (a move to another scale).
 HBITMAP TGifGraphic::DeviceBitmap(const TBitmap& frame) {
-  if (deviceOf_ != &frame || !device_) {
-    device_ = MakeDeviceBitmap(frame);
-    deviceOf_ = &frame;
-  }
+  if (!device_) device_ = MakeDeviceBitmap(frame);
   return device_.Get();
 }
 
 HBITMAP TGifGraphic::ScaledBitmap(const gif::TShownFrame& shown, HBITMAP frame, SIZE size) {
-  if (scaledOf_ != shown.Bitmap || scaledSize_.cx != size.cx || scaledSize_.cy != size.cy || !scaled_) {
+  if (!scaled_ || scaledSize_.cx != size.cx || scaledSize_.cy != size.cy) {
     scaled_ = MakeScaledBitmap(frame, shown.TransparentColor, size);
-    scaledOf_ = shown.Bitmap;
     scaledSize_ = size;
   }
   return scaled_.Get();

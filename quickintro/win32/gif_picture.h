@@ -70,10 +70,8 @@ class TGifGraphic final : public TGraphic {
 
   const TGIFImage image_;
   UniqueBitmap device_;
-  const TBitmap* deviceOf_ = nullptr;  // the frame device_ was made from
   UniqueBitmap scaled_;
-  const TBitmap* scaledOf_ = nullptr;  // the frame scaled_ was made from
-  SIZE scaledSize_{};
+  SIZE scaledSize_{};  // the size scaled_ was made for
 };
 
 // A picture from the clipboard, which the caller has opened: the "GIF Image"
