@@ -109,7 +109,7 @@ TDecodedFrame DecodeThroughDib(std::span<const std::uint8_t> data, const gif::TF
 }
 
 std::uint32_t BitmapPixelColor(const gif::TBitmap& bitmap, int x, int y) {
-  const std::size_t entry = gif::kBitmapInfoHeaderSize + std::size_t{BitmapIndex(bitmap, x, y)} * 4;  // blue, green, red
+  const std::size_t entry = gif::kBitmapInfoHeaderSize + static_cast<std::size_t>(BitmapIndex(bitmap, x, y)) * 4;  // blue, green, red
   const std::span<const std::uint8_t> info = bitmap.Info();
   return info[entry + 2] | (std::uint32_t{info[entry + 1]} << 8) | (std::uint32_t{info[entry]} << 16);
 }

@@ -201,7 +201,9 @@ class TFormDriver : public ::testing::Test {
       EXPECT_NEAR(rect.top, w.Top * scale, tolerance);
       EXPECT_NEAR(rect.right, (w.Left + w.Width) * scale, tolerance);
       EXPECT_NEAR(rect.bottom, (w.Top + w.Height) * scale, tolerance);
-      if (w.Text) EXPECT_EQ(WindowText(Window(w.Name)), w.Text);
+      if (w.Text) {
+        EXPECT_EQ(WindowText(Window(w.Name)), w.Text);
+      }
     }
     EXPECT_EQ(RectInParent(Window("BackBtn")).right, RectInParent(Window("NextBtn")).left);  // touching
     for (int page = 0; page < 8; ++page) {
